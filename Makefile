@@ -1,0 +1,37 @@
+# The two commands of the README: `make run` and `make test` (as root on a fresh Debian 12,
+# they install what is missing first).
+BUILD      ?= build
+TEST_JOBS  ?= 2
+CMAKE_ARGS ?=
+
+.PHONY: all setup configure build test run release format clean
+
+all: build
+
+setup:
+	scripts/setup.sh
+
+configure: setup
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD)
+
+test: build
+	scripts/with-wine ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(TEST_JOBS)
+
+run: build
+	scripts/run-demo.sh $(BUILD)
+
+# A folder for Windows users: Belvane.exe carries everything else it needs.
+release: build
+	rm -rf $(BUILD)/release && mkdir -p $(BUILD)/release
+	cp $(BUILD)/bin/Belvane.exe $(BUILD)/release/
+	x86_64-w64-mingw32-strip $(BUILD)/release/Belvane.exe
+	@echo "release: $(BUILD)/release/Belvane.exe"
+
+format:
+	find app audio bench platform resources runtime tests ui -name '*.cpp' -o -name '*.h' | xargs -r clang-format -i
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,30 @@
+#!/bin/bash
+# `make run`: starts Belvane.exe in a fresh run folder. With a DISPLAY it opens there; without
+# one it runs on a private Xvfb, writes a screenshot and says where.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${1:-build}"
+case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+RUN="$ROOT/run"
+rm -rf "$RUN" && mkdir -p "$RUN"
+cp "$BUILD/bin/Belvane.exe" "$RUN/"
+if [ -d "$BUILD/demo/mp3" ]; then cp -r "$BUILD/demo/mp3" "$RUN/mp3"; fi
+source "$ROOT/scripts/wine-env.sh"
+cd "$RUN"
+if [ -n "${DISPLAY:-}" ]; then
+  echo "run: starting $RUN/Belvane.exe on $DISPLAY"
+  exec "$ROOT/scripts/wine-run" ./Belvane.exe
+fi
+shot="$RUN/screenshot.png"
+demo() {
+  wine ./Belvane.exe >"$RUN/belvane.log" 2>&1 &
+  local pid=$!
+  sleep "${BELVANE_DEMO_SECONDS:-12}"
+  import -window root "$shot" 2>/dev/null || true
+  if kill -0 "$pid" 2>/dev/null; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  wait "$pid" 2>/dev/null || true
+}
+belvane_with_display demo
+echo "run: no DISPLAY, so Belvane ran on a private Xvfb; screenshot: $shot"

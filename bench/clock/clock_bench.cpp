@@ -11,8 +11,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/schedule/clock_loop.h"
@@ -65,6 +67,23 @@ class NoSleep final : public Sleeper {
   void Interrupt() override {}
 };
 
+struct SimTime {
+  std::int64_t ms = 0;
+};
+
+class SimClock final : public ClockSource {
+ public:
+  explicit SimClock(SimTime& time) : time_(time) {}
+  ClockReading Now() override {
+    const std::int64_t in_day = time_.ms % (std::int64_t{kSecondsPerDay} * 1000);
+    const int s = static_cast<int>(in_day / 1000);
+    return ClockReading{s / 3600, s / 60 % 60, s % 60, static_cast<int>(in_day % 1000)};
+  }
+
+ private:
+  SimTime& time_;
+};
+
 std::vector<TextValue> FullDay() {
   std::vector<TextValue> day;
   day.reserve(kSecondsPerDay);
@@ -86,13 +105,18 @@ void BenchCycle(const std::vector<TextValue>& day) {
     sink = PlanCycle(now - kMaxCatchUpSeconds, now, index).start_row;
   });
 
-  // The whole cycle as the clock thread runs it: local clock read twice, plan, start, show.
-  SystemClock clock;
+  // The whole cycle as the clock thread runs it (clock read twice, plan, start, show), one
+  // simulated second apart so every cycle checks a second and starts its row.
+  SimTime time;
+  SimClock clock(time);
   NoSleep sleeper;
   NullSink null_sink;
   std::atomic<bool> running{true};
   ClockLoop loop(clock, sleeper, index, null_sink, running);
-  const Figures full = Measure(100000, [&](int) { sink = loop.RunCycle(); });
+  const Figures full = Measure(100000, [&](int) {
+    time.ms += 1000;
+    sink = loop.RunCycle();
+  });
 
   // The per-row way, without even the window messages it would need to read each cell.
   const Figures scan = Measure(200, [&](int i) {
@@ -109,8 +133,8 @@ void BenchCycle(const std::vector<TextValue>& day) {
               on_time.mean_ms, on_time.max_ms);
   std::printf("  plan, catch-up (60 seconds checked):  mean %.4f ms  max %.4f ms\n",
               catch_up.mean_ms, catch_up.max_ms);
-  std::printf("  whole cycle with the system clock:    mean %.4f ms  max %.4f ms\n", full.mean_ms,
-              full.max_ms);
+  std::printf("  whole cycle, a row started each cycle: mean %.4f ms  max %.4f ms (%lld started)\n",
+              full.mean_ms, full.max_ms, static_cast<long long>(null_sink.started));
   std::printf("  for comparison, scanning every row's text in memory: mean %.3f ms\n",
               scan.mean_ms);
 }
@@ -133,23 +157,6 @@ struct Delays {
   int work_min_ms, work_max_ms;  // per cycle
   int delay_max_ms;              // added to each wait
   int stall_per_mille;           // chance of a 3 s stall per wait
-};
-
-struct SimTime {
-  std::int64_t ms = 0;
-};
-
-class SimClock final : public ClockSource {
- public:
-  explicit SimClock(SimTime& time) : time_(time) {}
-  ClockReading Now() override {
-    const std::int64_t in_day = time_.ms % (std::int64_t{kSecondsPerDay} * 1000);
-    const int s = static_cast<int>(in_day / 1000);
-    return ClockReading{s / 3600, s / 60 % 60, s % 60, static_cast<int>(in_day % 1000)};
-  }
-
- private:
-  SimTime& time_;
 };
 
 std::int64_t WaitDelay(const Delays& delays, std::mt19937& random) {
@@ -226,7 +233,8 @@ void BenchDay(const std::vector<TextValue>& day) {
       {"typical: work 1-20 ms, timer late 0-16 ms", 1, 20, 16, 0},
       {"harsh: work 0-150 ms, wake-up late 0-900 ms, 3 s stalls 0.2%", 0, 150, 900, 2},
   };
-  std::printf("simulated day, row every second, seconds never looked at (= rows never started):\n");
+  std::printf(
+      "simulated day, a row every second; seconds no cycle looked at, whose rows are lost:\n");
   for (const Delays& delays : cases) {
     std::mt19937 random(1);
     SimTime time;
@@ -249,13 +257,69 @@ void BenchDay(const std::vector<TextValue>& day) {
   }
 }
 
+// The real clock, both loops side by side on two threads for `seconds`: where in its second each
+// new second is first looked at, and how many seconds the plain loop never looks at.
+class OffsetSink final : public ClockSink {
+ public:
+  void StartRow(int, const std::string&) override {}
+  void ShowTime(const std::string&) override { offsets.push_back(clock.Now().millisecond); }
+  SystemClock clock;
+  std::vector<int> offsets;
+};
+
+void PrintOffsets(const char* name, std::vector<int> offsets, int missed, const char* missed_as) {
+  std::sort(offsets.begin(), offsets.end());
+  const auto at = [&](double q) {
+    return offsets.empty() ? -1 : offsets[static_cast<std::size_t>(q * (offsets.size() - 1))];
+  };
+  std::printf("  %-22s %zu seconds woken in, %d %s; ms into the second: p50 %d  p99 %d  max %d\n",
+              name, offsets.size(), missed, missed_as, at(0.5), at(0.99), at(1.0));
+}
+
+void BenchRealClock(int seconds) {
+  std::printf("real clock, %d s, both loops at once (no rows; wake-up offset only):\n", seconds);
+  StartTimeIndex index;
+  std::atomic<bool> running{true};
+  SystemClock clock;
+  ConditionSleeper sleeper;
+  OffsetSink sink;
+  ClockLoop loop(clock, sleeper, index, sink, running);
+
+  std::vector<int> plain_offsets;
+  int plain_skipped = 0;
+  std::thread plain([&] {
+    SystemClock plain_clock;
+    int last = -1;
+    while (running.load()) {
+      const ClockReading now = plain_clock.Now();
+      const int second = SecondOfDay(now);
+      if (second != last) {
+        if (last >= 0) plain_skipped += (second - last + kSecondsPerDay) % kSecondsPerDay - 1;
+        plain_offsets.push_back(now.millisecond);
+        last = second;
+      }
+      ::Sleep(1000);
+    }
+  });
+  std::thread ours([&] { loop.Run(); });
+  ::Sleep(static_cast<DWORD>(seconds) * 1000);
+  loop.Stop();
+  ours.join();
+  plain.join();
+  PrintOffsets("plain sleep(1000) loop", plain_offsets, plain_skipped, "skipped");
+  PrintOffsets("clock loop", sink.offsets, static_cast<int>(loop.Stats().catch_up_cycles),
+               "caught up late");
+}
+
 }  // namespace
 }  // namespace belvane
 
-int main() {
+// Usage: clock_bench [--real SECONDS]   (the real-clock run is left out unless asked for)
+int main(int argc, char** argv) {
   const std::vector<belvane::TextValue> day = belvane::FullDay();
   belvane::BenchCycle(day);
   belvane::BenchIndex(day);
   belvane::BenchDay(day);
+  if (argc == 3 && std::string(argv[1]) == "--real") belvane::BenchRealClock(std::atoi(argv[2]));
   return 0;
 }

@@ -10,18 +10,23 @@ ClockReading SystemClock::Now() {
   return ClockReading{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-void ConditionSleeper::Wait(int milliseconds) {
-  std::unique_lock lock(mutex_);
-  wake_.wait_for(lock, std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0),
-                 [this] { return interrupted_; });
+EventSleeper::EventSleeper() : event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+EventSleeper::~EventSleeper() {
+  if (event_) ::CloseHandle(static_cast<HANDLE>(event_));
 }
 
-void ConditionSleeper::Interrupt() {
-  {
-    std::lock_guard lock(mutex_);
-    interrupted_ = true;
+void EventSleeper::Wait(int milliseconds) {
+  const DWORD timeout = static_cast<DWORD>(milliseconds > 0 ? milliseconds : 0);
+  if (event_) {
+    ::WaitForSingleObject(static_cast<HANDLE>(event_), timeout);
+  } else {
+    ::Sleep(timeout);
   }
-  wake_.notify_all();
+}
+
+void EventSleeper::Interrupt() {
+  if (event_) ::SetEvent(static_cast<HANDLE>(event_));
 }
 
 ClockLoop::ClockLoop(ClockSource& clock, Sleeper& sleeper, const StartTimeLookup& lookup,
@@ -44,7 +49,7 @@ int ClockLoop::RunCycle() {
   ++stats_.cycles;
   stats_.seconds_checked += plan.checked_count;
   stats_.due_seconds += plan.due_seconds;
-  if (plan.checked_count > 1 && plan.step == ClockStep::kCatchUp) ++stats_.catch_up_cycles;
+  if (plan.step == ClockStep::kCatchUp) ++stats_.catch_up_cycles;
   if (plan.step == ClockStep::kJump) ++stats_.jumps;
 
   // The row first: the label can wait a few milliseconds, the bell should not.

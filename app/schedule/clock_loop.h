@@ -4,13 +4,12 @@
 // begins, so no second is skipped by drift. The clock, the wait and what a cycle does with its
 // result are injected, so the loop runs against a simulated clock in tests and benchmarks.
 //
-// Thread policy: Run and RunCycle on the clock thread only; Stop from any thread (it is how the
-// user-interface thread ends the loop before closing). The sinks are called on the clock thread.
+// Thread policy: Run, RunCycle, LastChecked and Stats on the clock thread only (or after it has
+// ended); Stop from any thread (it is how the user-interface thread ends the loop before
+// closing). The sinks are called on the clock thread.
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "app/schedule/clock_planner.h"
@@ -41,21 +40,27 @@ class Sleeper {
   virtual void Interrupt() = 0;
 };
 
-// The real wait: a condition variable with a timeout. Interruption is sticky, so a Stop that
-// lands between the running-flag check and the wait is not lost.
-class ConditionSleeper final : public Sleeper {
+// The real wait: a manual-reset event waited on with a relative timeout, so setting the system
+// clock during a wait neither lengthens nor shortens it. Interruption is sticky (the event stays
+// set), so a Stop that lands between the running-flag check and the wait is not lost. Should the
+// event not be created, waits fall back to a plain Sleep (correct, but not cut short).
+class EventSleeper final : public Sleeper {
  public:
+  EventSleeper();
+  ~EventSleeper() override;
+  EventSleeper(const EventSleeper&) = delete;
+  EventSleeper& operator=(const EventSleeper&) = delete;
+
   void Wait(int milliseconds) override;
   void Interrupt() override;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool interrupted_ = false;
+  void* event_;  // HANDLE of the event; null when it could not be created
 };
 
-// What the loop does with a cycle's outcome; the application carries it to the window (for
-// example by posting to the user-interface thread).
+// What the loop does with a cycle's outcome; the application carries it to the window. Post to
+// the user-interface thread rather than send: a sink that waits on that thread deadlocks with a
+// user-interface thread that is waiting for the clock thread to end.
 class ClockSink {
  public:
   virtual ~ClockSink() = default;
@@ -89,7 +94,8 @@ class ClockLoop {
   void Run();
   // One cycle: read, plan, start, show; returns the milliseconds to wait before the next one.
   int RunCycle();
-  // Clears the running flag and cuts the current wait short; safe from any thread.
+  // Clears the running flag and cuts the current wait short; safe from any thread. Clearing the
+  // flag alone also ends the loop, but only after the current wait (up to about a second).
   void Stop();
 
   // Last second of the day checked; kNoSecondChecked before the first cycle.

@@ -281,7 +281,7 @@ void BenchRealClock(int seconds) {
   StartTimeIndex index;
   std::atomic<bool> running{true};
   SystemClock clock;
-  ConditionSleeper sleeper;
+  EventSleeper sleeper;
   OffsetSink sink;
   ClockLoop loop(clock, sleeper, index, sink, running);
 

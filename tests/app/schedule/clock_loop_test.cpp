@@ -172,7 +172,7 @@ TEST(ClockLoopTest, StopEndsAWaitingLoop) {
   StartTimeIndex index;
   index.Insert(0, "08:30:00");
   FixedClock clock;
-  ConditionSleeper sleeper;
+  EventSleeper sleeper;
   SignalSink sink;
   std::atomic<bool> running{true};
   ClockLoop loop(clock, sleeper, index, sink, running);
@@ -186,7 +186,7 @@ TEST(ClockLoopTest, StopEndsAWaitingLoop) {
 }
 
 TEST(ClockLoopTest, InterruptIsStickyAndAClearedFlagRunsNoCycle) {
-  ConditionSleeper sleeper;
+  EventSleeper sleeper;
   sleeper.Interrupt();
   sleeper.Wait(600'000);  // returns at once, or the test times out
 
@@ -205,7 +205,7 @@ TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   StartTimeIndex index;
   index.Insert(0, "08:30:00");
   SimSink sink(time);
-  ConditionSleeper sleeper;
+  EventSleeper sleeper;
   std::atomic<bool> running{true};
   ClockLoop loop(clock, sleeper, index, sink, running);
 

@@ -69,15 +69,80 @@ std::string_view Trim(std::string_view s) {
 }
 
 // Names compare without ASCII case. The second byte of a GBK pair is not a letter even when
-// its value is one, so pairs are copied as they are.
-std::string Fold(std::string_view name, bool gbk) {
-  std::string folded(name);
-  for (std::size_t i = 0; i < folded.size();) {
-    const std::size_t len = CharLength(folded, i, gbk);
-    if (len == 1 && folded[i] >= 'A' && folded[i] <= 'Z') folded[i] = folded[i] - 'A' + 'a';
+// its value is one, so pairs compare as they are.
+char FoldByte(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::uint32_t FoldHash(std::string_view name, bool gbk) {
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t len = CharLength(name, i, gbk);
+    for (std::size_t b = 0; b < len; ++b) {
+      const char c = len == 1 ? FoldByte(name[i]) : name[i + b];
+      hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
     i += len;
   }
-  return folded;
+  // Spread the bits: the index uses the low ones, which FNV alone mixes poorly.
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  return hash ^ (hash >> 16);
+}
+
+bool FoldEqual(std::string_view a, std::string_view b, bool gbk) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size();) {
+    const std::size_t len = CharLength(a, i, gbk);
+    if (len != CharLength(b, i, gbk)) return false;
+    if (len == 1 ? FoldByte(a[i]) != FoldByte(b[i]) : a.compare(i, 2, b, i, 2) != 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+// Looks a name up in an index; name_of(entry) gives an entry's name. Returns npos for none.
+template <class NameOf>
+std::size_t IndexFind(const std::vector<std::uint32_t>& slots, std::string_view name, bool gbk,
+                      const NameOf& name_of) {
+  if (slots.empty()) return std::string_view::npos;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t at = FoldHash(name, gbk) & mask;; at = (at + 1) & mask) {
+    const std::uint32_t entry = slots[at];
+    if (entry == 0) return std::string_view::npos;
+    if (FoldEqual(name_of(entry - 1), name, gbk)) return entry - 1;
+  }
+}
+
+// Adds an entry unless its name is there already (the first of duplicates wins).
+template <class NameOf>
+void IndexAdd(std::vector<std::uint32_t>& slots, std::size_t& count, std::size_t entry,
+              std::size_t entries, bool gbk, const NameOf& name_of) {
+  if ((count + 1) * 2 > slots.size()) {
+    // Grow and re-add every entry so far, in order, so the first of duplicates still wins.
+    std::vector<std::uint32_t> bigger(std::max<std::size_t>(16, slots.size() * 2), 0);
+    std::size_t readded = 0;
+    for (std::size_t e = 0; e < entries && e != entry; ++e) {
+      const std::string_view n = name_of(e);
+      if (IndexFind(bigger, n, gbk, name_of) != std::string_view::npos) continue;
+      std::size_t at = FoldHash(n, gbk) & (bigger.size() - 1);
+      while (bigger[at] != 0) at = (at + 1) & (bigger.size() - 1);
+      bigger[at] = static_cast<std::uint32_t>(e + 1);
+      ++readded;
+    }
+    slots.swap(bigger);
+    count = readded;
+  }
+  const std::string_view name = name_of(entry);
+  const std::size_t mask = slots.size() - 1;
+  std::size_t at = FoldHash(name, gbk) & mask;
+  for (; slots[at] != 0; at = (at + 1) & mask) {
+    if (FoldEqual(name_of(slots[at] - 1), name, gbk)) return;
+  }
+  slots[at] = static_cast<std::uint32_t>(entry + 1);
+  ++count;
 }
 
 // Position of the last "]" that is a character of its own, or npos.
@@ -166,7 +231,7 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 ProfileDocument::ProfileDocument() {
-  AddSection(std::string());
+  AddSection(Span{});
 }
 
 ProfileDocument ProfileDocument::Load(const TextValue& path) {
@@ -190,7 +255,7 @@ ProfileDocument ProfileDocument::FromBytes(std::string_view bytes) {
   doc.original_ = std::string(bytes);
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     doc.encoding_ = Encoding::kUtf8;
-    doc.ParseText(bytes.substr(3));
+    doc.ParseText(std::string(bytes.substr(3)));
   } else if (bytes.size() >= 2 &&
              (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
     const bool little = bytes[0] == '\xFF';
@@ -203,46 +268,68 @@ ProfileDocument ProfileDocument::FromBytes(std::string_view bytes) {
     }
     doc.ParseText(FromWide(wide, CP_UTF8));
   } else {
-    doc.ParseText(bytes);
+    doc.ParseText(std::string(bytes));
   }
   return doc;
 }
 
-bool ProfileDocument::IsGbk() const {
-  return encoding_ == Encoding::kAnsi;
+ProfileDocument::Span ProfileDocument::Append(std::string_view bytes) {
+  const Span span{static_cast<std::uint32_t>(text_.size()),
+                  static_cast<std::uint32_t>(bytes.size())};
+  text_.append(bytes);
+  return span;
 }
 
-void ProfileDocument::AddSection(std::string name) {
-  sections_.emplace_back();
-  sections_.back().name = std::move(name);
-  if (sections_.size() > 1 && sections_.back().name.empty()) inner_nameless_ = true;
-  section_index_.emplace(Fold(sections_.back().name, IsGbk()), sections_.size() - 1);
+void ProfileDocument::AddSection(Span name) {
+  sections_.push_back(Section{name, {}, {}});
+  if (sections_.size() > 1 && name.length == 0) inner_nameless_ = true;
+  IndexAdd(section_index_.slots, section_index_.count, sections_.size() - 1, sections_.size(),
+           IsGbk(), [this](std::size_t e) { return Text(sections_[e].name); });
 }
 
-void ProfileDocument::AddKey(Section& section, Key key) {
-  section.index.emplace(Fold(key.name, IsGbk()), section.keys.size());
-  section.keys.push_back(std::move(key));
+void ProfileDocument::AddKey(Section& section, const Key& key) {
+  section.keys.push_back(key);
+  IndexAdd(section.index.slots, section.index.count, section.keys.size() - 1, section.keys.size(),
+           IsGbk(), [this, &section](std::size_t e) { return Text(section.keys[e].name); });
 }
 
-void ProfileDocument::ParseText(std::string_view text) {
+std::size_t ProfileDocument::FindSection(std::string_view trimmed) const {
+  return IndexFind(section_index_.slots, trimmed, IsGbk(),
+                   [this](std::size_t e) { return Text(sections_[e].name); });
+}
+
+std::size_t ProfileDocument::FindKey(const Section& section, std::string_view trimmed) const {
+  return IndexFind(section.index.slots, trimmed, IsGbk(),
+                   [this, &section](std::size_t e) { return Text(section.keys[e].name); });
+}
+
+void ProfileDocument::ParseText(std::string text) {
+  text_ = std::move(text);
   sections_.clear();
-  section_index_.clear();
+  section_index_ = NameIndex{};
   inner_nameless_ = false;
-  AddSection(std::string());
+  AddSection(Span{});
   const bool gbk = IsGbk();
+  const std::string_view all(text_);
+  auto span_of = [&all](std::string_view part) {
+    // Values and names stop at a NUL, as the platform's C strings do.
+    part = CutAtNul(part);
+    return Span{static_cast<std::uint32_t>(part.data() - all.data()),
+                static_cast<std::uint32_t>(part.size())};
+  };
   std::size_t pos = 0;
-  while (pos < text.size()) {
+  while (pos < all.size()) {
     const std::size_t start = pos;
-    while (pos < text.size() && !IsLineEnd(text[pos])) ++pos;
+    while (pos < all.size() && !IsLineEnd(all[pos])) ++pos;
     const std::size_t end = pos;
-    while (pos < text.size() && IsLineEnd(text[pos])) ++pos;
-    const std::string_view line = Trim(text.substr(start, end - start));
+    while (pos < all.size() && IsLineEnd(all[pos])) ++pos;
+    const std::string_view line = Trim(all.substr(start, end - start));
     if (line.empty()) continue;
 
     if (line.front() == '[') {
       const std::size_t close = LastCloseBracket(line, gbk);
       if (close != std::string_view::npos) {
-        AddSection(std::string(CutAtNul(Trim(line.substr(1, close - 1)))));
+        AddSection(span_of(Trim(line.substr(1, close - 1))));
         continue;
       }
       // No "]": an ordinary key line.
@@ -251,27 +338,25 @@ void ProfileDocument::ParseText(std::string_view text) {
     Key key;
     const std::size_t eq = line.find('=');
     if (eq != std::string_view::npos) {
-      key.name = std::string(CutAtNul(TrimRight(line.substr(0, eq))));
-      key.value = std::string(CutAtNul(TrimLeft(line.substr(eq + 1))));
+      key.name = span_of(TrimRight(line.substr(0, eq)));
+      key.value = span_of(TrimLeft(line.substr(eq + 1)));
       key.has_value = true;
     } else {
-      key.name = std::string(CutAtNul(line));
+      key.name = span_of(line);
     }
     Section& section = sections_.back();
     // Runs of lines with an empty name ("=x") keep only their first line.
-    if (key.name.empty() && !section.keys.empty() && section.keys.back().name.empty()) continue;
-    AddKey(section, std::move(key));
+    if (key.name.length == 0 && !section.keys.empty() && section.keys.back().name.length == 0) {
+      continue;
+    }
+    AddKey(section, key);
   }
 }
 
-const ProfileDocument::Section* ProfileDocument::FindSection(std::string_view trimmed) const {
-  const auto it = section_index_.find(Fold(trimmed, IsGbk()));
-  return it == section_index_.end() ? nullptr : &sections_[it->second];
-}
-
-std::string ProfileDocument::ToStorage(std::string_view gbk) const {
-  if (IsGbk()) return std::string(gbk);
-  return FromWide(ToWide(gbk, kGbkCodePage), CP_UTF8);
+std::string_view ProfileDocument::ToStorage(std::string_view gbk, std::string& scratch) const {
+  if (IsGbk()) return gbk;
+  scratch = FromWide(ToWide(gbk, kGbkCodePage), CP_UTF8);
+  return scratch;
 }
 
 std::string ProfileDocument::FromStorage(std::string_view stored) const {
@@ -284,11 +369,13 @@ TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
   const std::string_view fallback = TrimDefault(AsArgument(default_value.View()));
   // The platform hands back the default as it is when it cannot open the file at all.
   if (!readable_) return TextValue(fallback);
-  const Section* found = FindSection(Trim(ToStorage(AsArgument(section.View()))));
-  if (found) {
-    const auto it = found->index.find(Fold(Trim(ToStorage(AsArgument(key.View()))), IsGbk()));
-    if (it != found->index.end() && found->keys[it->second].has_value) {
-      return TextValue(FromStorage(StripQuotes(found->keys[it->second].value)));
+  std::string scratch;
+  const std::size_t s = FindSection(Trim(ToStorage(AsArgument(section.View()), scratch)));
+  if (s != std::string_view::npos) {
+    const Section& found = sections_[s];
+    const std::size_t k = FindKey(found, Trim(ToStorage(AsArgument(key.View()), scratch)));
+    if (k != std::string_view::npos && found.keys[k].has_value) {
+      return TextValue(FromStorage(StripQuotes(Text(found.keys[k].value))));
     }
   }
   return TextValue(StripQuotes(fallback));
@@ -299,51 +386,67 @@ bool ProfileDocument::Write(const TextValue& section, const TextValue& key,
   if (!readable_) return false;
   // Names lose their leading blanks; the trailing ones reach the file and are trimmed when the
   // file is next read. The value loses leading blanks only, likewise.
-  const std::string section_raw(TrimLeft(ToStorage(AsArgument(section.View()))));
-  const std::string key_raw(TrimLeft(ToStorage(AsArgument(key.View()))));
-  const std::string value_raw(TrimLeft(ToStorage(AsArgument(value.View()))));
+  std::string scratch_section, scratch_key, scratch_value;
+  const std::string_view section_raw =
+      TrimLeft(ToStorage(AsArgument(section.View()), scratch_section));
+  const std::string_view key_raw = TrimLeft(ToStorage(AsArgument(key.View()), scratch_key));
+  const std::string_view value_raw = TrimLeft(ToStorage(AsArgument(value.View()), scratch_value));
   const std::string_view section_name = TrimRight(section_raw);
   const std::string_view key_name = TrimRight(key_raw);
+  const auto trimmed_length = [](std::string_view raw) {
+    return static_cast<std::uint32_t>(TrimRight(raw).size());
+  };
 
-  std::size_t section_at = 0;
-  std::size_t key_at = 0;
-  bool created_section = false;
-  bool created_key = false;
-  if (const Section* found = FindSection(section_name)) {
-    section_at = static_cast<std::size_t>(found - sections_.data());
-    Section& target = sections_[section_at];
-    const auto it = target.index.find(Fold(key_name, IsGbk()));
-    if (it != target.index.end()) {
-      key_at = it->second;
-      Key& existing = target.keys[key_at];
-      if (existing.has_value && existing.value == value_raw) return true;  // nothing to write
-      existing.value = std::string(TrimRight(value_raw));
+  RawTail tail;
+  tail.active = true;
+  tail.value_length = static_cast<std::uint32_t>(value_raw.size());
+  std::size_t s = FindSection(section_name);
+  if (s != std::string_view::npos) {
+    const std::size_t k = FindKey(sections_[s], key_name);
+    if (k != std::string_view::npos) {
+      Key& existing = sections_[s].keys[k];
+      if (existing.has_value && Text(existing.value) == value_raw) return true;  // no change
+      existing.value = Append(value_raw);
+      existing.value.length = trimmed_length(value_raw);
       existing.has_value = true;
+      tail.key = k;
     } else {
-      created_key = true;
-      key_at = target.keys.size();
-      AddKey(target, Key{std::string(key_name), std::string(TrimRight(value_raw)), true});
+      tail.created_key = true;
+      tail.key = sections_[s].keys.size();
     }
   } else {
-    created_section = created_key = true;
-    AddSection(std::string(section_name));
-    section_at = sections_.size() - 1;
-    AddKey(sections_.back(), Key{std::string(key_name), std::string(TrimRight(value_raw)), true});
+    tail.created_section = tail.created_key = true;
+    Span name = Append(section_raw);
+    tail.section_length = name.length;
+    name.length = trimmed_length(section_raw);
+    AddSection(name);
+    s = sections_.size() - 1;
+    tail.key = 0;
   }
+  if (tail.created_key) {
+    Key added;
+    added.name = Append(key_raw);
+    tail.key_length = added.name.length;
+    added.name.length = trimmed_length(key_raw);
+    added.value = Append(value_raw);
+    added.value.length = trimmed_length(value_raw);
+    added.has_value = true;
+    AddKey(sections_[s], added);
+  }
+  tail.section = s;
 
   changed_ = true;
   raw_serialized_valid_ = false;
-  raw_tail_ = RawTail{true,    section_at, key_at,          section_raw,
-                      key_raw, value_raw,  created_section, created_key};
+  raw_tail_ = tail;
 
   // Text that reads back as something else once written (line breaks, a "=" or a section
   // header in a key name, an empty key name) or a nameless section inside the file, which
-  // merges into the one before it: the platform re-reads the file it wrote before its next call,
-  // so do the same to stay with it.
+  // merges into the one before it: the platform re-reads the file it wrote before its next
+  // call, so do the same to stay with it. Rare, so the whole document is re-read.
   const bool reshapes =
-      section_raw.find_first_of("\r\n") != std::string::npos ||
-      key_raw.find_first_of("\r\n=") != std::string::npos ||
-      value_raw.find_first_of("\r\n") != std::string::npos || key_name.empty() ||
+      section_raw.find_first_of("\r\n") != std::string_view::npos ||
+      key_raw.find_first_of("\r\n=") != std::string_view::npos ||
+      value_raw.find_first_of("\r\n") != std::string_view::npos || key_name.empty() ||
       (key_raw.front() == '[' && LastCloseBracket(key_raw, IsGbk()) != std::string_view::npos);
   if (reshapes || inner_nameless_) {
     raw_serialized_ = SerializeText(true);
@@ -357,8 +460,8 @@ bool ProfileDocument::Write(const TextValue& section, const TextValue& key,
 std::string ProfileDocument::SerializeText(bool use_raw_tail) const {
   std::size_t size = 0;
   for (const Section& s : sections_) {
-    size += s.name.size() + 4;
-    for (const Key& k : s.keys) size += k.name.size() + k.value.size() + 3;
+    size += s.name.length + 4;
+    for (const Key& k : s.keys) size += k.name.length + k.value.length + 3;
   }
   std::string out;
   out.reserve(size + 64);
@@ -366,19 +469,24 @@ std::string ProfileDocument::SerializeText(bool use_raw_tail) const {
   for (std::size_t si = 0; si < sections_.size(); ++si) {
     const Section& s = sections_[si];
     const bool tail_here = tail && tail->section == si;
-    const std::string& name = tail_here && tail->created_section ? tail->section_name : s.name;
-    if (!s.name.empty()) {
+    if (s.name.length != 0) {
+      Span name = s.name;
+      if (tail_here && tail->created_section) name.length = tail->section_length;
       out += '[';
-      out += name;
+      out += Text(name);
       out += "]\r\n";
     }
     for (std::size_t ki = 0; ki < s.keys.size(); ++ki) {
       const Key& k = s.keys[ki];
       const bool tail_key = tail_here && tail->key == ki;
-      out += tail_key && tail->created_key ? tail->key_name : k.name;
+      Span name = k.name;
+      if (tail_key && tail->created_key) name.length = tail->key_length;
+      out += Text(name);
       if (k.has_value) {
+        Span value = k.value;
+        if (tail_key) value.length = tail->value_length;
         out += '=';
-        out += tail_key ? tail->value : k.value;
+        out += Text(value);
       }
       out += "\r\n";
     }

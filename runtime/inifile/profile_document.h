@@ -26,7 +26,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/text_value.h"
@@ -75,43 +74,60 @@ class ProfileDocument {
   static void SetReplaceStepForTesting(ReplaceStep step);
 
  private:
+  // Names and values live in one text buffer (the file's text, then what writes add), so that a
+  // file of a quarter of a million keys costs a few allocations rather than a million.
+  struct Span {
+    std::uint32_t at = 0;
+    std::uint32_t length = 0;
+  };
   struct Key {
-    std::string name;
-    std::string value;
+    Span name;
+    Span value;
     bool has_value = false;
   };
-  struct Section {
-    std::string name;
-    std::vector<Key> keys;
-    // Folded name -> index of the first key of that name.
-    std::unordered_map<std::string, std::size_t> index;
+  // Open addressing from a name (compared without ASCII case) to the first entry of that name.
+  struct NameIndex {
+    std::vector<std::uint32_t> slots;  // entry number + 1; 0 is an empty slot
+    std::size_t count = 0;
   };
-  // The one entry the last changing write left as given: the platform wrote it to the file
-  // before any re-read could trim it, so it is kept for Serialize only.
+  struct Section {
+    Span name;
+    std::vector<Key> keys;
+    NameIndex index;
+  };
+  // The entry of the last changing write as the platform wrote it, before a re-read trims its
+  // names and value: the trimmed texts are prefixes of these, so lengths suffice.
   struct RawTail {
     bool active = false;
     std::size_t section = 0;
     std::size_t key = 0;
-    std::string section_name;  // set when the write created the section
-    std::string key_name;      // set when the write created the key
-    std::string value;
+    std::uint32_t section_length = 0;  // used when the write created the section
+    std::uint32_t key_length = 0;      // used when the write created the key
+    std::uint32_t value_length = 0;
     bool created_section = false;
     bool created_key = false;
   };
 
-  bool IsGbk() const;
-  void ParseText(std::string_view text);
-  void AddSection(std::string name);
-  void AddKey(Section& section, Key key);
-  const Section* FindSection(std::string_view trimmed_name) const;
+  bool IsGbk() const { return encoding_ == Encoding::kAnsi; }
+  std::string_view Text(Span span) const {
+    return std::string_view(text_).substr(span.at, span.length);
+  }
+  Span Append(std::string_view bytes);
+  void ParseText(std::string text);
+  void AddSection(Span name);
+  void AddKey(Section& section, const Key& key);
+  // Index of the first section or key of that name, or -1 (npos) for none.
+  std::size_t FindSection(std::string_view trimmed_name) const;
+  std::size_t FindKey(const Section& section, std::string_view trimmed_name) const;
   // The file's text (without a byte-order mark), the last write's entry as given when asked.
   std::string SerializeText(bool use_raw_tail) const;
   // Names and values travel as GBK; a file with a byte-order mark holds them as UTF-8 here.
-  std::string ToStorage(std::string_view gbk) const;
+  std::string_view ToStorage(std::string_view gbk, std::string& scratch) const;
   std::string FromStorage(std::string_view stored) const;
 
+  std::string text_;
   std::vector<Section> sections_;  // sections_[0] is the nameless head of the file
-  std::unordered_map<std::string, std::size_t> section_index_;
+  NameIndex section_index_;
   Encoding encoding_ = Encoding::kAnsi;
   std::string original_;  // the bytes read, returned by Serialize while unchanged
   std::string loaded_path_;

@@ -529,10 +529,11 @@ bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   // a name of its own; a leftover from a crash is never mistaken for the target.
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
-  static unsigned counter = 0;
+  static volatile LONG counter = 0;
   for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%lx-%x.saving", GetCurrentProcessId(), ++counter);
+    std::snprintf(suffix, sizeof suffix, ".%lx-%x.saving", GetCurrentProcessId(),
+                  static_cast<unsigned>(InterlockedIncrement(&counter)));
     temp = path.Bytes() + suffix;
     file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);

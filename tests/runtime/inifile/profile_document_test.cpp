@@ -145,6 +145,7 @@ std::vector<CorpusFile> Corpus() {
       {"utf8_bom", "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\xE6\x96\x87\r\n[\xE9\x9F\xB3]\r\nx=1\r\n"},
       {"utf16le_bom", B("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\x2D\x4E\x87\x65\r\0\n\0", 26)},
       {"utf16be_bom", B("\xFE\xFF\0[\0s\0]\0\r\0\n\0k\0=\0v", 22)},
+      {"nul_bytes", B("[s]\r\nk=a\0b\r\nj=2\r\n[t\0u]\r\nx=1\r\n", 29)},
       {"empty_file", ""},
       {"only_blank_lines", "\r\n\r\n  \r\n"},
       {"missing_file", "", true},
@@ -388,7 +389,7 @@ TEST(ProfileDocumentSaving, ASuccessfulSaveReplacesTheFileAndLeavesNoTemporaryFi
   EXPECT_EQ(scratch.Files(), std::vector<std::string>{"Belvane配置.ini"});
 }
 
-TEST(ProfileDocumentSaving, AReadOnlyTargetOrAMissingFolderFailsAndChangesNothing) {
+TEST(ProfileDocumentSaving, AReadOnlyLockedOrUnreachableTargetFailsAndChangesNothing) {
   Scratch scratch;
   const std::string path = scratch.Path("readonly.ini");
   const Bytes old = "[total]\r\nn=1\r\n";
@@ -399,6 +400,12 @@ TEST(ProfileDocumentSaving, AReadOnlyTargetOrAMissingFolderFailsAndChangesNothin
   EXPECT_FALSE(doc.SaveAtomically(path));
   EXPECT_FALSE(doc.SaveAtomically(scratch.Path("no such folder\\x.ini")));
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(GetFile(path), old);
+  // Another program holding the file open without leave to delete it.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_FALSE(doc.SaveAtomically(path));
+  CloseHandle(held);
   EXPECT_EQ(GetFile(path), old);
   EXPECT_EQ(scratch.Files(), std::vector<std::string>{"readonly.ini"});
 }

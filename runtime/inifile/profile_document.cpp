@@ -171,8 +171,9 @@ std::string_view TrimDefault(std::string_view d) {
   return d.substr(0, n);
 }
 
-// Conversions for files with a byte-order mark, whose text is held as UTF-8 here.
-// TODO(lead): route through runtime/gbk.h once it lands; kept local so this module stands alone.
+// Conversions for files with a byte-order mark only (their text is held as UTF-8 here); a GBK
+// file is never converted. The GBK side belongs in runtime/gbk.h's WideFromGbk / GbkFromWide
+// once that module is in; until then this file carries its own two calls.
 std::wstring ToWide(std::string_view bytes, unsigned code_page) {
   if (bytes.empty()) return {};
   const int n =
@@ -523,6 +524,12 @@ std::string ProfileDocument::Serialize() const {
 bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   // Writes that changed nothing leave the file alone, as the per-value calls do.
   if (!changed_ && path.Bytes() == loaded_path_) return true;
+  // A read-only target refuses the profile functions' writes; a rename may still replace it
+  // (Wine's does), so refuse here.
+  const DWORD attributes = GetFileAttributesA(path.CStr());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
   const std::string bytes = Serialize();
 
   // The temporary file sits beside the target (same folder, so the replace is a rename) under
@@ -543,13 +550,8 @@ bool ProfileDocument::SaveAtomically(const TextValue& path) const {
 
   const bool written = WriteAll(file, bytes) && FlushFileBuffers(file) != 0;
   CloseHandle(file);
-  // A read-only target refuses the profile functions' writes; some file systems would still let
-  // a rename replace it, so refuse here too.
-  const DWORD attributes = GetFileAttributesA(path.CStr());
-  const bool read_only =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   const ReplaceStep replace = g_replace_step ? g_replace_step : &MoveFileExA;
-  if (!written || read_only ||
+  if (!written ||
       !replace(temp.c_str(), path.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileA(temp.c_str());
     return false;

@@ -15,8 +15,10 @@
 //   bytes are never folded). The first of duplicate sections or keys wins.
 // - A value read in matching quotes ("..." or '...') loses them.
 // - A write that changes nothing leaves the file untouched; any change rewrites the whole file
-//   in canonical form (sections in order, "name=value" lines, CR LF line ends, no blank lines).
-//   New keys go to the end of their section, new sections to the end of the file.
+//   in canonical form (sections in order, "name=value" lines, CR LF line ends, no blank lines),
+//   as Wine's profile functions do (Windows' own edit the changed line in place and keep the
+//   other lines as they stand; the values read back are the same either way). New keys go to
+//   the end of their section, new sections to the end of the file.
 // - Files beginning with a UTF-8 or UTF-16 byte-order mark keep their encoding; values still
 //   come and go as GBK.
 // Where the platform would turn invalid GBK byte sequences into "?", this class keeps the bytes.

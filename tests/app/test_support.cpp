@@ -10,10 +10,12 @@
 
 namespace belvane::testing {
 
-void ListViewTest::SetUpTestSuite() {
+void EnsureWindowLayer() {
   static const bool started = StartWindowLayer();
   (void)started;
 }
+
+void ListViewTest::SetUpTestSuite() { EnsureWindowLayer(); }
 
 void ListViewTest::SetUp() {
   parent_ = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
@@ -131,7 +133,11 @@ std::string ScratchFolder::MakeFolder(const std::string& name) const {
 }
 
 std::string ScratchFolder::Read(const std::string& name) const {
-  HANDLE file = CreateFileA((path_ + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  return ReadFileBytes(path_ + "\\" + name);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   std::string bytes;

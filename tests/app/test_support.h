@@ -54,6 +54,12 @@ class MemoryProfileStore final : public ProfileStore {
   std::map<std::pair<std::string, std::string>, std::string> values_;
 };
 
+// The bytes of a file, "<missing>" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Starts the window layer once for the whole test program.
+void EnsureWindowLayer();
+
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 class ScratchFolder {
  public:

@@ -154,7 +154,9 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.first_row,
             (Strings{"1", "08:30:00", have_music ? name : std::string(kMissingFileMarker) + name,
                      "30600"}));
-  if (!have_music) EXPECT_EQ(s.music_items, 0);
+  if (!have_music) {
+    EXPECT_EQ(s.music_items, 0);
+  }
 
   EXPECT_EQ(s.after_add[0], "1");
   EXPECT_EQ(s.after_add[1], "07:00:00");

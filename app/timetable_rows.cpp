@@ -64,8 +64,8 @@ void TimetableRows::Load(const std::vector<TimetableEntry>& entries) {
   view_.SendWindowMessage(LVM_SETITEMCOUNT, entries.size(), 0);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const TimetableEntry& entry = entries[i];
-    const int row = view_.InsertRow(int(i), IntegerText(int(i) + 1), -1, -1, std::nullopt,
-                                    RowValueOf(entry));
+    const int row =
+        view_.InsertRow(int(i), IntegerText(int(i) + 1), -1, -1, std::nullopt, RowValueOf(entry));
     if (row < 0) break;
     SetCells(row, entry);
   }

@@ -1,7 +1,6 @@
 #include "app/timetable_rows.h"
 
 #include <algorithm>
-#include <string>
 
 #include <windows.h>
 
@@ -77,7 +76,7 @@ void TimetableRows::Load(const std::vector<TimetableEntry>& entries) {
 int TimetableRows::Insert(int position, const TimetableEntry& entry) {
   const int row = view_.InsertRow(position, std::nullopt, -1, -1, std::nullopt, RowValueOf(entry));
   if (row < 0) return -1;
-  view_.SetCellText(row, kSequenceColumn, TextValue(std::to_string(row + 1)));
+  view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
   SetCells(row, entry);
   for (TimetableObserver* observer : observers_) observer->OnRowInserted(*this, row);
   return row;
@@ -92,7 +91,7 @@ bool TimetableRows::Delete(int row) {
 void TimetableRows::Renumber() {
   const int count = view_.RowCount();
   for (int row = 0; row < count; ++row)
-    view_.SetCellText(row, kSequenceColumn, TextValue(std::to_string(row + 1)));
+    view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
 }
 
 }  // namespace belvane

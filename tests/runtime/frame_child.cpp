@@ -108,6 +108,9 @@ struct UnwindWitness {
 
 int StartProgram() {
   Log("program");
+  if (Is("normal")) {
+    Log("arguments=[%s]", reinterpret_cast<const char*>(belvane::ServiceDispatcher(2002, 0, 0)));
+  }
   UnwindWitness witness;
   if (Is("bind-and-end")) {
     auto seven = reinterpret_cast<int (*)()>(

@@ -20,7 +20,7 @@ struct ChildRun {
 ChildRun RunChild(const std::string& scenario) {
   const std::string logPath = "frame_child_" + scenario + ".log";
   DeleteFileA(logPath.c_str());
-  std::string commandLine = "frame_child.exe " + scenario + " " + logPath;
+  std::string commandLine = "\"frame_child.exe\" " + scenario + " " + logPath;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -57,7 +57,8 @@ TEST(ProcessFrame, RunsHooksInOrderAndEndsWithCodeZero) {
   const ChildRun run = RunChild("normal");
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.log,
-            With(With(kStart, {"program-returns", "unwound"}),
+            With(With(kStart,
+                      {"arguments=[normal frame_child_normal.log]", "program-returns", "unwound"}),
                  With(kExitSequence, {"after-frame libraries-ended=1 listed=0 still-loaded=0"})));
 }
 

@@ -55,6 +55,7 @@ bool Is(const char* name) {
 
 void Construct() {
   Log("construct mxcsr=%x", _mm_getcsr());
+  if (Is("real-box")) return;  // the box is answered from outside
   belvane::SetMessageBoxObserver([](const belvane::MessageBoxRequest& request) {
     Log("box caption=[%s] text=[%s] style=%u owner=%d", request.caption.CStr(),
         Escaped(request.text).c_str(), request.style, request.owner != nullptr);
@@ -142,6 +143,11 @@ int StartProgram() {
     belvane::ServiceDispatcher(2028, 5, 0);
   } else if (Is("dispatcher-fatal")) {
     belvane::ServiceDispatcher(2027, reinterpret_cast<std::intptr_t>("bad"), 0);
+  } else if (Is("real-box")) {
+    const int answer = belvane::ShowMessage(belvane::ValueSlot::Text("关闭吗？"),
+                                            belvane::ValueSlot::Integer(MB_OKCANCEL),
+                                            belvane::ValueSlot::Text("防止误操作"));
+    Log("answer=%d", answer);
   } else if (Is("unknown-service")) {
     Log("result=%d", static_cast<int>(belvane::ServiceDispatcher(4321, 0, 0)));
   }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ struct ChildRun {
   std::vector<std::string> log;
 };
 
-ChildRun RunChild(const std::string& scenario) {
+// Runs one scenario; `whileRunning` (when given) acts on the running child before the wait.
+ChildRun RunChild(const std::string& scenario,
+                  const std::function<void()>& whileRunning = nullptr) {
   const std::string logPath = "frame_child_" + scenario + ".log";
   DeleteFileA(logPath.c_str());
   std::string commandLine = "\"frame_child.exe\" " + scenario + " " + logPath;
@@ -30,6 +33,7 @@ ChildRun RunChild(const std::string& scenario) {
     ADD_FAILURE() << "cannot start frame_child.exe";
     return run;
   }
+  if (whileRunning) whileRunning();
   if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
     TerminateProcess(process.hProcess, 99);
     ADD_FAILURE() << scenario << ": the child did not end";
@@ -161,6 +165,34 @@ TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.log,
             With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0", "hook1"}));
+}
+
+// With no observer installed the real box appears, in its own text, and can be answered from
+// outside the program as a user would.
+TEST(MessageBoxes, RealBoxCanBeAnsweredFromOutside) {
+  bool textSeen = false;
+  const ChildRun run = RunChild("real-box", [&] {
+    HWND box = nullptr;
+    for (int wait = 0; wait < 200 && box == nullptr; ++wait) {
+      box = FindWindowW(L"#32770", L"防止误操作");
+      if (box == nullptr) Sleep(50);
+    }
+    ASSERT_NE(box, nullptr);
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM seen) {
+          wchar_t text[64] = {};
+          GetWindowTextW(child, text, 64);
+          if (std::wstring(text) == L"关闭吗？") *reinterpret_cast<bool*>(seen) = true;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&textSeen));
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(textSeen);
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_GE(run.log.size(), 4u);
+  EXPECT_EQ(run.log[3], "answer=1");  // Cancel
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "platform/appframe/application.h"
@@ -78,12 +79,14 @@ void StartWindowLayer() {
 }
 
 LRESULT CALLBACK ExitingWindowProcedure(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-  belvane::WindowProcedureScope scope;
-  if (message == WM_USER) {
-    Log("window-procedure");
-    belvane::ExitProgram(0);
-  }
-  return DefWindowProcA(window, message, wp, lp);
+  return belvane::GuardedProcedure([&]() -> LRESULT {
+    if (message == WM_USER) {
+      Log("window-procedure");
+      if (Is("window-procedure-throw")) throw std::runtime_error("fault");
+      belvane::ExitProgram(0);
+    }
+    return DefWindowProcA(window, message, wp, lp);
+  });
 }
 
 void SendToExitingWindow() {
@@ -129,7 +132,7 @@ int StartProgram() {
   } else if (Is("worker-exit")) {
     belvane::StartThread(&WorkerExits, 42);
     Sleep(30000);
-  } else if (Is("window-procedure-exit")) {
+  } else if (Is("window-procedure-exit") || Is("window-procedure-throw")) {
     SendToExitingWindow();
   } else if (Is("allocate-out-of-memory")) {
     belvane::AllocateBlock(std::size_t{1} << 50);

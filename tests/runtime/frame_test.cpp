@@ -155,9 +155,12 @@ TEST(ExitProgram, OnAWorkerThreadRunsTheSequenceAndEndsTheProcess) {
 }
 
 TEST(ExitProgram, InsideAWindowProcedureEndsWithoutUnwindingThroughIt) {
-  const ChildRun run = RunChild("window-procedure-exit");
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.log, With(With(kStart, {"window-procedure"}), kExitSequence));
+  for (const char* scenario : {"window-procedure-exit", "window-procedure-throw"}) {
+    SCOPED_TRACE(scenario);
+    const ChildRun run = RunChild(scenario);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.log, With(With(kStart, {"window-procedure"}), kExitSequence));
+  }
 }
 
 TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {

@@ -15,7 +15,7 @@ TEST(Gbk, RoundTripsChineseText) {
 }
 
 TEST(Gbk, NeverFailsOnTextItCannotCarry) {
-  EXPECT_EQ(GbkFromWide(L"a\U0001F600b"), "a??b");  // no GBK form: "?" per UTF-16 unit
+  EXPECT_EQ(GbkFromWide(L"a\U0001F600b"), "a??b");   // no GBK form: "?" per UTF-16 unit
   const std::wstring broken = WideFromGbk("a\x81");  // a lead byte with no trail byte
   ASSERT_EQ(broken.size(), 2u);
   EXPECT_EQ(broken[0], L'a');

@@ -18,7 +18,8 @@
 //   A second ExitProgram while the sequence runs on another thread waits for the process end;
 //   one re-entered from an exit hook ends the process at once.
 // Code between the frame and ExitProgram must not swallow exceptions with catch (...) without
-// rethrowing: that would stop the unwinding.
+// rethrowing (that would stop the unwinding), and a noexcept function (a destructor) calls it
+// only inside a WindowProcedureScope.
 
 #include <cstdint>
 #include <span>

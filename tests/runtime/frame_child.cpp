@@ -125,7 +125,7 @@ int StartProgram() {
   } else if (Is("missing-function")) {
     belvane::BindLibraryFunction("runtime_test_lib", "NoSuchFunction", nullptr);
   } else if (Is("missing-ordinal")) {
-    belvane::BindLibraryFunction("runtime_test_lib", "#99", nullptr);
+    belvane::BindLibraryFunction("runtime_test_lib", "#65539", nullptr);
   } else if (Is("index-below") || Is("index-above")) {
     belvane::TextArray array{"only"};
     Log("member=%s", array.At(Is("index-below") ? 0 : 2).CStr());

@@ -102,9 +102,9 @@ TEST(FatalErrors, MissingFunctionNamesLibraryAndFunction) {
   ExpectFatal("missing-function",
               "box caption=[DLL ERROR] text=[无法定位DLL文件:\"runtime_test_lib\"当中的"
               "\"NoSuchFunction\"函数.] style=16 owner=0");
-  ExpectFatal("missing-ordinal",
+  ExpectFatal("missing-ordinal",  // 65539 must not become ordinal 3
               "box caption=[DLL ERROR] text=[无法定位DLL文件:\"runtime_test_lib\"当中的"
-              "\"#99\"函数.] style=16 owner=0");
+              "\"#65539\"函数.] style=16 owner=0");
 }
 
 TEST(FatalErrors, ArrayIndexOutOfRangeRaisesErrorsFourAndOne) {

@@ -163,6 +163,14 @@ TEST(ExitProgram, InsideAWindowProcedureEndsWithoutUnwindingThroughIt) {
   }
 }
 
+TEST(ExitProgram, ASecondCallOnAnotherThreadWaitsForTheFirst) {
+  const ChildRun run = RunChild("two-exits");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.log, With(With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0",
+                                        "hook1", "worker parameter=42 frame-thread=0", "hook2"}),
+                          {"after-frame libraries-ended=1 listed=0 still-loaded=0"}));
+}
+
 TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {
   const ChildRun run = RunChild("exit-in-hook");
   EXPECT_EQ(run.exitCode, 0u);

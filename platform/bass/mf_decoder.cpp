@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/bass/bass_api.h"
 
@@ -200,6 +201,102 @@ Kind Sniff(ByteSource& source) {
   return {nullptr, nullptr};
 }
 
+uint32_t Be32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// An MPEG-4 file plays only with its whole "moov" box. Checked here because Wine's reader
+// never returns for some files that lack it.
+bool Mp4HasMovie(ByteSource& source) {
+  const uint64_t size = source.Size();
+  for (uint64_t pos = 0; pos + 8 <= size;) {
+    uint8_t head[16];
+    if (source.ReadAt(pos, head, 8) != 8) return false;
+    uint64_t box = Be32(head);
+    if (box == 1) {  // 64-bit size follows the type
+      if (source.ReadAt(pos + 8, head + 8, 8) != 8) return false;
+      box = (static_cast<uint64_t>(Be32(head + 8)) << 32) | Be32(head + 12);
+    } else if (box == 0) {
+      box = size - pos;  // to the end of the file
+    }
+    if (box < 8) return false;
+    if (std::memcmp(head + 4, "moov", 4) == 0) return pos + box <= size;
+    pos += box;
+  }
+  return false;
+}
+
+// An ASF (wma) file needs its whole header object, which describes every stream.
+bool AsfHeaderComplete(ByteSource& source) {
+  uint8_t head[30];
+  if (source.ReadAt(0, head, sizeof head) != sizeof head) return false;
+  uint64_t size = 0;
+  for (int i = 7; i >= 0; --i) size = (size << 8) | head[16 + i];
+  return size >= sizeof head && size <= source.Size();
+}
+
+// Creates the reader on a helper thread and waits a bounded time: a damaged file must not hang
+// the caller (the program opens files from its clock thread). On a timeout the helper is left
+// to finish on its own and releases what it made.
+HRESULT CreateReaderBounded(const MfApi& mf, const std::wstring& path, IMFByteStream* bytes,
+                            IMFSourceReader** out) {
+  struct Job {
+    std::wstring path;
+    IMFByteStream* bytes = nullptr;
+    IMFSourceReader* reader = nullptr;
+    HRESULT hr = E_FAIL;
+    bool abandoned = false;
+    std::mutex mutex;
+    HANDLE done = nullptr;
+    const MfApi* mf = nullptr;
+    ~Job() {
+      if (done) CloseHandle(done);
+    }
+  };
+  auto job = std::make_shared<Job>();
+  job->path = path;
+  job->bytes = bytes;
+  if (bytes) bytes->AddRef();
+  job->mf = &mf;
+  job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!job->done) {
+    if (bytes) bytes->Release();
+    return E_OUTOFMEMORY;
+  }
+  try {
+    std::thread([job] {
+      ComScope com;
+      IMFSourceReader* reader = nullptr;
+      const HRESULT hr = job->bytes ? job->mf->reader_from_stream(job->bytes, nullptr, &reader)
+                                    : job->mf->reader_from_url(job->path.c_str(), nullptr, &reader);
+      if (job->bytes) job->bytes->Release();
+      std::lock_guard lock(job->mutex);
+      if (job->abandoned) {
+        if (reader) reader->Release();
+      } else {
+        job->reader = reader;
+        job->hr = hr;
+      }
+      SetEvent(job->done);
+    }).detach();
+  } catch (...) {
+    if (bytes) bytes->Release();
+    return E_OUTOFMEMORY;
+  }
+  constexpr DWORD kOpenTimeoutMs = 15000;
+  WaitForSingleObject(job->done, kOpenTimeoutMs);
+  std::lock_guard lock(job->mutex);
+  HRESULT hr = job->hr;
+  if (job->reader) {
+    *out = job->reader;
+  } else {
+    job->abandoned = true;
+    if (SUCCEEDED(hr)) hr = E_FAIL;
+  }
+  job->reader = nullptr;
+  return hr;
+}
+
 }  // namespace
 
 bool MfDecoder::LooksCompressed(ByteSource& source) {
@@ -217,10 +314,16 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
   }
   ComScope com;
   *error = kErrorFileForm;
+  // Containers that Wine's reader hangs on when cut short are checked first.
+  const std::wstring ext = kind.extension ? kind.extension : L"";
+  if ((ext == L".m4a" && !Mp4HasMovie(*source)) ||
+      (ext == L".wma" && !AsfHeaderComplete(*source))) {
+    return nullptr;
+  }
   ComPtr<IMFSourceReader> reader;
   if (!path.empty() && whole_file) {
     source.reset();  // Media Foundation opens the file itself
-    if (FAILED(mf.reader_from_url(path.c_str(), nullptr, reader.out()))) return nullptr;
+    if (FAILED(CreateReaderBounded(mf, path, nullptr, reader.out()))) return nullptr;
   } else {
     IStream* stream = new SourceStream(std::move(source));
     ComPtr<IMFByteStream> bytes;
@@ -234,7 +337,7 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
       attributes->SetString(MF_BYTESTREAM_CONTENT_TYPE, kind.mime);
       attributes->SetString(MF_BYTESTREAM_ORIGIN_NAME, origin.c_str());
     }
-    if (FAILED(mf.reader_from_stream(bytes.get(), nullptr, reader.out()))) return nullptr;
+    if (FAILED(CreateReaderBounded(mf, std::wstring(), bytes.get(), reader.out()))) return nullptr;
   }
 
   reader->SetStreamSelection(MF_SOURCE_READER_ALL_STREAMS, FALSE);

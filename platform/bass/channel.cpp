@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <cmath>
+#include <new>
 
 #include "platform/bass/bass_api.h"
 
@@ -17,7 +18,9 @@ Channel::Channel(std::unique_ptr<Decoder> decoder, int device)
     : decoder_(std::move(decoder)),
       format_(decoder_->Format()),
       device_(device),
-      wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+      wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+  if (!wake_) throw std::bad_alloc();  // the export turns it into kErrorMemory
+}
 
 Channel::~Channel() {
   Shutdown();

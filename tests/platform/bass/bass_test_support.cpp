@@ -162,12 +162,6 @@ std::string CapturePath() {
   return unix_path ? std::string("Z:") + unix_path : std::string();
 }
 
-void ClearCapture() {
-  HANDLE f = CreateFileA(CapturePath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-}
-
 static std::vector<uint8_t> ReadCapture() {
   std::vector<uint8_t> bytes;
   HANDLE f = CreateFileA(CapturePath().c_str(), GENERIC_READ,
@@ -184,7 +178,7 @@ static std::vector<uint8_t> ReadCapture() {
   return bytes;
 }
 
-std::vector<uint8_t> SettledCapture(DWORD quiet_ms, DWORD timeout_ms) {
+std::vector<uint8_t> SettledCapture(size_t min_bytes, DWORD quiet_ms, DWORD timeout_ms) {
   const ULONGLONG end = GetTickCount64() + timeout_ms;
   std::vector<uint8_t> last = ReadCapture();
   ULONGLONG changed = GetTickCount64();
@@ -194,11 +188,19 @@ std::vector<uint8_t> SettledCapture(DWORD quiet_ms, DWORD timeout_ms) {
     if (now.size() != last.size()) {
       last = std::move(now);
       changed = GetTickCount64();
-    } else if (GetTickCount64() - changed >= quiet_ms) {
+    } else if (last.size() >= min_bytes && GetTickCount64() - changed >= quiet_ms) {
       break;
     }
   }
   return last;
+}
+
+void ClearCapture() {
+  // A pipe closed by the last run may still be writing: let it finish first.
+  SettledCapture(0, 200, 5000);
+  HANDLE f = CreateFileA(CapturePath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
 }
 
 bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms) {

@@ -47,9 +47,12 @@ class TempDir {
 
 // The file the ALSA file device appends to (BELVANE_CAPTURE, a Unix path), seen from Windows.
 std::string CapturePath();
+// Empties the capture file once the writer of an earlier run (a pipe to `cat`) has finished.
 void ClearCapture();
-// The captured bytes once the file has stopped growing for `quiet_ms`.
-std::vector<uint8_t> SettledCapture(DWORD quiet_ms = 400, DWORD timeout_ms = 20000);
+// The captured bytes once the file holds at least `min_bytes` and has stopped growing for
+// `quiet_ms`.
+std::vector<uint8_t> SettledCapture(size_t min_bytes = 0, DWORD quiet_ms = 400,
+                                    DWORD timeout_ms = 20000);
 
 // Polls `done` until it holds or `timeout_ms` passes; returns its last value.
 bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms);

@@ -296,3 +296,46 @@ TEST_F(Library, NoSoundDeviceRunsInRealTime) {
 
 }  // namespace
 }  // namespace belvane::bass::test
+
+namespace belvane::bass::test {
+namespace {
+
+// The program never frees its stream or the library: ending the process while a stream plays
+// must neither hang nor crash. The child is this test program again, run on ExitChild alone.
+TEST(Exit, ExitChild) {
+  char flag[8] = {};
+  if (!GetEnvironmentVariableA("BASS_EXIT_CHILD", flag, sizeof flag)) GTEST_SKIP();
+  TempDir dir;
+  WavLayout layout;
+  const std::string path = dir.Write("x.wav", WavFile(layout, NoiseSamples(layout, 441000)));
+  if (!BASS_Init(kDeviceDefault, 44100, 0, nullptr, nullptr)) ExitProcess(2);
+  const DWORD s = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  if (!s || !BASS_ChannelPlay(s, FALSE)) ExitProcess(3);
+  const DWORD mp3 = BASS_StreamCreateFile(FALSE, FixturePath("long.mp3").c_str(), 0, 0, 0);
+  if (!mp3 || !BASS_ChannelPlay(mp3, FALSE)) ExitProcess(4);
+  Sleep(200);
+  ExitProcess(7);
+}
+
+TEST(Exit, EndingTheProcessWhileAStreamPlaysIsClean) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string command = std::string("\"") + self + "\" --gtest_filter=Exit.ExitChild";
+  SetEnvironmentVariableA("BASS_EXIT_CHILD", "1");
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &si, &pi);
+  SetEnvironmentVariableA("BASS_EXIT_CHILD", nullptr);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 7u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+}  // namespace
+}  // namespace belvane::bass::test

@@ -25,6 +25,12 @@ bool InVolumeRange(int volume) {
   return volume >= 0 && volume <= 100;
 }
 
+// A library volume (0..1, a float) as the whole percentage it was set from. Rounded, not
+// truncated: 0.57f is 0.56999..., and a volume set to 57 must read back as 57.
+int PercentOf(double volume) {
+  return static_cast<int>(std::lround(volume * kVolumeScale));
+}
+
 }  // namespace
 
 MusicPlayer::MusicPlayer(AudioEntryTable& entries) : entries_(entries) {}
@@ -136,8 +142,7 @@ BOOL MusicPlayer::SetMasterVolume(int volume) {
 }
 
 int MusicPlayer::GetMasterVolume() {
-  return Locked<AudioFunction::kGetVolume>(
-      [](auto getVolume) { return static_cast<int>(getVolume() * kVolumeScale); });
+  return Locked<AudioFunction::kGetVolume>([](auto getVolume) { return PercentOf(getVolume()); });
 }
 
 BOOL MusicPlayer::SetStreamVolume(int volume) {
@@ -152,7 +157,7 @@ int MusicPlayer::GetStreamVolume() {
   return OnStream<AudioFunction::kChannelGetAttribute>(-1, [](DWORD stream, auto getAttribute) {
     float value = 0;
     if (!getAttribute(stream, bass::kAttribVolume, &value)) return -1;
-    return static_cast<int>(value * kVolumeScale);
+    return PercentOf(value);
   });
 }
 

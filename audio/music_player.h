@@ -70,13 +70,14 @@ class MusicPlayer {
   // --- Volume -------------------------------------------------------------------------------
   // BASS_SetVolume(volume / 100); outside 0..100: 0 and nothing done.
   BOOL SetMasterVolume(int volume);
-  // BASS_GetVolume x 100, truncated toward zero (-100 when the library has no output yet).
+  // BASS_GetVolume x 100, rounded to a whole percentage (-100 when the library has no output
+  // yet).
   int GetMasterVolume();
   // BASS_ChannelSetAttribute(stream, volume attribute, volume / 100); outside 0..100 or with
   // no stream: 0 and nothing done.
   BOOL SetStreamVolume(int volume);
-  // The stream's volume x 100, truncated toward zero; -1 with no stream or when the library
-  // gives no value.
+  // The stream's volume x 100, rounded to a whole percentage; -1 with no stream or when the
+  // library gives no value.
   int GetStreamVolume();
 
   // --- Position (milliseconds) --------------------------------------------------------------

@@ -213,7 +213,7 @@ TEST_F(MusicPlayerTest, VolumesAreScaledAndRangeChecked) {
   player_.OpenFile("a.wav");
   EXPECT_EQ(player_.SetStreamVolume(101), 0);
   EXPECT_EQ(player_.SetStreamVolume(100), TRUE);
-  EXPECT_EQ(player_.GetStreamVolume(), 37);  // 0.375 truncated
+  EXPECT_EQ(player_.GetStreamVolume(), 38);  // 0.375 rounded
   FakeLibrary::attribute_result = FALSE;
   EXPECT_EQ(player_.GetStreamVolume(), -1);
   EXPECT_THAT(Calls(), ElementsAre("SetVolume 0.570000", "Create 0 a.wav 0 0 0",

@@ -6,6 +6,9 @@
 // every later call does. The entries are typed by the library's own prototypes (decltype), so a
 // wrong signature is a compile error.
 //
+// The stubs always bind into the process-wide table (ProcessAudioEntries); another table (a
+// test's) starts at the same stubs and is bound by Bound() or pointed elsewhere by Set().
+//
 // Thread policy: safe from any thread. Any thread may bind an entry first; two threads binding
 // the same entry store the same address, and the store is atomic.
 

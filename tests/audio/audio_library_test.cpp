@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
+#include "runtime/late_binding.h"
 #include "runtime/message_box.h"
 #include "tests/audio/audio_test_support.h"
 
@@ -136,6 +139,27 @@ TEST(AudioEntryTable, APlayerWithoutAStreamBindsNothing) {
   for (std::size_t i = 0; i < kAudioEntryCount; ++i) {
     EXPECT_FALSE(table.IsBound(static_cast<AudioFunction>(i))) << i;
   }
+}
+
+TEST(AudioEntryTable, ThreadsRacingToBindFirstAllReachTheLibrary) {
+  // The clock thread may be the first to call an entry while another thread calls it too.
+  AudioEntryTable& entries = ProcessAudioEntries();
+  ASSERT_FALSE(entries.IsBound(AudioFunction::kChannelIsActive));
+  std::vector<std::thread> threads;
+  std::atomic<int> stopped{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      if (entries.Entry<AudioFunction::kChannelIsActive>()(0) == bass::kActiveStopped) ++stopped;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(stopped, 8);
+  HMODULE library = GetModuleHandleA("bass");
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(entries.Address(AudioFunction::kChannelIsActive),
+            reinterpret_cast<void*>(GetProcAddress(library, "BASS_ChannelIsActive")));
+  // Loaded once by the binder, listed once.
+  EXPECT_EQ(std::count(LoadedLibraryList().begin(), LoadedLibraryList().end(), library), 1);
 }
 
 }  // namespace

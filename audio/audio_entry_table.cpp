@@ -84,6 +84,12 @@ void* AudioEntryTable::Bind(AudioFunction f) {
   const AudioEntryName& name = kAudioEntryNames[IndexOf(f)];
   // The binder's own slot store is not atomic, so it gets no slot: the entry is stored here.
   void* address = BindLibraryFunction(name.library, name.function, nullptr);
+  // Pin the library: the exit sequence releases it while the process still runs, and the
+  // library's playback threads and our watcher threads may still be inside it then; unloading
+  // it under them crashes the program on its way out. A pinned library goes with the process.
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     static_cast<LPCSTR>(address), &module);
   Store(f, address);
   return address;
 }

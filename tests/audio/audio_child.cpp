@@ -6,6 +6,9 @@
 //   lasterror          the player's LastError (binds BASS_ErrorGetCode), then "lasterror N"
 //   play <file>        provision, open, play to the end; "open N", "state S" as they change,
 //                      "ended" (or "timeout")
+//   leave <file> [watch]  provision, open, play, and end the program while it plays (with
+//                      "watch": while a watcher thread still polls the player)
+// A fault on any thread writes "fault <code>" and ends the child with code 0xFA17.
 // "done" is the last line of a mode that returned.
 
 #include <windows.h>
@@ -13,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "audio/audio_library.h"
 #include "audio/music_player.h"
@@ -32,7 +36,18 @@ void Report(const std::string& line) {
   }
 }
 
+// A fault on any thread is reported and ends the child with a code of its own.
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
+  char line[64];
+  std::snprintf(line, sizeof line, "fault %08lx",
+                static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode));
+  Report(line);
+  TerminateProcess(GetCurrentProcess(), 0xFA17);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 void Construct() {
+  SetUnhandledExceptionFilter(&ReportFault);
   SetMessageBoxObserver([](const MessageBoxRequest& box) {
     Report("box\t" + std::to_string(box.owner == nullptr ? 0 : 1) + "\t" +
            std::to_string(box.style) + "\t" + box.caption.Bytes() + "\t" + box.text.Bytes());
@@ -68,6 +83,19 @@ int StartProgram() {
   if (mode == "provision" || mode == "play") {
     Report(std::string("init ") + (ProvisionAudioLibrary(ProgramDirectory()) ? "1" : "0"));
     if (mode == "play" && __argc > 2) PlayToEnd(__argv[2]);
+  } else if (mode == "leave" && __argc > 2) {
+    Report(std::string("init ") + (ProvisionAudioLibrary(ProgramDirectory()) ? "1" : "0"));
+    MusicPlayer& player = ProcessMusicPlayer();
+    Report("open " + std::to_string(player.OpenFile(__argv[2]) != 0 ? 1 : 0));
+    player.Play();
+    if (__argc > 3)
+      std::thread([] {
+        for (;;) {
+          ProcessMusicPlayer().State();
+          Sleep(1);
+        }
+      }).detach();
+    Sleep(200);
   } else if (mode == "lasterror") {
     Report("lasterror " + std::to_string(ProcessMusicPlayer().LastError()));
   }

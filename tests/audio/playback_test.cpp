@@ -155,6 +155,21 @@ TEST(AudioStartUp, EmptyFolderGetsTheLibraryWrittenAndPlaysAWav) {
   }
 }
 
+TEST(AudioStartUp, EndingWhilePlayingEndsCleanly) {
+  REQUIRE_DEVICE();
+  // The exit sequence releases the library while its playback threads and a watcher polling
+  // the player are still running; that must not fault. Several rounds: it is a race.
+  TempFolder folder("leave");
+  ASSERT_TRUE(test::WriteFileBytes(folder.File("long.wav"), test::MakeWav(44100, 2, 441000)));
+  for (int round = 0; round < 3; ++round) {
+    DeleteFileA(folder.File("report.txt").c_str());
+    const test::ChildRun run =
+        test::RunChild(folder, "leave \"" + folder.File("long.wav") + "\" watch");
+    EXPECT_EQ(run.exitCode, 0u) << "round " << round;
+    EXPECT_EQ(run.report, "init 1\nopen 1\ndone\nexit-hook\n") << "round " << round;
+  }
+}
+
 TEST(AudioStartUp, AUsersOwnLibraryIsKeptAndUsed) {
   TempFolder folder("own");
   // Another build of the interface: one whose BASS_Init always fails, so the program's

@@ -4,7 +4,8 @@
 // (BindLibraryFunction: a missing library or function is fatal) and then calls on with the
 // caller's arguments, so that call completes as if it had gone straight to the library and
 // every later call does. The entries are typed by the library's own prototypes (decltype), so a
-// wrong signature is a compile error.
+// wrong signature is a compile error. A library once bound is pinned: it stays loaded until the
+// process ends, even when the exit sequence releases it (threads may still be inside it).
 //
 // The stubs always bind into the process-wide table (ProcessAudioEntries); another table (a
 // test's) starts at the same stubs and is bound by Bound() or pointed elsewhere by Set().

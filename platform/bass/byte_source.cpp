@@ -8,8 +8,8 @@ namespace belvane::bass {
 
 std::unique_ptr<FileByteSource> FileByteSource::Open(const std::wstring& path, uint64_t offset,
                                                      uint64_t length, int* error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = kErrorFileOpen;
     return nullptr;
@@ -32,7 +32,9 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::wstring& path, u
   return std::unique_ptr<FileByteSource>(new FileByteSource(file, offset, window, whole));
 }
 
-FileByteSource::~FileByteSource() { CloseHandle(file_); }
+FileByteSource::~FileByteSource() {
+  CloseHandle(file_);
+}
 
 size_t FileByteSource::ReadAt(uint64_t pos, void* out, size_t n) {
   if (pos >= size_) return 0;

@@ -66,7 +66,9 @@ std::shared_ptr<Channel> Find(DWORD handle) {
   return c;
 }
 
-bool ValidVolume(float v) { return !std::isnan(v) && v >= 0.0f && v <= 1.0f; }
+bool ValidVolume(float v) {
+  return !std::isnan(v) && v >= 0.0f && v <= 1.0f;
+}
 
 std::wstring WidePath(const char* text) {
   const int n = MultiByteToWideChar(kPathCodePage, 0, text, -1, nullptr, 0);
@@ -334,7 +336,9 @@ BOOL WINAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
   });
 }
 
-int WINAPI BASS_ErrorGetCode(void) { return t_error; }
+int WINAPI BASS_ErrorGetCode(void) {
+  return t_error;
+}
 
 DWORD WINAPI BASS_PluginLoad(const char* file, DWORD flags) {
   (void)file, (void)flags;

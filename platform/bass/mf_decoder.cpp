@@ -42,11 +42,12 @@ const MfApi& Mf() {
     HMODULE rw = LoadLibraryW(L"mfreadwrite.dll");
     if (!plat || !rw) return a;
     a.startup = Proc<decltype(a.startup)>(plat, "MFStartup");
-    a.create_media_type =
-        Proc<decltype(a.create_media_type)>(plat, "MFCreateMediaType");
-    a.byte_stream_on_stream = Proc<decltype(a.byte_stream_on_stream)>(plat, "MFCreateMFByteStreamOnStream");
+    a.create_media_type = Proc<decltype(a.create_media_type)>(plat, "MFCreateMediaType");
+    a.byte_stream_on_stream =
+        Proc<decltype(a.byte_stream_on_stream)>(plat, "MFCreateMFByteStreamOnStream");
     a.reader_from_url = Proc<decltype(a.reader_from_url)>(rw, "MFCreateSourceReaderFromURL");
-    a.reader_from_stream = Proc<decltype(a.reader_from_stream)>(rw, "MFCreateSourceReaderFromByteStream");
+    a.reader_from_stream =
+        Proc<decltype(a.reader_from_stream)>(rw, "MFCreateSourceReaderFromByteStream");
     if (!a.startup || !a.create_media_type || !a.byte_stream_on_stream || !a.reader_from_url ||
         !a.reader_from_stream) {
       return a;
@@ -131,7 +132,9 @@ class SourceStream final : public IStream {
     if (got) *got = static_cast<ULONG>(done);
     return done == n ? S_OK : S_FALSE;
   }
-  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override {
+    return STG_E_ACCESSDENIED;
+  }
   HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
     std::lock_guard lock(mutex_);
     int64_t base = 0;
@@ -199,11 +202,12 @@ Kind Sniff(ByteSource& source) {
 
 }  // namespace
 
-bool MfDecoder::LooksCompressed(ByteSource& source) { return Sniff(source).extension != nullptr; }
+bool MfDecoder::LooksCompressed(ByteSource& source) {
+  return Sniff(source).extension != nullptr;
+}
 
 std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
-                                           const std::wstring& path, bool whole_file,
-                                           int* error) {
+                                           const std::wstring& path, bool whole_file, int* error) {
   const Kind kind = Sniff(*source);
   const MfApi& mf = Mf();
   if (!mf.ok) {
@@ -224,9 +228,8 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
     stream->Release();
     if (FAILED(hr)) return nullptr;
     ComPtr<IMFAttributes> attributes;
-    if (kind.extension &&
-        SUCCEEDED(bytes->QueryInterface(IID_IMFAttributes,
-                                        reinterpret_cast<void**>(attributes.out())))) {
+    if (kind.extension && SUCCEEDED(bytes->QueryInterface(
+                              IID_IMFAttributes, reinterpret_cast<void**>(attributes.out())))) {
       const std::wstring origin = std::wstring(L"stream") + kind.extension;
       attributes->SetString(MF_BYTESTREAM_CONTENT_TYPE, kind.mime);
       attributes->SetString(MF_BYTESTREAM_ORIGIN_NAME, origin.c_str());
@@ -244,8 +247,8 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
   want->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
   want->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM);
   want->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
-  if (FAILED(reader->SetCurrentMediaType(MF_SOURCE_READER_FIRST_AUDIO_STREAM, nullptr,
-                                         want.get()))) {
+  if (FAILED(
+          reader->SetCurrentMediaType(MF_SOURCE_READER_FIRST_AUDIO_STREAM, nullptr, want.get()))) {
     return nullptr;
   }
   ComPtr<IMFMediaType> got;
@@ -307,8 +310,8 @@ bool MfDecoder::FetchSample() {
     if (skipping_) {
       // After a seek the reader starts at a frame boundary of the codec: drop what lies before
       // the requested position.
-      const uint64_t start = static_cast<uint64_t>(time < 0 ? 0 : time) * out_.rate / 10000000 *
-                             block;
+      const uint64_t start =
+          static_cast<uint64_t>(time < 0 ? 0 : time) * out_.rate / 10000000 * block;
       if (start < skip_to_) skip = skip_to_ - start < size ? skip_to_ - start : size;
       skipping_ = false;
     }

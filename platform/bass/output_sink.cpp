@@ -8,7 +8,8 @@ namespace belvane::bass {
 namespace {
 
 // KSDATAFORMAT_SUBTYPE_PCM, spelled out: the cross import libraries do not carry it.
-constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr GUID kSubtypePcm = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 class WaveOutSink final : public OutputSink {
  public:
@@ -160,8 +161,8 @@ std::unique_ptr<OutputSink> OpenWaveOutSink(UINT device, const PcmFormat& format
     wfx.SubFormat = kSubtypePcm;
   }
   HWAVEOUT out = nullptr;
-  const MMRESULT r = waveOutOpen(&out, device, &wfx.Format, reinterpret_cast<DWORD_PTR>(wake), 0,
-                                 CALLBACK_EVENT);
+  const MMRESULT r =
+      waveOutOpen(&out, device, &wfx.Format, reinterpret_cast<DWORD_PTR>(wake), 0, CALLBACK_EVENT);
   if (r != MMSYSERR_NOERROR) {
     *error = r == WAVERR_BADFORMAT ? kErrorFormat : kErrorDriver;
     return nullptr;

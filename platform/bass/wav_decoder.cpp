@@ -13,7 +13,9 @@ constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr size_t kScratchFrames = 4096;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -79,11 +81,20 @@ std::unique_ptr<WavDecoder> WavDecoder::Open(std::unique_ptr<ByteSource> source,
   if (channels == 0 || channels > 8 || rate == 0 || rate > 384000) return nullptr;
   if (tag == kFormatPcm) {
     switch (bits) {
-      case 8: d->sample_ = Sample::kU8; break;
-      case 16: d->sample_ = Sample::kS16; break;
-      case 24: d->sample_ = Sample::kS24; break;
-      case 32: d->sample_ = Sample::kS32; break;
-      default: return nullptr;
+      case 8:
+        d->sample_ = Sample::kU8;
+        break;
+      case 16:
+        d->sample_ = Sample::kS16;
+        break;
+      case 24:
+        d->sample_ = Sample::kS24;
+        break;
+      case 32:
+        d->sample_ = Sample::kS32;
+        break;
+      default:
+        return nullptr;
     }
   } else if (tag == kFormatFloat) {
     if (bits == 32) {

@@ -1,7 +1,8 @@
 #pragma once
 // The one seam between the timetable and its INI file: read a batch of values, write a batch
-// of values. The per-value store below asks the platform's profile functions once per value;
-// a whole-file store can take its place without touching the loading and saving logic.
+// of values. The per-value store asks the platform's profile functions once per value, which
+// reads (and on writing rewrites) the whole file each time: the cost grows with the square of
+// the rows. The whole-file store reads the file once and writes it once; the timetable uses it.
 //
 // Thread policy: a store is used on the user-interface thread only.
 
@@ -11,6 +12,8 @@
 #include "runtime/text_value.h"
 
 namespace belvane {
+
+class ProfileDocument;
 
 // A section and key of the INI file.
 struct ProfileKey {
@@ -33,8 +36,8 @@ class ProfileStore {
   // The values of `keys`, in their order; a missing file, section or key gives the empty text.
   virtual std::vector<TextValue> ReadValues(const std::vector<ProfileKey>& keys) = 0;
 
-  // Writes `values` in their order; true when every value was written. Stops at the first
-  // failed write, so a row count is never written over rows that were not.
+  // Writes `values` in their order; true when every value was written. Never writes a value
+  // after a failed one, so a row count is never written over rows that were not.
   virtual bool WriteValues(const std::vector<ProfileValue>& values) = 0;
 };
 
@@ -48,6 +51,25 @@ class PerValueProfileStore final : public ProfileStore {
 
  private:
   TextValue file_;
+};
+
+// The whole file at once (ProfileDocument): the first read reads the file and later reads ask the
+// copy in memory; a batch of writes is applied to the file as it is now, in memory, and the
+// result replaces the file in one step, so a failure or a crash leaves the old file whole. The
+// values read and the file left are those the per-value calls would give.
+class WholeFileProfileStore final : public ProfileStore {
+ public:
+  explicit WholeFileProfileStore(TextValue file);
+  ~WholeFileProfileStore() override;
+
+  std::vector<TextValue> ReadValues(const std::vector<ProfileKey>& keys) override;
+  // All or nothing: false when the file cannot be read, the temporary file cannot be written or
+  // the replace fails; the file is then as it was.
+  bool WriteValues(const std::vector<ProfileValue>& values) override;
+
+ private:
+  TextValue file_;
+  std::unique_ptr<ProfileDocument> read_copy_;  // the file as the first read found it
 };
 
 // The store the timetable file is loaded from and saved to: the one place that chooses how the

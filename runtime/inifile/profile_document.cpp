@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "runtime/gbk.h"
+
 namespace belvane {
 namespace {
-
-constexpr unsigned kGbkCodePage = 936;
 
 ProfileDocument::ReplaceStep g_replace_step = nullptr;
 
@@ -171,24 +171,25 @@ std::string_view TrimDefault(std::string_view d) {
   return d.substr(0, n);
 }
 
-// Conversions for files with a byte-order mark only (their text is held as UTF-8 here); a GBK
-// file is never converted. The GBK side belongs in runtime/gbk.h's WideFromGbk / GbkFromWide
-// once that module is in; until then this file carries its own two calls.
-std::wstring ToWide(std::string_view bytes, unsigned code_page) {
+// UTF-8 <-> UTF-16, for files with a byte-order mark only (their text is held as UTF-8 here); a
+// GBK file is never converted, and GBK text goes through runtime/gbk.h.
+std::wstring WideFromUtf8(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int n =
-      MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  if (n <= 0) return {};
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
   return wide;
 }
 
-std::string FromWide(std::wstring_view wide, unsigned code_page) {
+std::string Utf8FromWide(std::wstring_view wide) {
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  if (n <= 0) return {};
   std::string bytes(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
                       nullptr, nullptr);
   return bytes;
 }
@@ -267,7 +268,7 @@ ProfileDocument ProfileDocument::FromBytes(std::string_view bytes) {
       const auto b = static_cast<unsigned char>(bytes[3 + 2 * i]);
       wide[i] = static_cast<wchar_t>(little ? (a | b << 8) : (b | a << 8));
     }
-    doc.ParseText(FromWide(wide, CP_UTF8));
+    doc.ParseText(Utf8FromWide(wide));
   } else {
     doc.ParseText(std::string(bytes));
   }
@@ -356,13 +357,13 @@ void ProfileDocument::ParseText(std::string text) {
 
 std::string_view ProfileDocument::ToStorage(std::string_view gbk, std::string& scratch) const {
   if (IsGbk()) return gbk;
-  scratch = FromWide(ToWide(gbk, kGbkCodePage), CP_UTF8);
+  scratch = Utf8FromWide(WideFromGbk(gbk));
   return scratch;
 }
 
 std::string ProfileDocument::FromStorage(std::string_view stored) const {
   if (IsGbk()) return std::string(stored);
-  return FromWide(ToWide(stored, CP_UTF8), kGbkCodePage);
+  return GbkFromWide(WideFromUtf8(stored)).Bytes();
 }
 
 TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
@@ -505,7 +506,7 @@ std::string ProfileDocument::Serialize() const {
       return "\xEF\xBB\xBF" + text;
     case Encoding::kUtf16Le:
     case Encoding::kUtf16Be: {
-      const std::wstring wide = ToWide(text, CP_UTF8);
+      const std::wstring wide = WideFromUtf8(text);
       const bool little = encoding_ == Encoding::kUtf16Le;
       std::string out(little ? "\xFF\xFE" : "\xFE\xFF");
       out.reserve(2 + wide.size() * 2);

@@ -37,6 +37,8 @@ class ListViewControl : public WindowObject {
   ListViewControl();
 
   // ---- Hooks replaced from WindowObject
+  // Calls the bound handlers; answers LVN_DELETEALLITEMS with TRUE, so clearing the rows sends
+  // no LVN_DELETEITEM per row. Other notifications go on to the parent (0).
   LRESULT NotifyReflection(HWND parent, HWND sender, int code, int id, LPARAM lparam) override;
   void DestroyingHook() override;
   bool UpdateNow() override;

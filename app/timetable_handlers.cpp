@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <unordered_map>
+
 #include "app/app_objects.h"
 #include "app/timetable_file.h"
 #include "runtime/files.h"
@@ -14,10 +17,14 @@ void LoadTimetable() {
   AppObjects& app = App();
   const std::unique_ptr<ProfileStore> store = OpenTimetableStore(ConfigFilePath());
   const TextValue music_prefix = ConcatTexts(app.program_dir, "\\mp3\\");
+  // A timetable names a few files many times over: each is looked up on disk once per load.
+  std::unordered_map<std::string, bool> exists;
   LoadTimetableFrom(
       *store,
-      [&music_prefix](const TextValue& name) {
-        return FileExists(ConcatTexts(music_prefix, name));
+      [&music_prefix, &exists](const TextValue& name) {
+        const auto [it, added] = exists.try_emplace(name.Bytes(), false);
+        if (added) it->second = FileExists(ConcatTexts(music_prefix, name));
+        return it->second;
       },
       app.rows);
 }

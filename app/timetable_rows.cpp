@@ -89,9 +89,14 @@ bool TimetableRows::Delete(int row) {
 }
 
 void TimetableRows::Renumber() {
+  // A row added or deleted near the top changes nearly every sequence cell: one repaint at the
+  // end instead of one per cell (at a full day of rows, seconds against a fraction of one).
   const int count = view_.RowCount();
+  view_.SuspendRedraw();
   for (int row = 0; row < count; ++row)
     view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
+  view_.ResumeRedraw();
+  view_.Redraw();
 }
 
 }  // namespace belvane

@@ -437,7 +437,13 @@ bool AppUnderTest::Exists(std::string_view gbk_name) const {
 }
 
 bool AppUnderTest::Start() {
-  if (process_) return false;
+  if (process_) {
+    // A second run in the same folder, once the first has ended.
+    if (Running()) return false;
+    CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
+  }
   std::wstring command_line = L"\"" + program_.wstring() + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

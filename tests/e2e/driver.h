@@ -166,7 +166,7 @@ class AppUnderTest {
   std::optional<std::string> ReadFile(std::string_view gbk_name) const;
   bool Exists(std::string_view gbk_name) const;
 
-  // Starts the copied program with the folder as its working directory.
+  // Starts the copied program with the folder as its working directory; again once it ended.
   bool Start();
   DWORD Pid() const { return pid_; }
   // True while the process has not ended.

@@ -1,0 +1,78 @@
+#include "app/schedule/clock_loop.h"
+
+#include <windows.h>
+
+namespace belvane {
+
+ClockReading SystemClock::Now() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return ClockReading{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+EventSleeper::EventSleeper() : event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+EventSleeper::~EventSleeper() {
+  if (event_) ::CloseHandle(static_cast<HANDLE>(event_));
+}
+
+void EventSleeper::Wait(int milliseconds) {
+  const DWORD timeout = static_cast<DWORD>(milliseconds > 0 ? milliseconds : 0);
+  if (event_) {
+    ::WaitForSingleObject(static_cast<HANDLE>(event_), timeout);
+  } else {
+    ::Sleep(timeout);
+  }
+}
+
+void EventSleeper::Interrupt() {
+  if (event_) ::SetEvent(static_cast<HANDLE>(event_));
+}
+
+ClockLoop::ClockLoop(ClockSource& clock, Sleeper& sleeper, const StartTimeLookup& lookup,
+                     ClockSink& sink, std::atomic<bool>& running)
+    : clock_(clock), sleeper_(sleeper), lookup_(lookup), sink_(sink), running_(running) {}
+
+void ClockLoop::Run() {
+  while (running_.load()) {
+    const int wait = RunCycle();
+    if (!running_.load()) break;
+    sleeper_.Wait(wait);
+  }
+}
+
+int ClockLoop::RunCycle() {
+  const ClockReading reading = clock_.Now();
+  const ClockPlan plan = PlanCycle(last_checked_, SecondOfDay(reading), lookup_);
+  last_checked_ = plan.current_second;
+
+  ++stats_.cycles;
+  stats_.seconds_checked += plan.checked_count;
+  stats_.due_seconds += plan.due_seconds;
+  if (plan.step == ClockStep::kCatchUp) ++stats_.catch_up_cycles;
+  if (plan.step == ClockStep::kJump) ++stats_.jumps;
+
+  // The row first: the label can wait a few milliseconds, the bell should not.
+  if (plan.start_row >= 0) {
+    ++stats_.rows_started;
+    sink_.StartRow(plan.start_row, ClockText(plan.start_second));
+  }
+  std::string text = ClockText(plan.current_second);
+  if (text != shown_) {
+    sink_.ShowTime(text);
+    shown_ = std::move(text);
+  }
+
+  // Aim at the next second from a fresh reading, so the cycle's own work does not push the
+  // wake-up later; a cycle that ran into the next second goes again at once.
+  const ClockReading after = clock_.Now();
+  if (SecondOfDay(after) != plan.current_second) return 0;
+  return MillisecondsToNextSecond(after.millisecond);
+}
+
+void ClockLoop::Stop() {
+  running_.store(false);
+  sleeper_.Interrupt();
+}
+
+}  // namespace belvane

@@ -1,0 +1,85 @@
+#pragma once
+// The clock's planning, as plain functions of the last checked second of the day and the current
+// wall-clock reading, so that every rule (catch-up, its bound, midnight, a clock moved back) can
+// be tested without waiting. Nothing here reads a clock, sleeps or touches a window.
+//
+// Thread policy: every function here is pure and safe from any thread; `PlanCycle` calls the
+// lookup it is given on the calling thread.
+
+#include <string>
+#include <string_view>
+
+namespace belvane {
+
+inline constexpr int kSecondsPerDay = 86400;
+// Widest gap, in seconds, that one cycle catches up; a longer one (the computer slept, the clock
+// was moved forward) starts only rows of the current second.
+inline constexpr int kMaxCatchUpSeconds = 60;
+// How far past the start of the next wall-clock second a cycle aims to wake: enough to absorb a
+// timer that fires a little early, small against the second itself.
+inline constexpr int kWakeMarginMs = 15;
+// `last_checked` of a clock that has not run a cycle yet.
+inline constexpr int kNoSecondChecked = -1;
+
+// One reading of the local time of day, as the platform clock gives it.
+struct ClockReading {
+  int hour = 0;         // 0..23
+  int minute = 0;       // 0..59
+  int second = 0;       // 0..59 (a leap second's 60 counts as 59)
+  int millisecond = 0;  // 0..999
+};
+
+// Seconds since midnight of a reading, 0..86399; out-of-range fields are clamped.
+int SecondOfDay(const ClockReading& reading);
+
+// The clock text "HH:MM:SS" (two digits a field) of a second of the day, taken modulo one day.
+std::string ClockText(int second_of_day);
+
+// Milliseconds to wait, from a reading taken `millisecond` ms into its second, so the wait ends
+// `margin_ms` after the next wall-clock second begins. Always at least `margin_ms`.
+int MillisecondsToNextSecond(int millisecond, int margin_ms = kWakeMarginMs);
+
+// Which row, if any, starts at a given start-time text. Implemented by the start-time index.
+class StartTimeLookup {
+ public:
+  virtual ~StartTimeLookup() = default;
+  // Lowest row index whose start-time text equals `text` byte for byte; -1 = none.
+  virtual int FirstRowAt(std::string_view text) const = 0;
+};
+
+// How one cycle relates to the one before it.
+enum class ClockStep {
+  kFirst,       // no cycle before: only the current second is checked
+  kSameSecond,  // still in the last checked second (an early wake): nothing is checked
+  kOnTime,      // the next second: one second is checked
+  kCatchUp,     // 2..kMaxCatchUpSeconds seconds on: every second passed over is checked too
+  kJump,        // further on, or back: only the current second is checked
+};
+
+// What one cycle checks and starts. The checked seconds are the `checked_count` seconds of the
+// day ending at `current_second`, counted back across midnight.
+struct ClockPlan {
+  ClockStep step = ClockStep::kFirst;
+  int current_second = 0;  // second of the day of the reading
+  int checked_count = 0;   // 0 (same second), 1, or up to kMaxCatchUpSeconds
+  int start_second = -1;   // latest checked second that has a row; -1 = none
+  int start_row = -1;      // first row of that second; -1 = none
+  int due_seconds = 0;     // checked seconds that have a row; those other than the started one
+                           // are superseded by it (starting them would cut them off at once)
+
+  // First checked second of the day; meaningful when checked_count > 0.
+  int FirstChecked() const;
+};
+
+// Plans one cycle. `last_checked` is the last second the previous cycle checked (or
+// kNoSecondChecked), `now` the second of the day of this cycle's reading; the next cycle passes
+// `now` as its `last_checked`.
+//
+// The seconds from the one after `last_checked` up to `now` are checked when that is 1 to
+// kMaxCatchUpSeconds seconds forward (23:59:59 to 00:00:00 is one second). Any other distance is
+// a clock that jumped: forward past the bound, or back; then only `now` is checked, so seconds
+// passed over start nothing and a clock moved back starts only rows of its new current second.
+// Of the checked seconds that have a row, the latest one is started.
+ClockPlan PlanCycle(int last_checked, int now, const StartTimeLookup& lookup);
+
+}  // namespace belvane

@@ -1,0 +1,238 @@
+#include "app/schedule/clock_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/schedule/start_time_index.h"
+
+namespace belvane {
+namespace {
+
+constexpr std::int64_t kDayMs = std::int64_t{kSecondsPerDay} * 1000;
+
+// Simulated time in milliseconds from midnight of day 0.
+struct SimTime {
+  std::int64_t ms = 0;
+  std::int64_t Second() const { return ms / 1000; }
+};
+
+class SimClock final : public ClockSource {
+ public:
+  explicit SimClock(SimTime& time) : time_(time) {}
+  ClockReading Now() override {
+    const std::int64_t in_day = time_.ms % kDayMs;
+    const int s = static_cast<int>(in_day / 1000);
+    return ClockReading{s / 3600, s / 60 % 60, s % 60, static_cast<int>(in_day % 1000)};
+  }
+
+ private:
+  SimTime& time_;
+};
+
+// Wakes late by up to 900 ms, now and then 20 ms early (timers do), and rarely stalls 3 s; stops
+// the run once the simulated time passes `end_ms`.
+class SimSleeper final : public Sleeper {
+ public:
+  SimSleeper(SimTime& time, std::atomic<bool>& running, std::int64_t end_ms)
+      : time_(time), running_(running), end_ms_(end_ms) {}
+  void Wait(int milliseconds) override {
+    std::int64_t ms = milliseconds;
+    const int roll = static_cast<int>(random_() % 1000);
+    if (roll < 2) {
+      ms += 3000;
+      ++stalls;
+    } else if (roll < 20) {
+      ms = ms > 20 ? ms - 20 : 0;
+    } else {
+      ms += random_() % 901;
+    }
+    time_.ms += ms;
+    if (time_.ms >= end_ms_) running_.store(false);
+  }
+  void Interrupt() override {}
+  int stalls = 0;
+
+ private:
+  SimTime& time_;
+  std::atomic<bool>& running_;
+  std::int64_t end_ms_;
+  std::mt19937 random_{42};
+};
+
+// Records what the loop asked for, per absolute simulated second.
+class CountingLookup final : public StartTimeLookup {
+ public:
+  CountingLookup(const StartTimeLookup& inner, const SimTime& time) : inner_(inner), time_(time) {}
+  int FirstRowAt(std::string_view text) const override {
+    // The asked second lies at most a minute back from now: find its absolute second.
+    const int asked = (text[0] - '0') * 36000 + (text[1] - '0') * 3600 + (text[3] - '0') * 600 +
+                      (text[4] - '0') * 60 + (text[6] - '0') * 10 + (text[7] - '0');
+    const std::int64_t now = time_.Second();
+    const std::int64_t back = ((now % kSecondsPerDay) - asked + kSecondsPerDay) % kSecondsPerDay;
+    const std::int64_t absolute = now - back;
+    if (absolute >= static_cast<std::int64_t>(checks.size())) checks.resize(absolute + 1, 0);
+    ++checks[absolute];
+    return inner_.FirstRowAt(text);
+  }
+  mutable std::vector<int> checks;  // absolute second -> times checked
+
+ private:
+  const StartTimeLookup& inner_;
+  const SimTime& time_;
+};
+
+// Work takes time: each start costs 0..150 ms of simulated time, sometimes running into the next
+// second.
+class SimSink final : public ClockSink {
+ public:
+  explicit SimSink(SimTime& time) : time_(time) {}
+  void StartRow(int row, const std::string& start_time) override {
+    starts.push_back({time_.Second(), row, start_time});
+    time_.ms += fixed_work_ms >= 0 ? fixed_work_ms : random_() % 151;
+  }
+  void ShowTime(const std::string& clock_text) override { shown.push_back(clock_text); }
+  struct Start {
+    std::int64_t at_second;
+    int row;
+    std::string start_time;
+  };
+  std::vector<Start> starts;
+  std::vector<std::string> shown;
+  int fixed_work_ms = -1;  // -1 = random
+
+ private:
+  SimTime& time_;
+  std::mt19937 random_{7};
+};
+
+// A day with a row every second, run through midnight into the next day. "Misses none" means:
+// every second from the first cycle's to the last cycle's is checked exactly once, and each cycle
+// starts the row of its latest due second; a due second that shares its cycle with a later one
+// is superseded (starting it would cut it off at once), which the accounting counts apart.
+TEST(ClockLoopTest, SimulatedDayWithARowEverySecondMissesNone) {
+  std::vector<TextValue> day;
+  for (int s = 0; s < kSecondsPerDay; ++s) day.emplace_back(ClockText(s));
+  StartTimeIndex index;
+  index.Load(day);
+
+  SimTime time{123};
+  std::atomic<bool> running{true};
+  SimClock clock(time);
+  SimSleeper sleeper(time, running, kDayMs + 10'000);
+  CountingLookup lookup(index, time);
+  SimSink sink(time);
+  ClockLoop loop(clock, sleeper, lookup, sink, running);
+  loop.Run();
+
+  const std::int64_t last = static_cast<std::int64_t>(lookup.checks.size()) - 1;
+  ASSERT_GT(last, kSecondsPerDay);  // crossed midnight
+  for (std::int64_t s = 0; s <= last; ++s) ASSERT_EQ(lookup.checks[s], 1) << "second " << s;
+
+  const ClockStats& stats = loop.Stats();
+  EXPECT_EQ(stats.seconds_checked, last + 1);
+  EXPECT_EQ(stats.due_seconds, last + 1);
+  EXPECT_EQ(stats.jumps, 0);
+  EXPECT_GT(sleeper.stalls, 0);
+  EXPECT_GT(stats.catch_up_cycles, 0);
+  EXPECT_EQ(stats.rows_started, static_cast<std::int64_t>(sink.starts.size()));
+  // Every row is due, so every cycle that checked a second starts its current one, and no second
+  // starts twice.
+  std::int64_t previous = -1;
+  for (const SimSink::Start& start : sink.starts) {
+    ASSERT_EQ(start.row, start.at_second % kSecondsPerDay);
+    ASSERT_EQ(start.start_time, ClockText(start.row));
+    ASSERT_GT(start.at_second, previous);
+    previous = start.at_second;
+  }
+  EXPECT_GT(stats.due_seconds - stats.rows_started, 0);  // the stalls superseded some
+  EXPECT_EQ(sink.shown.front(), "00:00:00");
+  EXPECT_EQ(sink.shown.back(), ClockText(static_cast<int>(last % kSecondsPerDay)));
+}
+
+// A clock that always reads the start of a second, so each wait is a full second.
+class FixedClock final : public ClockSource {
+ public:
+  ClockReading Now() override { return ClockReading{8, 30, 0, 0}; }
+};
+
+class SignalSink final : public ClockSink {
+ public:
+  void StartRow(int row, const std::string&) override { started_row = row; }
+  void ShowTime(const std::string& text) override {
+    shown = text;
+    cycles.fetch_add(1);
+  }
+  std::atomic<int> cycles{0};
+  int started_row = -1;
+  std::string shown;
+};
+
+TEST(ClockLoopTest, StopEndsAWaitingLoop) {
+  StartTimeIndex index;
+  index.Insert(0, "08:30:00");
+  FixedClock clock;
+  EventSleeper sleeper;
+  SignalSink sink;
+  std::atomic<bool> running{true};
+  ClockLoop loop(clock, sleeper, index, sink, running);
+  std::thread thread([&] { loop.Run(); });
+  while (sink.cycles.load() == 0) std::this_thread::yield();
+  loop.Stop();  // the loop is in (or about to enter) a wait of about a second
+  thread.join();
+  EXPECT_FALSE(running.load());
+  EXPECT_EQ(sink.started_row, 0);
+  EXPECT_EQ(sink.shown, "08:30:00");
+}
+
+TEST(ClockLoopTest, InterruptIsStickyAndAClearedFlagRunsNoCycle) {
+  EventSleeper sleeper;
+  sleeper.Interrupt();
+  sleeper.Wait(600'000);  // returns at once, or the test times out
+
+  StartTimeIndex index;
+  FixedClock clock;
+  SignalSink sink;
+  std::atomic<bool> running{false};
+  ClockLoop loop(clock, sleeper, index, sink, running);
+  loop.Run();
+  EXPECT_EQ(sink.cycles.load(), 0);
+}
+
+TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
+  SimTime time{(8 * 3600 + 29 * 60 + 59) * 1000 + 400};
+  SimClock clock(time);
+  StartTimeIndex index;
+  index.Insert(0, "08:30:00");
+  SimSink sink(time);
+  EventSleeper sleeper;
+  std::atomic<bool> running{true};
+  ClockLoop loop(clock, sleeper, index, sink, running);
+
+  EXPECT_EQ(loop.RunCycle(), 600 + kWakeMarginMs);
+  EXPECT_EQ(loop.LastChecked(), 8 * 3600 + 29 * 60 + 59);
+  time.ms += 100;  // an early wake in the same second
+  EXPECT_EQ(loop.RunCycle(), 500 + kWakeMarginMs);
+  EXPECT_EQ(sink.shown.size(), 1u);
+  time.ms += 500 + kWakeMarginMs;
+  loop.RunCycle();
+  ASSERT_EQ(sink.starts.size(), 1u);
+  EXPECT_EQ(sink.starts[0].start_time, "08:30:00");
+  EXPECT_EQ(sink.shown.back(), "08:30:00");
+
+  // Work that runs into the next second: go again at once.
+  index.Insert(1, "08:30:01");
+  sink.starts.clear();
+  sink.fixed_work_ms = 50;
+  time.ms = (8 * 3600 + 30 * 60 + 1) * 1000 + 990;
+  EXPECT_EQ(loop.RunCycle(), 0);
+  ASSERT_EQ(sink.starts.size(), 1u);
+  EXPECT_EQ(sink.starts[0].row, 1);
+}
+
+}  // namespace
+}  // namespace belvane

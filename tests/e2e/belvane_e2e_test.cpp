@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -289,6 +290,25 @@ TEST_F(BelvaneTest, MusicListGroupsByPatternAndSkipsFoldersAndOtherFiles) {
   ASSERT_EQ(rows.size(), 7u);
   EXPECT_EQ(rows[0][2], "1.组织考生进入考场.m4a");
   EXPECT_EQ(rows[1][2], std::string(kMissingMarker) + "2.宣读考试规则.m4a");
+}
+
+TEST_F(BelvaneTest, DemoMusicFolderHoldsEveryFileTheDefaultTimetableNames) {
+  const std::filesystem::path demo = BuildBinDir().parent_path() / "demo" / "mp3";
+  if (!std::filesystem::is_directory(demo)) GTEST_SKIP() << "the build made no demo music";
+  std::error_code ec;
+  std::filesystem::copy(demo, app_.Process().PathOf("mp3"), ec);
+  ASSERT_FALSE(ec) << ec.message();
+  Launch();
+  Rows expected = DefaultRowsWithMarkers();
+  std::vector<std::string> names;
+  for (Row& row : expected) {
+    row[2] = row[2].substr(sizeof(kMissingMarker) - 1);
+    names.push_back(row[2]);
+  }
+  EXPECT_EQ(app_.Rows(), expected);
+  std::vector<std::string> items = app_.Music().Items();
+  std::sort(items.begin(), items.end());
+  EXPECT_EQ(items, names);
 }
 
 // ---- Editing

@@ -21,7 +21,7 @@ class BelvaneTest : public ::testing::Test {
  protected:
   // Starts the program; the run folder holds what the test put there first.
   void Launch(int timeout_ms = kStartTimeoutMs) {
-    ASSERT_TRUE(app_.Start(timeout_ms)) << "no main window";
+    ASSERT_TRUE(app_.Start(timeout_ms)) << "no main window " << app_.Process().SetUpError();
   }
   void WriteConfig(const std::string& text) {
     ASSERT_TRUE(app_.Process().WriteFile(kConfigName, text));

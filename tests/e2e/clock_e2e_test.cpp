@@ -145,7 +145,7 @@ TEST_F(ClockTest, DueRowIsSelectedPlaysAndTheCaptionReturnsAtItsEnd) {
   const std::string wav = NoiseWav(1.0, 1);
   PutMusic("due.wav", wav);
   OneRowDueIn(4, "due.wav");
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   EXPECT_EQ(app_.Timetable().SelectedRow(), -1);
   EXPECT_EQ(PlayCaption(), "播放音乐");
 
@@ -159,7 +159,7 @@ TEST_F(ClockTest, PlayButtonPlaysTheChosenFileAndStopsIt) {
   const std::string wav = NoiseWav(60.0, 2);
   PutMusic("long.wav", wav);
   ASSERT_TRUE(app_.Process().WriteFile(kConfigName, "[total]\r\nn=0\r\n"));
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   ASSERT_EQ(app_.Music().Selection(), 0);
 
   ASSERT_TRUE(app_.Press(kPlayButton));
@@ -178,7 +178,7 @@ TEST_F(ClockTest, DueRowReplacesAFilePlayedByHand) {
   PutMusic("long.wav", by_hand);
   PutMusic("due.wav", due);
   OneRowDueIn(5, "due.wav");
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   const std::vector<std::string> items = app_.Music().Items();
   const auto at = std::find(items.begin(), items.end(), "long.wav");
   ASSERT_NE(at, items.end());
@@ -201,7 +201,7 @@ TEST_F(ClockTest, EmptyMusicListMakesThePlayButtonDoNothing) {
   ASSERT_TRUE(app_.Process().MakeFolder("mp3\\sub"));
   ASSERT_TRUE(app_.Process().WriteFile("mp3\\sub\\due.wav", due));
   OneRowDueIn(5, "sub\\due.wav");
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   ASSERT_EQ(app_.Music().Count(), 0);
 
   ASSERT_TRUE(app_.Press(kPlayButton));
@@ -214,7 +214,7 @@ TEST_F(ClockTest, EmptyMusicListMakesThePlayButtonDoNothing) {
 }
 
 TEST_F(ClockTest, ClockLabelShowsTheLocalTime) {
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   const RemoteWindow label = app_.Control(kClockLabel);
   // The label changes once a second: poll until it and this process's clock agree.
   EXPECT_TRUE(WaitUntil([&] { return label.Text() == TimeTextIn(0); }, 3000))
@@ -224,7 +224,7 @@ TEST_F(ClockTest, ClockLabelShowsTheLocalTime) {
 TEST_F(ClockTest, ClosingWithOkWhilePlayingExitsWithCodeZero) {
   const std::string wav = NoiseWav(60.0, 6);
   PutMusic("long.wav", wav);
-  ASSERT_TRUE(app_.Start());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   ASSERT_TRUE(app_.Press(kPlayButton));
   ASSERT_TRUE(Captured(FirstOf(wav), 5000));
   ASSERT_TRUE(app_.Main().PostClose());

@@ -371,10 +371,14 @@ AppUnderTest::AppUnderTest(const std::filesystem::path& program) {
                             std::to_wstring(GetTickCount64()) + L"-" +
                             std::to_wstring(counter.fetch_add(1));
   folder_ = std::filesystem::path(temp) / name;
-  std::error_code ignored;
-  std::filesystem::create_directories(folder_, ignored);
+  std::error_code ec;
+  if (!std::filesystem::create_directories(folder_, ec)) {
+    setup_error_ = "cannot make the run folder: " + ec.message();
+  }
   program_ = folder_ / program.filename();
-  CopyFileW(program.c_str(), program_.c_str(), FALSE);
+  if (!CopyFileW(program.c_str(), program_.c_str(), FALSE)) {
+    setup_error_ += "cannot copy the program: error " + std::to_string(GetLastError());
+  }
 }
 
 AppUnderTest::~AppUnderTest() {
@@ -450,6 +454,7 @@ bool AppUnderTest::Start() {
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(program_.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder_.c_str(), &startup, &info)) {
+    setup_error_ += "cannot start the program: error " + std::to_string(GetLastError());
     return false;
   }
   CloseHandle(info.hThread);

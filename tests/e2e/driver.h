@@ -169,6 +169,8 @@ class AppUnderTest {
   // Starts the copied program with the folder as its working directory; again once it ended.
   bool Start();
   DWORD Pid() const { return pid_; }
+  // What went wrong in making the folder, copying the program or starting it; empty when nothing.
+  const std::string& SetUpError() const { return setup_error_; }
   // True while the process has not ended.
   bool Running() const;
   // Waits for the process to end; its exit code, or nothing when it is still running.
@@ -188,6 +190,7 @@ class AppUnderTest {
   std::filesystem::path program_;
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
+  std::string setup_error_;
 };
 
 // Waits until the window's thread has handled every message posted before this call: posts a

@@ -213,8 +213,20 @@ TEST_F(ClockTest, EmptyMusicListMakesThePlayButtonDoNothing) {
   EXPECT_TRUE(CaptionBecomes("播放音乐", 5000));
 }
 
+TEST_F(ClockTest, DueRowWhoseFileIsGonePutsTheCaptionBack) {
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  OneRowDueIn(4, "gone.wav");
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(WaitUntil([&] { return app_.Timetable().SelectedRow() == 0; }, 9000))
+      << "the due row was not selected";
+  // Nothing could be opened, so nothing plays: the caption must not stay "停止播放".
+  EXPECT_TRUE(CaptionBecomes("播放音乐", 3000));
+  EXPECT_TRUE(app_.ShowsNoBox());
+}
+
 TEST_F(ClockTest, ClockLabelShowsTheLocalTime) {
   ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  EXPECT_TRUE(app_.Process().Exists("bass.dll"));
   const RemoteWindow label = app_.Control(kClockLabel);
   // The label changes once a second: poll until it and this process's clock agree.
   EXPECT_TRUE(WaitUntil([&] { return label.Text() == TimeTextIn(0); }, 3000))

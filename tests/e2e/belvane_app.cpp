@@ -84,7 +84,7 @@ bool BelvaneApp::Start(int timeout_ms) {
   WaitUntil(
       [&] {
         main_ = app_.FindDialog("Belvane");
-        if (main_.Exists()) return true;
+        if (main_.Exists() || !app_.Running()) return true;  // shown, or ended without a window
         RemoteMessageBox audio(app_.FindDialog("错误").Handle());
         if (audio.Exists() && audio.Message() == "无法播放音乐，请关闭重试") audio.Answer(IDOK);
         return false;

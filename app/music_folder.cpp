@@ -1,8 +1,10 @@
 #include "app/music_folder.h"
 
+#include <string>
+
 #include "runtime/files.h"
-#include "ui/controls/list_box_control.h"
 #include "runtime/text.h"
+#include "ui/controls/list_box_control.h"
 
 namespace belvane {
 
@@ -37,10 +39,6 @@ int ScanMusicFolder(const TextValue& folder, const TextValue& patterns, TextArra
   }
   return out.Count();
 }
-
-}  // namespace belvane
-
-namespace belvane {
 
 int FillMusicList(ListBoxControl& list, const TextValue& folder, TextArray& names) {
   const int count = ScanMusicFolder(folder, kMusicPatterns, names, false, false);

@@ -20,10 +20,6 @@ inline constexpr const char* kMusicPatterns = "*.mp3|*.m4a|*.aac|*.wma|*.wav";
 int ScanMusicFolder(const TextValue& folder, const TextValue& patterns, TextArray& out,
                     bool with_path, bool recurse);
 
-}  // namespace belvane
-
-namespace belvane {
-
 class ListBoxControl;
 
 // Scans `folder` for kMusicPatterns into `names` (bare names, no subfolders) and fills the

@@ -18,4 +18,8 @@ bool PerValueProfileStore::WriteValues(const std::vector<ProfileValue>& values) 
   return true;
 }
 
+std::unique_ptr<ProfileStore> OpenTimetableStore(const TextValue& file) {
+  return std::make_unique<PerValueProfileStore>(file);
+}
+
 }  // namespace belvane

@@ -5,6 +5,7 @@
 //
 // Thread policy: a store is used on the user-interface thread only.
 
+#include <memory>
 #include <vector>
 
 #include "runtime/text_value.h"
@@ -48,5 +49,9 @@ class PerValueProfileStore final : public ProfileStore {
  private:
   TextValue file_;
 };
+
+// The store the timetable file is loaded from and saved to: the one place that chooses how the
+// file is reached.
+std::unique_ptr<ProfileStore> OpenTimetableStore(const TextValue& file);
 
 }  // namespace belvane

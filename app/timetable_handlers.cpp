@@ -12,10 +12,10 @@ namespace belvane {
 
 void LoadTimetable() {
   AppObjects& app = App();
-  PerValueProfileStore store(ConfigFilePath());
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(ConfigFilePath());
   const TextValue music_prefix = ConcatTexts(app.program_dir, "\\mp3\\");
   LoadTimetableFrom(
-      store,
+      *store,
       [&music_prefix](const TextValue& name) {
         return FileExists(ConcatTexts(music_prefix, name));
       },
@@ -29,8 +29,8 @@ bool SaveTimetableOrTell(const TimetableRows& rows, ProfileStore& store) {
 }
 
 void SaveTimetable() {
-  PerValueProfileStore store(ConfigFilePath());
-  SaveTimetableOrTell(App().rows, store);
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(ConfigFilePath());
+  SaveTimetableOrTell(App().rows, *store);
 }
 
 }  // namespace belvane

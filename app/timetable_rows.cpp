@@ -1,11 +1,11 @@
 #include "app/timetable_rows.h"
 
 #include <algorithm>
-#include <string>
 
 #include <windows.h>
 
 #include "app/timetable_rules.h"
+#include "runtime/text.h"
 
 namespace belvane {
 
@@ -56,14 +56,16 @@ void TimetableRows::SetCells(int row, const TimetableEntry& entry) {
 }
 
 void TimetableRows::Load(const std::vector<TimetableEntry>& entries) {
-  // Up to 86,400 rows: one repaint at the end instead of one per row.
+  // Up to 86,400 rows: one repaint at the end instead of one per row, and room for every row
+  // made once.
   view_.SuspendRedraw();
   view_.DeleteAllRows();
-  for (const TimetableEntry& entry : entries) {
+  view_.SendWindowMessage(LVM_SETITEMCOUNT, entries.size(), 0);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const TimetableEntry& entry = entries[i];
     const int row =
-        view_.InsertRow(std::nullopt, std::nullopt, -1, -1, std::nullopt, RowValueOf(entry));
+        view_.InsertRow(int(i), IntegerText(int(i) + 1), -1, -1, std::nullopt, RowValueOf(entry));
     if (row < 0) break;
-    view_.SetCellText(row, kSequenceColumn, TextValue(std::to_string(row + 1)));
     SetCells(row, entry);
   }
   view_.ResumeRedraw();
@@ -74,7 +76,7 @@ void TimetableRows::Load(const std::vector<TimetableEntry>& entries) {
 int TimetableRows::Insert(int position, const TimetableEntry& entry) {
   const int row = view_.InsertRow(position, std::nullopt, -1, -1, std::nullopt, RowValueOf(entry));
   if (row < 0) return -1;
-  view_.SetCellText(row, kSequenceColumn, TextValue(std::to_string(row + 1)));
+  view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
   SetCells(row, entry);
   for (TimetableObserver* observer : observers_) observer->OnRowInserted(*this, row);
   return row;
@@ -89,7 +91,7 @@ bool TimetableRows::Delete(int row) {
 void TimetableRows::Renumber() {
   const int count = view_.RowCount();
   for (int row = 0; row < count; ++row)
-    view_.SetCellText(row, kSequenceColumn, TextValue(std::to_string(row + 1)));
+    view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
 }
 
 }  // namespace belvane

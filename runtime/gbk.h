@@ -12,10 +12,10 @@ namespace belvane {
 // Code page of every narrow text in the program: GBK, Simplified Chinese.
 inline constexpr unsigned kGbkCodePage = 936;
 
-// GBK bytes to UTF-16; an invalid byte sequence becomes U+FFFD (never fails).
+// GBK bytes to UTF-16; an invalid byte sequence becomes a replacement character (never fails).
 std::wstring WideFromGbk(std::string_view gbk);
 
-// UTF-16 to GBK; a character GBK lacks becomes "?" (never fails).
+// UTF-16 to GBK; each UTF-16 unit GBK lacks becomes "?" (never fails).
 TextValue GbkFromWide(std::wstring_view wide);
 
 }  // namespace belvane

@@ -1,5 +1,6 @@
 #include "runtime/process_frame.h"
 
+#include <windows.h>
 #include <float.h>
 #include <xmmintrin.h>
 

@@ -11,15 +11,15 @@
 //   - on the frame's thread, outside any window procedure: the call chain is abandoned by
 //     unwinding (a private exception type that only RunProcessFrame catches) and RunProcessFrame
 //     returns; the application object then runs its loop and the process ends with code 0;
-//   - inside a window procedure (WindowProcedureScope active), on a worker thread, or with no
+//   - inside a window procedure (WindowProcedureScope or GuardedProcedure active; the window
+//     layer wraps every procedure it installs in one), on a worker thread, or with no
 //     frame recorded: the process ends at once (ExitProcess), code 0 when a frame is recorded,
 //     else the given code. An exception never crosses a window procedure or a thread start.
 //   A second ExitProgram while the sequence runs on another thread waits for the process end;
 //   one re-entered from an exit hook ends the process at once.
 // Code between the frame and ExitProgram must not swallow exceptions with catch (...) without
-// rethrowing: that would stop the unwinding.
-
-#include <windows.h>
+// rethrowing (that would stop the unwinding), and a noexcept function (a destructor) calls it
+// only inside a WindowProcedureScope.
 
 #include <cstdint>
 #include <span>
@@ -59,6 +59,19 @@ class WindowProcedureScope {
   WindowProcedureScope(const WindowProcedureScope&) = delete;
   WindowProcedureScope& operator=(const WindowProcedureScope&) = delete;
 };
+
+// The body of a window, dialog or hook procedure, run under a WindowProcedureScope. Nothing
+// leaves it: an escaping exception is a program fault and ends the program (exit sequence,
+// then the process ends). Use: `return GuardedProcedure([&] { return Handle(message); });`
+template <class Body>
+auto GuardedProcedure(Body&& body) noexcept -> decltype(body()) {
+  WindowProcedureScope scope;
+  try {
+    return body();
+  } catch (...) {
+    ExitProgram(0);  // inside the scope this never throws
+  }
+}
 
 // --- Support libraries and the service dispatcher -----------------------------------------
 

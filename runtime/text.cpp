@@ -132,7 +132,7 @@ std::size_t TextLength(const char* text) {
   return text ? std::strlen(text) : 0;
 }
 
-int CompareTexts(std::string_view a, std::string_view b) {
+int text_detail::Compare(std::string_view a, std::string_view b) {
   const int c = a.compare(b);  // char_traits<char> compares as unsigned char
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }

@@ -79,12 +79,6 @@ struct ValueSlot {
 // Bytes before the NUL; 0 for null.
 std::size_t TextLength(const char* text);
 
-// Compares unsigned bytes: -1, 0 or 1. Null/empty texts are equal. No case or width folding.
-int CompareTexts(std::string_view a, std::string_view b);
-inline int CompareTexts(const TextValue& a, const TextValue& b) {
-  return CompareTexts(a.View(), b.View());
-}
-
 namespace text_detail {
 inline std::string_view ViewOf(const TextValue& t) {
   return t.View();
@@ -96,7 +90,15 @@ inline std::string_view ViewOf(const char* t) {
   return t ? std::string_view(t) : std::string_view();
 }
 TextValue Concat(std::initializer_list<std::string_view> parts);
+int Compare(std::string_view a, std::string_view b);
 }  // namespace text_detail
+
+// Compares unsigned bytes: -1, 0 or 1 (operands: TextValue, string_view or const char*).
+// Null and empty texts are equal. No case or width folding.
+template <class A, class B>
+int CompareTexts(const A& a, const B& b) {
+  return text_detail::Compare(text_detail::ViewOf(a), text_detail::ViewOf(b));
+}
 
 // All operands' bytes in order (operands: TextValue, string_view or const char*; null = empty).
 // Measures first and allocates once.

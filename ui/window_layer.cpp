@@ -58,7 +58,9 @@ bool StartWindowLayer() {
   if (!g_state) g_state = std::make_unique<LayerState>();
   g_state->instance = GetModuleHandleA(nullptr);
   g_state->control_id = 500;
-  return AtlAxWinInit() != FALSE;
+  // Once per process: a second call fails, its window classes being registered already.
+  static const bool atl_ready = AtlAxWinInit() != FALSE;
+  return atl_ready;
 }
 
 void StopWindowLayer() {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/app/test_support.h"
+#include "ui/controls/list_box_control.h"
 
 namespace belvane::testing {
 namespace {
@@ -62,6 +63,29 @@ TEST_F(MusicFolderTest, WithPathAndRecursion) {
   EXPECT_EQ(Sorted(Strings(names.begin() + 2, names.begin() + 5)),
             (Strings{dir + "b.mp3", dir + "c.mp3", dir + "x.MP3"}));
   EXPECT_EQ(names[5], dir + "sub\\d.mp3");
+}
+
+TEST_F(MusicFolderTest, FillsTheListInScanOrderAndChoosesTheFirst) {
+  EnsureWindowLayer();
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  ListBoxControl list;
+  ASSERT_TRUE(list.CreateListBox(parent, 0, 0, 200, 200, 1009));
+  TextArray names;
+  EXPECT_EQ(FillMusicList(list, folder_.Path(), names), 4);
+  ASSERT_EQ(list.ItemCount(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(list.ItemText(i), names[i + 1]);
+    EXPECT_EQ(list.ItemValue(i), i + 1);
+  }
+  EXPECT_EQ(list.ItemText(3), TextValue("a.wav"));
+  EXPECT_EQ(list.CurrentSelection(), 0);
+
+  ListBoxControl empty;
+  ASSERT_TRUE(empty.CreateListBox(parent, 0, 0, 200, 200, 1010));
+  EXPECT_EQ(FillMusicList(empty, folder_.Path() + "\\none", names), 0);
+  EXPECT_EQ(empty.CurrentSelection(), -1);
+  DestroyWindow(parent);
 }
 
 TEST(MusicFolder, AMissingFolderGivesNothing) {

@@ -50,16 +50,20 @@ TEST_F(ProfileFileTest, SavesEveryValueAndKeepsOtherSections) {
   EXPECT_NE(folder.Read("t.ini").find("2=\r\n"), std::string::npos);
 }
 
-TEST_F(ProfileFileTest, AReadOnlyFileFailsTheSaveWithAMessageAndKeepsItsBytes) {
+TEST_F(ProfileFileTest, ALockedFileFailsTheSaveWithAMessageAndKeepsItsBytes) {
   ScratchFolder folder;
   const std::string before = std::string(DefaultConfigBytes());
   const std::string path = folder.Write("t.ini", before);
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
   rows_.Insert(0, {"08:00:00", "a.mp3", "28800", false});
 
+  // Opened by someone else with no sharing: every profile write fails. (A read-only attribute
+  // would not do here: the tests may run with rights that ignore it.)
+  HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   PerValueProfileStore store(path);
   MessageBoxRecorder boxes;
   EXPECT_FALSE(SaveTimetableOrTell(rows_, store));
+  CloseHandle(lock);
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].caption, TextValue("错误"));
   EXPECT_EQ(folder.Read("t.ini"), before);

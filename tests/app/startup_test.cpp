@@ -40,6 +40,9 @@ struct Seen {
   COLORREF clock_colour = 0;
   LOGFONTA clock_font{};
   Strings after_add;
+  std::string written_at_start;  // the timetable file before the save button was pressed
+  std::string music_chosen;
+  int rows_after_delete = 0;
   bool small_icon = false;
   std::vector<MessageBoxRequest> boxes;
 };
@@ -87,6 +90,16 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     s.boxes = boxes.requests;
   }
   for (int c = 0; c < 4; ++c) s.after_add.push_back(app.rows.Cell(0, c).Bytes());
+  s.music_chosen = app.music_list.ItemText(app.music_list.CurrentSelection()).Bytes();
+
+  // "删除该行" with no row selected deletes nothing; with the second row (08:30:00) current, it
+  // goes. Then "4.保存" writes the seven rows.
+  app.delete_button.SendWindowMessage(BM_CLICK);
+  app.timetable_view.SetCurrentRow(1);
+  app.delete_button.SendWindowMessage(BM_CLICK);
+  s.rows_after_delete = app.rows.Count();
+  s.written_at_start = ReadFileBytes(ConfigFilePath().Bytes());
+  app.save_button.SendWindowMessage(BM_CLICK);
 
   // Closing: Cancel keeps the window, OK ends the dialog.
   {
@@ -120,14 +133,19 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EnsureWindowLayer();
   const INT_PTR result = App().main_window.RunDialog(nullptr, kMainDialogId, InitThenInspect);
   SetMessageBoxObserver({});
-  const std::string written = ReadFileBytes(config);
+  auto saved = [&config](const char* section, const char* key) {
+    return ReadProfileText(config, section, key).Bytes();
+  };
+  const Strings saved_rows = {saved("total", "n"),  saved("time", "1"), saved("music", "1"),
+                              saved("remark", "1"), saved("time", "2"), saved("music", "2"),
+                              saved("remark", "2"), saved("time", "7"), saved("music", "7")};
   DestroyAppObjects();
   DeleteFileA(config.c_str());
   if (had_config) MoveFileA(aside.c_str(), config.c_str());
 
   EXPECT_EQ(result, 0);
   ASSERT_TRUE(g_seen.ran);
-  EXPECT_EQ(written, std::string(DefaultConfigBytes()));  // the unsaved row is not in it
+  EXPECT_EQ(g_seen.written_at_start, std::string(DefaultConfigBytes()));
 
   const Seen& s = g_seen;
   EXPECT_EQ(s.hours, 24);
@@ -154,12 +172,18 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.first_row,
             (Strings{"1", "08:30:00", have_music ? name : std::string(kMissingFileMarker) + name,
                      "30600"}));
-  if (!have_music) EXPECT_EQ(s.music_items, 0);
+  if (!have_music) {
+    EXPECT_EQ(s.music_items, 0);
+  }
 
   EXPECT_EQ(s.after_add[0], "1");
   EXPECT_EQ(s.after_add[1], "07:00:00");
   EXPECT_EQ(s.after_add[3], "25200");
-  ASSERT_EQ(s.boxes.size(), 3u);
+  EXPECT_EQ(s.rows_after_delete, 7);
+  // Saved with bare music names, whatever markers the window showed.
+  EXPECT_EQ(saved_rows, (Strings{"7", "07:00:00", s.music_chosen, "25200", "08:40:00",
+                                 "2.宣读考试规则.m4a", "31200", "11:00:00", "7.停止答题.m4a"}));
+  ASSERT_EQ(s.boxes.size(), 3u);  // the taken time and two close questions; saving is silent
   EXPECT_EQ(s.boxes[0].text, TextValue("该时间点已有任务"));
   EXPECT_EQ(s.boxes[1].caption, TextValue("防止误操作"));
   EXPECT_EQ(s.boxes[2].caption, TextValue("防止误操作"));

@@ -15,7 +15,9 @@ void EnsureWindowLayer() {
   (void)started;
 }
 
-void ListViewTest::SetUpTestSuite() { EnsureWindowLayer(); }
+void ListViewTest::SetUpTestSuite() {
+  EnsureWindowLayer();
+}
 
 void ListViewTest::SetUp() {
   parent_ = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
@@ -137,8 +139,8 @@ std::string ScratchFolder::Read(const std::string& name) const {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   std::string bytes;
   char buffer[4096];

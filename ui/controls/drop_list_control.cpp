@@ -87,7 +87,10 @@ int DropListControl::CurrentSelection() const {
   return static_cast<int>(SendWindowMessage(CB_GETCURSEL));
 }
 bool DropListControl::CurrentSelection(int index) {
-  return SendWindowMessage(CB_SETCURSEL, static_cast<WPARAM>(index)) != CB_ERR;
+  if (SendWindowMessage(CB_SETCURSEL, static_cast<WPARAM>(index)) != CB_ERR) return true;
+  // An index outside the items clears the selection on Windows; Wine keeps the old one.
+  if (index != -1) SendWindowMessage(CB_SETCURSEL, static_cast<WPARAM>(-1));
+  return false;
 }
 LPARAM DropListControl::ItemValue(int index) const {
   return SendWindowMessage(CB_GETITEMDATA, static_cast<WPARAM>(index));

@@ -45,7 +45,8 @@ class DropListControl : public ColouredControl {
   int ItemCount() const;
   // CB_GETCURSEL: the selected index or -1.
   int CurrentSelection() const;
-  // CB_SETCURSEL; false when the result is -1 (an index outside the items, or -1 to clear).
+  // CB_SETCURSEL; false when the result is -1 (an index outside the items, or -1), and then
+  // nothing stays selected.
   bool CurrentSelection(int index);
   // CB_GETITEMDATA.
   LPARAM ItemValue(int index) const;

@@ -1,0 +1,264 @@
+// The dialog host and message routing, on the real dialog 1000.
+
+#include "tests/ui/main_dialog_fixture.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace belvane::testing {
+namespace {
+
+std::int32_t LogClick(const EventArgs& args) {
+  bool no_arguments = true;
+  for (std::size_t i = 0; i < 7; ++i) no_arguments &= args[i] == 0;
+  MainDialogTest::seen->log.push_back(no_arguments ? "click" : "click with arguments");
+  return 0;
+}
+
+HWND Dialog() {
+  return MainDialogTest::ui->form.Handle();
+}
+
+TEST_F(MainDialogTest, InitHandlerGetsTheDialogWithAllControlsThenItsClientSize) {
+  RECT client{};
+  INT_PTR result = Run({[&] {
+    GetClientRect(Dialog(), &client);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(seen->init_calls, 1);
+  EXPECT_NE(seen->init_window, nullptr);
+  EXPECT_TRUE(seen->all_controls_at_init);
+  EXPECT_GE(seen->resized_after_init, 1);
+  EXPECT_EQ(seen->resized_width, client.right);
+  EXPECT_EQ(seen->resized_height, client.bottom);
+}
+
+TEST_F(MainDialogTest, CloseHandlerDecidesAndRunDialogReturnsTheDialogResult) {
+  seen->close_answer = 1;
+  INT_PTR result = Run({
+      [] { PostMessageA(Dialog(), WM_CLOSE, 0, 0); },
+      [] {
+        EXPECT_EQ(seen->close_calls, 1);
+        EXPECT_TRUE(IsWindow(Dialog())) << "a non-zero answer keeps the window open";
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        seen->close_answer = 0;
+        ui->form.SetDialogResult(7);
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
+  EXPECT_EQ(seen->close_calls, 2);
+  EXPECT_EQ(result, 7);
+}
+
+TEST_F(MainDialogTest, EscapeAndEnterDoNotCloseTheWindow) {
+  HWND kept = nullptr;
+  INT_PTR result = Run({
+      [] {
+        ui->hour.SetFocus();
+        // Through the modal loop's keyboard handling, as a user's key presses arrive.
+        for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+          PostMessageA(ui->hour.Handle(), WM_KEYDOWN, key, 1);
+          PostMessageA(ui->hour.Handle(), WM_KEYUP, key, 0xC0000001);
+        }
+        // And as the commands the dialog manager makes of them.
+        SendMessageA(Dialog(), WM_COMMAND, IDCANCEL, 0);
+        SendMessageA(Dialog(), WM_COMMAND, IDOK, 0);
+      },
+      [&] {
+        kept = Dialog();
+        EXPECT_TRUE(IsWindow(kept));
+        EXPECT_EQ(seen->close_calls, 0);
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
+  EXPECT_NE(kept, nullptr);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(MainDialogTest, ClickCallsTheHandlerOnceBeforeTheDialogSeesTheCommand) {
+  Run({
+      [] {
+        ui->add.SetClickHandler(&LogClick);
+        ui->add.Click();  // BM_CLICK: a real press and release
+      },
+      [] {
+        ASSERT_EQ(seen->log.size(), 2u);
+        EXPECT_EQ(seen->log[0], "click");
+        EXPECT_EQ(seen->log[1], "dialog WM_COMMAND 1003");
+        seen->log.clear();
+        // A button without a handler: nothing is called, the dialog still gets the command.
+        ui->save.Click();
+        ASSERT_EQ(seen->log.size(), 1u);
+        EXPECT_EQ(seen->log[0], "dialog WM_COMMAND 1014");
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
+}
+
+TEST_F(MainDialogTest, ClickHandlerBoundBeforeAttachingIsKept) {
+  ButtonControl detached;
+  EXPECT_EQ(detached.SetClickHandler(&LogClick), &LogClick);
+  EXPECT_EQ(detached.ClickHandler(), &LogClick);
+  Run({[] {
+    ui->play.SetClickHandler(&LogClick);
+    SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(BELVANE_ID_PLAY, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(ui->play.Handle()));
+    EXPECT_EQ(seen->log.front(), "click");
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+}
+
+TEST_F(MainDialogTest, RunDialogOnAnOpenWindowReturnsZeroAtOnce) {
+  INT_PTR second = -1;
+  Run({[&] {
+    HWND before = Dialog();
+    second = ui->form.RunDialog(nullptr, BELVANE_DIALOG_MAIN, nullptr);
+    EXPECT_EQ(Dialog(), before);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+  EXPECT_EQ(second, 0);
+  EXPECT_EQ(seen->init_calls, 1);
+}
+
+TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
+  Run({[] {
+    ui->add.SetClickHandler(&LogClick);
+    ui->clock.BindLeftButtonDown(&LogClick);
+    ui->timetable.BindClick(&LogClick);
+    ui->hour.BindSelectionChanged(&LogClick);
+    ui->music.BindDoubleClick(&LogClick);
+    ui->note.BindTextChanged(&LogClick);
+    ui->clock.SetFont(CreateFontA(20, 0, 0, 0, 800, 0, 0, 0, 1, 0, 0, 0, 0, "宋体"));
+    EXPECT_EQ(Registry().Size(), 14u);  // the dialog, 12 attached items, the list view
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+  WindowObject* objects[] = {&ui->form,       &ui->clock_caption, &ui->clock,  &ui->add,
+                             &ui->delete_row, &ui->play,          &ui->save,   &ui->placeholder,
+                             &ui->timetable,  &ui->hour,          &ui->minute, &ui->second,
+                             &ui->note,       &ui->music};
+  for (WindowObject* object : objects) {
+    EXPECT_EQ(object->Handle(), nullptr);
+    EXPECT_EQ(object->KeptProcedure(), nullptr);
+    EXPECT_EQ(object->Handler(WindowObject::InputEvent::kLeftButtonDown), nullptr);
+  }
+  EXPECT_EQ(ui->form.InitHandler(), nullptr);
+  EXPECT_EQ(ui->form.CloseHandler(), nullptr);
+  EXPECT_EQ(ui->form.Handler(FormWindow::FormEvent::kResized), nullptr);
+  EXPECT_EQ(ui->add.ClickHandler(), nullptr);
+  EXPECT_EQ(ui->timetable.Handler(ListViewControl::Event::kClick), nullptr);
+  EXPECT_EQ(ui->hour.Handler(DropListControl::Event::kSelectionChanged), nullptr);
+  EXPECT_EQ(ui->music.DoubleClickHandler(), nullptr);
+  EXPECT_EQ(ui->note.TextChangedHandler(), nullptr);
+  EXPECT_EQ(ui->clock.BackgroundBrush(), nullptr);
+  EXPECT_EQ(Registry().Size(), 0u) << "no entry may outlive its window";
+
+  // A detached object can be attached anew: the dialog runs a second time.
+  seen->init_calls = 0;
+  EXPECT_EQ(Run({[] { PostMessageA(Dialog(), WM_CLOSE, 0, 0); }}), 0);
+  EXPECT_EQ(seen->init_calls, 1);
+}
+
+TEST_F(MainDialogTest, DefaultRunHasNoHiddenOwner) {
+  Run({[] {
+    EXPECT_EQ(GetWindow(Dialog(), GW_OWNER), nullptr);
+    EXPECT_EQ(FindWindowA("WTWindow", "ShowTaskbar"), nullptr);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+}
+
+TEST_F(MainDialogTest, WithoutTaskbarButtonAHiddenOwnerOwnsTheDialog) {
+  Run({[] {
+        HWND owner = GetWindow(Dialog(), GW_OWNER);
+        ASSERT_NE(owner, nullptr);
+        char name[64] = {}, title[64] = {};
+        GetClassNameA(owner, name, sizeof name);
+        GetWindowTextA(owner, title, sizeof title);
+        EXPECT_STREQ(name, "WTWindow");
+        EXPECT_STREQ(title, "ShowTaskbar");
+        EXPECT_FALSE(IsWindowVisible(owner));
+        RECT rect{};
+        GetWindowRect(owner, &rect);
+        EXPECT_EQ(rect.right - rect.left, 250);
+        EXPECT_EQ(rect.bottom - rect.top, 110);
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      }},
+      false);
+  EXPECT_EQ(FindWindowA("WTWindow", "ShowTaskbar"), nullptr) << "the owner goes with its dialog";
+}
+
+// A dropped-files block as the shell builds it: DROPFILES, then NUL-separated ANSI names.
+HGLOBAL MakeDrop(std::initializer_list<const char*> names) {
+  std::string list;
+  for (const char* name : names) list.append(name).push_back('\0');
+  list.push_back('\0');
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+  GlobalUnlock(memory);
+  return memory;
+}
+
+std::string g_dropped;
+std::int32_t OnFilesDropped(const EventArgs& args) {
+  g_dropped = reinterpret_cast<const char*>(args[0]);
+  return 0;
+}
+
+TEST_F(MainDialogTest, DroppedFilesArriveAsOneTextJoinedByCrLf) {
+  g_dropped.clear();
+  Run({[] {
+    ui->music.BindFilesDropped(&OnFilesDropped);
+    SendMessageA(ui->music.Handle(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({"C:\\a.mp3", "C:\\音乐\\b.wav"})), 0);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+  EXPECT_EQ(g_dropped, "C:\\a.mp3\r\nC:\\音乐\\b.wav");
+}
+
+TEST_F(MainDialogTest, WorkerThreadsDriveControlsThroughTheWindowsThread) {
+  std::atomic<bool> done{false};
+  std::thread worker;
+  Run({
+      [&] {
+        worker = std::thread([&] {
+          ui->clock.Caption("08:45:00");
+          ui->play.Caption("停止播放");
+          ui->timetable.InsertRow();
+          ui->timetable.SetCellText(0, 1, "08:45:00");
+          ui->timetable.SetCurrentRow(0);
+          done = true;
+        });
+      },
+      [&] {
+        // Not joined before it is done: it waits on this thread's message handling.
+        if (!done) {
+          seen->log.push_back("waiting");
+          PostMessageA(Dialog(), WM_NULL, 0, 0);
+        }
+      },
+      [] {},
+      [] {},
+      [] {},
+      [] {},
+      [&] {
+        ASSERT_TRUE(done.load());
+        worker.join();
+        EXPECT_EQ(ui->clock.Caption(), TextValue("08:45:00"));
+        EXPECT_EQ(ui->play.Caption(), TextValue("停止播放"));
+        EXPECT_EQ(ui->timetable.GetCellText(0, 1), TextValue("08:45:00"));
+        EXPECT_EQ(ui->timetable.SelectionMark(), 0);
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
+  if (worker.joinable()) worker.join();
+}
+
+}  // namespace
+}  // namespace belvane::testing

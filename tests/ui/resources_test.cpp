@@ -1,0 +1,237 @@
+// The main window's resources as the platform loads them.
+
+#include "tests/ui/main_dialog_fixture.h"
+
+#include <shlwapi.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace belvane::testing {
+namespace {
+
+HWND Dialog() {
+  return MainDialogTest::ui->form.Handle();
+}
+
+// One control of a dialog template, as stored.
+struct TemplateItem {
+  int id;
+  std::u16string class_name;  // ordinals are spelled out: 0x80 "Button" ... 0x85 "ComboBox"
+  std::u16string text;
+  short x, y, cx, cy;
+  DWORD style, ex_style;
+};
+
+struct DialogTemplate {
+  DWORD style = 0, ex_style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  std::u16string title, font;
+  WORD point_size = 0;
+  std::vector<TemplateItem> items;
+};
+
+// Reads a DLGTEMPLATEEX resource.
+class TemplateReader {
+ public:
+  explicit TemplateReader(const BYTE* at) : at_(at) {}
+  template <typename T>
+  T Read() {
+    T value;
+    std::memcpy(&value, at_, sizeof value);
+    at_ += sizeof value;
+    return value;
+  }
+  std::u16string ReadText() {
+    std::u16string text;
+    for (char16_t c; (c = Read<char16_t>()) != 0;) text.push_back(c);
+    return text;
+  }
+  // A name or an ordinal (0xFFFF, then the number).
+  std::u16string ReadNameOrOrdinal() {
+    char16_t first;
+    std::memcpy(&first, at_, sizeof first);
+    if (first != 0xFFFF) return ReadText();
+    Read<WORD>();
+    static const char16_t* kClasses[] = {u"Button",  u"Edit",      u"Static",
+                                         u"ListBox", u"ScrollBar", u"ComboBox"};
+    WORD ordinal = Read<WORD>();
+    return ordinal >= 0x80 && ordinal <= 0x85 ? kClasses[ordinal - 0x80] : u"#";
+  }
+  void AlignToDword() {
+    while (reinterpret_cast<std::uintptr_t>(at_) % 4 != 0) ++at_;
+  }
+
+ private:
+  const BYTE* at_;
+};
+
+std::u16string Lower(std::u16string text) {
+  for (char16_t& c : text) c = (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c;
+  return text;
+}
+
+DialogTemplate LoadTemplate(int id) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
+  EXPECT_NE(found, nullptr);
+  if (!found) return {};
+  TemplateReader in(static_cast<const BYTE*>(LockResource(LoadResource(module, found))));
+  DialogTemplate dialog;
+  EXPECT_EQ(in.Read<WORD>(), 1);       // version
+  EXPECT_EQ(in.Read<WORD>(), 0xFFFF);  // extended template
+  in.Read<DWORD>();                    // help id
+  dialog.ex_style = in.Read<DWORD>();
+  dialog.style = in.Read<DWORD>();
+  WORD count = in.Read<WORD>();
+  dialog.x = in.Read<short>();
+  dialog.y = in.Read<short>();
+  dialog.cx = in.Read<short>();
+  dialog.cy = in.Read<short>();
+  EXPECT_TRUE(in.ReadNameOrOrdinal().empty());  // no menu
+  EXPECT_TRUE(in.ReadNameOrOrdinal().empty());  // the system dialog class
+  dialog.title = in.ReadText();
+  if (dialog.style & DS_SETFONT) {
+    dialog.point_size = in.Read<WORD>();
+    in.Read<WORD>();  // weight
+    in.Read<BYTE>();  // italic
+    in.Read<BYTE>();  // character set
+    dialog.font = in.ReadText();
+  }
+  for (WORD i = 0; i < count; ++i) {
+    in.AlignToDword();
+    TemplateItem item{};
+    in.Read<DWORD>();  // help id
+    item.ex_style = in.Read<DWORD>();
+    item.style = in.Read<DWORD>();
+    item.x = in.Read<short>();
+    item.y = in.Read<short>();
+    item.cx = in.Read<short>();
+    item.cy = in.Read<short>();
+    item.id = static_cast<int>(in.Read<DWORD>());
+    item.class_name = Lower(in.ReadNameOrOrdinal());
+    item.text = in.ReadNameOrOrdinal();
+    WORD extra = in.Read<WORD>();
+    for (WORD b = 0; b < extra; ++b) in.Read<BYTE>();
+    dialog.items.push_back(item);
+  }
+  return dialog;
+}
+
+TEST(Resources, DialogTemplateIsTheMainWindowsLayout) {
+  DialogTemplate dialog = LoadTemplate(BELVANE_DIALOG_MAIN);
+  EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                                             DS_CENTER | DS_SETFONT));
+  EXPECT_EQ(dialog.cx, 520);
+  EXPECT_EQ(dialog.cy, 253);
+  EXPECT_EQ(dialog.title, u"Belvane");
+  EXPECT_EQ(dialog.font, u"MS Sans Serif");
+  EXPECT_EQ(dialog.point_size, 9);
+  const TemplateItem expected[] = {
+      {1004, u"static", u"电脑当前时间：", 6, 6, 57, 12, 0x50000200, 0},
+      {1003, u"button", u"3.添加", 417, 231, 42, 15, 0x50010000, 0},
+      {1001, u"static", u"", 3, 24, 405, 204, 0x50000004, 0},
+      {1002, u"static", u"1.指定时间：", 417, 7, 54, 9, 0x50000200, 0},
+      {1005, u"combobox", u"", 417, 22, 28, 189, 0x50210003, 0},
+      {1006, u"static", u"：", 447, 22, 6, 12, 0x50000200, 0},
+      {1007, u"static", u"：", 483, 22, 6, 12, 0x50000200, 0},
+      {1008, u"combobox", u"", 453, 22, 28, 192, 0x50210003, 0},
+      {1010, u"combobox", u"", 489, 22, 28, 189, 0x50210003, 0},
+      {1016, u"static", u"2.选择音乐：", 417, 37, 54, 9, 0x50000200, 0},
+      {1017, u"edit", u"可用于学校上下课打铃，考试指令播放等。", 417, 192, 96, 36, 0x50010004,
+       0x200},
+      {1009, u"listbox", u"", 417, 48, 100, 102, 0x50310141, 0x200},
+      {1011, u"static", u"请将歌曲放在MP3文件夹内", 417, 151, 99, 13, 0x50000200, 0},
+      {1012, u"button", u"删除该行", 6, 234, 58, 15, 0x50010000, 0},
+      {1013, u"button", u"播放音乐", 435, 165, 58, 15, 0x50010000, 0},
+      {1014, u"button", u"4.保存", 468, 231, 42, 15, 0x50010000, 0},
+      {1015, u"static", u"00:00:00", 66, 6, 111, 12, 0x50000200, 0},
+  };
+  ASSERT_EQ(dialog.items.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const TemplateItem& got = dialog.items[i];
+    const TemplateItem& want = expected[i];
+    SCOPED_TRACE(want.id);
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(got.class_name, want.class_name);
+    EXPECT_TRUE(got.text == want.text);
+    EXPECT_EQ(got.x, want.x);
+    EXPECT_EQ(got.y, want.y);
+    EXPECT_EQ(got.cx, want.cx);
+    EXPECT_EQ(got.cy, want.cy);
+    EXPECT_EQ(got.style, want.style);
+    EXPECT_EQ(got.ex_style, want.ex_style);
+  }
+}
+
+TEST_F(MainDialogTest, RunningDialogHasTheTemplatesControlsThenTheTimetable) {
+  Run({[] {
+    RECT client{};
+    GetClientRect(Dialog(), &client);
+    RECT units{0, 0, 520, 253};
+    MapDialogRect(Dialog(), &units);
+    EXPECT_EQ(client.right, units.right);
+    EXPECT_EQ(client.bottom, units.bottom);
+    EXPECT_EQ(ui->form.GetText(), TextValue("Belvane"));
+    int order[] = {1004, 1003, 1001, 1002, 1005, 1006, 1007, 1008, 1010,
+                   1016, 1017, 1009, 1011, 1012, 1013, 1014, 1015, 501};
+    HWND child = GetWindow(Dialog(), GW_CHILD);
+    for (int id : order) {
+      ASSERT_NE(child, nullptr);
+      EXPECT_EQ(GetDlgCtrlID(child), id);
+      child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+}
+
+TEST_F(MainDialogTest, BellIconIsTheSmallIcon) {
+  Run({[] {
+    HICON icon = LoadIconA(LayerInstance(), MAKEINTRESOURCEA(BELVANE_ICON_APP));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(ui->form.SetIcon(icon), nullptr) << "no icon before";
+    EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_SMALL), icon);
+    EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_BIG), nullptr);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+}
+
+TEST(Resources, BellIconHasItsThreeSizes) {
+  for (int size : {16, 32, 48}) {
+    auto icon = static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON, size, size, 0));
+    ASSERT_NE(icon, nullptr) << size;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap{};
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+  }
+}
+
+TEST(Resources, ManifestBringsCommonControlsSix) {
+  ASSERT_TRUE(StartWindowLayer());
+  ListViewControl list;  // initialises the list-view classes
+  // The comctl32 the program's own imports are bound to.
+  HMODULE comctl = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)), &comctl));
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(comctl, path, MAX_PATH);
+  // Version 6 lives side by side (DllGetVersion is no help: Wine's copy reports 5).
+  std::string lower(path);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
+            std::string::npos)
+      << path;
+}
+
+}  // namespace
+}  // namespace belvane::testing

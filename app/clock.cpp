@@ -60,6 +60,7 @@ void ClockThread::RunClock(std::intptr_t self) {
 }
 
 bool ClockThread::Start(HWND window) {
+  std::lock_guard lock(mutex_);
   // The loop's wait stays cut short once stopped, so a stopped clock is not started again.
   if (started_) return false;
   started_ = true;
@@ -77,6 +78,7 @@ bool ClockThread::Start(HWND window) {
 
 bool ClockThread::Stop(int timeout_ms) {
   loop_.Stop();
+  std::lock_guard lock(mutex_);
   if (thread_ == nullptr) return true;
   // The clock thread itself (an exit that began there) cannot wait for its own end.
   if (GetCurrentThreadId() == thread_id_) return false;
@@ -85,6 +87,11 @@ bool ClockThread::Stop(int timeout_ms) {
   thread_ = nullptr;
   thread_id_ = 0;
   return ended;
+}
+
+bool ClockThread::Running() {
+  std::lock_guard lock(mutex_);
+  return thread_ != nullptr;
 }
 
 int StartDueRow(std::string_view start_time, const StartTimeLookup& index, TimetableRows& rows,

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -59,7 +60,7 @@ class PostingClockSink final : public ClockSink {
 };
 
 // The clock thread: RunClock, a ClockLoop over a clock source and the start-time lookup,
-// posting to a window. Start and Stop from the user-interface thread.
+// posting to a window. Start from the user-interface thread; Stop and Running from any thread.
 class ClockThread {
  public:
   // Everything is borrowed; `running` is the ClockRunning flag.
@@ -75,12 +76,14 @@ class ClockThread {
   // thread; true when it has ended. Called on the clock thread itself it does not wait.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   // Whether the thread has been started and not yet stopped.
-  bool Running() const { return thread_ != nullptr; }
+  bool Running();
 
  private:
   static void RunClock(std::intptr_t self);
 
   std::atomic<bool>& running_;
+  // Stop may come from an exit that began on another thread than the user-interface thread.
+  std::mutex mutex_;
   EventSleeper sleeper_;
   PostingClockSink sink_;
   ClockLoop loop_;

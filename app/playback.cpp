@@ -44,7 +44,8 @@ void PlaybackWatcher::ThreadMain(std::intptr_t parameter) {
 }
 
 bool PlaybackWatcher::Start(HWND window, UINT message, std::uintptr_t generation) {
-  Stop();
+  std::lock_guard lock(mutex_);
+  StopLocked(kThreadStopTimeoutMs);
   auto run = std::make_shared<Run>(Run{&player_, interval_ms_, window, message, generation,
                                        CreateEventW(nullptr, TRUE, FALSE, nullptr)});
   if (run->stop == nullptr) return false;
@@ -61,6 +62,11 @@ bool PlaybackWatcher::Start(HWND window, UINT message, std::uintptr_t generation
 }
 
 bool PlaybackWatcher::Stop(int timeout_ms) {
+  std::lock_guard lock(mutex_);
+  return StopLocked(timeout_ms);
+}
+
+bool PlaybackWatcher::StopLocked(int timeout_ms) {
   if (thread_ == nullptr) return true;
   SetEvent(run_->stop);
   // A watcher never waits for itself (an exit that began on its thread).
@@ -75,6 +81,7 @@ bool PlaybackWatcher::Stop(int timeout_ms) {
 }
 
 bool PlaybackWatcher::Running() {
+  std::lock_guard lock(mutex_);
   if (thread_ == nullptr) return false;
   if (WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0) return true;
   CloseThreadHandle(thread_);

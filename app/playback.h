@@ -3,7 +3,8 @@
 // the playback watcher that puts the play button's caption back when the file has ended, and
 // TogglePlay, the play button's handler.
 //
-// Thread policy: PlaybackControl runs on the user-interface thread only. The watcher runs on a
+// Thread policy: PlaybackControl runs on the user-interface thread only; PlaybackWatcher::Stop
+// may also come from an exit that began on another thread. The watcher runs on a
 // thread of its own and touches the player only through State (the player locks itself); it
 // never waits on a window: it posts its "ended" message, so the user-interface thread may wait
 // for a watcher to end without a deadlock. At most one watcher polls at a time.
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "audio/music_player.h"
 #include "runtime/text_value.h"
@@ -50,9 +52,13 @@ class PlaybackWatcher {
  private:
   struct Run;
   static void ThreadMain(std::intptr_t parameter);
+  bool StopLocked(int timeout_ms);
 
   MusicPlayer& player_;
   int interval_ms_;
+  // Start and Stop come from the user-interface thread, and Stop also from an exit that began
+  // on another thread.
+  std::mutex mutex_;
   HANDLE thread_ = nullptr;  // the running watcher's thread; null = none
   DWORD thread_id_ = 0;
   std::shared_ptr<Run> run_;  // shared with that thread, so a late thread never reads freed memory

@@ -7,16 +7,26 @@ namespace belvane {
 
 // What one watcher thread needs; the thread holds its own reference.
 struct PlaybackWatcher::Run {
+  Run(MusicPlayer* player, int interval_ms, HWND window, UINT message, std::uintptr_t generation)
+      : player(player),
+        interval_ms(interval_ms),
+        window(window),
+        message(message),
+        generation(generation),
+        stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Run() {
+    if (stop) CloseHandle(stop);
+  }
+  // Owns its event: never copied, or a copy's end would close the event under the thread.
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
   MusicPlayer* player;
   int interval_ms;
   HWND window;
   UINT message;
   std::uintptr_t generation;
   HANDLE stop;  // manual-reset event: set = end now
-
-  ~Run() {
-    if (stop) CloseHandle(stop);
-  }
 };
 
 PlaybackWatcher::PlaybackWatcher(MusicPlayer& player, int interval_ms)
@@ -46,8 +56,7 @@ void PlaybackWatcher::ThreadMain(std::intptr_t parameter) {
 bool PlaybackWatcher::Start(HWND window, UINT message, std::uintptr_t generation) {
   std::lock_guard lock(mutex_);
   StopLocked(kThreadStopTimeoutMs);
-  auto run = std::make_shared<Run>(Run{&player_, interval_ms_, window, message, generation,
-                                       CreateEventW(nullptr, TRUE, FALSE, nullptr)});
+  auto run = std::make_shared<Run>(&player_, interval_ms_, window, message, generation);
   if (run->stop == nullptr) return false;
   auto* parameter = new std::shared_ptr<Run>(run);
   HANDLE thread = nullptr;

@@ -247,7 +247,9 @@ TEST_F(PlaybackTest, AFileThatCannotBeOpenedPutsTheCaptionBack) {
 TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   playback_.StartPlayback("a.wav");
   const std::uintptr_t first = playback_.Generation();
+  const ULONGLONG before = GetTickCount64();
   playback_.StartPlayback("b.wav");
+  EXPECT_LT(GetTickCount64() - before, 500u) << "the old watcher did not end when told";
   EXPECT_EQ(FakeAudio::calls, (Strings{"Create a.wav", "Play", "Stop", "Create b.wav", "Play"}));
   EXPECT_NE(playback_.Generation(), first);
   // The first playback's end, arriving late, leaves the second one's caption alone.
@@ -255,6 +257,8 @@ TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   EXPECT_EQ(Caption(), kStopCaption);
   PumpUntil([] { return false; }, 100);
   EXPECT_TRUE(window_.received.ended.empty()) << "a watcher posted while the file played";
+  EXPECT_TRUE(watcher_.Stop(kThreadStopTimeoutMs));
+  EXPECT_FALSE(watcher_.Running());
 }
 
 TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {

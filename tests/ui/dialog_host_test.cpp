@@ -331,3 +331,29 @@ TEST_F(MainDialogTest, InputEventsReachTheirHandlersWithTheirArguments) {
 
 }  // namespace
 }  // namespace belvane::testing
+
+namespace belvane::testing {
+namespace {
+
+TEST_F(MainDialogTest, ModelessDialogIsDestroyedWhenItsCloseIsAllowed) {
+  FormWindow second;
+  Run({
+      [&] {
+        auto window = reinterpret_cast<HWND>(
+            second.RunDialogFromTemplate(Dialog(), BELVANE_DIALOG_MAIN, nullptr, false));
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(second.Handle(), window);
+        EXPECT_EQ(Registry().Find(window), &second);
+        EXPECT_EQ(PendingDialog(), nullptr);
+        second.Close();  // no close handler: the window goes
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(second.Handle(), nullptr);
+        EXPECT_EQ(Registry().Find(window), nullptr);
+        EXPECT_TRUE(IsWindow(Dialog())) << "the main window is untouched";
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
+}
+
+}  // namespace
+}  // namespace belvane::testing

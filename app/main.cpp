@@ -1,4 +1,33 @@
-#include <windows.h>
+// The program's entry: the application object runs the process frame with the application's
+// construction step, exit hook, the window layer's start-up and the start routine.
 
-// Placeholder entry until the process frame lands.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/app_objects.h"
+#include "app/startup.h"
+#include "platform/appframe/application.h"
+#include "runtime/process_frame.h"
+#include "runtime/message_box.h"
+#include "ui/window_layer.h"
+
+namespace belvane {
+namespace {
+
+// The exit hook: the window objects go first, then the layer's maps they were entered in.
+void DestroyProcessObjects() {
+  DestroyAppObjects();
+  StopWindowLayer();
+}
+
+// Without the layer no window can be shown: say so and take the program's one way out.
+void StartLayer() {
+  if (StartWindowLayer()) return;
+  ShowMessageBox(nullptr, "窗口层无法启动。", "error", MB_OK | MB_ICONERROR);
+  ExitProgram(0);
+}
+
+FrameApplication theApplication({.construct = ConstructAppObjects,
+                                 .exitHook = DestroyProcessObjects,
+                                 .startWindowLayer = StartLayer,
+                                 .startProgram = StartProgram});
+
+}  // namespace
+}  // namespace belvane

@@ -14,8 +14,8 @@ class TextValue {
  public:
   TextValue() = default;
   // A null pointer is the empty text.
-  TextValue(const char* text) : bytes_(text ? text : "") {}  // NOLINT: implicit by design
-  TextValue(std::string_view bytes) : bytes_(bytes) {}        // NOLINT
+  TextValue(const char* text) : bytes_(text ? text : "") {}     // NOLINT: implicit by design
+  TextValue(std::string_view bytes) : bytes_(bytes) {}          // NOLINT
   TextValue(std::string&& bytes) : bytes_(std::move(bytes)) {}  // NOLINT
   TextValue(const std::string& bytes) : bytes_(bytes) {}        // NOLINT
 

@@ -1,0 +1,44 @@
+#include "app/app_objects.h"
+
+#include <cstdlib>
+
+#include "runtime/text.h"
+
+namespace belvane {
+
+std::atomic<int> ClockRunning{0};
+
+namespace {
+
+std::unique_ptr<AppObjects> g_app;
+
+}  // namespace
+
+AppObjects& App() {
+  // Reached only from the start routine and the handlers it binds, which run between the
+  // construction step and the exit hook; anything else is a broken start-up order.
+  if (!g_app) std::abort();
+  return *g_app;
+}
+
+bool HaveAppObjects() {
+  return g_app != nullptr;
+}
+
+void ConstructAppObjects() {
+  g_app = std::make_unique<AppObjects>();
+}
+
+void DestroyAppObjects() {
+  g_app.reset();
+}
+
+TextValue ConfigFilePath() {
+  return ConcatTexts(App().program_dir, "\\Belvane配置.ini");
+}
+
+TextValue MusicFolderPath() {
+  return ConcatTexts(App().program_dir, "\\mp3");
+}
+
+}  // namespace belvane

@@ -1,0 +1,50 @@
+#include "app/editing.h"
+
+#include <windows.h>
+
+#include "app/app_objects.h"
+#include "app/timetable_rules.h"
+#include "runtime/message_box.h"
+#include "runtime/text.h"
+
+namespace belvane {
+
+int AddTimetableEntry(TimetableRows& rows, const TextValue& time_text,
+                      const TextValue& music_name) {
+  const int seconds = TimeTextToSeconds(time_text);
+  const int position = FindInsertPosition(
+      rows.Count(),
+      [&rows](int row) { return TextToInteger(rows.Cell(row, kSecondsColumn).View()); }, seconds);
+  if (position == kTimeTaken) {
+    ShowMessageBox(nullptr, "该时间点已有任务", "错误", MB_OK);
+    return -1;
+  }
+  const int row = rows.Insert(position, {time_text, music_name, IntegerText(seconds), false});
+  rows.Renumber();
+  return row;
+}
+
+void DeleteTimetableRow(TimetableRows& rows, int row) {
+  rows.Delete(row);
+  rows.Renumber();
+}
+
+void AddEntry() {
+  AppObjects& app = App();
+  const TextValue time_text = ConcatTexts(app.hour_list.GetText(), ":", app.minute_list.GetText(),
+                                          ":", app.second_list.GetText());
+  // Nothing chosen gives the empty name: the row is added with an empty music cell.
+  const TextValue music_name = app.music_list.ItemText(app.music_list.CurrentSelection());
+  AddTimetableEntry(app.rows, time_text, music_name);
+}
+
+void DeleteCurrentRow() {
+  AppObjects& app = App();
+  DeleteTimetableRow(app.rows, app.rows.SelectionMark());
+}
+
+void RenumberRows() {
+  App().rows.Renumber();
+}
+
+}  // namespace belvane

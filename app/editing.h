@@ -1,0 +1,28 @@
+#pragma once
+// Editing the timetable: adding a row in time order (a second row at a time that is taken is
+// refused) and deleting the current row. The handlers work on the main window's controls; the
+// routines below them take the rows and inputs explicitly.
+//
+// Thread policy: user-interface thread only.
+
+#include "app/timetable_rows.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// Inserts a row for `time_text` and `music_name` in seconds order and renumbers; when a row
+// met by the scan has the same seconds, tells the user "该时间点已有任务" and changes nothing.
+// Returns the new row's index, or -1 when nothing was added.
+int AddTimetableEntry(TimetableRows& rows, const TextValue& time_text, const TextValue& music_name);
+
+// Deletes `row` (nothing for -1 or a row that does not exist) and renumbers.
+void DeleteTimetableRow(TimetableRows& rows, int row);
+
+// Click handler of "3.添加": the time lists' texts and the chosen music file.
+void AddEntry();
+// Click handler of "删除该行": the row the user last selected.
+void DeleteCurrentRow();
+// Writes every row's sequence number, 1 to n.
+void RenumberRows();
+
+}  // namespace belvane

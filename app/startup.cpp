@@ -1,0 +1,152 @@
+#include "app/startup.h"
+
+#include <cstdio>
+
+#include "app/app_objects.h"
+#include "app/closing.h"
+#include "app/default_config.h"
+#include "app/editing.h"
+#include "app/music_folder.h"
+#include "app/timetable_handlers.h"
+#include "runtime/files.h"
+#include "runtime/text.h"
+
+namespace belvane {
+
+namespace {
+
+// The timetable list view's columns, left to right: title and width in pixels.
+struct ColumnSpec {
+  const char* title;
+  int width;
+};
+constexpr ColumnSpec kColumns[] = {{"顺序", 50}, {"开始时间", 100}, {"音乐", 300}, {"数值", 60}};
+
+constexpr COLORREF kClockColour = 0xFF0000;  // COLORREF is 0x00BBGGRR: pure blue
+
+// "07" for 7: two digits, as the time lists show them.
+TextValue TwoDigits(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return TextValue(text);
+}
+
+}  // namespace
+
+int StartProgram() {
+  App().main_window.RunDialog(nullptr, kMainDialogId, [](const EventArgs& args) -> std::int32_t {
+    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+    return 0;
+  });
+  return 0;
+}
+
+void OnMainWindowInit(HWND dialog) {
+  SetUpControls(dialog);
+  BindEvents();
+  SetMainIcon();
+  PrepareData();
+}
+
+void SetUpControls(HWND dialog) {
+  AppObjects& app = App();
+  app.time_caption.AttachToDialogItem(dialog, kTimeCaptionId);
+  app.clock_label.AttachToDialogItem(dialog, kClockLabelId);
+  app.clock_label.SetFont(
+      CreateFontA(20, 0, 0, 0, 800, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
+  app.clock_label.TextColour(kClockColour);
+
+  app.add_button.AttachToDialogItem(dialog, kAddButtonId);
+  app.delete_button.AttachToDialogItem(dialog, kDeleteButtonId);
+  app.play_button.AttachToDialogItem(dialog, kPlayButtonId);
+  app.save_button.AttachToDialogItem(dialog, kSaveButtonId);
+
+  app.placeholder.AttachToDialogItem(dialog, kPlaceholderId);
+  app.placeholder.Visible(false);
+  const int left = app.placeholder.Left();
+  const int top = app.placeholder.Top();
+  const int width = app.placeholder.Width();
+  const int height = app.placeholder.Height();
+  ListViewControl& view = app.timetable_view;
+  view.CreateListView(dialog, LVS_REPORT, left, top, width, height);
+  for (int i = 0; i < 4; ++i)
+    view.InsertColumn(i, kColumns[i].title, kColumns[i].width, LVCFMT_LEFT);
+  view.AddListViewExStyle(LVS_EX_GRIDLINES);
+  view.AddListViewExStyle(LVS_EX_FULLROWSELECT);
+  view.AddStyle(LVS_SINGLESEL);
+
+  app.hour_list.AttachToDialogItem(dialog, kHourListId);
+  app.minute_list.AttachToDialogItem(dialog, kMinuteListId);
+  app.second_list.AttachToDialogItem(dialog, kSecondListId);
+  app.note.AttachToDialogItem(dialog, kNoteId);
+  app.music_list.AttachToDialogItem(dialog, kMusicListId);
+}
+
+void BindEvents() {
+  AppObjects& app = App();
+  app.add_button.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    AddEntry();
+    return 0;
+  });
+  app.delete_button.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    DeleteCurrentRow();
+    return 0;
+  });
+  // The play button's handler (manual play and stop) is bound by the playback step.
+  app.save_button.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    SaveTimetable();
+    return 0;
+  });
+  app.main_window.SetCloseHandler([](const EventArgs&) -> std::int32_t { return ConfirmClose(); });
+}
+
+void SetMainIcon() {
+  AppObjects& app = App();
+  app.icon.Reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kIconId),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0)));
+  app.main_window.SetIcon(app.icon.Get(), true, ICON_SMALL);
+}
+
+void PrepareData() {
+  AppObjects& app = App();
+  // 1. The program's folder.
+  app.program_dir = ProgramDirectory();
+
+  // 2, 3. The time lists, preset to 07:00:00.
+  for (int hour = 0; hour < 24; ++hour) app.hour_list.AddItem(TwoDigits(hour), 0);
+  for (int value = 0; value < 60; ++value) {
+    const TextValue text = TwoDigits(value);
+    app.minute_list.AddItem(text, 0);
+    app.second_list.AddItem(text, 0);
+  }
+  app.hour_list.CurrentSelection(7);
+  app.minute_list.CurrentSelection(0);
+  app.second_list.CurrentSelection(0);
+
+  // 4. The default timetable file, only when none exists: a user's file is never overwritten.
+  // A failed write is not told: the timetable then simply starts empty.
+  const TextValue config = ConfigFilePath();
+  if (!FileExists(config)) WriteWholeFile(config, DefaultConfigText());
+
+  // 5. The timetable.
+  LoadTimetable();
+
+  // 6, 7. The music folder's files, the first one chosen.
+  FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
+
+  // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
+  ProvisionAudioStep();
+  StartClockStep();
+}
+
+void ProvisionAudioStep() {
+  // Wired in by the audio layer: write bass.dll when missing, initialise the player, tell the
+  // user when that fails.
+}
+
+void StartClockStep() {
+  // Wired in by the clock: ClockRunning = 1, then start the clock thread.
+}
+
+}  // namespace belvane

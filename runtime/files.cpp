@@ -1,0 +1,113 @@
+#include "runtime/files.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "runtime/path_text.h"
+
+namespace belvane {
+
+TextValue ProgramDirectory() {
+  const std::string path = ModuleFileName();
+  const std::size_t cut = LastBackslash(path);
+  return TextValue(cut == std::string::npos ? path : path.substr(0, cut));
+}
+
+TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
+                          const TextValue& defaultText) {
+  std::vector<char> buffer(1024);
+  for (;;) {
+    const DWORD length =
+        GetPrivateProfileStringA(section.CStr(), key.CStr(), defaultText.CStr(), buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), file.CStr());
+    // A value that filled the buffer may have been cut: ask again with room to spare.
+    if (length < buffer.size() - 1) return TextValue(buffer.data());
+    buffer.assign(static_cast<std::size_t>(length) + 1024, '\0');
+  }
+}
+
+bool WriteProfileText(const TextValue& file, const TextValue& section,
+                      const std::optional<TextValue>& key, const std::optional<TextValue>& value) {
+  return WritePrivateProfileStringA(section.CStr(), key ? key->CStr() : nullptr,
+                                    value ? value->CStr() : nullptr, file.CStr()) != FALSE;
+}
+
+bool FileExists(const TextValue& path) {
+  return PathFileExistsA(path.CStr()) != FALSE;
+}
+
+bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock*> blocks) {
+  HANDLE file = CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  for (const ByteBlock* block : blocks) {
+    if (block == nullptr) continue;
+    const auto bytes = block->Bytes();
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+      DWORD written = 0;
+      ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+      done += written;
+    }
+    if (!ok) break;
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+SearchHandle::~SearchHandle() {
+  EndFindFile(*this);
+}
+
+SearchHandle::SearchHandle(SearchHandle&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = nullptr;
+}
+
+SearchHandle& SearchHandle::operator=(SearchHandle&& other) noexcept {
+  if (this != &other) {
+    EndFindFile(*this);
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+namespace {
+
+bool Passes(const WIN32_FIND_DATAA& entry, std::optional<DWORD> mask) {
+  if (!mask) return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return (entry.dwFileAttributes & *mask) != 0;
+}
+
+}  // namespace
+
+TextValue FindFile(const TextValue& pattern, SearchHandle& search,
+                   std::optional<DWORD> attributeMask) {
+  WIN32_FIND_DATAA entry;
+  bool taken = false;
+  if (!pattern.IsEmpty()) {
+    EndFindFile(search);
+    search.handle_ = FindFirstFileA(pattern.CStr(), &entry);
+    if (search.handle_ == INVALID_HANDLE_VALUE) return {};
+    taken = Passes(entry, attributeMask);
+  }
+  if (!search.IsOpen()) return {};
+  while (!taken) {
+    if (!FindNextFileA(search.handle_, &entry)) return {};
+    taken = Passes(entry, attributeMask);
+  }
+  return TextValue(entry.cFileName);
+}
+
+void EndFindFile(SearchHandle& search) {
+  if (search.IsOpen()) FindClose(search.handle_);
+  // A closed handle must not stay behind: a later search would close it a second time.
+  search.handle_ = nullptr;
+}
+
+}  // namespace belvane

@@ -1,0 +1,73 @@
+#pragma once
+// File-system services over the platform's ANSI (GBK) functions: the program's folder, single
+// INI values, existence tests, whole-file writes and folder searches. Nothing here shows a
+// message or ends the program: failures come back as empty texts or false.
+// Thread safety: no shared state; a SearchHandle belongs to one thread at a time.
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <optional>
+
+#include "runtime/byte_block.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// Folder of the running program file, no trailing backslash ("C:\Tools", or "C:" in a root).
+TextValue ProgramDirectory();
+
+// Value of (section, key) in an INI file, any length; `defaultText` when missing; empty result
+// when the value is empty.
+TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
+                          const TextValue& defaultText = {});
+
+// Writes (section, key) = value (creating file and section). A left-out key deletes the
+// section, a left-out value deletes the key; an empty text writes an empty value.
+bool WriteProfileText(const TextValue& file, const TextValue& section,
+                      const std::optional<TextValue>& key, const std::optional<TextValue>& value);
+
+// True when a file or a directory of that name exists.
+bool FileExists(const TextValue& path);
+
+// Creates or truncates the file (no sharing, archive attribute) and writes each block in
+// order. False when the file cannot be created or a write fails (what was written stays).
+bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock*> blocks);
+inline bool WriteWholeFile(const TextValue& path, const ByteBlock& block) {
+  return WriteWholeFile(path, {&block});
+}
+
+// The platform find handle of one folder search. Holds 0 (no search yet), INVALID_HANDLE_VALUE
+// (-1: the last search found nothing to start with) or an open search, which it closes when it
+// is destroyed. Not copyable.
+class SearchHandle {
+ public:
+  SearchHandle() = default;
+  ~SearchHandle();
+  SearchHandle(SearchHandle&& other) noexcept;
+  SearchHandle& operator=(SearchHandle&& other) noexcept;
+  SearchHandle(const SearchHandle&) = delete;
+  SearchHandle& operator=(const SearchHandle&) = delete;
+
+  // The raw value: 0, INVALID_HANDLE_VALUE or an open find handle.
+  HANDLE Value() const { return handle_; }
+  // True while a search is open.
+  bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  friend TextValue FindFile(const TextValue&, SearchHandle&, std::optional<DWORD>);
+  friend void EndFindFile(SearchHandle&);
+  HANDLE handle_ = nullptr;
+};
+
+// Name (without path) of the next matching entry, empty when none. A non-empty pattern starts a
+// new search in `search` (closing the old one); an empty pattern continues it. Mask left out:
+// entries without FILE_ATTRIBUTE_DIRECTORY; mask given: entries sharing a bit with it ("." and
+// ".." included with the directory mask). Reaching the end keeps the search open.
+TextValue FindFile(const TextValue& pattern, SearchHandle& search,
+                   std::optional<DWORD> attributeMask = std::nullopt);
+
+// Closes the search held in `search` (if any) and resets it to 0.
+void EndFindFile(SearchHandle& search);
+
+}  // namespace belvane

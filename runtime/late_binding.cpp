@@ -1,0 +1,90 @@
+#include "runtime/late_binding.h"
+
+#include <string>
+
+#include "runtime/frame_internal.h"
+#include "runtime/message_box.h"
+#include "runtime/text.h"
+
+namespace belvane {
+
+namespace {
+
+constexpr std::size_t kMaxLoadedLibraries = 100;
+
+// Loading and listing happen under one lock so two threads binding at once list a DLL once.
+SRWLOCK g_libraryLock = SRWLOCK_INIT;
+HMODULE g_loaded[kMaxLoadedLibraries] = {};
+std::size_t g_loadedCount = 0;
+
+void ReleaseLoadedLibraries() {
+  AcquireSRWLockExclusive(&g_libraryLock);
+  for (std::size_t i = 0; i < kMaxLoadedLibraries && g_loaded[i] != nullptr; ++i) {
+    FreeLibrary(g_loaded[i]);
+    g_loaded[i] = nullptr;
+  }
+  g_loadedCount = 0;
+  ReleaseSRWLockExclusive(&g_libraryLock);
+}
+
+[[noreturn]] void FailBinding(const TextValue& message) {
+  ShowMessageBox(nullptr, message, "DLL ERROR", MB_ICONERROR);
+  ExitProgram(0);
+}
+
+HMODULE LibraryHandle(const char* library) {
+  AcquireSRWLockExclusive(&g_libraryLock);
+  HMODULE module = GetModuleHandleA(library);
+  if (module == nullptr) {
+    module = LoadLibraryA(library);
+    if (module != nullptr && g_loadedCount < kMaxLoadedLibraries) {
+      g_loaded[g_loadedCount++] = module;
+      if (g_loadedCount == 1) SetFinalHook(&ReleaseLoadedLibraries);
+    }
+  }
+  ReleaseSRWLockExclusive(&g_libraryLock);
+  return module;
+}
+
+// The name GetProcAddress is given: a name whose first "@" is directly followed by a second
+// one ("x@@YAHH@Z") is cut at that first "@"; any other name is used unchanged.
+std::string LookupName(std::string_view function) {
+  const std::size_t at = function.find('@');
+  if (at != std::string_view::npos && at + 1 < function.size() && function[at + 1] == '@') {
+    return std::string(function.substr(0, at));
+  }
+  return std::string(function);
+}
+
+}  // namespace
+
+void* BindLibraryFunction(const char* library, const char* function, void** slot) {
+  const char* lib = library ? library : "";
+  const char* name = function ? function : "";
+  HMODULE module = LibraryHandle(lib);
+  if (module == nullptr) {
+    FailBinding(ConcatTexts("同目录下无法找到DLL文件:\"", lib, "\".请与作者联系."));
+  }
+  FARPROC address;
+  if (name[0] == '#') {
+    const auto ordinal = static_cast<std::uint16_t>(ParseDecimal(name + 1));
+    address = ordinal == 0 ? nullptr : GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+  } else {
+    address = GetProcAddress(module, LookupName(name).c_str());
+  }
+  if (address == nullptr) {
+    FailBinding(ConcatTexts("无法定位DLL文件:\"", lib, "\"当中的\"", name, "\"函数."));
+  }
+  void* result = reinterpret_cast<void*>(address);
+  if (slot != nullptr) *slot = result;
+  return result;
+}
+
+std::span<const HMODULE> LoadedLibraryList() {
+  AcquireSRWLockShared(&g_libraryLock);
+  const std::size_t count = g_loadedCount;
+  ReleaseSRWLockShared(&g_libraryLock);
+  return {g_loaded, count};
+}
+
+}  // namespace belvane

@@ -1,0 +1,39 @@
+#pragma once
+// Worker threads. Thread policy of the program: the user-interface thread runs the frame and
+// every window event; worker threads (the clock, playback watchers) are started here, run
+// detached and untracked, and end with the process. They reach windows only through the
+// platform's cross-thread window calls. An exception never leaves a worker routine: one that
+// escapes ends the program through ExitProgram.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+namespace belvane {
+
+// A worker routine; receives the parameter given to StartThread.
+using ThreadRoutine = void (*)(std::intptr_t parameter);
+
+// Starts `routine(parameter)` on a new thread (default stack). With `handle` the open thread
+// handle is stored there for the caller to close; without it the handle is closed at once.
+// True when the thread was created.
+bool StartThread(ThreadRoutine routine, std::intptr_t parameter = 0, HANDLE* handle = nullptr);
+
+// CloseHandle; false when it fails.
+bool CloseThreadHandle(HANDLE handle);
+
+// Suspends the calling thread for `milliseconds` (Sleep).
+void Delay(int milliseconds);
+
+// Support-library command shape: results into *result (cleared first), `count` argument slots.
+using SupportCommand = void (*)(ValueSlot* result, int count, const ValueSlot* args);
+
+// StartThread as a command: args routine (kRoutine), parameter (integer, optional), handle
+// variable (address of a HANDLE, optional). Result: logical.
+void StartThreadCommand(ValueSlot* result, int count, const ValueSlot* args);
+// CloseThreadHandle as a command: args handle (integer or routine-sized). Result: logical.
+void CloseThreadHandleCommand(ValueSlot* result, int count, const ValueSlot* args);
+
+}  // namespace belvane

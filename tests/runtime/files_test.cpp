@@ -1,0 +1,159 @@
+#include "runtime/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "runtime/path_text.h"
+
+namespace belvane {
+namespace {
+
+// A fresh folder under the working directory for one test.
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::string("files_test_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Remove(folder_);
+    CreateDirectoryA(folder_.c_str(), nullptr);
+  }
+  void TearDown() override { Remove(folder_); }
+
+  static void Remove(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          Remove(folder + "\\" + name);
+        } else {
+          DeleteFileA((folder + "\\" + name).c_str());
+        }
+      } while (FindNextFileA(find, &entry));
+      FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+  }
+
+  TextValue Path(const std::string& name) const { return TextValue(folder_ + "\\" + name); }
+
+  static std::string Contents(const TextValue& path) {
+    std::ifstream file(path.CStr(), std::ios::binary);
+    std::stringstream all;
+    all << file.rdbuf();
+    return all.str();
+  }
+
+  std::string folder_;
+};
+
+TEST(ProgramDirectory, IsTheExeFolderWithoutTrailingBackslash) {
+  const TextValue dir = ProgramDirectory();
+  const std::string exe = ModuleFileName();
+  EXPECT_EQ(dir.Bytes() + "\\runtime_tests.exe", exe);
+  EXPECT_NE(dir.View().back(), '\\');
+}
+
+TEST(LastBackslash, SkipsTrailBytesOfDoubleByteCharacters) {
+  EXPECT_EQ(LastBackslash("C:\\Tools\\x.exe"), 8u);
+  EXPECT_EQ(LastBackslash("C:\\\x81\x5c"
+                          "x.exe"),
+            2u);  // 0x5C here is half a character
+  EXPECT_EQ(LastBackslash("x.exe"), std::string::npos);
+}
+
+TEST_F(FilesTest, ProfileValuesOfAnyLength) {
+  const TextValue ini = Path("配置.ini");
+  EXPECT_TRUE(ReadProfileText(ini, "a", "b").IsEmpty());  // missing file
+  EXPECT_EQ(ReadProfileText(ini, "a", "b", "默认"), "默认");
+  ASSERT_TRUE(WriteProfileText(ini, "节", "键", TextValue("值")));
+  EXPECT_EQ(ReadProfileText(ini, "节", "键"), "值");
+  EXPECT_TRUE(ReadProfileText(ini, "节", "无").IsEmpty());
+  for (std::size_t length : {1022u, 1023u, 1024u, 2000u, 5000u}) {
+    std::string value;
+    for (std::size_t i = 0; i < length; ++i) value += static_cast<char>('a' + i % 26);
+    ASSERT_TRUE(WriteProfileText(ini, "long", "v", TextValue(value)));
+    EXPECT_EQ(ReadProfileText(ini, "long", "v"), value) << length;
+  }
+  ASSERT_TRUE(WriteProfileText(ini, "节", "键", TextValue("")));
+  EXPECT_TRUE(ReadProfileText(ini, "节", "键", "默认").IsEmpty());  // stored empty, not missing
+  ASSERT_TRUE(WriteProfileText(ini, "节", "键", std::nullopt));     // deletes the key
+  EXPECT_EQ(ReadProfileText(ini, "节", "键", "默认"), "默认");
+  ASSERT_TRUE(WriteProfileText(ini, "long", std::nullopt, std::nullopt));  // deletes the section
+  EXPECT_TRUE(ReadProfileText(ini, "long", "v").IsEmpty());
+}
+
+TEST_F(FilesTest, WholeFileWritesTruncateAndAppendBlocksInOrder) {
+  const TextValue file = Path("输出.txt");
+  ASSERT_TRUE(WriteWholeFile(file, ByteBlock(std::string_view("a much longer first content"))));
+  const ByteBlock head(std::string_view("head"));
+  const ByteBlock tail(std::string_view(std::string_view("\0tail", 5)));
+  ASSERT_TRUE(WriteWholeFile(file, {&head, &tail}));
+  EXPECT_EQ(Contents(file), std::string("head\0tail", 9));
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_TRUE(FileExists(TextValue(folder_)));  // a directory counts
+  EXPECT_FALSE(FileExists(Path("none")));
+  EXPECT_FALSE(WriteWholeFile(Path("missing\\x.txt"), head));
+}
+
+TEST_F(FilesTest, WholeFileFailsWhileTheFileIsLocked) {
+  const TextValue file = Path("locked.bin");
+  HANDLE lock = CreateFileA(file.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(WriteWholeFile(file, ByteBlock(std::string_view("x"))));
+  CloseHandle(lock);
+}
+
+std::vector<std::string> AllFound(const TextValue& pattern, std::optional<DWORD> mask) {
+  std::vector<std::string> names;
+  SearchHandle search;
+  for (TextValue name = FindFile(pattern, search, mask); !name.IsEmpty();
+       name = FindFile("", search, mask)) {
+    names.push_back(name.Bytes());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(FilesTest, FindFileFiltersByAttributes) {
+  const ByteBlock one(std::string_view("1"));
+  ASSERT_TRUE(WriteWholeFile(Path("歌.mp3"), one));
+  ASSERT_TRUE(WriteWholeFile(Path("b.mp3"), one));
+  ASSERT_TRUE(WriteWholeFile(Path("c.wav"), one));
+  CreateDirectoryA(Path("sub.mp3").CStr(), nullptr);
+  EXPECT_EQ(AllFound(Path("*.mp3"), std::nullopt), (std::vector<std::string>{"b.mp3", "歌.mp3"}));
+  EXPECT_EQ(AllFound(Path("*.*"), FILE_ATTRIBUTE_DIRECTORY),
+            (std::vector<std::string>{".", "..", "sub.mp3"}));
+  EXPECT_TRUE(AllFound(Path("sub*"), std::nullopt).empty());  // matches only a folder
+  EXPECT_TRUE(AllFound(Path("*.aac"), std::nullopt).empty());
+}
+
+TEST_F(FilesTest, SearchHandleStates) {
+  SearchHandle search;
+  EXPECT_EQ(search.Value(), nullptr);
+  EXPECT_TRUE(FindFile("", search).IsEmpty());  // no search yet
+  EXPECT_TRUE(FindFile(Path("*.none"), search).IsEmpty());
+  EXPECT_EQ(search.Value(), INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(FindFile("", search).IsEmpty());
+  ASSERT_TRUE(WriteWholeFile(Path("a.txt"), ByteBlock(std::string_view("1"))));
+  EXPECT_EQ(FindFile(Path("*.txt"), search), "a.txt");
+  EXPECT_TRUE(search.IsOpen());
+  EXPECT_TRUE(FindFile("", search).IsEmpty());
+  EXPECT_TRUE(search.IsOpen());  // the end does not close the search
+  SearchHandle moved = std::move(search);
+  EXPECT_TRUE(moved.IsOpen());
+  EXPECT_EQ(search.Value(), nullptr);  // NOLINT: moved-from holds no search
+  EndFindFile(moved);
+  EXPECT_EQ(moved.Value(), nullptr);
+  EndFindFile(moved);  // twice is harmless
+}
+
+}  // namespace
+}  // namespace belvane

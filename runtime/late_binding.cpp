@@ -67,8 +67,11 @@ void* BindLibraryFunction(const char* library, const char* function, void** slot
   }
   FARPROC address;
   if (name[0] == '#') {
-    const auto ordinal = static_cast<std::uint16_t>(ParseDecimal(name + 1));
-    address = ordinal == 0 ? nullptr : GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+    // Ordinals are 16-bit: any other number names no function (never a truncated one).
+    const std::int32_t ordinal = ParseDecimal(name + 1);
+    address = ordinal < 1 || ordinal > 0xFFFF
+                  ? nullptr
+                  : GetProcAddress(module, MAKEINTRESOURCEA(static_cast<WORD>(ordinal)));
   } else {
     address = GetProcAddress(module, LookupName(name).c_str());
   }

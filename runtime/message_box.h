@@ -2,7 +2,8 @@
 // The single routing point of every message box of the program. Nothing else calls the
 // platform's MessageBox. A test installs an observer that records each request and answers it,
 // so no test waits on a modal box; with no observer the real box is shown (through MessageBoxW,
-// text converted from GBK), which a black-box test can answer from outside.
+// text converted from GBK), which a black-box test can answer from outside: find it with
+// FindWindowW(L"#32770", caption) and post WM_COMMAND with the button id (IDOK, IDCANCEL).
 // Thread safety: safe from any thread; the observer is called on the caller's thread.
 
 #include <windows.h>

@@ -10,11 +10,10 @@
 #include <optional>
 #include <string_view>
 
+#include "runtime/text_array.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
-
-class TextArray;
 
 // How a value slot is to be read. Codes are fixed: support libraries see them.
 enum class ValueKind : std::uint32_t {

@@ -54,6 +54,8 @@ bool Is(const char* name) {
   return g_scenario == name;
 }
 
+void WorkerExits(std::intptr_t parameter);
+
 void Construct() {
   Log("construct mxcsr=%x", _mm_getcsr());
   if (Is("real-box")) return;  // the box is answered from outside
@@ -65,6 +67,10 @@ void Construct() {
   belvane::SetExitHook(1, [] {
     Log("hook1");
     if (Is("exit-in-hook")) belvane::ExitProgram(0);
+    if (Is("two-exits")) {
+      belvane::StartThread(&WorkerExits, 42);
+      Sleep(500);  // the worker's ExitProgram must wait for this sequence, not run its own
+    }
   });
   belvane::SetExitHook(2, [] { Log("hook2"); });
 }
@@ -125,7 +131,7 @@ int StartProgram() {
   } else if (Is("missing-function")) {
     belvane::BindLibraryFunction("runtime_test_lib", "NoSuchFunction", nullptr);
   } else if (Is("missing-ordinal")) {
-    belvane::BindLibraryFunction("runtime_test_lib", "#99", nullptr);
+    belvane::BindLibraryFunction("runtime_test_lib", "#65539", nullptr);
   } else if (Is("index-below") || Is("index-above")) {
     belvane::TextArray array{"only"};
     Log("member=%s", array.At(Is("index-below") ? 0 : 2).CStr());

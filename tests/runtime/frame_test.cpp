@@ -102,9 +102,9 @@ TEST(FatalErrors, MissingFunctionNamesLibraryAndFunction) {
   ExpectFatal("missing-function",
               "box caption=[DLL ERROR] text=[无法定位DLL文件:\"runtime_test_lib\"当中的"
               "\"NoSuchFunction\"函数.] style=16 owner=0");
-  ExpectFatal("missing-ordinal",
+  ExpectFatal("missing-ordinal",  // 65539 must not become ordinal 3
               "box caption=[DLL ERROR] text=[无法定位DLL文件:\"runtime_test_lib\"当中的"
-              "\"#99\"函数.] style=16 owner=0");
+              "\"#65539\"函数.] style=16 owner=0");
 }
 
 TEST(FatalErrors, ArrayIndexOutOfRangeRaisesErrorsFourAndOne) {
@@ -161,6 +161,14 @@ TEST(ExitProgram, InsideAWindowProcedureEndsWithoutUnwindingThroughIt) {
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.log, With(With(kStart, {"window-procedure"}), kExitSequence));
   }
+}
+
+TEST(ExitProgram, ASecondCallOnAnotherThreadWaitsForTheFirst) {
+  const ChildRun run = RunChild("two-exits");
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.log, With(With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0",
+                                        "hook1", "worker parameter=42 frame-thread=0", "hook2"}),
+                          {"after-frame libraries-ended=1 listed=0 still-loaded=0"}));
 }
 
 TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {

@@ -113,6 +113,35 @@ TEST(ServiceDispatcher, BlocksAndArrays) {
   EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, members[0]));
 }
 
+int g_pumped = 0;
+
+LRESULT CALLBACK CountingProcedure(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+  if (message == WM_USER) ++g_pumped;
+  return DefWindowProcA(window, message, wp, lp);
+}
+
+TEST(ServiceDispatcher, PumpsWaitingMessagesUpToAQuit) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = &CountingProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "PumpTestWindow";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowA("PumpTestWindow", "", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr,
+                              windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  PostMessageA(window, WM_USER, 0, 0);
+  PostMessageA(window, WM_USER, 0, 0);
+  EXPECT_EQ(ServiceDispatcher(2018, 0, 0), 0);
+  EXPECT_EQ(g_pumped, 2);
+  PostQuitMessage(3);
+  PostMessageA(window, WM_USER, 0, 0);
+  ServiceDispatcher(2018, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the quit stays for its loop
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  DestroyWindow(window);
+}
+
 TEST(ServiceDispatcher, UnknownNumbersAreReported) {
   std::vector<MessageBoxRequest> seen;
   ScopedMessageBoxObserver observer([&](const MessageBoxRequest& request) {

@@ -1,0 +1,32 @@
+#include "audio/audio_library.h"
+
+#include "runtime/files.h"
+#include "runtime/message_box.h"
+#include "runtime/text.h"
+
+// The image, assembled from the built library (resources/audio_image.cpp).
+extern "C" const unsigned char belvane_audio_library_image[];
+
+namespace belvane {
+
+ByteBlock AudioLibraryImage() {
+  return ByteBlock::OverImage(belvane_audio_library_image);
+}
+
+AudioLibraryFile ProvideAudioLibraryFile(const TextValue& programDir) {
+  const TextValue path = ConcatTexts(programDir, "\\bass.dll");
+  if (FileExists(path)) return AudioLibraryFile::kPresent;
+  return WriteWholeFile(path, AudioLibraryImage()) ? AudioLibraryFile::kWritten
+                                                   : AudioLibraryFile::kWriteFailed;
+}
+
+bool ProvisionAudioLibrary(const TextValue& programDir, MusicPlayer& player) {
+  // A failed write is not reported: the library may still be found elsewhere, and when it is
+  // not, the binder says so.
+  ProvideAudioLibraryFile(programDir);
+  if (player.Init(nullptr)) return true;
+  ShowMessageBox(nullptr, "无法播放音乐，请关闭重试", "错误", MB_OK);
+  return false;
+}
+
+}  // namespace belvane

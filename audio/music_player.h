@@ -1,0 +1,116 @@
+#pragma once
+// MusicPlayer: the one object through which the program plays sound. It holds at most one stream
+// of the audio library and the path that stream was opened from, and reaches the library only
+// through an AudioEntryTable (the process-wide one unless a test gives its own).
+//
+// Thread policy: every operation may be called from any thread (the user-interface thread, the
+// clock thread and the playback watchers all do). The operations are serialised by one internal
+// lock, held only around the library calls themselves. An entry is bound before the lock is
+// taken: a failed binding shows a modal box and ends the program, whose exit hook must still be
+// able to take the lock. Nothing that waits on a window runs under the lock.
+//
+// Sentinels: stream handle 0 = none; State -2 = no stream; GetPosition -1 and GetLength -2 = no
+// stream; GetStreamVolume -1 = no stream or no value.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "audio/audio_entry_table.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+class MusicPlayer {
+ public:
+  // An empty player (no stream, no path) over `entries`, which must outlive it.
+  explicit MusicPlayer(AudioEntryTable& entries = ProcessAudioEntries());
+  ~MusicPlayer() = default;
+  MusicPlayer(const MusicPlayer&) = delete;
+  MusicPlayer& operator=(const MusicPlayer&) = delete;
+
+  // --- Life cycle ---------------------------------------------------------------------------
+  // The exit-time release: drops the path. The stream is left to the library (which is not
+  // freed either), and the object stays usable, so a watcher still polling it at exit is safe.
+  void Destroy();
+  // A new player with the same stream and its own copy of the path (no library call).
+  std::unique_ptr<MusicPlayer> Copy() const;
+
+  // --- Output -------------------------------------------------------------------------------
+  // BASS_Init(-1 = default device, 44100, 0, window, null); true when it succeeded.
+  bool Init(HWND window);
+  // BASS_Free; true when it succeeded. The library frees every stream, so the player lets go of
+  // its own.
+  bool Free();
+
+  // --- Stream -------------------------------------------------------------------------------
+  // Frees the held stream, then opens `path` (GBK) with BASS_StreamCreateFile; returns the new
+  // stream, or 0 when the file cannot be opened (the player then holds none).
+  DWORD OpenFile(const TextValue& path);
+  // With a stream: empties the path, BASS_StreamFree, and lets go of the handle; the library's
+  // result. 0 with no stream.
+  BOOL CloseStream();
+  // The held stream (0 = none) and the path it was opened from (empty with none).
+  DWORD Stream() const;
+  TextValue Path() const;
+
+  // --- Playing (each 0 without a library call when no stream is held) ----------------------
+  // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).
+  BOOL Play(std::optional<BOOL> restart = std::nullopt);
+  // BASS_ChannelPause(stream).
+  BOOL Pause();
+  // BASS_ChannelStop(stream).
+  BOOL Stop();
+  // BASS_ChannelIsActive(stream): 0 stopped, 1 playing, 2 stalled, 3 paused; -2 with no stream.
+  int State();
+
+  // --- Volume -------------------------------------------------------------------------------
+  // BASS_SetVolume(volume / 100); outside 0..100: 0 and nothing done.
+  BOOL SetMasterVolume(int volume);
+  // BASS_GetVolume x 100, rounded to a whole percentage (-100 when the library has no output
+  // yet).
+  int GetMasterVolume();
+  // BASS_ChannelSetAttribute(stream, volume attribute, volume / 100); outside 0..100 or with
+  // no stream: 0 and nothing done.
+  BOOL SetStreamVolume(int volume);
+  // The stream's volume x 100, rounded to a whole percentage; -1 with no stream or when the
+  // library gives no value.
+  int GetStreamVolume();
+
+  // --- Position (milliseconds) --------------------------------------------------------------
+  // Play position; -1 with no stream.
+  std::int64_t GetPosition();
+  // Length of the stream; -2 with no stream.
+  std::int64_t GetLength();
+  // Moves the play position; the library's result, 0 with no stream.
+  BOOL SetPosition(std::int64_t milliseconds);
+
+  // --- Other --------------------------------------------------------------------------------
+  // BASS_ErrorGetCode: the last error of the calling thread.
+  int LastError();
+  // BASS_PluginLoad(folder + "\" + name, 0) for every file matching folder + "\bass*.dll".
+  void LoadPlugins(const TextValue& folder);
+
+ private:
+  // Runs body(stream, functions...) under the lock when a stream is held, else gives
+  // `noStream` without binding or calling anything.
+  template <AudioFunction... F, class Result, class Body>
+  Result OnStream(Result noStream, Body body);
+  // Runs body(function) under the lock, the entry bound first.
+  template <AudioFunction F, class Body>
+  auto Locked(Body body);
+
+  AudioEntryTable& entries_;
+  mutable std::mutex mutex_;
+  DWORD stream_ = 0;  // guarded by mutex_
+  TextValue path_;    // guarded by mutex_
+};
+
+// The process's one player, over ProcessAudioEntries(). Created empty on first use and never
+// destroyed (the exit hook calls Destroy), so worker threads may use it until the process ends.
+MusicPlayer& ProcessMusicPlayer();
+
+}  // namespace belvane

@@ -1,0 +1,78 @@
+#pragma once
+// One stream: its decoder, its output run and the thread that keeps the output fed.
+//
+// State machine (one lock, re-checked on every call): Stopped -> Play -> Playing -> Pause ->
+// Paused -> Play -> Playing; Stop from any state -> Stopped; at the end of the data the state
+// becomes Stopped once the last buffer has finished playing. Play, Pause and Stop are idempotent.
+// Every public method is safe from any thread; after Shutdown every call fails with
+// kErrorHandle. The feeding thread is started on the first Play and joined by Shutdown.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/bass/decoder.h"
+#include "platform/bass/output_sink.h"
+
+namespace belvane::bass {
+
+// The library-wide volume (0..1) that every channel applies on top of its own.
+std::atomic<float>& MasterVolume();
+
+class Channel {
+ public:
+  // device: -1 = default waveOut device, 0 = no sound, n >= 1 = waveOut device n - 1.
+  Channel(std::unique_ptr<Decoder> decoder, int device);
+  ~Channel();
+  Channel(const Channel&) = delete;
+  Channel& operator=(const Channel&) = delete;
+
+  // Each returns false with *error set on failure.
+  bool Play(bool restart, int* error);
+  bool Pause(int* error);
+  bool Stop(int* error);
+  // kActive* (0 after Shutdown).
+  DWORD State();
+  // Bytes heard so far (whole buffers), the stream's length, and a new position.
+  bool Position(uint64_t* bytes, int* error);
+  bool Length(uint64_t* bytes, int* error);
+  bool SetPosition(uint64_t bytes, int* error);
+  // Output format, fixed for the stream's life (readable without the lock).
+  const PcmFormat& Format() const { return format_; }
+  bool SetVolume(float volume, int* error);
+  bool Volume(float* volume, int* error);
+  // Stops output and joins the feeding thread; idempotent. Not from the feeding thread.
+  void Shutdown();
+
+ private:
+  bool StartRunLocked(int* error);
+  void PumpLocked();
+  void EndRunLocked();
+  void ApplyVolume(uint8_t* data, size_t bytes) const;
+  void Feed();
+
+  enum class Run { kStopped, kPlaying, kPaused };
+
+  std::mutex mutex_;
+  const std::unique_ptr<Decoder> decoder_;
+  const PcmFormat format_;
+  const int device_;
+  HANDLE wake_;  // auto-reset; set by commands and by waveOut completions
+  std::unique_ptr<OutputSink> sink_;
+  std::thread feeder_;
+  Run run_ = Run::kStopped;
+  uint64_t run_start_ = 0;  // stream position where the current output run began
+  uint64_t played_ = 0;     // bytes of the current run that have finished playing
+  bool need_seek_ = false;  // the decoder is not at run_start_
+  bool eof_ = false;        // the decoder has no more data for this run
+  bool at_end_ = false;     // the last run played to the end of the data
+  bool quit_ = false;
+  bool dead_ = false;
+  float volume_ = 1.0f;
+};
+
+}  // namespace belvane::bass

@@ -1,0 +1,463 @@
+#include "platform/bass/mf_decoder.h"
+
+#include <mfapi.h>
+#include <mferror.h>
+#include <mfidl.h>
+#include <mfreadwrite.h>
+#include <objidl.h>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/bass/bass_api.h"
+
+namespace belvane::bass {
+namespace {
+
+// Not in the cross headers; the prototype as documented.
+using ByteStreamOnStream = HRESULT(WINAPI*)(IStream* stream, IMFByteStream** out);
+
+// A library function by name as the type of its prototype (null when missing).
+template <typename F>
+F Proc(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Media Foundation entry points, bound at run time; types taken from the real prototypes.
+struct MfApi {
+  decltype(&::MFStartup) startup = nullptr;
+  decltype(&::MFCreateMediaType) create_media_type = nullptr;
+  ByteStreamOnStream byte_stream_on_stream = nullptr;
+  decltype(&::MFCreateSourceReaderFromURL) reader_from_url = nullptr;
+  decltype(&::MFCreateSourceReaderFromByteStream) reader_from_stream = nullptr;
+  bool ok = false;
+};
+
+// Loaded once and kept for the life of the process: streams may outlive BASS_Free on other
+// threads, and unloading Media Foundation under them is not worth the risk.
+const MfApi& Mf() {
+  static const MfApi api = [] {
+    MfApi a;
+    HMODULE plat = LoadLibraryW(L"mfplat.dll");
+    HMODULE rw = LoadLibraryW(L"mfreadwrite.dll");
+    if (!plat || !rw) return a;
+    a.startup = Proc<decltype(a.startup)>(plat, "MFStartup");
+    a.create_media_type = Proc<decltype(a.create_media_type)>(plat, "MFCreateMediaType");
+    a.byte_stream_on_stream =
+        Proc<decltype(a.byte_stream_on_stream)>(plat, "MFCreateMFByteStreamOnStream");
+    a.reader_from_url = Proc<decltype(a.reader_from_url)>(rw, "MFCreateSourceReaderFromURL");
+    a.reader_from_stream =
+        Proc<decltype(a.reader_from_stream)>(rw, "MFCreateSourceReaderFromByteStream");
+    if (!a.startup || !a.create_media_type || !a.byte_stream_on_stream || !a.reader_from_url ||
+        !a.reader_from_stream) {
+      return a;
+    }
+    // Keep a multithreaded apartment alive so threads that never initialised COM (the caller's,
+    // our decoder threads) can still create and use Media Foundation's free-threaded objects.
+    using IncrementMta = HRESULT(WINAPI*)(void**);
+    if (HMODULE ole = GetModuleHandleW(L"ole32.dll")) {
+      if (auto inc = Proc<IncrementMta>(ole, "CoIncrementMTAUsage")) {
+        void* cookie = nullptr;
+        inc(&cookie);
+      }
+    }
+    a.ok = SUCCEEDED(a.startup(MF_VERSION, MFSTARTUP_FULL));
+    return a;
+  }();
+  return api;
+}
+
+// COM for the current scope when the thread has none yet.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  T** out() { return &p_; }
+  T* release() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// A read-only IStream over a ByteSource, for memory streams and file windows. Media
+// Foundation may call it from its own threads: one lock around the position.
+class SourceStream final : public IStream {
+ public:
+  explicit SourceStream(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (!out) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+      *out = static_cast<IStream*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE Read(void* out, ULONG n, ULONG* got) override {
+    std::lock_guard lock(mutex_);
+    const size_t done = source_->ReadAt(pos_, out, n);
+    pos_ += done;
+    if (got) *got = static_cast<ULONG>(done);
+    return done == n ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override {
+    return STG_E_ACCESSDENIED;
+  }
+  HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
+    std::lock_guard lock(mutex_);
+    int64_t base = 0;
+    if (origin == STREAM_SEEK_CUR) {
+      base = static_cast<int64_t>(pos_);
+    } else if (origin == STREAM_SEEK_END) {
+      base = static_cast<int64_t>(source_->Size());
+    } else if (origin != STREAM_SEEK_SET) {
+      return STG_E_INVALIDFUNCTION;
+    }
+    const int64_t target = base + move.QuadPart;
+    if (target < 0) return STG_E_INVALIDFUNCTION;
+    pos_ = static_cast<uint64_t>(target);
+    if (now) now->QuadPart = pos_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
+                                   ULARGE_INTEGER*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return STG_E_INVALIDFUNCTION;
+  }
+  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+    return STG_E_INVALIDFUNCTION;
+  }
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+    if (!stat) return E_POINTER;
+    std::memset(stat, 0, sizeof *stat);
+    stat->type = STGTY_STREAM;
+    stat->cbSize.QuadPart = source_->Size();
+    stat->grfMode = STGM_READ;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+ private:
+  ~SourceStream() = default;
+  LONG refs_ = 1;
+  std::mutex mutex_;
+  std::unique_ptr<ByteSource> source_;
+  uint64_t pos_ = 0;
+};
+
+struct Kind {
+  const wchar_t* extension;
+  const wchar_t* mime;
+};
+
+// Media Foundation picks its byte-stream handler by name or type: tell it what the bytes are.
+Kind Sniff(ByteSource& source) {
+  uint8_t h[16] = {};
+  source.ReadAt(0, h, sizeof h);
+  static const uint8_t kAsf[8] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
+  if (std::memcmp(h, kAsf, 8) == 0) return {L".wma", L"audio/x-ms-wma"};
+  if (std::memcmp(h + 4, "ftyp", 4) == 0) return {L".m4a", L"audio/mp4"};
+  if (std::memcmp(h, "ID3", 3) == 0) return {L".mp3", L"audio/mpeg"};
+  if (h[0] == 0xFF && (h[1] & 0xF6) == 0xF0) return {L".aac", L"audio/aac"};  // ADTS
+  if (h[0] == 0xFF && (h[1] & 0xE0) == 0xE0) return {L".mp3", L"audio/mpeg"};
+  return {nullptr, nullptr};
+}
+
+uint32_t Be32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// An MPEG-4 file plays only with its whole "moov" box. Checked here because Wine's reader
+// never returns for some files that lack it.
+bool Mp4HasMovie(ByteSource& source) {
+  const uint64_t size = source.Size();
+  for (uint64_t pos = 0; pos + 8 <= size;) {
+    uint8_t head[16];
+    if (source.ReadAt(pos, head, 8) != 8) return false;
+    uint64_t box = Be32(head);
+    if (box == 1) {  // 64-bit size follows the type
+      if (source.ReadAt(pos + 8, head + 8, 8) != 8) return false;
+      box = (static_cast<uint64_t>(Be32(head + 8)) << 32) | Be32(head + 12);
+    } else if (box == 0) {
+      box = size - pos;  // to the end of the file
+    }
+    if (box < 8) return false;
+    if (std::memcmp(head + 4, "moov", 4) == 0) return pos + box <= size;
+    pos += box;
+  }
+  return false;
+}
+
+// An ASF (wma) file needs its whole header object, which describes every stream.
+bool AsfHeaderComplete(ByteSource& source) {
+  uint8_t head[30];
+  if (source.ReadAt(0, head, sizeof head) != sizeof head) return false;
+  uint64_t size = 0;
+  for (int i = 7; i >= 0; --i) size = (size << 8) | head[16 + i];
+  return size >= sizeof head && size <= source.Size();
+}
+
+// Creates the reader on a helper thread and waits a bounded time: a damaged file must not hang
+// the caller (the program opens files from its clock thread). On a timeout the helper is left
+// to finish on its own and releases what it made.
+HRESULT CreateReaderBounded(const MfApi& mf, const std::wstring& path, IMFByteStream* bytes,
+                            IMFSourceReader** out) {
+  struct Job {
+    std::wstring path;
+    IMFByteStream* bytes = nullptr;
+    IMFSourceReader* reader = nullptr;
+    HRESULT hr = E_FAIL;
+    bool abandoned = false;
+    std::mutex mutex;
+    HANDLE done = nullptr;
+    const MfApi* mf = nullptr;
+    ~Job() {
+      if (done) CloseHandle(done);
+    }
+  };
+  auto job = std::make_shared<Job>();
+  job->path = path;
+  job->bytes = bytes;
+  if (bytes) bytes->AddRef();
+  job->mf = &mf;
+  job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!job->done) {
+    if (bytes) bytes->Release();
+    return E_OUTOFMEMORY;
+  }
+  try {
+    std::thread([job] {
+      ComScope com;
+      IMFSourceReader* reader = nullptr;
+      const HRESULT hr = job->bytes ? job->mf->reader_from_stream(job->bytes, nullptr, &reader)
+                                    : job->mf->reader_from_url(job->path.c_str(), nullptr, &reader);
+      if (job->bytes) job->bytes->Release();
+      std::lock_guard lock(job->mutex);
+      if (job->abandoned) {
+        if (reader) reader->Release();
+      } else {
+        job->reader = reader;
+        job->hr = hr;
+      }
+      SetEvent(job->done);
+    }).detach();
+  } catch (...) {
+    if (bytes) bytes->Release();
+    return E_OUTOFMEMORY;
+  }
+  constexpr DWORD kOpenTimeoutMs = 15000;
+  WaitForSingleObject(job->done, kOpenTimeoutMs);
+  std::lock_guard lock(job->mutex);
+  HRESULT hr = job->hr;
+  if (job->reader) {
+    *out = job->reader;
+  } else {
+    job->abandoned = true;
+    if (SUCCEEDED(hr)) hr = E_FAIL;
+  }
+  job->reader = nullptr;
+  return hr;
+}
+
+}  // namespace
+
+bool MfDecoder::LooksCompressed(ByteSource& source) {
+  return Sniff(source).extension != nullptr;
+}
+
+std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
+                                           const std::wstring& path, bool whole_file, int* error) {
+  const Kind kind = Sniff(*source);
+  const MfApi& mf = Mf();
+  if (!mf.ok) {
+    // Without Media Foundation nothing but WAV plays: a compressed file lacks its codec.
+    *error = kind.extension ? kErrorCodec : kErrorFileForm;
+    return nullptr;
+  }
+  ComScope com;
+  *error = kErrorFileForm;
+  // Containers that Wine's reader hangs on when cut short are checked first.
+  const std::wstring ext = kind.extension ? kind.extension : L"";
+  if ((ext == L".m4a" && !Mp4HasMovie(*source)) ||
+      (ext == L".wma" && !AsfHeaderComplete(*source))) {
+    return nullptr;
+  }
+  ComPtr<IMFSourceReader> reader;
+  if (!path.empty() && whole_file) {
+    source.reset();  // Media Foundation opens the file itself
+    if (FAILED(CreateReaderBounded(mf, path, nullptr, reader.out()))) return nullptr;
+  } else {
+    IStream* stream = new SourceStream(std::move(source));
+    ComPtr<IMFByteStream> bytes;
+    const HRESULT hr = mf.byte_stream_on_stream(stream, bytes.out());
+    stream->Release();
+    if (FAILED(hr)) return nullptr;
+    ComPtr<IMFAttributes> attributes;
+    if (kind.extension && SUCCEEDED(bytes->QueryInterface(
+                              IID_IMFAttributes, reinterpret_cast<void**>(attributes.out())))) {
+      const std::wstring origin = std::wstring(L"stream") + kind.extension;
+      attributes->SetString(MF_BYTESTREAM_CONTENT_TYPE, kind.mime);
+      attributes->SetString(MF_BYTESTREAM_ORIGIN_NAME, origin.c_str());
+    }
+    if (FAILED(CreateReaderBounded(mf, std::wstring(), bytes.get(), reader.out()))) return nullptr;
+  }
+
+  reader->SetStreamSelection(MF_SOURCE_READER_ALL_STREAMS, FALSE);
+  if (FAILED(reader->SetStreamSelection(MF_SOURCE_READER_FIRST_AUDIO_STREAM, TRUE))) {
+    return nullptr;  // no audio in it
+  }
+  *error = kErrorCodec;
+  ComPtr<IMFMediaType> want;
+  if (FAILED(mf.create_media_type(want.out()))) return nullptr;
+  want->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
+  want->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM);
+  want->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
+  if (FAILED(
+          reader->SetCurrentMediaType(MF_SOURCE_READER_FIRST_AUDIO_STREAM, nullptr, want.get()))) {
+    return nullptr;
+  }
+  ComPtr<IMFMediaType> got;
+  if (FAILED(reader->GetCurrentMediaType(MF_SOURCE_READER_FIRST_AUDIO_STREAM, got.out()))) {
+    return nullptr;
+  }
+  UINT32 rate = 0, channels = 0, bits = 0;
+  got->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &rate);
+  got->GetUINT32(MF_MT_AUDIO_NUM_CHANNELS, &channels);
+  got->GetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, &bits);
+  if (rate == 0 || channels == 0 || channels > 8 || bits != 16) return nullptr;
+
+  std::unique_ptr<MfDecoder> d(new MfDecoder());
+  d->out_.rate = rate;
+  d->out_.channels = static_cast<uint16_t>(channels);
+  d->out_.bits = 16;
+  PROPVARIANT duration;
+  PropVariantInit(&duration);
+  if (SUCCEEDED(reader->GetPresentationAttribute(MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION,
+                                                 &duration)) &&
+      duration.vt == VT_UI8) {
+    // 100-ns units to whole frames, rounded.
+    const uint64_t frames = (duration.uhVal.QuadPart * rate + 5000000) / 10000000;
+    d->length_ = frames * d->out_.BlockAlign();
+  }
+  PropVariantClear(&duration);
+  d->reader_ = reader.release();
+  *error = kErrorOk;
+  return d;
+}
+
+MfDecoder::~MfDecoder() {
+  if (reader_) reader_->Release();
+}
+
+bool MfDecoder::FetchSample() {
+  pending_.clear();
+  pending_pos_ = 0;
+  // A run of empty reads (gaps, format notices) ends in data or the end of the stream; the
+  // bound only protects against a reader that never says either.
+  for (int tries = 0; tries < 64; ++tries) {
+    DWORD flags = 0;
+    LONGLONG time = 0;
+    ComPtr<IMFSample> sample;
+    if (FAILED(reader_->ReadSample(MF_SOURCE_READER_FIRST_AUDIO_STREAM, 0, nullptr, &flags, &time,
+                                   sample.out())) ||
+        (flags & (MF_SOURCE_READERF_ENDOFSTREAM | MF_SOURCE_READERF_ERROR))) {
+      return false;
+    }
+    if (!sample.get()) continue;
+    ComPtr<IMFMediaBuffer> buffer;
+    if (FAILED(sample->ConvertToContiguousBuffer(buffer.out()))) return false;
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    if (FAILED(buffer->Lock(&data, nullptr, &size))) return false;
+    const uint32_t block = out_.BlockAlign();
+    size -= size % block;
+    size_t skip = 0;
+    if (skipping_) {
+      // After a seek the reader starts at a frame boundary of the codec: drop what lies before
+      // the requested position.
+      const uint64_t start =
+          static_cast<uint64_t>(time < 0 ? 0 : time) * out_.rate / 10000000 * block;
+      if (start < skip_to_) skip = skip_to_ - start < size ? skip_to_ - start : size;
+      skipping_ = false;
+    }
+    pending_.assign(data + skip, data + size);
+    buffer->Unlock();
+    if (!pending_.empty()) return true;
+  }
+  return false;
+}
+
+size_t MfDecoder::Read(uint8_t* out, size_t bytes) {
+  size_t done = 0;
+  while (done < bytes) {
+    if (pending_pos_ >= pending_.size()) {
+      if (eof_ || !FetchSample()) {
+        eof_ = true;
+        break;
+      }
+    }
+    size_t n = pending_.size() - pending_pos_;
+    if (n > bytes - done) n = bytes - done;
+    std::memcpy(out + done, pending_.data() + pending_pos_, n);
+    pending_pos_ += n;
+    done += n;
+  }
+  return done;
+}
+
+bool MfDecoder::Seek(uint64_t byte) {
+  const uint32_t block = out_.BlockAlign();
+  const uint64_t frame = byte / block;
+  if (length_ != 0 && frame * block > length_) return false;
+  PROPVARIANT at;
+  PropVariantInit(&at);
+  at.vt = VT_I8;
+  at.hVal.QuadPart = static_cast<LONGLONG>(frame * 10000000 / out_.rate);
+  if (FAILED(reader_->SetCurrentPosition(GUID_NULL, at))) return false;
+  pending_.clear();
+  pending_pos_ = 0;
+  eof_ = false;
+  skip_to_ = frame * block;
+  skipping_ = frame != 0;
+  return true;
+}
+
+}  // namespace belvane::bass

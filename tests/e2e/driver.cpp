@@ -5,10 +5,18 @@
 #include <atomic>
 #include <thread>
 
-#include "tests/e2e/text.h"
+#include "runtime/gbk.h"
 
 namespace belvane::e2e {
 namespace {
+
+// The runtime's conversions, as the plain strings the driver hands out.
+std::string Narrow(std::wstring_view wide) {
+  return GbkFromWide(wide).Bytes();
+}
+std::wstring Widen(std::string_view gbk) {
+  return WideFromGbk(gbk);
+}
 
 // Wide text from a window message that fills a caller's buffer of `capacity` characters.
 using FillText = std::function<LRESULT(wchar_t* buffer, size_t capacity)>;

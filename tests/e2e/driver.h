@@ -1,7 +1,7 @@
 #pragma once
 // Black-box driver: starts a program of ours in a fresh folder and drives its windows from this
 // process, as a user would. Every text in and out is GBK (code page 936), like the program's own;
-// wide text exists only at the platform boundary inside driver.cpp and text.h.
+// wide text exists only at the platform boundary, inside driver.cpp.
 //
 // Thread rule: one test thread drives one program; nothing here is shared between threads.
 // Every message sent to the other process has a time limit, so a hung program fails the test

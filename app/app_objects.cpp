@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 
+#include "runtime/process_frame.h"
 #include "runtime/text.h"
+#include "ui/window_layer.h"
 
 namespace belvane {
 
-std::atomic<int> ClockRunning{0};
+std::atomic<bool> ClockRunning{false};
 
 namespace {
 
@@ -27,10 +29,21 @@ bool HaveAppObjects() {
 
 void ConstructAppObjects() {
   g_app = std::make_unique<AppObjects>();
+  g_app->rows.AddObserver(&g_app->start_time_keeper);
 }
 
 void DestroyAppObjects() {
   g_app.reset();
+}
+
+void ShutDownApplication() {
+  // The threads first: neither may touch the player or a window once those are gone.
+  StopClockAndWatcher();
+  ProcessMusicPlayer().Destroy();
+  if (!IsFrameThread()) return;
+  // The window objects go first, then the layer's maps they were entered in.
+  DestroyAppObjects();
+  StopWindowLayer();
 }
 
 TextValue ConfigFilePath() {

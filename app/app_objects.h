@@ -10,6 +10,8 @@
 #include <atomic>
 #include <memory>
 
+#include "app/clock.h"
+#include "app/playback.h"
 #include "app/timetable_rows.h"
 #include "runtime/text_array.h"
 #include "runtime/text_value.h"
@@ -59,6 +61,10 @@ struct AppObjects {
   ListBoxControl music_list;    // 1009
 
   TimetableRows rows{timetable_view};
+  // Keeps the clock's start-time index in step with the rows (entered by ConstructAppObjects).
+  StartTimeKeeper start_time_keeper{ProcessStartTimes()};
+  // StartPlayback and the play button, over the process's player and watcher.
+  PlaybackControl playback{ProcessMusicPlayer(), play_button, ProcessPlaybackWatcher()};
   TextValue program_dir;  // the program's folder, no trailing backslash
   TextArray music_names;  // the music folder's files, in list box order
   OwnedIcon icon;         // icon resource 100, the main window's small icon
@@ -71,11 +77,16 @@ bool HaveAppObjects();
 
 // The process frame's construction step: builds every process-wide object of the application.
 void ConstructAppObjects();
-// The process frame's exit hook: destroys them (the window objects detach from live windows).
+// Destroys them (the window objects detach from live windows); user-interface thread only.
 void DestroyAppObjects();
+// The process frame's exit hook, in this order: the clock thread and the playback watcher are
+// stopped (bounded waits), the player lets go (MusicPlayer::Destroy), then, on the
+// user-interface thread, the window objects go and the window layer stops. An exit that began
+// on another thread skips the window part: the process ends at once after the hooks.
+void ShutDownApplication();
 
-// 1 while the clock thread may run; cleared when the user confirms closing.
-extern std::atomic<int> ClockRunning;
+// True while the clock thread may run; cleared when the user confirms closing.
+extern std::atomic<bool> ClockRunning;
 
 // The timetable file: ProgramDir + "\Belvane配置.ini".
 TextValue ConfigFilePath();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/app_objects.h"
+#include "app/clock.h"
 #include "runtime/message_box.h"
 
 namespace belvane {
@@ -13,7 +14,10 @@ int ConfirmClose() {
       IDOK) {
     return 1;
   }
-  ClockRunning = 0;
+  ClockRunning = false;
+  // Before the dialog ends: the clock and the watcher must be done with the windows and the
+  // player before the exit hook destroys them. The file that plays goes on until the end.
+  StopClockAndWatcher();
   return 0;
 }
 

@@ -11,12 +11,6 @@
 namespace belvane {
 namespace {
 
-// The exit hook: the window objects go first, then the layer's maps they were entered in.
-void DestroyProcessObjects() {
-  DestroyAppObjects();
-  StopWindowLayer();
-}
-
 // Without the layer no window can be shown: say so and take the program's one way out.
 void StartLayer() {
   if (StartWindowLayer()) return;
@@ -25,7 +19,7 @@ void StartLayer() {
 }
 
 FrameApplication theApplication({.construct = ConstructAppObjects,
-                                 .exitHook = DestroyProcessObjects,
+                                 .exitHook = ShutDownApplication,
                                  .startWindowLayer = StartLayer,
                                  .startProgram = StartProgram});
 

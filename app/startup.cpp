@@ -3,13 +3,16 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
+#include "app/clock.h"
 #include "app/closing.h"
 #include "app/default_config.h"
 #include "app/editing.h"
 #include "app/music_folder.h"
 #include "app/timetable_handlers.h"
+#include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "ui/window_layer.h"
 
 namespace belvane {
 
@@ -92,7 +95,10 @@ void BindEvents() {
     DeleteCurrentRow();
     return 0;
   });
-  // The play button's handler (manual play and stop) is bound by the playback step.
+  app.play_button.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    TogglePlay();
+    return 0;
+  });
   app.save_button.SetClickHandler([](const EventArgs&) -> std::int32_t {
     SaveTimetable();
     return 0;
@@ -141,12 +147,17 @@ void PrepareData() {
 }
 
 void ProvisionAudioStep() {
-  // Wired in by the audio layer: write bass.dll when missing, initialise the player, tell the
-  // user when that fails.
+  // A failure has been told to the user inside; start-up goes on without sound.
+  ProvisionAudioLibrary(App().program_dir);
 }
 
 void StartClockStep() {
-  // Wired in by the clock: ClockRunning = 1, then start the clock thread.
+  AppObjects& app = App();
+  const HWND main = app.main_window.Handle();
+  // The clock thread and the watcher post to the main window; their messages are handled here.
+  app.playback.SetNotifyWindow(main);
+  SetMessageHook(main, &ClockMessageHook);
+  ProcessClockThread().Start(main);
 }
 
 }  // namespace belvane

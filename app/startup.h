@@ -25,11 +25,11 @@ void SetMainIcon();
 // the music list, then the audio and clock steps.
 void PrepareData();
 
-// Step 8 of PrepareData: provisions the audio library and initialises the player. Empty until
-// the audio layer is wired in.
+// Step 8 of PrepareData: writes bass.dll beside the program when missing and initialises the
+// player; a failure is told to the user and start-up goes on.
 void ProvisionAudioStep();
-// Step 9 of PrepareData, the last: sets ClockRunning and starts the clock thread. Empty until
-// the clock is wired in.
+// Step 9 of PrepareData, the last: hooks the clock's and the watcher's messages on the main
+// window, sets ClockRunning and starts the clock thread.
 void StartClockStep();
 
 }  // namespace belvane

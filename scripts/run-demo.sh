@@ -16,6 +16,13 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$ROOT/scripts/wine-run" ./Belvane.exe
 fi
 shot="$RUN/screenshot.png"
+# No DISPLAY usually means no sound card either: play into a file so the demo's bells are
+# heard by the capture (raw 16-bit PCM) instead of failing to open an output device.
+if [ -z "${ALSA_CONFIG_PATH:-}" ] && [ ! -e /dev/snd/pcmC0D0p ]; then
+  printf 'pcm.!default { type file; slave.pcm "null"; file "|cat >> %s"; format "raw" }\n' \
+    "$RUN/capture.raw" >"$RUN/alsa-capture.conf"
+  export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$RUN/alsa-capture.conf"
+fi
 demo() {
   wine ./Belvane.exe >"$RUN/belvane.log" 2>&1 &
   local pid=$!
@@ -28,3 +35,6 @@ demo() {
 }
 belvane_with_display demo
 echo "run: no DISPLAY, so Belvane ran on a private Xvfb; screenshot: $shot"
+if [ -s "$RUN/capture.raw" ]; then
+  echo "run: audio played into $RUN/capture.raw ($(stat -c %s "$RUN/capture.raw") bytes of raw PCM)"
+fi

@@ -64,7 +64,10 @@ bool StartWindowLayer() {
 }
 
 void StopWindowLayer() {
-  AssertUiThread();
+  // An exit begun on another thread (a fatal error on a worker) leaves the maps to the process's
+  // end: the user-interface thread may still be routing a message through them.
+  DWORD ui = g_ui_thread.load();
+  if (ui != 0 && ui != GetCurrentThreadId()) return;
   g_state.reset();
 }
 

@@ -43,7 +43,8 @@ class HandleRegistry {
 // control id counter to 500 and calls AtlAxWinInit. Returns false when AtlAxWinInit fails;
 // the caller takes the program's fatal-error path then.
 bool StartWindowLayer();
-// Releases the maps (after the window objects are gone). Safe to call twice.
+// Releases the maps (after the window objects are gone). Safe to call twice; called off the
+// user-interface thread it leaves them to the end of the process.
 void StopWindowLayer();
 
 // Aborts the program when called off the user-interface thread (always checked).

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/message_box.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -594,8 +595,9 @@ bool WindowObject::SetText(const TextValue& text) {
 }
 
 int WindowObject::ShowMessageBox(const TextValue& text, const TextValue& caption, UINT type) {
-  const char* shown_caption = caption.IsEmpty() ? "信息：" : caption.CStr();
-  return MessageBoxA(window_, text.CStr(), shown_caption, type) - 1;
+  // Every box goes through the program's one routing point, so tests can answer it.
+  TextValue shown_caption = caption.IsEmpty() ? TextValue("信息：") : caption;
+  return belvane::ShowMessageBox(window_, text, shown_caption, type) - 1;
 }
 
 bool WindowObject::SetProperty(const TextValue& name, HANDLE value) {

@@ -66,14 +66,14 @@ BELVANE_BASS_API BOOL WINAPI BASS_ChannelStop(DWORD handle);
 BELVANE_BASS_API DWORD WINAPI BASS_ChannelIsActive(DWORD handle);
 
 // Global volume 0..1, applied to the samples of every stream on top of the channel volume, from
-// the next buffer on (about 160 ms later). Any thread.
+// the next buffer on (about 400 ms later). Any thread.
 BELVANE_BASS_API BOOL WINAPI BASS_SetVolume(float volume);
 // The global volume; -1 with kErrorInit before BASS_Init. Any thread.
 BELVANE_BASS_API float WINAPI BASS_GetVolume(void);
 
 // Positions and lengths, mode kPosByte only: bytes of the channel's output format, which is
 // 16-bit PCM (8-bit unsigned for 8-bit WAV files) at the file's rate and channel count.
-// Failures give (QWORD)-1. Any thread. Positions advance a buffer (40 ms) at a time.
+// Failures give (QWORD)-1. Any thread. Positions advance a buffer (50 ms) at a time.
 BELVANE_BASS_API QWORD WINAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 BELVANE_BASS_API QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode);
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);

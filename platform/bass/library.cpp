@@ -239,19 +239,23 @@ DWORD WINAPI BASS_ChannelIsActive(DWORD handle) {
 }
 
 BOOL WINAPI BASS_SetVolume(float volume) {
-  std::lock_guard lock(Lib().mutex);
-  if (!Lib().initialised) return Fail(kErrorInit, FALSE);
-  if (!ValidVolume(volume)) return Fail(kErrorIllParam, FALSE);
-  MasterVolume().store(volume);
-  t_error = kErrorOk;
-  return TRUE;
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::lock_guard lock(Lib().mutex);
+    if (!Lib().initialised) return Fail(kErrorInit, FALSE);
+    if (!ValidVolume(volume)) return Fail(kErrorIllParam, FALSE);
+    MasterVolume().store(volume);
+    t_error = kErrorOk;
+    return TRUE;
+  });
 }
 
 float WINAPI BASS_GetVolume(void) {
-  std::lock_guard lock(Lib().mutex);
-  if (!Lib().initialised) return Fail(kErrorInit, -1.0f);
-  t_error = kErrorOk;
-  return MasterVolume().load();
+  return Guarded<float>(-1.0f, []() -> float {
+    std::lock_guard lock(Lib().mutex);
+    if (!Lib().initialised) return Fail(kErrorInit, -1.0f);
+    t_error = kErrorOk;
+    return MasterVolume().load();
+  });
 }
 
 QWORD WINAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {

@@ -3,6 +3,8 @@
 // 0, "no sound"). A sink holds kBuffers buffers of about kBufferMs each; the channel fills free
 // ones in order and learns from Reap() how many bytes have finished playing. A sink lives for
 // one continuous run of playback (a seek or a stop ends it). Used under the channel's lock.
+// 400 ms queued keeps a loaded machine from starving the device mid-bell; Stop and Pause act on
+// the device at once, so the depth costs no responsiveness.
 
 #include <windows.h>
 
@@ -16,8 +18,8 @@ namespace belvane::bass {
 
 class OutputSink {
  public:
-  static constexpr int kBuffers = 4;
-  static constexpr uint32_t kBufferMs = 40;
+  static constexpr int kBuffers = 8;
+  static constexpr uint32_t kBufferMs = 50;
 
   virtual ~OutputSink() = default;
   // A free buffer to fill and its capacity (a multiple of the block align), or null when all

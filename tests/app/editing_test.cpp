@@ -58,7 +58,7 @@ TEST_F(EditingTest, DeletesTheGivenRowOrNothingAndRenumbers) {
 }
 
 TEST(ConfirmClose, OkClosesAndStopsTheClockCancelKeepsTheWindow) {
-  ClockRunning = 1;
+  ClockRunning = true;
   {
     MessageBoxRecorder boxes(IDCANCEL);
     EXPECT_EQ(ConfirmClose(), 1);
@@ -67,11 +67,11 @@ TEST(ConfirmClose, OkClosesAndStopsTheClockCancelKeepsTheWindow) {
     EXPECT_EQ(boxes.requests[0].text, TextValue("关闭前，记得保存哦，真的关闭吗？"));
     EXPECT_EQ(boxes.requests[0].caption, TextValue("防止误操作"));
     EXPECT_EQ(boxes.requests[0].style, unsigned(MB_OKCANCEL));
-    EXPECT_EQ(ClockRunning, 1);
+    EXPECT_TRUE(ClockRunning.load());
   }
   MessageBoxRecorder boxes(IDOK);
   EXPECT_EQ(ConfirmClose(), 0);
-  EXPECT_EQ(ClockRunning, 0);
+  EXPECT_FALSE(ClockRunning.load());
 }
 
 }  // namespace

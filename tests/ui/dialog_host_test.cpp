@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -258,6 +259,100 @@ TEST_F(MainDialogTest, WorkerThreadsDriveControlsThroughTheWindowsThread) {
       },
   });
   if (worker.joinable()) worker.join();
+}
+
+}  // namespace
+}  // namespace belvane::testing
+
+namespace belvane::testing {
+namespace {
+
+std::vector<std::array<std::intptr_t, 3>> g_calls;
+std::int32_t g_answer = 0;
+std::int32_t Record(const EventArgs& args) {
+  g_calls.push_back({args[0], args[1], args[2]});
+  return g_answer;
+}
+int g_enters = 0, g_leaves = 0;
+std::int32_t CountEnter(const EventArgs&) {
+  return ++g_enters, 0;
+}
+std::int32_t CountLeave(const EventArgs&) {
+  return ++g_leaves, 0;
+}
+
+TEST_F(MainDialogTest, InputEventsReachTheirHandlersWithTheirArguments) {
+  g_calls.clear();
+  g_enters = g_leaves = 0;
+  Run({[] {
+    HWND note = ui->note.Handle();
+    ui->note.BindRightButtonUp(&Record);
+    g_answer = 1;  // ends the message: no context menu opens
+    // y is sign-extended, x is not.
+    SendMessageA(note, WM_RBUTTONUP, 0, MAKELPARAM(40000, -5));
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0][0], 40000);
+    EXPECT_EQ(g_calls[0][1], -5);
+
+    ui->note.BindCharacter(&Record);  // still answering 1: the edit box never sees it
+    SendMessageA(note, WM_CHAR, 'Z', 0);
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls.back()[0], 'Z');
+    EXPECT_EQ(ui->note.GetText().View().find('Z'), std::string_view::npos);
+
+    ui->note.BindWheel(&Record);
+    SendMessageA(note, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    ASSERT_EQ(g_calls.size(), 3u);
+    EXPECT_EQ(g_calls.back()[0], -120);
+
+    // Mouse enter once per visit, leave when the platform reports it.
+    ui->note.BindMouseEnter(&CountEnter);
+    ui->note.BindMouseLeave(&CountLeave);
+    SendMessageA(note, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    SendMessageA(note, WM_MOUSEMOVE, 0, MAKELPARAM(4, 4));
+    EXPECT_EQ(g_enters, 1);
+    SendMessageA(note, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(g_leaves, 1);
+    SendMessageA(note, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(g_enters, 2);
+
+    // A window-level event: moved gets the new client origin.
+    ui->form.BindMoved(&Record);
+    g_answer = 0;
+    SetWindowPos(Dialog(), nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ASSERT_EQ(g_calls.size(), 4u);
+    POINT origin{0, 0};
+    ClientToScreen(Dialog(), &origin);
+    EXPECT_EQ(g_calls.back()[0], origin.x);
+    EXPECT_EQ(g_calls.back()[1], origin.y);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+}
+
+}  // namespace
+}  // namespace belvane::testing
+
+namespace belvane::testing {
+namespace {
+
+TEST_F(MainDialogTest, ModelessDialogIsDestroyedWhenItsCloseIsAllowed) {
+  FormWindow second;
+  Run({
+      [&] {
+        auto window = reinterpret_cast<HWND>(
+            second.RunDialogFromTemplate(Dialog(), BELVANE_DIALOG_MAIN, nullptr, false));
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(second.Handle(), window);
+        EXPECT_EQ(Registry().Find(window), &second);
+        EXPECT_EQ(PendingDialog(), nullptr);
+        second.Close();  // no close handler: the window goes
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(second.Handle(), nullptr);
+        EXPECT_EQ(Registry().Find(window), nullptr);
+        EXPECT_TRUE(IsWindow(Dialog())) << "the main window is untouched";
+        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+      },
+  });
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "tests/ui/main_dialog_fixture.h"
 
+#include "runtime/message_box.h"
+
 namespace belvane::testing {
 namespace {
 
@@ -182,6 +184,35 @@ TEST(LayerStartUp, ResetsTheControlIdCounterAndAtlIsThere) {
   EXPECT_TRUE(GetClassInfoExA(nullptr, "AtlAxWin", &host) ||
               GetClassInfoExA(GetModuleHandleA("atl.dll"), "AtlAxWin", &host))
       << "AtlAxWinInit registers the ActiveX host class";
+}
+
+}  // namespace
+}  // namespace belvane::testing
+
+namespace belvane::testing {
+namespace {
+
+TEST_F(MainDialogTest, MessageBoxOwnedByTheWindowGoesThroughTheRoutingPoint) {
+  std::vector<MessageBoxRequest> requests;
+  ScopedMessageBoxObserver observer([&](const MessageBoxRequest& request) {
+    requests.push_back(request);
+    return IDCANCEL;
+  });
+  int answer = -1, titled = -1;
+  Run({[&] {
+    answer = ui->form.ShowMessageBox("保存好了");
+    titled = ui->form.ShowMessageBox("真的吗？", "确认", MB_OKCANCEL);
+    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+  }});
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[0].owner, nullptr);
+  EXPECT_EQ(requests[0].text, TextValue("保存好了"));
+  EXPECT_EQ(requests[0].caption, TextValue("信息："));
+  EXPECT_EQ(requests[0].style, static_cast<unsigned>(MB_OK));
+  EXPECT_EQ(requests[1].caption, TextValue("确认"));
+  EXPECT_EQ(requests[1].style, static_cast<unsigned>(MB_OKCANCEL));
+  EXPECT_EQ(answer, IDCANCEL - 1) << "the button's id minus 1";
+  EXPECT_EQ(titled, IDCANCEL - 1);
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#!/bin/bash
+# Trigger latency benchmark. Starts, side by side in one Wine session, Belvane.exe with a
+# timetable of COUNT rows two seconds apart and the plain loop (plain_clock.exe) with its rows
+# on the odd seconds between them, both playing a short WAV whose samples are never zero. Each
+# process's sound device is an ALSA file device piping into first_byte, which stamps the first
+# non-zero byte of every playback; the latency of a row is that stamp minus the start of its
+# wall-clock second. Prints p50/p99/max and the rows that never sounded, for both.
+#
+# Usage: bench/trigger/run-trigger.sh [BUILD_DIR] [COUNT]   (COUNT defaults to 64)
+set -euo pipefail
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+ROOT="$(cd "$HERE/../.." && pwd)"
+BUILD="${1:-build}"
+case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+COUNT="${2:-64}"
+OUT="$BUILD/bench-trigger"
+rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
+
+cc -O2 -o "$OUT/first_byte" "$HERE/first_byte.c"
+cp "$BUILD/bin/Belvane.exe" "$OUT/belvane/"
+cp "$BUILD/bin/plain_clock.exe" "$BUILD/bin/bass.dll" "$OUT/plain/"
+
+# 0.3 s of a square wave at +-1000: no byte of its samples is zero.
+python3 - "$OUT/belvane/mp3/tone.wav" <<'PY'
+import struct, sys
+rate, frames = 44100, 13230
+data = b"".join(struct.pack("<hh", v, v) for v in ((1000 if (i // 50) % 2 else -1000) for i in range(frames)))
+hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
+open(sys.argv[1], "wb").write(hdr + data)
+PY
+cp "$OUT/belvane/mp3/tone.wav" "$OUT/plain/tone.wav"
+
+for who in belvane plain; do
+  printf 'pcm.!default { type file; slave.pcm "null"; file "|%s %s"; format "raw" }\n' \
+    "$OUT/first_byte" "$OUT/$who.onsets" >"$OUT/$who.conf"
+done
+
+# Rows from 25 s from now (Wine's start-up and the window), Belvane on even offsets, the plain
+# loop on odd ones; the local time of day is the one Wine reads.
+python3 - "$OUT" "$COUNT" <<'PY'
+import sys, time
+out, count = sys.argv[1], int(sys.argv[2])
+start = int(time.time()) + 25
+lt = time.localtime(start)
+first = lt.tm_hour * 3600 + lt.tm_min * 60 + lt.tm_sec
+def text(s):
+    s %= 86400
+    return "%02d:%02d:%02d" % (s // 3600, s // 60 % 60, s % 60)
+lines = ["[total]", "n=%d" % count, "[time]"]
+lines += ["%d=%s" % (i + 1, text(first + 2 * i)) for i in range(count)]
+lines += ["[music]"] + ["%d=tone.wav" % (i + 1) for i in range(count)]
+lines += ["[remark]"] + ["%d=%d" % (i + 1, (first + 2 * i) % 86400) for i in range(count)]
+open(out + "/belvane/Belvane配置.ini", "w").write("\r\n".join(lines) + "\r\n")
+open(out + "/plan", "w").write("%d %d %d\n" % (start, first, count))
+PY
+read -r START FIRST _ <"$OUT/plan"
+
+source "$ROOT/scripts/wine-env.sh"
+session() {
+  wineserver -p >/dev/null 2>&1
+  (cd "$OUT/belvane" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/belvane.conf" \
+     exec wine ./Belvane.exe >"$OUT/belvane.log" 2>&1) &
+  local belvane=$!
+  (cd "$OUT/plain" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/plain.conf" \
+     exec wine ./plain_clock.exe 'tone.wav' $((FIRST + 1)) 2 "$COUNT" >"$OUT/plain.log" 2>&1) &
+  local plain=$!
+  local end=$((START + 2 * COUNT + 6))
+  echo "trigger: $COUNT rows each, until $(date -d @"$end" +%T)"
+  while [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
+  wait "$plain" || true
+  kill "$belvane" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+  wait "$belvane" 2>/dev/null || true
+}
+belvane_with_display session
+
+python3 - "$OUT" "$START" "$COUNT" <<'PY'
+import sys
+out, start, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+def onsets(who):
+    try:
+        return sorted(int(l.split()[1]) for l in open("%s/%s.onsets" % (out, who)) if l.startswith("onset"))
+    except FileNotFoundError:
+        return []
+def report(who, offset):
+    due = [(start + offset + 2 * i) * 10**9 for i in range(count)]
+    got, missed = [], 0
+    seen = onsets(who)
+    for d in due:
+        match = [o for o in seen if d <= o < d + 2 * 10**9]
+        if match:
+            got.append((match[0] - d) / 1e6)
+        else:
+            missed += 1
+    got.sort()
+    def pct(p):
+        return got[min(len(got) - 1, int(round(p / 100 * (len(got) - 1))))] if got else float("nan")
+    print("%-8s rows %3d  sounded %3d  missed %2d  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms  min %7.1f ms"
+          % (who, count, len(got), missed, pct(50), pct(99), got[-1] if got else float("nan"), got[0] if got else float("nan")))
+report("belvane", 0)
+report("plain", 1)
+PY

@@ -1,0 +1,324 @@
+// The clock and playback as the program wires them, in process: the start-time index follows
+// the rows, the clock thread posts what it finds and ends when asked, a due time starts the row
+// that holds it now, StartPlayback and its watcher drive the play button's caption, and the play
+// button follows its table. The player runs over a fake library that logs its calls.
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/clock.h"
+#include "app/playback.h"
+#include "app/schedule/clock_planner.h"
+#include "app/timetable_rules.h"
+#include "tests/app/test_support.h"
+
+namespace belvane::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The fake library: calls are logged; a path containing "missing" cannot be opened; the
+// channel reports `active`.
+struct FakeAudio {
+  static inline std::vector<std::string> calls;
+  static inline std::atomic<DWORD> active{1};
+  static inline DWORD next_stream = 0x100;
+
+  static DWORD WINAPI Create(BOOL, const void* file, QWORD, QWORD, DWORD) {
+    const std::string path = static_cast<const char*>(file);
+    calls.push_back("Create " + path);
+    return path.find("missing") == std::string::npos ? next_stream++ : 0;
+  }
+  static BOOL WINAPI Free(DWORD) { return TRUE; }
+  static BOOL WINAPI Play(DWORD, BOOL) {
+    calls.push_back("Play");
+    return TRUE;
+  }
+  static BOOL WINAPI Stop(DWORD) {
+    calls.push_back("Stop");
+    return TRUE;
+  }
+  static DWORD WINAPI IsActive(DWORD) { return active.load(); }
+};
+
+// Pumps this thread's messages for `ms` milliseconds, or until `done` holds.
+template <class Done>
+bool PumpUntil(Done done, int ms) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+// What a window received through the clock's and the watcher's messages.
+struct Received {
+  Strings times;
+  Strings due;
+  std::vector<LPARAM> rows;
+  std::vector<WPARAM> ended;
+};
+Received* g_received = nullptr;
+
+LRESULT CALLBACK RecordingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (g_received != nullptr) {
+    if (message == kClockTimeMessage) g_received->times.push_back(UnpackClockText(wparam));
+    if (message == kClockRowMessage) {
+      g_received->due.push_back(UnpackClockText(wparam));
+      g_received->rows.push_back(lparam);
+    }
+    if (message == kPlaybackEndedMessage) g_received->ended.push_back(wparam);
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// A message-only window that records what is posted to it.
+class RecordingWindow {
+ public:
+  RecordingWindow() {
+    static const ATOM atom = [] {
+      WNDCLASSA c{};
+      c.lpfnWndProc = &RecordingProcedure;
+      c.hInstance = GetModuleHandleA(nullptr);
+      c.lpszClassName = "BelvaneRecordingWindow";
+      return RegisterClassA(&c);
+    }();
+    (void)atom;
+    window_ = CreateWindowExA(0, "BelvaneRecordingWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    g_received = &received;
+  }
+  ~RecordingWindow() {
+    g_received = nullptr;
+    DestroyWindow(window_);
+  }
+  HWND Handle() const { return window_; }
+  Received received;
+
+ private:
+  HWND window_ = nullptr;
+};
+
+TEST(ClockText, TravelsInOneMessageParameter) {
+  EXPECT_EQ(UnpackClockText(PackClockText("08:30:00")), "08:30:00");
+  EXPECT_EQ(UnpackClockText(PackClockText("8:30:00")), "8:30:00");
+  EXPECT_EQ(UnpackClockText(PackClockText("")), "");
+  EXPECT_EQ(UnpackClockText(PackClockText("12:34:56:78")), "12:34:56");
+}
+
+// A clock whose reading is set by the test; each reading is 990 ms into its second, so the
+// loop's waits are short.
+class SteppedClock final : public ClockSource {
+ public:
+  explicit SteppedClock(int second) : second_(second) {}
+  ClockReading Now() override {
+    // Two readings a cycle (one to plan, one to aim the wait): the second moves every cycle.
+    const int s = second_ + calls_++ / 2;
+    return ClockReading{s / 3600 % 24, s / 60 % 60, s % 60, 990};
+  }
+
+ private:
+  int second_;
+  std::atomic<int> calls_{0};
+};
+
+TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
+  EnsureWindowLayer();
+  RecordingWindow window;
+  StartTimeIndex index;
+  const int start = 8 * 3600 + 29 * 60 + 58;  // 08:29:58
+  const std::vector<TextValue> texts = {"08:00:00", "08:30:00", "08:30:00"};
+  index.Load(texts);
+  SteppedClock clock(start);
+  std::atomic<bool> running{false};
+  ClockThread thread(clock, index, running);
+
+  ASSERT_TRUE(thread.Start(window.Handle()));
+  EXPECT_TRUE(running.load());
+  EXPECT_FALSE(thread.Start(window.Handle())) << "a clock starts once";
+  ASSERT_TRUE(PumpUntil([&] { return window.received.times.size() >= 4; }, 5000));
+  EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs));
+  EXPECT_FALSE(running.load());
+  EXPECT_FALSE(thread.Running());
+
+  const Strings first = {window.received.times.begin(), window.received.times.begin() + 3};
+  EXPECT_EQ(first, (Strings{"08:29:58", "08:29:59", "08:30:00"}));
+  ASSERT_EQ(window.received.due, Strings{"08:30:00"});
+  EXPECT_EQ(window.received.rows[0], 1) << "the upper of two rows at the same time";
+
+  // Nothing more arrives once stopped.
+  const std::size_t seen = window.received.times.size();
+  PumpUntil([] { return false; }, 150);
+  EXPECT_EQ(window.received.times.size(), seen);
+}
+
+TEST(ClockThread, StopsPromptlyInTheMiddleOfAWait) {
+  RecordingWindow window;
+  StartTimeIndex index;
+  SystemClock clock;
+  std::atomic<bool> running{false};
+  ClockThread thread(clock, index, running);
+  ASSERT_TRUE(thread.Start(window.Handle()));
+  PumpUntil([&] { return !window.received.times.empty(); }, 3000);
+  const ULONGLONG before = GetTickCount64();
+  EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs));
+  EXPECT_LT(GetTickCount64() - before, 500u) << "the wait was not cut short";
+  EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs)) << "stopping twice is harmless";
+}
+
+class PlaybackTest : public ListViewTest {
+ protected:
+  void SetUp() override {
+    ListViewTest::SetUp();
+    FakeAudio::calls.clear();
+    FakeAudio::active = 1;
+    using F = AudioFunction;
+    entries_.Set<F::kStreamCreateFile>(&FakeAudio::Create);
+    entries_.Set<F::kStreamFree>(&FakeAudio::Free);
+    entries_.Set<F::kChannelPlay>(&FakeAudio::Play);
+    entries_.Set<F::kChannelStop>(&FakeAudio::Stop);
+    entries_.Set<F::kChannelIsActive>(&FakeAudio::IsActive);
+    HWND button = CreateWindowExA(0, "BUTTON", kPlayCaption, WS_CHILD, 0, 0, 80, 20, parent_,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(button_.AttachToWindow(button));
+    HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_NOTIFY | LBS_HASSTRINGS, 0, 0, 80,
+                                80, parent_, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(music_.AttachToWindow(list));
+    playback_.SetNotifyWindow(window_.Handle());
+  }
+  void TearDown() override {
+    watcher_.Stop();
+    ListViewTest::TearDown();
+  }
+  std::string Caption() const { return button_.Caption().Bytes(); }
+  // Pumps until the watcher's "ended" reached the control, as the main window's hook does.
+  bool EndedWithin(int ms) {
+    const std::size_t before = handled_;
+    return PumpUntil(
+        [&] {
+          for (; handled_ < window_.received.ended.size(); ++handled_)
+            playback_.OnPlaybackEnded(window_.received.ended[handled_]);
+          return handled_ > before;
+        },
+        ms);
+  }
+
+  AudioEntryTable entries_;
+  MusicPlayer player_{entries_};
+  PlaybackWatcher watcher_{player_, 20};
+  ButtonControl button_;
+  ListBoxControl music_;
+  RecordingWindow window_;
+  PlaybackControl playback_{player_, button_, watcher_};
+  std::size_t handled_ = 0;
+};
+
+TEST_F(PlaybackTest, StartPlaybackPlaysAndTheCaptionReturnsWhenTheFileEnds) {
+  playback_.StartPlayback("C:\\x\\mp3\\a.wav");
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\x\\mp3\\a.wav", "Play"}));
+  EXPECT_EQ(Caption(), kStopCaption);
+  EXPECT_TRUE(watcher_.Running());
+
+  EXPECT_FALSE(EndedWithin(150)) << "ended while still playing";
+  EXPECT_EQ(Caption(), kStopCaption);
+  FakeAudio::active = 0;
+  ASSERT_TRUE(EndedWithin(2000));
+  EXPECT_EQ(Caption(), kPlayCaption);
+  EXPECT_TRUE(PumpUntil([&] { return !watcher_.Running(); }, 1000)) << "the watcher went on";
+}
+
+TEST_F(PlaybackTest, AFileThatCannotBeOpenedPutsTheCaptionBack) {
+  playback_.StartPlayback("C:\\x\\mp3\\missing.wav");
+  EXPECT_EQ(Caption(), kStopCaption);
+  EXPECT_EQ(player_.State(), -2);
+  ASSERT_TRUE(EndedWithin(2000)) << "a watcher over no stream never ended";
+  EXPECT_EQ(Caption(), kPlayCaption);
+}
+
+TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
+  playback_.StartPlayback("a.wav");
+  const std::uintptr_t first = playback_.Generation();
+  const ULONGLONG before = GetTickCount64();
+  playback_.StartPlayback("b.wav");
+  EXPECT_LT(GetTickCount64() - before, 500u) << "the old watcher did not end when told";
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Create a.wav", "Play", "Stop", "Create b.wav", "Play"}));
+  EXPECT_NE(playback_.Generation(), first);
+  // The first playback's end, arriving late, leaves the second one's caption alone.
+  playback_.OnPlaybackEnded(first);
+  EXPECT_EQ(Caption(), kStopCaption);
+  PumpUntil([] { return false; }, 100);
+  EXPECT_TRUE(window_.received.ended.empty()) << "a watcher posted while the file played";
+  EXPECT_TRUE(watcher_.Stop(kThreadStopTimeoutMs));
+  EXPECT_FALSE(watcher_.Running());
+}
+
+TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {
+  // No music chosen: nothing, whatever the caption.
+  playback_.TogglePlay(music_, "C:\\p\\mp3");
+  EXPECT_EQ(Caption(), kPlayCaption);
+  button_.Caption(kStopCaption);
+  playback_.TogglePlay(music_, "C:\\p\\mp3");
+  EXPECT_EQ(Caption(), kStopCaption);
+  EXPECT_TRUE(FakeAudio::calls.empty());
+  button_.Caption(kPlayCaption);
+
+  music_.AddItem("a.wav", 1);
+  music_.AddItem("b.mp3", 2);
+  music_.CurrentSelection(1);
+  playback_.TogglePlay(music_, "C:\\p\\mp3");
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\p\\mp3\\b.mp3", "Play"}));
+  EXPECT_EQ(Caption(), kStopCaption);
+
+  FakeAudio::calls.clear();
+  playback_.TogglePlay(music_, "C:\\p\\mp3");
+  EXPECT_EQ(FakeAudio::calls, Strings{"Stop"}) << "stopping does not free the stream";
+  EXPECT_EQ(Caption(), kPlayCaption);
+  FakeAudio::active = 0;
+  ASSERT_TRUE(EndedWithin(2000));
+  EXPECT_EQ(Caption(), kPlayCaption);
+}
+
+TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {
+  StartTimeIndex index;
+  StartTimeKeeper keeper(index);
+  rows_.AddObserver(&keeper);
+  rows_.Load({{"08:30:00", "a.wav", "30600", false},
+              {"09:00:00", "b.wav", "32400", true},
+              {"8:30:00", "c.wav", "30600", false}});
+  EXPECT_EQ(index.RowCount(), 3);
+  EXPECT_EQ(index.FirstRowAt("09:00:00"), 1);
+
+  // The row's stored name plays, not the marker the cell shows.
+  EXPECT_EQ(StartDueRow("09:00:00", index, rows_, view_, "C:\\p\\mp3", playback_), 1);
+  EXPECT_EQ(view_.SelectionMark(), 1);
+  EXPECT_TRUE(view_.IsRowSelected(1));
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\p\\mp3\\b.wav", "Play"}));
+  EXPECT_EQ(Caption(), kStopCaption);
+
+  // A row inserted above moves the due row down; the index follows.
+  rows_.Insert(0, {"07:00:00", "z.wav", "25200", false});
+  FakeAudio::calls.clear();
+  EXPECT_EQ(StartDueRow("08:30:00", index, rows_, view_, "C:\\p\\mp3", playback_), 1);
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Stop", "Create C:\\p\\mp3\\a.wav", "Play"}));
+
+  // Deleted since the clock looked: nothing starts. "8:30:00" never equals a clock text.
+  rows_.Delete(1);
+  FakeAudio::calls.clear();
+  EXPECT_EQ(StartDueRow("08:30:00", index, rows_, view_, "C:\\p\\mp3", playback_), -1);
+  EXPECT_TRUE(FakeAudio::calls.empty());
+  EXPECT_EQ(index.FirstRowAt("8:30:00"), 2);
+  EXPECT_EQ(index.FirstRowAt(ClockText(30600)), -1);
+  rows_.RemoveObserver(&keeper);
+}
+
+}  // namespace
+}  // namespace belvane::testing

@@ -1,0 +1,407 @@
+// Belvane.exe driven from outside, as a user would: start-up, the timetable file, editing, the
+// music folder and closing.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/belvane_app.h"
+
+namespace belvane::e2e {
+namespace {
+
+using Rows = std::vector<Row>;
+
+class BelvaneTest : public ::testing::Test {
+ protected:
+  // Starts the program; the run folder holds what the test put there first.
+  void Launch(int timeout_ms = kStartTimeoutMs) {
+    ASSERT_TRUE(app_.Start(timeout_ms)) << "no main window " << app_.Process().SetUpError();
+  }
+  void WriteConfig(const std::string& text) {
+    ASSERT_TRUE(app_.Process().WriteFile(kConfigName, text));
+  }
+  void PutMusic(const std::vector<std::string>& names) {
+    ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+    for (const std::string& name : names) {
+      ASSERT_TRUE(app_.Process().WriteFile("mp3\\" + name, "not really music"));
+    }
+  }
+  // Closes with a confirmed close request and expects a clean exit.
+  void CloseWithOk() {
+    ASSERT_TRUE(app_.Main().PostClose());
+    const RemoteMessageBox box = app_.WaitForBox("防止误操作");
+    ASSERT_TRUE(box.Exists());
+    ASSERT_TRUE(box.Answer(IDOK));
+    EXPECT_EQ(app_.Process().WaitForExit(), std::optional<DWORD>(0));
+  }
+
+  BelvaneApp app_;
+};
+
+std::vector<std::string> Column(const Rows& rows, size_t column) {
+  std::vector<std::string> cells;
+  for (const Row& row : rows) cells.push_back(row.at(column));
+  return cells;
+}
+
+std::vector<std::string> Numbers(size_t n) {
+  std::vector<std::string> numbers;
+  for (size_t i = 1; i <= n; ++i) numbers.push_back(std::to_string(i));
+  return numbers;
+}
+
+// ---- First start and the main window
+
+TEST_F(BelvaneTest, FirstStartWritesTheDefaultTimetableAndShowsItsSevenRows) {
+  ASSERT_EQ(sizeof(kDefaultConfig) - 1, 356u);
+  Launch();
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));
+  EXPECT_EQ(app_.Rows(), DefaultRowsWithMarkers());  // no mp3 folder: every file is missing
+  EXPECT_EQ(app_.Music().Count(), 0);
+  EXPECT_EQ(app_.Music().Selection(), -1);
+}
+
+TEST_F(BelvaneTest, MainWindowHasItsListsColumnsAndListViewInPlace) {
+  Launch();
+  EXPECT_EQ(app_.Main().Text(), "Belvane");
+  EXPECT_EQ(app_.Hours().Count(), 24);
+  EXPECT_EQ(app_.Minutes().Count(), 60);
+  EXPECT_EQ(app_.Seconds().Count(), 60);
+  EXPECT_EQ(app_.Hours().ItemText(9), "09");
+  EXPECT_EQ(app_.Hours().ItemText(10), "10");
+  EXPECT_EQ(app_.Minutes().ItemText(59), "59");
+  EXPECT_EQ(app_.Hours().SelectedText(), "07");
+  EXPECT_EQ(app_.Minutes().SelectedText(), "00");
+  EXPECT_EQ(app_.Seconds().SelectedText(), "00");
+
+  const RemoteListView list = app_.Timetable();
+  ASSERT_TRUE(list.Exists());
+  EXPECT_EQ(list.ColumnTitle(0), "顺序");
+  EXPECT_EQ(list.ColumnTitle(1), "开始时间");
+  EXPECT_EQ(list.ColumnTitle(2), "音乐");
+  EXPECT_EQ(list.ColumnTitle(3), "数值");
+  EXPECT_EQ(list.ColumnTitle(4), "");
+  EXPECT_EQ(list.ExtendedListViewStyle() & 0x423u, 0x423u);
+  EXPECT_EQ(list.Style() & (LVS_REPORT | LVS_SINGLESEL), LVS_REPORT | LVS_SINGLESEL);
+
+  const RemoteWindow placeholder = app_.Control(kPlaceholder);
+  EXPECT_FALSE(placeholder.Visible());
+  const RECT under = placeholder.RectInParent();
+  const RECT over = list.RectInParent();
+  EXPECT_EQ(std::vector<LONG>({over.left, over.top, over.right, over.bottom}),
+            std::vector<LONG>({under.left, under.top, under.right, under.bottom}));
+  EXPECT_EQ(app_.Control(kNote).Text(), "可用于学校上下课打铃，考试指令播放等。");
+}
+
+// ---- The timetable file
+
+TEST_F(BelvaneTest, ExistingTimetableIsNeverOverwrittenAndLoadsInKeyOrder) {
+  // Out of time order, a key above n and a comment: loading keeps the keys' order and
+  // start-up never rewrites the file.
+  const std::string text = "; kept by hand\r\n" +
+                           MakeConfig({{"10:00:00", "c.mp3", "36000"},
+                                       {"08:00:00", "a.mp3", "28800"},
+                                       {"09:00:00", "b.mp3", "32400"}},
+                                      "3") +
+                           "[time]\r\n4=12:00:00\r\n";
+  WriteConfig(text);
+  PutMusic({"a.mp3", "b.mp3", "c.mp3"});
+  Launch();
+  EXPECT_EQ(app_.Rows(), (Rows{{"1", "10:00:00", "c.mp3", "36000"},
+                               {"2", "08:00:00", "a.mp3", "28800"},
+                               {"3", "09:00:00", "b.mp3", "32400"}}));
+
+  // Adding relies on time order, which loading never repairs: 08:30:00 goes directly below
+  // the lowest row with fewer seconds.
+  ASSERT_TRUE(app_.AddAt("08", "30", "00"));
+  EXPECT_EQ(Column(app_.Rows(), 1),
+            (std::vector<std::string>{"10:00:00", "08:00:00", "08:30:00", "09:00:00"}));
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(text));
+  CloseWithOk();
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(text));  // closing never saves
+}
+
+struct CountCase {
+  const char* name;
+  std::string total_section;  // the whole [total] part of the file, or none
+  int rows;
+};
+
+class RowCountTest : public BelvaneTest, public ::testing::WithParamInterface<CountCase> {};
+
+TEST_P(RowCountTest, LoadsOnlyWhatTheCountAllows) {
+  const std::string rows =
+      "[time]\r\n1=08:30:00\r\n2=08:40:00\r\n[music]\r\n1=a.mp3\r\n2=b.mp3\r\n"
+      "[remark]\r\n1=30600\r\n2=31200\r\n";
+  WriteConfig(rows + GetParam().total_section);
+  Launch();
+  EXPECT_EQ(app_.Timetable().RowCount(), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, RowCountTest,
+                         ::testing::Values(CountCase{"Zero", "[total]\r\nn=0\r\n", 0},
+                                           CountCase{"Letters", "[total]\r\nn=abc\r\n", 0},
+                                           CountCase{"Negative", "[total]\r\nn=-3\r\n", 0},
+                                           CountCase{"NoTotalSection", "", 0},
+                                           CountCase{"One", "[total]\r\nn=1\r\n", 1}),
+                         [](const ::testing::TestParamInfo<CountCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(BelvaneTest, CountAboveTheKeysGivesEmptyRows) {
+  WriteConfig(
+      "[time]\r\n1=08:30:00\r\n2=08:40:00\r\n[music]\r\n1=a.mp3\r\n2=b.mp3\r\n"
+      "[remark]\r\n1=30600\r\n2=31200\r\n[total]\r\nn=3\r\n");
+  Launch();
+  // No mp3 folder: the third row's missing name shows the marker alone.
+  EXPECT_EQ(app_.Rows(), (Rows{{"1", "08:30:00", std::string(kMissingMarker) + "a.mp3", "30600"},
+                               {"2", "08:40:00", std::string(kMissingMarker) + "b.mp3", "31200"},
+                               {"3", "", kMissingMarker, ""}}));
+}
+
+TEST_F(BelvaneTest, CountAboveTheKeysWithAMusicFolderGivesAnEmptyMusicCell) {
+  WriteConfig(MakeConfig({{"08:30:00", "a.mp3", "30600"}}, "2"));
+  PutMusic({"a.mp3"});
+  Launch();
+  // The empty name names the folder itself, which exists.
+  EXPECT_EQ(app_.Rows(), (Rows{{"1", "08:30:00", "a.mp3", "30600"}, {"2", "", "", ""}}));
+}
+
+TEST_F(BelvaneTest, HugeCountLoadsAtMostOneRowPerSecondOfTheDay) {
+  WriteConfig(MakeConfig({{"08:30:00", "a.mp3", "30600"}}, "1000000000"));
+  Launch(180000);
+  const RemoteListView list = app_.Timetable();
+  ASSERT_EQ(list.RowCount(), 86400);
+  EXPECT_EQ(list.CellText(0, 1), "08:30:00");
+  EXPECT_EQ(list.CellText(86399, 0), "86400");
+  EXPECT_EQ(list.CellText(86399, 1), "");
+}
+
+TEST_F(BelvaneTest, SavingFromSevenToFiveRowsKeepsTheOldKeysAboveFive) {
+  Launch();
+  ASSERT_TRUE(app_.SelectRow(6));
+  ASSERT_TRUE(app_.Press(kDeleteButton));
+  ASSERT_TRUE(app_.SelectRow(0));
+  ASSERT_TRUE(app_.Press(kDeleteButton));
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  EXPECT_TRUE(app_.ShowsNoBox());  // a successful save is silent
+
+  const std::string ini = app_.Config().value_or("");
+  const Rows defaults = DefaultRowsWithMarkers();
+  EXPECT_EQ(IniValue(ini, "total", "n"), std::optional<std::string>("5"));
+  for (int i = 1; i <= 5; ++i) {
+    const Row& row = defaults[static_cast<size_t>(i)];  // rows 2..6 of the default timetable
+    const std::string key = std::to_string(i);
+    EXPECT_EQ(IniValue(ini, "time", key), std::optional<std::string>(row[1])) << key;
+    EXPECT_EQ(IniValue(ini, "remark", key), std::optional<std::string>(row[3])) << key;
+    // The marker is display only: the file keeps the bare name.
+    EXPECT_EQ(IniValue(ini, "music", key),
+              std::optional<std::string>(row[2].substr(sizeof(kMissingMarker) - 1)))
+        << key;
+  }
+  EXPECT_EQ(IniValue(ini, "time", "6"), std::optional<std::string>("10:45:00"));
+  EXPECT_EQ(IniValue(ini, "music", "7"), std::optional<std::string>("7.停止答题.m4a"));
+  EXPECT_EQ(IniValue(ini, "remark", "7"), std::optional<std::string>("39600"));
+  EXPECT_EQ(ini.find(kMissingMarker), std::string::npos);
+  CloseWithOk();
+
+  // A file restored later is found again at the next start.
+  PutMusic({"2.宣读考试规则.m4a"});
+  Launch();
+  const Rows rows = app_.Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (Row{"1", "08:40:00", "2.宣读考试规则.m4a", "31200"}));
+  EXPECT_EQ(rows[1][2], std::string(kMissingMarker) + "3.监考员启封试卷袋.m4a");
+}
+
+TEST_F(BelvaneTest, SaveWritesLongCellsWhole) {
+  const std::string long_name = std::string(296, 'a') + ".mp3";
+  std::string long_chinese;
+  for (int i = 0; i < 150; ++i) long_chinese += "长";
+  long_chinese += ".m4a";  // 304 bytes, cut nowhere in the middle of a character
+  const std::string long_time = "08:40:00" + std::string(300, '0');
+  WriteConfig(
+      MakeConfig({{"08:30:00", long_name, "30600"}, {long_time, long_chinese, "31200"}}, "2"));
+  Launch();
+  EXPECT_EQ(app_.Timetable().CellText(1, 1), long_time);
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  const std::string ini = app_.Config().value_or("");
+  EXPECT_EQ(IniValue(ini, "music", "1"), std::optional<std::string>(long_name));
+  EXPECT_EQ(IniValue(ini, "music", "2"), std::optional<std::string>(long_chinese));
+  EXPECT_EQ(IniValue(ini, "time", "2"), std::optional<std::string>(long_time));
+}
+
+TEST_F(BelvaneTest, FailedSaveIsToldAndKeepsTheRows) {
+  Launch();
+  ASSERT_TRUE(app_.SelectRow(0));
+  ASSERT_TRUE(app_.Press(kDeleteButton));
+  {
+    // Another program holds the file open without sharing it.
+    const HANDLE lock =
+        CreateFileW(app_.Process().PathOf(kConfigName).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(app_.Main().Item(kSaveButton).PostClick());
+    const RemoteMessageBox box = app_.WaitForBox("错误");
+    CloseHandle(lock);
+    ASSERT_TRUE(box.Exists()) << "a failed save was not told";
+    EXPECT_FALSE(box.Message().empty());
+    ASSERT_TRUE(box.Answer(IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }));
+  }
+  EXPECT_EQ(app_.Timetable().RowCount(), 6);
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));
+
+  // Once the file is free again the same rows save, silently.
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  EXPECT_TRUE(app_.ShowsNoBox());
+  EXPECT_EQ(IniValue(app_.Config().value_or(""), "total", "n"), std::optional<std::string>("6"));
+}
+
+// ---- The music folder
+
+TEST_F(BelvaneTest, MusicListGroupsByPatternAndSkipsFoldersAndOtherFiles) {
+  PutMusic({"b.mp3", "a.wav", "乙.mp3", "x.MP3", "d.m4a", "e.aac", "f.wma", "notes.txt",
+            "1.组织考生进入考场.m4a"});
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3\\sub"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\sub\\g.mp3", "x"));
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3\\folder.mp3"));
+  Launch();
+
+  const std::vector<std::string> items = app_.Music().Items();
+  ASSERT_EQ(items.size(), 8u);
+  // Within one pattern the file system's order holds, which is not fixed.
+  EXPECT_EQ(std::set<std::string>(items.begin(), items.begin() + 3),
+            (std::set<std::string>{"b.mp3", "乙.mp3", "x.MP3"}));
+  EXPECT_EQ(std::set<std::string>(items.begin() + 3, items.begin() + 5),
+            (std::set<std::string>{"d.m4a", "1.组织考生进入考场.m4a"}));
+  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.end()),
+            (std::vector<std::string>{"e.aac", "f.wma", "a.wav"}));
+  EXPECT_EQ(app_.Music().Selection(), 0);
+
+  // A row whose file exists shows the bare name.
+  const Rows rows = app_.Rows();
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0][2], "1.组织考生进入考场.m4a");
+  EXPECT_EQ(rows[1][2], std::string(kMissingMarker) + "2.宣读考试规则.m4a");
+}
+
+TEST_F(BelvaneTest, DemoMusicFolderHoldsEveryFileTheDefaultTimetableNames) {
+  const std::filesystem::path demo = BuildBinDir().parent_path() / "demo" / "mp3";
+  if (!std::filesystem::is_directory(demo)) GTEST_SKIP() << "the build made no demo music";
+  std::error_code ec;
+  std::filesystem::copy(demo, app_.Process().PathOf("mp3"), ec);
+  ASSERT_FALSE(ec) << ec.message();
+  Launch();
+  Rows expected = DefaultRowsWithMarkers();
+  std::vector<std::string> names;
+  for (Row& row : expected) {
+    row[2] = row[2].substr(sizeof(kMissingMarker) - 1);
+    names.push_back(row[2]);
+  }
+  EXPECT_EQ(app_.Rows(), expected);
+  std::vector<std::string> items = app_.Music().Items();
+  std::sort(items.begin(), items.end());
+  EXPECT_EQ(items, names);
+}
+
+// ---- Editing
+
+TEST_F(BelvaneTest, AddToAnEmptyTimetableUsesTheListsAsShown) {
+  WriteConfig("[total]\r\nn=0\r\n");
+  Launch();
+  ASSERT_TRUE(app_.Press(kAddButton));  // 07:00:00, and no music to choose
+  EXPECT_EQ(app_.Rows(), (Rows{{"1", "07:00:00", "", "25200"}}));
+}
+
+TEST_F(BelvaneTest, AddKeepsTimeOrderAndRefusesATakenTime) {
+  PutMusic({"乙.mp3"});
+  Launch();
+  ASSERT_TRUE(app_.AddAt("08", "35", "00"));  // between 08:30:00 and 08:40:00
+  ASSERT_TRUE(app_.AddAt("00", "00", "00"));  // top
+  ASSERT_TRUE(app_.AddAt("23", "59", "59"));  // bottom
+  Rows rows = app_.Rows();
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(Column(rows, 0), Numbers(10));
+  // Rows added by hand carry the bare name, never the marker.
+  EXPECT_EQ(rows[0], (Row{"1", "00:00:00", "乙.mp3", "0"}));
+  EXPECT_EQ(rows[2], (Row{"3", "08:35:00", "乙.mp3", "30900"}));
+  EXPECT_EQ(rows[9], (Row{"10", "23:59:59", "乙.mp3", "86399"}));
+  EXPECT_EQ(Column(rows, 1),
+            (std::vector<std::string>{"00:00:00", "08:30:00", "08:35:00", "08:40:00", "08:45:00",
+                                      "08:50:00", "09:00:00", "10:45:00", "11:00:00", "23:59:59"}));
+
+  ASSERT_TRUE(app_.ChooseTime("08", "30", "00"));
+  ASSERT_TRUE(app_.Main().Item(kAddButton).PostClick());
+  const RemoteMessageBox box = app_.WaitForBox("错误");
+  ASSERT_TRUE(box.Exists());
+  EXPECT_EQ(box.Message(), "该时间点已有任务");
+  ASSERT_TRUE(box.Answer(IDOK));
+  ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }));
+  EXPECT_EQ(app_.Rows(), rows);
+
+  // Saving writes the added rows in their places, with the bare names.
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  const std::string ini = app_.Config().value_or("");
+  EXPECT_EQ(IniValue(ini, "total", "n"), std::optional<std::string>("10"));
+  EXPECT_EQ(IniValue(ini, "time", "3"), std::optional<std::string>("08:35:00"));
+  EXPECT_EQ(IniValue(ini, "music", "3"), std::optional<std::string>("乙.mp3"));
+  EXPECT_EQ(IniValue(ini, "remark", "10"), std::optional<std::string>("86399"));
+}
+
+TEST_F(BelvaneTest, DeleteRemovesTheSelectedRowOnlyAndRenumbers) {
+  Launch();
+  ASSERT_TRUE(app_.Press(kDeleteButton));  // no row ever selected: nothing goes
+  EXPECT_EQ(app_.Rows(), DefaultRowsWithMarkers());
+
+  ASSERT_TRUE(app_.SelectRow(2));
+  ASSERT_TRUE(app_.Press(kDeleteButton));
+  const Rows rows = app_.Rows();
+  EXPECT_EQ(Column(rows, 0), Numbers(6));
+  EXPECT_EQ(Column(rows, 1), (std::vector<std::string>{"08:30:00", "08:40:00", "08:50:00",
+                                                       "09:00:00", "10:45:00", "11:00:00"}));
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));  // until saved
+}
+
+// ---- Closing and keys
+
+TEST_F(BelvaneTest, CloseAsksEveryTimeAndOnlyOkEnds) {
+  Launch();
+  ASSERT_TRUE(app_.AddAt("12", "00", "00"));  // an unsaved edit
+  ASSERT_TRUE(app_.Main().PostClose());
+  RemoteMessageBox box = app_.WaitForBox("防止误操作");
+  ASSERT_TRUE(box.Exists());
+  EXPECT_EQ(box.Message(), "关闭前，记得保存哦，真的关闭吗？");
+  ASSERT_TRUE(box.Answer(IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_TRUE(app_.Process().Running());
+  EXPECT_EQ(app_.Timetable().RowCount(), 8);
+
+  ASSERT_TRUE(app_.Main().PostClose());
+  box = app_.WaitForBox("防止误操作");
+  ASSERT_TRUE(box.Exists());
+  ASSERT_TRUE(box.Answer(IDOK));
+  EXPECT_EQ(app_.Process().WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));
+}
+
+TEST_F(BelvaneTest, EscAndEnterDoNothing) {
+  Launch();
+  ASSERT_TRUE(app_.Main().PressKey(VK_ESCAPE));
+  ASSERT_TRUE(app_.Main().PressKey(VK_RETURN));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_TRUE(app_.ShowsNoBox());
+  EXPECT_TRUE(app_.Process().Running());
+  EXPECT_TRUE(app_.Main().Visible());
+  EXPECT_EQ(app_.Rows(), DefaultRowsWithMarkers());
+}
+
+}  // namespace
+}  // namespace belvane::e2e

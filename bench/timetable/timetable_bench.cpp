@@ -415,6 +415,11 @@ ProgramRun RunProgram(const std::string& exe, int file_rows, const std::string& 
   HWND list = nullptr;
   while (Now() - start < 600) {
     found = Look(process.dwProcessId);
+    if (!found.main && found.box) {
+      // No sound device on this machine: start-up says so once and goes on.
+      PostMessageA(found.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   LPARAM(GetDlgItem(found.box, IDOK)));
+    }
     if (found.main) {
       list = FindWindowExA(found.main, nullptr, "SysListView32", nullptr);
       run.rows = int(SendWaiting(list, LVM_GETITEMCOUNT));

@@ -16,9 +16,9 @@ static long long now_ns(void) {
   return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 2) return 2;
-  FILE *log = fopen(argv[1], "a");
+  FILE* log = fopen(argv[1], "a");
   if (!log) return 1;
   fprintf(log, "open %lld\n", now_ns());
   fflush(log);

@@ -90,6 +90,19 @@ std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource> source, const s
   return MfDecoder::Open(std::move(source), path, whole_file, error);
 }
 
+// Play, Pause and Stop: find the channel, run the command, and keep the thread's error.
+template <typename Command>
+BOOL ChannelCommand(DWORD handle, Command command) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    auto c = Find(handle);
+    int error = kErrorOk;
+    if (!c) return FALSE;
+    if (!command(*c, &error)) return Fail(error, FALSE);
+    t_error = kErrorOk;
+    return TRUE;
+  });
+}
+
 }  // namespace
 }  // namespace belvane::bass
 
@@ -197,36 +210,16 @@ BOOL WINAPI BASS_StreamFree(DWORD handle) {
 }
 
 BOOL WINAPI BASS_ChannelPlay(DWORD handle, BOOL restart) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    int error = kErrorOk;
-    if (!c) return FALSE;
-    if (!c->Play(restart != FALSE, &error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
-  });
+  return ChannelCommand(handle,
+                        [&](Channel& c, int* error) { return c.Play(restart != FALSE, error); });
 }
 
 BOOL WINAPI BASS_ChannelPause(DWORD handle) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    int error = kErrorOk;
-    if (!c) return FALSE;
-    if (!c->Pause(&error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
-  });
+  return ChannelCommand(handle, [](Channel& c, int* error) { return c.Pause(error); });
 }
 
 BOOL WINAPI BASS_ChannelStop(DWORD handle) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    int error = kErrorOk;
-    if (!c) return FALSE;
-    if (!c->Stop(&error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
-  });
+  return ChannelCommand(handle, [](Channel& c, int* error) { return c.Stop(error); });
 }
 
 DWORD WINAPI BASS_ChannelIsActive(DWORD handle) {

@@ -484,17 +484,18 @@ std::optional<DWORD> AppUnderTest::WaitForExit(int timeout_ms) const {
   return code;
 }
 
-std::vector<HWND> AppUnderTest::TopLevelWindows() const {
+std::vector<HWND> AppUnderTest::TopLevelWindows(bool visible_only) const {
   struct Search {
     DWORD pid;
+    bool visible_only;
     std::vector<HWND> found;
-  } search{pid_, {}};
+  } search{pid_, visible_only, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         DWORD pid = 0;
         GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid && IsWindowVisible(hwnd)) s->found.push_back(hwnd);
+        if (pid == s->pid && (!s->visible_only || IsWindowVisible(hwnd))) s->found.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));

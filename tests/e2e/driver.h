@@ -182,8 +182,8 @@ class AppUnderTest {
                              HWND except = nullptr) const;
   // The dialog with the given caption, if one is shown now.
   RemoteWindow FindDialog(std::string_view caption, HWND except = nullptr) const;
-  // Every visible top-level window of this process.
-  std::vector<HWND> TopLevelWindows() const;
+  // Every top-level window of this process; with `visible_only` false, hidden ones too.
+  std::vector<HWND> TopLevelWindows(bool visible_only = true) const;
 
  private:
   std::filesystem::path folder_;

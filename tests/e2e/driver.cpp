@@ -100,6 +100,19 @@ bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
   }
 }
 
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD n = 0;
+  while (::ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
+  CloseHandle(file);
+  return bytes;
+}
+
 std::filesystem::path BuildBinDir() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -432,16 +445,7 @@ bool AppUnderTest::MakeFolder(std::string_view gbk_name) const {
 }
 
 std::optional<std::string> AppUnderTest::ReadFile(std::string_view gbk_name) const {
-  const HANDLE file =
-      CreateFileW(PathOf(gbk_name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  DWORD n = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
-  CloseHandle(file);
-  return bytes;
+  return ReadWholeFile(PathOf(gbk_name));
 }
 
 bool AppUnderTest::Exists(std::string_view gbk_name) const {

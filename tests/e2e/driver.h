@@ -25,6 +25,9 @@ inline constexpr int kActionTimeoutMs = 5000;
 // Polls `condition` every 20 ms until it holds or `timeout_ms` has passed; returns its last result.
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = kActionTimeoutMs);
 
+// A whole file's bytes, read while others may still write it; nothing when it cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
 // The folder this test executable lives in (build/bin), where the programs under test are built.
 std::filesystem::path BuildBinDir();
 

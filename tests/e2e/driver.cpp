@@ -153,10 +153,6 @@ LONG_PTR RemoteWindow::Style() const {
   return GetWindowLongPtrW(hwnd_, GWL_STYLE);
 }
 
-LONG_PTR RemoteWindow::ExStyle() const {
-  return GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
-}
-
 bool RemoteWindow::Visible() const {
   return IsWindowVisible(hwnd_) != FALSE;
 }
@@ -270,10 +266,6 @@ std::string RemoteListView::ColumnTitle(int column) const {
   if (!remote.Read(offset, text, sizeof(text))) return {};
   text[kCapacity - 1] = L'\0';
   return Narrow(text);
-}
-
-int RemoteListView::ColumnWidth(int column) const {
-  return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, 0));
 }
 
 DWORD RemoteListView::ExtendedListViewStyle() const {

@@ -43,9 +43,8 @@ class RemoteWindow {
   std::string Text() const;
   // Window class name, for example "#32770" or "SysListView32".
   std::string ClassName() const;
-  // GetWindowLongPtr GWL_STYLE / GWL_EXSTYLE.
+  // GetWindowLongPtr GWL_STYLE.
   LONG_PTR Style() const;
-  LONG_PTR ExStyle() const;
   // IsWindowVisible.
   bool Visible() const;
   // The window's rectangle in its parent's client coordinates (screen coordinates for top level).
@@ -91,8 +90,6 @@ class RemoteListView : public RemoteWindow {
   int SelectionMark() const;
   // LVM_GETCOLUMNW: the title of a column; empty when there is no such column.
   std::string ColumnTitle(int column) const;
-  // LVM_GETCOLUMNWIDTH.
-  int ColumnWidth(int column) const;
   // LVM_GETEXTENDEDLISTVIEWSTYLE.
   DWORD ExtendedListViewStyle() const;
   // LVM_GETITEMRECT (LVIR_BOUNDS) read back from the other process; false when not answered.
@@ -171,7 +168,6 @@ class AppUnderTest {
 
   // Starts the copied program with the folder as its working directory; again once it ended.
   bool Start();
-  DWORD Pid() const { return pid_; }
   // What went wrong in making the folder, copying the program or starting it; empty when nothing.
   const std::string& SetUpError() const { return setup_error_; }
   // True while the process has not ended.

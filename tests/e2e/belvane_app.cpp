@@ -121,7 +121,9 @@ RemoteMessageBox BelvaneApp::WaitForBox(std::string_view caption, int timeout_ms
 }
 
 bool BelvaneApp::ShowsNoBox() const {
-  for (HWND hwnd : app_.TopLevelWindows()) {
+  // Hidden ones count: a modal box is shown only once its loop first finds the queue empty,
+  // which can be after Settle's message was handled.
+  for (HWND hwnd : app_.TopLevelWindows(false)) {
     if (hwnd != main_.Handle() && RemoteWindow(hwnd).ClassName() == "#32770") return false;
   }
   return true;

@@ -89,7 +89,7 @@ class BelvaneApp {
 
   // A message box of the program with the given caption, waited for.
   RemoteMessageBox WaitForBox(std::string_view caption, int timeout_ms = kActionTimeoutMs) const;
-  // True when the program shows no window besides its main window.
+  // True when the program has no dialog besides its main window, shown or about to be.
   bool ShowsNoBox() const;
 
   // The timetable file's bytes; nothing when it does not exist.

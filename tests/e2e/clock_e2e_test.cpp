@@ -74,16 +74,7 @@ std::wstring CapturePath() {
 }
 
 std::string ReadCapture() {
-  const HANDLE file = CreateFileW(CapturePath().c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char buffer[65536];
-  DWORD n = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
-  CloseHandle(file);
-  return bytes;
+  return ReadWholeFile(CapturePath()).value_or("");
 }
 
 // Local time `ahead` seconds from now as HH:MM:SS.

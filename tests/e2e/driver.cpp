@@ -100,6 +100,19 @@ bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
   }
 }
 
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD n = 0;
+  while (::ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
+  CloseHandle(file);
+  return bytes;
+}
+
 std::filesystem::path BuildBinDir() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -138,10 +151,6 @@ std::string RemoteWindow::ClassName() const {
 
 LONG_PTR RemoteWindow::Style() const {
   return GetWindowLongPtrW(hwnd_, GWL_STYLE);
-}
-
-LONG_PTR RemoteWindow::ExStyle() const {
-  return GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
 }
 
 bool RemoteWindow::Visible() const {
@@ -257,10 +266,6 @@ std::string RemoteListView::ColumnTitle(int column) const {
   if (!remote.Read(offset, text, sizeof(text))) return {};
   text[kCapacity - 1] = L'\0';
   return Narrow(text);
-}
-
-int RemoteListView::ColumnWidth(int column) const {
-  return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, 0));
 }
 
 DWORD RemoteListView::ExtendedListViewStyle() const {
@@ -432,16 +437,7 @@ bool AppUnderTest::MakeFolder(std::string_view gbk_name) const {
 }
 
 std::optional<std::string> AppUnderTest::ReadFile(std::string_view gbk_name) const {
-  const HANDLE file =
-      CreateFileW(PathOf(gbk_name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  DWORD n = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
-  CloseHandle(file);
-  return bytes;
+  return ReadWholeFile(PathOf(gbk_name));
 }
 
 bool AppUnderTest::Exists(std::string_view gbk_name) const {
@@ -484,17 +480,18 @@ std::optional<DWORD> AppUnderTest::WaitForExit(int timeout_ms) const {
   return code;
 }
 
-std::vector<HWND> AppUnderTest::TopLevelWindows() const {
+std::vector<HWND> AppUnderTest::TopLevelWindows(bool visible_only) const {
   struct Search {
     DWORD pid;
+    bool visible_only;
     std::vector<HWND> found;
-  } search{pid_, {}};
+  } search{pid_, visible_only, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         DWORD pid = 0;
         GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid && IsWindowVisible(hwnd)) s->found.push_back(hwnd);
+        if (pid == s->pid && (!s->visible_only || IsWindowVisible(hwnd))) s->found.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));

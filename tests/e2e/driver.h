@@ -25,6 +25,9 @@ inline constexpr int kActionTimeoutMs = 5000;
 // Polls `condition` every 20 ms until it holds or `timeout_ms` has passed; returns its last result.
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = kActionTimeoutMs);
 
+// A whole file's bytes, read while others may still write it; nothing when it cannot be opened.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
 // The folder this test executable lives in (build/bin), where the programs under test are built.
 std::filesystem::path BuildBinDir();
 
@@ -40,9 +43,8 @@ class RemoteWindow {
   std::string Text() const;
   // Window class name, for example "#32770" or "SysListView32".
   std::string ClassName() const;
-  // GetWindowLongPtr GWL_STYLE / GWL_EXSTYLE.
+  // GetWindowLongPtr GWL_STYLE.
   LONG_PTR Style() const;
-  LONG_PTR ExStyle() const;
   // IsWindowVisible.
   bool Visible() const;
   // The window's rectangle in its parent's client coordinates (screen coordinates for top level).
@@ -88,8 +90,6 @@ class RemoteListView : public RemoteWindow {
   int SelectionMark() const;
   // LVM_GETCOLUMNW: the title of a column; empty when there is no such column.
   std::string ColumnTitle(int column) const;
-  // LVM_GETCOLUMNWIDTH.
-  int ColumnWidth(int column) const;
   // LVM_GETEXTENDEDLISTVIEWSTYLE.
   DWORD ExtendedListViewStyle() const;
   // LVM_GETITEMRECT (LVIR_BOUNDS) read back from the other process; false when not answered.
@@ -168,7 +168,6 @@ class AppUnderTest {
 
   // Starts the copied program with the folder as its working directory; again once it ended.
   bool Start();
-  DWORD Pid() const { return pid_; }
   // What went wrong in making the folder, copying the program or starting it; empty when nothing.
   const std::string& SetUpError() const { return setup_error_; }
   // True while the process has not ended.
@@ -182,8 +181,8 @@ class AppUnderTest {
                              HWND except = nullptr) const;
   // The dialog with the given caption, if one is shown now.
   RemoteWindow FindDialog(std::string_view caption, HWND except = nullptr) const;
-  // Every visible top-level window of this process.
-  std::vector<HWND> TopLevelWindows() const;
+  // Every top-level window of this process; with `visible_only` false, hidden ones too.
+  std::vector<HWND> TopLevelWindows(bool visible_only = true) const;
 
  private:
   std::filesystem::path folder_;

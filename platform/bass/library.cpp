@@ -103,6 +103,21 @@ BOOL ChannelCommand(DWORD handle, Command command) {
   });
 }
 
+// GetPosition and GetLength: a byte count from the channel, or kBadQword with the thread's error.
+template <typename Query>
+QWORD ByteQuery(DWORD handle, DWORD mode, Query query) {
+  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
+    auto c = Find(handle);
+    if (!c) return kBadQword;
+    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
+    uint64_t bytes = 0;
+    int error = kErrorOk;
+    if (!query(*c, &bytes, &error)) return Fail(error, kBadQword);
+    t_error = kErrorOk;
+    return bytes;
+  });
+}
+
 }  // namespace
 }  // namespace belvane::bass
 
@@ -252,29 +267,14 @@ float WINAPI BASS_GetVolume(void) {
 }
 
 QWORD WINAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
-    auto c = Find(handle);
-    if (!c) return kBadQword;
-    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
-    uint64_t bytes = 0;
-    int error = kErrorOk;
-    if (!c->Position(&bytes, &error)) return Fail(error, kBadQword);
-    t_error = kErrorOk;
-    return bytes;
+  return ByteQuery(handle, mode, [](Channel& c, uint64_t* bytes, int* error) {
+    return c.Position(bytes, error);
   });
 }
 
 QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
-  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
-    auto c = Find(handle);
-    if (!c) return kBadQword;
-    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
-    uint64_t bytes = 0;
-    int error = kErrorOk;
-    if (!c->Length(&bytes, &error)) return Fail(error, kBadQword);
-    t_error = kErrorOk;
-    return bytes;
-  });
+  return ByteQuery(handle, mode,
+                   [](Channel& c, uint64_t* bytes, int* error) { return c.Length(bytes, error); });
 }
 
 BOOL WINAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {

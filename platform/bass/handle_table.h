@@ -35,7 +35,6 @@ class HandleTable {
     Slot& s = slots_[slot];
     s.generation = s.generation == 0xFFFF ? 1 : s.generation + 1;
     s.item = std::move(item);
-    ++live_;
     return (static_cast<DWORD>(s.generation) << 16) | static_cast<DWORD>(slot + 1);
   }
 
@@ -54,7 +53,6 @@ class HandleTable {
     std::shared_ptr<T> item = std::move(s->item);
     s->item.reset();
     free_.push_back((handle & 0xFFFF) - 1);
-    --live_;
     return item;
   }
 
@@ -69,13 +67,7 @@ class HandleTable {
         free_.push_back(i);
       }
     }
-    live_ = 0;
     return items;
-  }
-
-  size_t Live() {
-    std::lock_guard lock(mutex_);
-    return live_;
   }
 
  private:
@@ -94,7 +86,6 @@ class HandleTable {
   std::mutex mutex_;
   std::vector<Slot> slots_;
   std::deque<size_t> free_;
-  size_t live_ = 0;
 };
 
 }  // namespace belvane::bass

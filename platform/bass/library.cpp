@@ -90,7 +90,14 @@ std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource> source, const s
   return MfDecoder::Open(std::move(source), path, whole_file, error);
 }
 
-// Play, Pause and Stop: find the channel, run the command, and keep the thread's error.
+// A command's argument check failed: `error` for the thread, and false.
+bool Refuse(int error, int* out) {
+  *out = error;
+  return false;
+}
+
+// The BOOL exports that act on one channel: find it, run the command (which checks its own
+// arguments after the handle), and keep the thread's error.
 template <typename Command>
 BOOL ChannelCommand(DWORD handle, Command command) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
@@ -100,6 +107,21 @@ BOOL ChannelCommand(DWORD handle, Command command) {
     if (!command(*c, &error)) return Fail(error, FALSE);
     t_error = kErrorOk;
     return TRUE;
+  });
+}
+
+// GetPosition and GetLength: a byte count from the channel, or kBadQword with the thread's error.
+template <typename Query>
+QWORD ByteQuery(DWORD handle, DWORD mode, Query query) {
+  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
+    auto c = Find(handle);
+    if (!c) return kBadQword;
+    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
+    uint64_t bytes = 0;
+    int error = kErrorOk;
+    if (!query(*c, &bytes, &error)) return Fail(error, kBadQword);
+    t_error = kErrorOk;
+    return bytes;
   });
 }
 
@@ -252,40 +274,20 @@ float WINAPI BASS_GetVolume(void) {
 }
 
 QWORD WINAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
-    auto c = Find(handle);
-    if (!c) return kBadQword;
-    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
-    uint64_t bytes = 0;
-    int error = kErrorOk;
-    if (!c->Position(&bytes, &error)) return Fail(error, kBadQword);
-    t_error = kErrorOk;
-    return bytes;
+  return ByteQuery(handle, mode, [](Channel& c, uint64_t* bytes, int* error) {
+    return c.Position(bytes, error);
   });
 }
 
 QWORD WINAPI BASS_ChannelGetLength(DWORD handle, DWORD mode) {
-  return Guarded<QWORD>(kBadQword, [&]() -> QWORD {
-    auto c = Find(handle);
-    if (!c) return kBadQword;
-    if (mode != kPosByte) return Fail(kErrorIllParam, kBadQword);
-    uint64_t bytes = 0;
-    int error = kErrorOk;
-    if (!c->Length(&bytes, &error)) return Fail(error, kBadQword);
-    t_error = kErrorOk;
-    return bytes;
-  });
+  return ByteQuery(handle, mode,
+                   [](Channel& c, uint64_t* bytes, int* error) { return c.Length(bytes, error); });
 }
 
 BOOL WINAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    if (!c) return FALSE;
-    if (mode != kPosByte) return Fail(kErrorIllParam, FALSE);
-    int error = kErrorOk;
-    if (!c->SetPosition(pos, &error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
+  return ChannelCommand(handle, [&](Channel& c, int* error) {
+    if (mode != kPosByte) return Refuse(kErrorIllParam, error);
+    return c.SetPosition(pos, error);
   });
 }
 
@@ -310,26 +312,16 @@ QWORD WINAPI BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
 }
 
 BOOL WINAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    if (!c) return FALSE;
-    if (attrib != kAttribVolume || !ValidVolume(value)) return Fail(kErrorIllParam, FALSE);
-    int error = kErrorOk;
-    if (!c->SetVolume(value, &error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
+  return ChannelCommand(handle, [&](Channel& c, int* error) {
+    if (attrib != kAttribVolume || !ValidVolume(value)) return Refuse(kErrorIllParam, error);
+    return c.SetVolume(value, error);
   });
 }
 
 BOOL WINAPI BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
-  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    auto c = Find(handle);
-    if (!c) return FALSE;
-    if (attrib != kAttribVolume || !value) return Fail(kErrorIllParam, FALSE);
-    int error = kErrorOk;
-    if (!c->Volume(value, &error)) return Fail(error, FALSE);
-    t_error = kErrorOk;
-    return TRUE;
+  return ChannelCommand(handle, [&](Channel& c, int* error) {
+    if (attrib != kAttribVolume || !value) return Refuse(kErrorIllParam, error);
+    return c.Volume(value, error);
   });
 }
 

@@ -299,10 +299,6 @@ HRESULT CreateReaderBounded(const MfApi& mf, const std::wstring& path, IMFByteSt
 
 }  // namespace
 
-bool MfDecoder::LooksCompressed(ByteSource& source) {
-  return Sniff(source).extension != nullptr;
-}
-
 std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
                                            const std::wstring& path, bool whole_file, int* error) {
   const Kind kind = Sniff(*source);

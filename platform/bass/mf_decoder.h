@@ -24,8 +24,6 @@ class MfDecoder final : public Decoder {
   // format Media Foundation reads; kErrorCodec: no decoder or no Media Foundation).
   static std::unique_ptr<MfDecoder> Open(std::unique_ptr<ByteSource> source,
                                          const std::wstring& path, bool whole_file, int* error);
-  // True when the first bytes look like mp3, MPEG-4 audio, ADTS AAC or ASF (wma).
-  static bool LooksCompressed(ByteSource& source);
   ~MfDecoder() override;
   MfDecoder(const MfDecoder&) = delete;
   MfDecoder& operator=(const MfDecoder&) = delete;

@@ -2,8 +2,6 @@
 
 #include "tests/ui/main_dialog_fixture.h"
 
-#include <shlwapi.h>
-
 #include <cctype>
 #include <cstring>
 #include <string>

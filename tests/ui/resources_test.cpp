@@ -10,10 +10,6 @@
 namespace belvane::testing {
 namespace {
 
-HWND Dialog() {
-  return MainDialogTest::ui->form.Handle();
-}
-
 // One control of a dialog template, as stored.
 struct TemplateItem {
   int id;
@@ -182,7 +178,7 @@ TEST_F(MainDialogTest, RunningDialogHasTheTemplatesControlsThenTheTimetable) {
       child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, nullptr);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 
@@ -193,7 +189,7 @@ TEST_F(MainDialogTest, BellIconIsTheSmallIcon) {
     EXPECT_EQ(ui->form.SetIcon(icon), nullptr) << "no icon before";
     EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_SMALL), icon);
     EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_BIG), nullptr);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 

@@ -404,8 +404,7 @@ INT_PTR FormWindow::RunDialogFromTemplate(HWND owner, int template_id, EventHand
       RegisterClassExA(&dialog_class);
     }
   }
-  background_brush_.Reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-  background_colour_ = GetSysColor(COLOR_BTNFACE);
+  BackgroundColour(GetSysColor(COLOR_BTNFACE), false);
   INT_PTR result;
   if (modal) {
     result = DialogBoxParamA(LayerInstance(), MAKEINTRESOURCEA(template_id), owner,

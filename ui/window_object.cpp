@@ -2,10 +2,8 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 
 #include <string>
-#include <vector>
 
 #include "runtime/message_box.h"
 #include "ui/window_layer.h"

@@ -7,13 +7,6 @@
 namespace belvane::testing {
 namespace {
 
-HWND Dialog() {
-  return MainDialogTest::ui->form.Handle();
-}
-void Close() {
-  PostMessageA(Dialog(), WM_CLOSE, 0, 0);
-}
-
 std::string TwoDigits(int n) {
   return (n < 10 ? "0" : "") + std::to_string(n);
 }

@@ -20,15 +20,11 @@ std::int32_t LogClick(const EventArgs& args) {
   return 0;
 }
 
-HWND Dialog() {
-  return MainDialogTest::ui->form.Handle();
-}
-
 TEST_F(MainDialogTest, InitHandlerGetsTheDialogWithAllControlsThenItsClientSize) {
   RECT client{};
   INT_PTR result = Run({[&] {
     GetClientRect(Dialog(), &client);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
   EXPECT_EQ(result, 0);
   EXPECT_EQ(seen->init_calls, 1);
@@ -42,14 +38,14 @@ TEST_F(MainDialogTest, InitHandlerGetsTheDialogWithAllControlsThenItsClientSize)
 TEST_F(MainDialogTest, CloseHandlerDecidesAndRunDialogReturnsTheDialogResult) {
   seen->close_answer = 1;
   INT_PTR result = Run({
-      [] { PostMessageA(Dialog(), WM_CLOSE, 0, 0); },
+      [] { Close(); },
       [] {
         EXPECT_EQ(seen->close_calls, 1);
         EXPECT_TRUE(IsWindow(Dialog())) << "a non-zero answer keeps the window open";
         EXPECT_TRUE(IsWindowVisible(Dialog()));
         seen->close_answer = 0;
         ui->form.SetDialogResult(7);
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       },
   });
   EXPECT_EQ(seen->close_calls, 2);
@@ -74,7 +70,7 @@ TEST_F(MainDialogTest, EscapeAndEnterDoNotCloseTheWindow) {
         kept = Dialog();
         EXPECT_TRUE(IsWindow(kept));
         EXPECT_EQ(seen->close_calls, 0);
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       },
   });
   EXPECT_NE(kept, nullptr);
@@ -96,7 +92,7 @@ TEST_F(MainDialogTest, ClickCallsTheHandlerOnceBeforeTheDialogSeesTheCommand) {
         ui->save.Click();
         ASSERT_EQ(seen->log.size(), 1u);
         EXPECT_EQ(seen->log[0], "dialog WM_COMMAND 1014");
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       },
   });
 }
@@ -110,7 +106,7 @@ TEST_F(MainDialogTest, ClickHandlerBoundBeforeAttachingIsKept) {
     SendMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(BELVANE_ID_PLAY, BN_CLICKED),
                  reinterpret_cast<LPARAM>(ui->play.Handle()));
     EXPECT_EQ(seen->log.front(), "click");
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 
@@ -120,7 +116,7 @@ TEST_F(MainDialogTest, RunDialogOnAnOpenWindowReturnsZeroAtOnce) {
     HWND before = Dialog();
     second = ui->form.RunDialog(nullptr, BELVANE_DIALOG_MAIN, nullptr);
     EXPECT_EQ(Dialog(), before);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
   EXPECT_EQ(second, 0);
   EXPECT_EQ(seen->init_calls, 1);
@@ -136,7 +132,7 @@ TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
     ui->note.BindTextChanged(&LogClick);
     ui->clock.SetFont(CreateFontA(20, 0, 0, 0, 800, 0, 0, 0, 1, 0, 0, 0, 0, "宋体"));
     EXPECT_EQ(Registry().Size(), 14u);  // the dialog, 12 attached items, the list view
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
   WindowObject* objects[] = {&ui->form,       &ui->clock_caption, &ui->clock,  &ui->add,
                              &ui->delete_row, &ui->play,          &ui->save,   &ui->placeholder,
@@ -160,7 +156,7 @@ TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
 
   // A detached object can be attached anew: the dialog runs a second time.
   seen->init_calls = 0;
-  EXPECT_EQ(Run({[] { PostMessageA(Dialog(), WM_CLOSE, 0, 0); }}), 0);
+  EXPECT_EQ(Run({[] { Close(); }}), 0);
   EXPECT_EQ(seen->init_calls, 1);
 }
 
@@ -168,7 +164,7 @@ TEST_F(MainDialogTest, DefaultRunHasNoHiddenOwner) {
   Run({[] {
     EXPECT_EQ(GetWindow(Dialog(), GW_OWNER), nullptr);
     EXPECT_EQ(FindWindowA("WTWindow", "ShowTaskbar"), nullptr);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 
@@ -186,7 +182,7 @@ TEST_F(MainDialogTest, WithoutTaskbarButtonAHiddenOwnerOwnsTheDialog) {
         GetWindowRect(owner, &rect);
         EXPECT_EQ(rect.right - rect.left, 250);
         EXPECT_EQ(rect.bottom - rect.top, 110);
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       }},
       false);
   EXPECT_EQ(FindWindowA("WTWindow", "ShowTaskbar"), nullptr) << "the owner goes with its dialog";
@@ -218,7 +214,7 @@ TEST_F(MainDialogTest, DroppedFilesArriveAsOneTextJoinedByCrLf) {
     ui->music.BindFilesDropped(&OnFilesDropped);
     SendMessageA(ui->music.Handle(), WM_DROPFILES,
                  reinterpret_cast<WPARAM>(MakeDrop({"C:\\a.mp3", "C:\\音乐\\b.wav"})), 0);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
   EXPECT_EQ(g_dropped, "C:\\a.mp3\r\nC:\\音乐\\b.wav");
 }
@@ -255,7 +251,7 @@ TEST_F(MainDialogTest, WorkerThreadsDriveControlsThroughTheWindowsThread) {
         EXPECT_EQ(ui->play.Caption(), TextValue("停止播放"));
         EXPECT_EQ(ui->timetable.GetCellText(0, 1), TextValue("08:45:00"));
         EXPECT_EQ(ui->timetable.SelectionMark(), 0);
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       },
   });
   if (worker.joinable()) worker.join();
@@ -325,7 +321,7 @@ TEST_F(MainDialogTest, InputEventsReachTheirHandlersWithTheirArguments) {
     ClientToScreen(Dialog(), &origin);
     EXPECT_EQ(g_calls.back()[0], origin.x);
     EXPECT_EQ(g_calls.back()[1], origin.y);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 
@@ -350,7 +346,7 @@ TEST_F(MainDialogTest, ModelessDialogIsDestroyedWhenItsCloseIsAllowed) {
         EXPECT_EQ(second.Handle(), nullptr);
         EXPECT_EQ(Registry().Find(window), nullptr);
         EXPECT_TRUE(IsWindow(Dialog())) << "the main window is untouched";
-        PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+        Close();
       },
   });
 }

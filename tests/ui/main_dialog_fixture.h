@@ -67,4 +67,13 @@ class MainDialogTest : public ::testing::Test {
   static Observed* seen;
 };
 
+// The running dialog's window.
+inline HWND Dialog() {
+  return MainDialogTest::ui->form.Handle();
+}
+// Asks the running dialog to close, posted as a user's close would be.
+inline void Close() {
+  PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+}
+
 }  // namespace belvane::testing

@@ -2,8 +2,6 @@
 
 #include "tests/ui/main_dialog_fixture.h"
 
-#include <shlwapi.h>
-
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -11,10 +9,6 @@
 
 namespace belvane::testing {
 namespace {
-
-HWND Dialog() {
-  return MainDialogTest::ui->form.Handle();
-}
 
 // One control of a dialog template, as stored.
 struct TemplateItem {
@@ -184,7 +178,7 @@ TEST_F(MainDialogTest, RunningDialogHasTheTemplatesControlsThenTheTimetable) {
       child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, nullptr);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 
@@ -195,7 +189,7 @@ TEST_F(MainDialogTest, BellIconIsTheSmallIcon) {
     EXPECT_EQ(ui->form.SetIcon(icon), nullptr) << "no icon before";
     EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_SMALL), icon);
     EXPECT_EQ(ui->form.SetIcon(nullptr, false, ICON_BIG), nullptr);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
 }
 

@@ -7,20 +7,12 @@
 namespace belvane::testing {
 namespace {
 
-HWND Dialog() {
-  return MainDialogTest::ui->form.Handle();
-}
-
 // A dialog-unit rectangle of the template in the dialog's pixels; position and size are
 // converted separately, as the dialog manager does.
 RECT DialogUnits(int x, int y, int cx, int cy) {
   RECT place{x, y, cx, cy};
   MapDialogRect(Dialog(), &place);
   return RECT{place.left, place.top, place.left + place.right, place.top + place.bottom};
-}
-
-void Close() {
-  PostMessageA(Dialog(), WM_CLOSE, 0, 0);
 }
 
 TEST_F(MainDialogTest, GeometryIsInTheParentsClientCoordinatesWhereverTheDialogIs) {
@@ -186,12 +178,6 @@ TEST(LayerStartUp, ResetsTheControlIdCounterAndAtlIsThere) {
       << "AtlAxWinInit registers the ActiveX host class";
 }
 
-}  // namespace
-}  // namespace belvane::testing
-
-namespace belvane::testing {
-namespace {
-
 TEST_F(MainDialogTest, MessageBoxOwnedByTheWindowGoesThroughTheRoutingPoint) {
   std::vector<MessageBoxRequest> requests;
   ScopedMessageBoxObserver observer([&](const MessageBoxRequest& request) {
@@ -202,7 +188,7 @@ TEST_F(MainDialogTest, MessageBoxOwnedByTheWindowGoesThroughTheRoutingPoint) {
   Run({[&] {
     answer = ui->form.ShowMessageBox("保存好了");
     titled = ui->form.ShowMessageBox("真的吗？", "确认", MB_OKCANCEL);
-    PostMessageA(Dialog(), WM_CLOSE, 0, 0);
+    Close();
   }});
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_NE(requests[0].owner, nullptr);

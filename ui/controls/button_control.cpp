@@ -19,14 +19,6 @@ bool ButtonControl::CreateButton(HWND parent, const TextValue& text, int left, i
   return CreateControl(parent, "BUTTON", text, style, left, top, width, height, id);
 }
 
-bool ButtonControl::AttachToDialogItem(HWND dialog, int item_id, bool use_default_font) {
-  return WindowObject::AttachToDialogItem(dialog, item_id, use_default_font);
-}
-
-bool ButtonControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 void ButtonControl::Caption(const TextValue& text) {
   SetWindowTextA(Handle(), text.CStr());
 }

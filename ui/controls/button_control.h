@@ -1,6 +1,7 @@
 #pragma once
 // ButtonControl: a push button whose clicks (BN_CLICKED reflected by the parent) call the bound
 // click handler with no arguments, before the parent's own procedure sees the WM_COMMAND.
+// Attaching a dialog item sets no colours.
 
 #include "ui/controls/coloured_control.h"
 
@@ -15,10 +16,6 @@ class ButtonControl : public ColouredControl {
   // Creates a push button.
   bool CreateButton(HWND parent, const TextValue& text, int left, int top, int width, int height,
                     int id, DWORD style = BS_PUSHBUTTON | WS_TABSTOP);
-  // Attaches the dialog item (default GUI font unless told otherwise; no colour).
-  bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
   // The caption (GetWindowTextA).
   TextValue Caption() const { return GetText(); }
   // SetWindowTextA.

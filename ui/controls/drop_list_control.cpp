@@ -42,10 +42,6 @@ bool DropListControl::AttachToDialogItem(HWND dialog, int item_id, bool use_defa
   return true;
 }
 
-bool DropListControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 int DropListControl::AddItem(const TextValue& text, LPARAM value) {
   auto index =
       static_cast<int>(SendWindowMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.CStr())));

@@ -29,8 +29,6 @@ class DropListControl : public ColouredControl {
                       DWORD style = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   // Attaches the dialog item; on success the background becomes white (no repaint).
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
   // CB_ADDSTRING, then CB_SETITEMDATA; the new index or -1.
   int AddItem(const TextValue& text, LPARAM value = 0);
   // CB_INSERTSTRING at an index (-1 appends), then CB_SETITEMDATA; the index or -1.

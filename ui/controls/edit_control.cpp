@@ -22,10 +22,6 @@ bool EditControl::AttachToDialogItem(HWND dialog, int item_id, bool use_default_
   return true;
 }
 
-bool EditControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 void EditControl::SetSelection(int start, int end) {
   SendWindowMessage(EM_SETSEL, static_cast<WPARAM>(start), end);
 }

@@ -17,8 +17,6 @@ class EditControl : public ColouredControl {
                   DWORD ex_style = WS_EX_CLIENTEDGE);
   // Attaches the dialog item; on success the background becomes white (no repaint).
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
   // The text (GetWindowTextA).
   TextValue Text() const { return GetText(); }
   // SetWindowTextA.

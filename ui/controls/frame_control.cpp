@@ -13,8 +13,4 @@ bool FrameControl::AttachToDialogItem(HWND dialog, int item_id, bool) {
   return WindowObject::AttachToDialogItem(dialog, item_id, false);
 }
 
-bool FrameControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 }  // namespace belvane

@@ -13,8 +13,6 @@ class FrameControl : public ColouredControl {
                    DWORD style = SS_BLACKFRAME);
   // Attaches the dialog item, keeping its template font.
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = false) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
 };
 
 }  // namespace belvane

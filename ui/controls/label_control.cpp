@@ -13,10 +13,6 @@ bool LabelControl::AttachToDialogItem(HWND dialog, int item_id, bool use_default
   return true;
 }
 
-bool LabelControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 void LabelControl::Caption(const TextValue& text) {
   SetWindowTextA(Handle(), text.CStr());
   if (BackgroundColour() == kTransparent) {

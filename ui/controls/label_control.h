@@ -13,8 +13,6 @@ class LabelControl : public ColouredControl {
                    int id, DWORD style = SS_LEFT);
   // Attaches the dialog item; on success the background becomes COLOR_BTNFACE (no repaint).
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
   // The text (GetWindowTextA).
   TextValue Caption() const { return GetText(); }
   // SetWindowTextA; a transparent label repaints the parent area it covers.

@@ -26,10 +26,6 @@ bool ListBoxControl::AttachToDialogItem(HWND dialog, int item_id, bool use_defau
   return true;
 }
 
-bool ListBoxControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 int ListBoxControl::AddItem(const TextValue& text, LPARAM value) {
   auto index =
       static_cast<int>(SendWindowMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.CStr())));

@@ -20,8 +20,6 @@ class ListBoxControl : public ColouredControl {
                      DWORD ex_style = WS_EX_CLIENTEDGE);
   // Attaches the dialog item; on success the background becomes white (no repaint).
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing window.
-  bool AttachToWindow(HWND window) override;
   // LB_ADDSTRING, then LB_SETITEMDATA; the index or LB_ADDSTRING's negative error.
   int AddItem(const TextValue& text, LPARAM value = 0);
   // LB_INSERTSTRING at an index (-1 appends), then LB_SETITEMDATA; the index or the error.

@@ -122,10 +122,6 @@ bool ListViewControl::AttachToDialogItem(HWND dialog, int item_id, bool use_defa
   return true;
 }
 
-bool ListViewControl::AttachToWindow(HWND window) {
-  return WindowObject::AttachToWindow(window);
-}
-
 // ---- Cells and rows
 
 TextValue ListViewControl::GetCellText(int row, int column) const {

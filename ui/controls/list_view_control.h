@@ -50,8 +50,6 @@ class ListViewControl : public WindowObject {
                       int height = 120, DWORD ex_style = WS_EX_CLIENTEDGE);
   // Attaches the dialog item, then sets the extended list-view style to the default.
   bool AttachToDialogItem(HWND dialog, int item_id, bool use_default_font = true) override;
-  // Attaches an existing list view.
-  bool AttachToWindow(HWND window) override;
   // LVM_GETITEMA through 260 bytes: a longer text comes back cut to 259 bytes; empty for a
   // cell that does not exist.
   TextValue GetCellText(int row, int column = 0) const;

@@ -160,6 +160,11 @@ LRESULT CALLBACK SharedWindowProcedure(HWND window, UINT message, WPARAM wparam,
   // No exception may cross into the platform's message dispatch.
   try {
     LayerState& state = State();
+    if (message == WM_NCDESTROY) {
+      // The platform may reuse this handle's value for a later window: its hooks go with it.
+      state.message_hooks.erase(window);
+      state.command_handlers.erase(window);
+    }
     if (message != WM_QUIT) {
       if (LRESULT result = RunHooks(state, window, message, wparam, lparam)) return result;
     }

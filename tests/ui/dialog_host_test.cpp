@@ -122,8 +122,24 @@ TEST_F(MainDialogTest, RunDialogOnAnOpenWindowReturnsZeroAtOnce) {
   EXPECT_EQ(seen->init_calls, 1);
 }
 
+int hook_calls = 0;
+LRESULT CountingHook(HWND, UINT, WPARAM, LPARAM) {
+  ++hook_calls;
+  return 0;
+}
+LRESULT CountingCommand(HWND, int, int, LPARAM) {
+  ++hook_calls;
+  return 0;
+}
+
 TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
+  static HWND old_dialog = nullptr;
+  static HWND old_button = nullptr;
   Run({[] {
+    old_dialog = Dialog();
+    old_button = ui->add.Handle();
+    SetMessageHook(old_dialog, &CountingHook);
+    SetCommandHandler(old_button, &CountingCommand);
     ui->add.SetClickHandler(&LogClick);
     ui->clock.BindLeftButtonDown(&LogClick);
     ui->timetable.BindClick(&LogClick);
@@ -153,6 +169,12 @@ TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
   EXPECT_EQ(ui->note.TextChangedHandler(), nullptr);
   EXPECT_EQ(ui->clock.BackgroundBrush(), nullptr);
   EXPECT_EQ(Registry().Size(), 0u) << "no entry may outlive its window";
+  // A later window given the same handle value must not reach the old window's hooks.
+  hook_calls = 0;
+  SharedWindowProcedure(old_dialog, WM_USER + 7, 0, 0);
+  SharedWindowProcedure(old_dialog, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(old_button));
+  EXPECT_EQ(hook_calls, 0);
 
   // A detached object can be attached anew: the dialog runs a second time.
   seen->init_calls = 0;

@@ -144,18 +144,8 @@ void ReleaseArray(std::uint32_t memberKind, void* image) {
       ReleaseBlock(image);
       return;
     }
-    case ValueKind::kByte:
-    case ValueKind::kShort:
-    case ValueKind::kInteger:
-    case ValueKind::kLong:
-    case ValueKind::kFloat:
-    case ValueKind::kDouble:
-    case ValueKind::kLogical:
-    case ValueKind::kDateTime:
-    case ValueKind::kRoutine:
-      ReleaseBlock(image);
-      return;
     default:
+      if (IsScalarKind(static_cast<ValueKind>(memberKind))) ReleaseBlock(image);
       return;
   }
 }

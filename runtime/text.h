@@ -31,6 +31,25 @@ enum class ValueKind : std::uint32_t {
   kRoutine = 0x80000006,
 };
 
+// True for the kinds whose value sits in the slot's own 64 bits (numbers, logical, date-time,
+// routine); false for texts, byte sets, arrays and an absent slot.
+constexpr bool IsScalarKind(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::kByte:
+    case ValueKind::kShort:
+    case ValueKind::kInteger:
+    case ValueKind::kLong:
+    case ValueKind::kFloat:
+    case ValueKind::kDouble:
+    case ValueKind::kLogical:
+    case ValueKind::kDateTime:
+    case ValueKind::kRoutine:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Set in a kind to mark an array of that kind.
 inline constexpr std::uint32_t kArrayKindFlag = 0x20000000;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/byte_block.h"
 #include "runtime/late_binding.h"
 #include "runtime/memory.h"
 #include "runtime/message_box.h"
@@ -189,9 +190,11 @@ TEST(ShowMessage, ConvertsContentAndAnswersWithButtonCodeMinusOne) {
   answer = IDNO;
   const HWND owner = reinterpret_cast<HWND>(0x10042);
   EXPECT_EQ(ShowMessage(ValueSlot::Logical(true), {}, {}, OwnerSlot(owner)), 6);
-  EXPECT_EQ(
-      ShowMessage(ValueSlot::ByteSet(nullptr), {}, ValueSlot::Integer(5), ValueSlot::Double(1.0)),
-      6);
+  // A byte set with text in it still shows an empty message (ToText alone would show "ab").
+  const ByteBlock bytes(std::string_view("ab"));
+  EXPECT_EQ(ShowMessage(ValueSlot::ByteSet(bytes.Image()), {}, ValueSlot::Integer(5),
+                        ValueSlot::Double(1.0)),
+            6);
   ASSERT_EQ(seen.size(), 4u);
   EXPECT_EQ(seen[0].text, "关闭吗？");
   EXPECT_EQ(seen[0].caption, "防止误操作");

@@ -94,6 +94,14 @@ struct ValueSlot {
   const void* AsAddress() const { return reinterpret_cast<const void*>(bits); }
 };
 
+// The members of an array image {uint32 d, uint32 dims[d], members}: where they start and how
+// many there are (the product of the dimensions; 0 when d is 0).
+struct ArrayMembers {
+  const void* first;
+  std::size_t count;
+};
+ArrayMembers MembersOf(const void* image);
+
 // Bytes before the NUL; 0 for null.
 std::size_t TextLength(const char* text);
 

@@ -112,6 +112,16 @@ TEST(ServiceDispatcher, BlocksAndArrays) {
                               reinterpret_cast<std::intptr_t>(array)),
             0);
   EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, members[0]));
+  EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, members[1]));  // every member, not the first
+
+  // A numeric array holds its members in place: only the block itself is released.
+  void* numbers = AllocateBlock(16);
+  const std::uint32_t numberHeader[3] = {1, 2, 7};
+  std::memcpy(numbers, numberHeader, sizeof numberHeader);
+  EXPECT_EQ(ServiceDispatcher(2023, static_cast<std::intptr_t>(ValueKind::kInteger),
+                              reinterpret_cast<std::intptr_t>(numbers)),
+            0);
+  EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, numbers));
 }
 
 int g_pumped = 0;

@@ -35,23 +35,8 @@ MessageBoxObserver SetMessageBoxObserver(MessageBoxObserver observer) {
 
 int ShowMessage(const ValueSlot& content, const ValueSlot& style, const ValueSlot& caption,
                 const ValueSlot& owner) {
-  TextValue text;
-  switch (content.kind) {
-    case ValueKind::kByte:
-    case ValueKind::kShort:
-    case ValueKind::kInteger:
-    case ValueKind::kLong:
-    case ValueKind::kFloat:
-    case ValueKind::kDouble:
-    case ValueKind::kLogical:
-    case ValueKind::kDateTime:
-    case ValueKind::kRoutine:
-    case ValueKind::kText:
-      text = ToText(content);
-      break;
-    default:  // byte sets and arrays: an empty message
-      break;
-  }
+  TextValue text;  // byte sets and arrays: an empty message
+  if (IsScalarKind(content.kind) || content.kind == ValueKind::kText) text = ToText(content);
   const unsigned styleBits = style.IsGiven() ? static_cast<unsigned>(ToInteger(style)) : 0;
   const TextValue captionText = caption.IsGiven() ? ToText(caption) : TextValue("信息");
   HWND ownerWindow = nullptr;

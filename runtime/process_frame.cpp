@@ -131,12 +131,9 @@ void ReleaseArray(std::uint32_t memberKind, void* image) {
   switch (static_cast<ValueKind>(memberKind)) {
     case ValueKind::kText:
     case ValueKind::kByteSet: {
-      const auto* words = static_cast<const std::uint32_t*>(image);
-      const std::uint32_t dimensions = words[0];
-      std::size_t count = dimensions == 0 ? 0 : 1;
-      for (std::uint32_t i = 0; i < dimensions; ++i) count *= words[1 + i];
-      const char* members = reinterpret_cast<const char*>(words + 1 + dimensions);
-      for (std::size_t i = 0; i < count; ++i) {
+      const ArrayMembers array = MembersOf(image);
+      const char* members = static_cast<const char*>(array.first);
+      for (std::size_t i = 0; i < array.count; ++i) {
         void* member;  // members hold addresses: pointer-sized, possibly unaligned
         std::memcpy(&member, members + i * sizeof member, sizeof member);
         ReleaseBlock(member);
@@ -144,18 +141,8 @@ void ReleaseArray(std::uint32_t memberKind, void* image) {
       ReleaseBlock(image);
       return;
     }
-    case ValueKind::kByte:
-    case ValueKind::kShort:
-    case ValueKind::kInteger:
-    case ValueKind::kLong:
-    case ValueKind::kFloat:
-    case ValueKind::kDouble:
-    case ValueKind::kLogical:
-    case ValueKind::kDateTime:
-    case ValueKind::kRoutine:
-      ReleaseBlock(image);
-      return;
     default:
+      if (IsScalarKind(static_cast<ValueKind>(memberKind))) ReleaseBlock(image);
       return;
   }
 }

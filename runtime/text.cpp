@@ -39,11 +39,8 @@ TextValue FixedPointText(double v) {
 // Member memory of an array image {d, dims[d], members} read as bytes.
 TextValue NumericArrayText(const void* image, std::size_t memberSize) {
   if (image == nullptr) return {};
-  const auto* words = static_cast<const std::uint32_t*>(image);
-  const std::uint32_t dimensions = words[0];
-  std::size_t count = dimensions == 0 ? 0 : 1;
-  for (std::uint32_t i = 0; i < dimensions; ++i) count *= words[1 + i];
-  return UpToZero(words + 1 + dimensions, count * memberSize);
+  const ArrayMembers members = MembersOf(image);
+  return UpToZero(members.first, members.count * memberSize);
 }
 
 // Whole number toward zero; the low 32 bits of the 64-bit result. Out-of-range values give the
@@ -126,6 +123,14 @@ float ValueSlot::AsFloat() const {
   float v;
   std::memcpy(&v, &low, sizeof v);
   return v;
+}
+
+ArrayMembers MembersOf(const void* image) {
+  const auto* words = static_cast<const std::uint32_t*>(image);
+  const std::uint32_t dimensions = words[0];
+  std::size_t count = dimensions == 0 ? 0 : 1;
+  for (std::uint32_t i = 0; i < dimensions; ++i) count *= words[1 + i];
+  return {words + 1 + dimensions, count};
 }
 
 std::size_t TextLength(const char* text) {

@@ -31,6 +31,25 @@ enum class ValueKind : std::uint32_t {
   kRoutine = 0x80000006,
 };
 
+// True for the kinds whose value sits in the slot's own 64 bits (numbers, logical, date-time,
+// routine); false for texts, byte sets, arrays and an absent slot.
+constexpr bool IsScalarKind(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::kByte:
+    case ValueKind::kShort:
+    case ValueKind::kInteger:
+    case ValueKind::kLong:
+    case ValueKind::kFloat:
+    case ValueKind::kDouble:
+    case ValueKind::kLogical:
+    case ValueKind::kDateTime:
+    case ValueKind::kRoutine:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Set in a kind to mark an array of that kind.
 inline constexpr std::uint32_t kArrayKindFlag = 0x20000000;
 
@@ -74,6 +93,14 @@ struct ValueSlot {
   float AsFloat() const;
   const void* AsAddress() const { return reinterpret_cast<const void*>(bits); }
 };
+
+// The members of an array image {uint32 d, uint32 dims[d], members}: where they start and how
+// many there are (the product of the dimensions; 0 when d is 0).
+struct ArrayMembers {
+  const void* first;
+  std::size_t count;
+};
+ArrayMembers MembersOf(const void* image);
 
 // Bytes before the NUL; 0 for null.
 std::size_t TextLength(const char* text);

@@ -61,7 +61,6 @@ class ProfileDocument {
   bool Changed() const { return changed_; }
   // False when Load found the file but could not read it.
   bool Readable() const { return readable_; }
-  Encoding FileEncoding() const { return encoding_; }
 
   // The file bytes the per-value writes would have left (the loaded bytes when unchanged).
   std::string Serialize() const;

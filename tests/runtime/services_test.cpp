@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/byte_block.h"
 #include "runtime/late_binding.h"
 #include "runtime/memory.h"
 #include "runtime/message_box.h"
@@ -111,6 +112,16 @@ TEST(ServiceDispatcher, BlocksAndArrays) {
                               reinterpret_cast<std::intptr_t>(array)),
             0);
   EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, members[0]));
+  EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, members[1]));  // every member, not the first
+
+  // A numeric array holds its members in place: only the block itself is released.
+  void* numbers = AllocateBlock(16);
+  const std::uint32_t numberHeader[3] = {1, 2, 7};
+  std::memcpy(numbers, numberHeader, sizeof numberHeader);
+  EXPECT_EQ(ServiceDispatcher(2023, static_cast<std::intptr_t>(ValueKind::kInteger),
+                              reinterpret_cast<std::intptr_t>(numbers)),
+            0);
+  EXPECT_FALSE(HeapValidate(GetProcessHeap(), 0, numbers));
 }
 
 int g_pumped = 0;
@@ -189,9 +200,11 @@ TEST(ShowMessage, ConvertsContentAndAnswersWithButtonCodeMinusOne) {
   answer = IDNO;
   const HWND owner = reinterpret_cast<HWND>(0x10042);
   EXPECT_EQ(ShowMessage(ValueSlot::Logical(true), {}, {}, OwnerSlot(owner)), 6);
-  EXPECT_EQ(
-      ShowMessage(ValueSlot::ByteSet(nullptr), {}, ValueSlot::Integer(5), ValueSlot::Double(1.0)),
-      6);
+  // A byte set with text in it still shows an empty message (ToText alone would show "ab").
+  const ByteBlock bytes(std::string_view("ab"));
+  EXPECT_EQ(ShowMessage(ValueSlot::ByteSet(bytes.Image()), {}, ValueSlot::Integer(5),
+                        ValueSlot::Double(1.0)),
+            6);
   ASSERT_EQ(seen.size(), 4u);
   EXPECT_EQ(seen[0].text, "关闭吗？");
   EXPECT_EQ(seen[0].caption, "防止误操作");

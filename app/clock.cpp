@@ -23,11 +23,10 @@ std::string UnpackClockText(WPARAM packed) {
   return std::string(bytes, strnlen(bytes, 8));
 }
 
-void StartTimeKeeper::OnRowsLoaded(const TimetableRows& rows) {
-  const int count = rows.Count();
+void StartTimeKeeper::OnRowsLoaded(const TimetableRows&, std::span<const TimetableEntry> loaded) {
   std::vector<TextValue> texts;
-  texts.reserve(static_cast<std::size_t>(count));
-  for (int row = 0; row < count; ++row) texts.push_back(rows.Cell(row, kStartTimeColumn));
+  texts.reserve(loaded.size());
+  for (const TimetableEntry& entry : loaded) texts.push_back(entry.start_time);
   index_.Load(texts);
 }
 

@@ -39,7 +39,7 @@ std::string UnpackClockText(WPARAM packed);
 class StartTimeKeeper final : public TimetableObserver {
  public:
   explicit StartTimeKeeper(StartTimeIndex& index) : index_(index) {}
-  void OnRowsLoaded(const TimetableRows& rows) override;
+  void OnRowsLoaded(const TimetableRows& rows, std::span<const TimetableEntry> loaded) override;
   void OnRowInserted(const TimetableRows& rows, int row) override;
   void OnRowDeleted(const TimetableRows& rows, int row) override;
 

@@ -16,7 +16,7 @@ namespace belvane {
 void LoadTimetable() {
   AppObjects& app = App();
   const std::unique_ptr<ProfileStore> store = OpenTimetableStore(ConfigFilePath());
-  const TextValue music_prefix = ConcatTexts(app.program_dir, "\\mp3\\");
+  const TextValue music_prefix = ConcatTexts(MusicFolderPath(), "\\");
   // A timetable names a few files many times over: each is looked up on disk once per load.
   std::unordered_map<std::string, bool> exists;
   LoadTimetableFrom(

@@ -61,16 +61,18 @@ void TimetableRows::Load(const std::vector<TimetableEntry>& entries) {
   view_.SuspendRedraw();
   view_.DeleteAllRows();
   view_.SendWindowMessage(LVM_SETITEMCOUNT, entries.size(), 0);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const TimetableEntry& entry = entries[i];
-    const int row =
-        view_.InsertRow(int(i), IntegerText(int(i) + 1), -1, -1, std::nullopt, RowValueOf(entry));
+  std::size_t loaded = 0;
+  for (; loaded < entries.size(); ++loaded) {
+    const TimetableEntry& entry = entries[loaded];
+    const int row = view_.InsertRow(int(loaded), IntegerText(int(loaded) + 1), -1, -1, std::nullopt,
+                                    RowValueOf(entry));
     if (row < 0) break;
     SetCells(row, entry);
   }
   view_.ResumeRedraw();
   view_.Redraw();
-  for (TimetableObserver* observer : observers_) observer->OnRowsLoaded(*this);
+  const std::span<const TimetableEntry> rows(entries.data(), loaded);
+  for (TimetableObserver* observer : observers_) observer->OnRowsLoaded(*this, rows);
 }
 
 int TimetableRows::Insert(int position, const TimetableEntry& entry) {

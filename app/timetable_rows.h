@@ -9,6 +9,7 @@
 //
 // Thread policy: user-interface thread only.
 
+#include <span>
 #include <vector>
 
 #include "runtime/text_value.h"
@@ -30,8 +31,9 @@ class TimetableRows;
 class TimetableObserver {
  public:
   virtual ~TimetableObserver() = default;
-  // The rows were replaced as a whole (loading).
-  virtual void OnRowsLoaded(const TimetableRows& rows) = 0;
+  // The rows were replaced as a whole (loading) by `loaded`, row 0 first: the entries are
+  // given so that an observer need not read every row back from the list view.
+  virtual void OnRowsLoaded(const TimetableRows& rows, std::span<const TimetableEntry> loaded) = 0;
   // A row now stands at `row`; the rows from there down moved one down.
   virtual void OnRowInserted(const TimetableRows& rows, int row) = 0;
   // The row at `row` is gone; the rows below it moved one up.

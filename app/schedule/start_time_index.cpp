@@ -34,15 +34,6 @@ bool StartTimeIndex::Erase(int row) {
   return true;
 }
 
-bool StartTimeIndex::SetText(int row, std::string_view text) {
-  std::lock_guard lock(mutex_);
-  if (row < 0 || row >= static_cast<int>(row_ids_.size())) return false;
-  if (texts_[row_ids_[row]] == text) return true;
-  EraseLocked(row);
-  InsertLocked(row, text);
-  return true;
-}
-
 void StartTimeIndex::Clear() {
   Load({});
 }

@@ -37,8 +37,6 @@ class StartTimeIndex final : public StartTimeLookup {
   int Insert(int row, std::string_view text);
   // Row `row` was deleted; rows after it move up one. False (nothing changes) when out of range.
   bool Erase(int row);
-  // Row `row`'s start-time text became `text`. False (nothing changes) when out of range.
-  bool SetText(int row, std::string_view text);
   // Every row was deleted.
   void Clear();
 

@@ -155,11 +155,13 @@ TEST_F(TimetableFileTest, AFailedSaveIsToldAndKeepsTheRows) {
   EXPECT_EQ(boxes.requests.size(), 1u);  // success stays silent
 }
 
-// Records the row notifications as text, e.g. "loaded 2", "inserted 0", "deleted 1".
+// Records the row notifications as text, e.g. "loaded 2/2" (rows shown / entries given),
+// "inserted 0", "deleted 1".
 class Recorder final : public TimetableObserver {
  public:
-  void OnRowsLoaded(const TimetableRows& rows) override {
-    events.push_back("loaded " + std::to_string(rows.Count()));
+  void OnRowsLoaded(const TimetableRows& rows, std::span<const TimetableEntry> loaded) override {
+    events.push_back("loaded " + std::to_string(rows.Count()) + "/" +
+                     std::to_string(loaded.size()));
   }
   void OnRowInserted(const TimetableRows& rows, int row) override {
     events.push_back("inserted " + std::to_string(row) + " " +
@@ -186,7 +188,7 @@ TEST_F(TimetableFileTest, ObserversHearEveryRowChangeAfterItHappened) {
   DeleteTimetableRow(rows_, 0);
   rows_.RemoveObserver(&recorder);
   DeleteTimetableRow(rows_, 0);
-  EXPECT_EQ(recorder.events, (Strings{"loaded 1", "inserted 1 09:00:00", "deleted 0"}));
+  EXPECT_EQ(recorder.events, (Strings{"loaded 1/1", "inserted 1 09:00:00", "deleted 0"}));
 }
 
 }  // namespace

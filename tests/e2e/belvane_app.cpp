@@ -117,7 +117,16 @@ bool BelvaneApp::SelectRow(int row) const {
 }
 
 RemoteMessageBox BelvaneApp::WaitForBox(std::string_view caption, int timeout_ms) const {
-  return RemoteMessageBox(app_.WaitForDialog(caption, timeout_ms, main_.Handle()).Handle());
+  // Whole means shown and carrying its message: a box is shown only at its loop's first idle
+  // moment and gets its caption before its text, so finding the caption alone can be early.
+  RemoteMessageBox box;
+  WaitUntil(
+      [&] {
+        box = RemoteMessageBox(app_.FindDialog(caption, main_.Handle()).Handle());
+        return box.Exists() && !box.Message().empty();
+      },
+      timeout_ms);
+  return box;
 }
 
 bool BelvaneApp::ShowsNoBox() const {

@@ -87,8 +87,9 @@ class BelvaneApp {
   // Clicks a row of the timetable and waits until it is selected.
   bool SelectRow(int row) const;
 
-  // A message box of the program with the given caption, waited for.
-  RemoteMessageBox WaitForBox(std::string_view caption, int timeout_ms = kActionTimeoutMs) const;
+  // A message box of the program with the given caption, waited for until it is shown with its
+  // message. The bound is generous: on a busy machine Wine can take seconds to show a box.
+  RemoteMessageBox WaitForBox(std::string_view caption, int timeout_ms = kStartTimeoutMs) const;
   // True when the program has no dialog besides its main window, shown or about to be.
   bool ShowsNoBox() const;
 

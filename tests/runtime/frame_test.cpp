@@ -18,9 +18,10 @@ struct ChildRun {
   std::vector<std::string> log;
 };
 
-// Runs one scenario; `whileRunning` (when given) acts on the running child before the wait.
+// Runs one scenario; `whileRunning` (when given) acts on the running child, whose process id it
+// is given, before the wait.
 ChildRun RunChild(const std::string& scenario,
-                  const std::function<void()>& whileRunning = nullptr) {
+                  const std::function<void(DWORD)>& whileRunning = nullptr) {
   const std::string logPath = "frame_child_" + scenario + ".log";
   DeleteFileA(logPath.c_str());
   std::string commandLine = "\"frame_child.exe\" " + scenario + " " + logPath;
@@ -33,7 +34,7 @@ ChildRun RunChild(const std::string& scenario,
     ADD_FAILURE() << "cannot start frame_child.exe";
     return run;
   }
-  if (whileRunning) whileRunning();
+  if (whileRunning) whileRunning(process.dwProcessId);
   if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
     TerminateProcess(process.hProcess, 99);
     ADD_FAILURE() << scenario << ": the child did not end";
@@ -178,29 +179,54 @@ TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {
             With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0", "hook1"}));
 }
 
+// The child's box once it is whole. Only the child's own windows count: other programs under
+// test show boxes with the same caption at the same time. A box gets its caption before its
+// text, so its caption alone can be found too early.
+HWND FindWholeBox(DWORD pid, const std::wstring& caption, const std::wstring& text) {
+  struct Search {
+    DWORD pid;
+    const std::wstring& caption;
+    const std::wstring& text;
+    HWND box;
+  } search{pid, caption, text, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t shown[64] = {};
+        if (owner != s->pid || !GetClassNameW(window, shown, 64) ||
+            std::wstring(shown) != L"#32770") {
+          return TRUE;
+        }
+        GetWindowTextW(window, shown, 64);
+        if (shown != s->caption) return TRUE;
+        for (HWND child = GetWindow(window, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+          GetWindowTextW(child, shown, 64);
+          if (shown == s->text) s->box = window;
+        }
+        return s->box == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.box;
+}
+
 // With no observer installed the real box appears, in its own text, and can be answered from
 // outside the program as a user would.
 TEST(MessageBoxes, RealBoxCanBeAnsweredFromOutside) {
-  bool textSeen = false;
-  const ChildRun run = RunChild("real-box", [&] {
-    HWND box = nullptr;
-    for (int wait = 0; wait < 200 && box == nullptr; ++wait) {
-      box = FindWindowW(L"#32770", L"防止误操作");
-      if (box == nullptr) Sleep(50);
+  HWND box = nullptr;
+  const ChildRun run = RunChild("real-box", [&](DWORD child) {
+    // A busy machine can keep the child from starting for many seconds: wait for the box
+    // itself, bounded well inside the child's own time limit.
+    const ULONGLONG deadline = GetTickCount64() + 45000;
+    while ((box = FindWholeBox(child, L"防止误操作", L"关闭吗？")) == nullptr &&
+           GetTickCount64() < deadline) {
+      Sleep(20);
     }
-    ASSERT_NE(box, nullptr);
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM seen) {
-          wchar_t text[64] = {};
-          GetWindowTextW(child, text, 64);
-          if (std::wstring(text) == L"关闭吗？") *reinterpret_cast<bool*>(seen) = true;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&textSeen));
-    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    if (box != nullptr) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
   });
-  EXPECT_TRUE(textSeen);
+  ASSERT_NE(box, nullptr) << "no box with its text appeared";
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_GE(run.log.size(), 4u);
   EXPECT_EQ(run.log[3], "answer=1");  // Cancel

@@ -36,6 +36,9 @@ TEST(ClockTextTest, TwoDigitFieldsAndWholeDay) {
   EXPECT_EQ(ClockText(-1), "23:59:59");
   EXPECT_EQ(SecondOfDay({8, 30, 0, 999}), At(8, 30, 0));
   EXPECT_EQ(SecondOfDay({23, 59, 60, 500}), At(23, 59, 59));  // a leap second stays in the day
+  // Milliseconds are dropped, never rounded: the last second of the day never shows 24:00:00.
+  EXPECT_EQ(ClockText(SecondOfDay({23, 59, 59, 400})), "23:59:59");
+  EXPECT_EQ(ClockText(SecondOfDay({23, 59, 59, 600})), "23:59:59");
 }
 
 TEST(ClockWaitTest, EndsJustAfterTheNextSecondBegins) {

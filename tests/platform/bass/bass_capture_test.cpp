@@ -165,6 +165,21 @@ TEST_F(Capture, ChannelAndGlobalVolumeScaleTheSamples) {
   BASS_StreamFree(s);
 }
 
+TEST_F(Capture, ChannelVolumeScalesEightBitSamplesAroundTheirMiddle) {
+  const WavLayout layout = Layout(1, 8, 1, 22050);
+  const auto samples = NoiseSamples(layout, 8000, 5);
+  const auto wav = WavFile(layout, samples);
+  const DWORD s = BASS_StreamCreateFile(TRUE, wav.data(), 0, wav.size(), 0);
+  ASSERT_NE(s, 0u);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(s, kAttribVolume, 0.5f));
+  std::vector<uint8_t> expected(samples.size());
+  for (size_t i = 0; i < samples.size(); ++i) {
+    expected[i] = static_cast<uint8_t>(128 + std::lrintf((samples[i] - 128) * 0.5f));
+  }
+  EXPECT_TRUE(HoldsExactly(PlayToEnd(s), expected, 0x80));
+  BASS_StreamFree(s);
+}
+
 // Decoded length of the 2-second stereo tone the build makes, in bytes: codecs add or trim a
 // few milliseconds of padding, so allow a tenth of a second.
 constexpr double kToneBytes = 2.0 * 44100 * 4;

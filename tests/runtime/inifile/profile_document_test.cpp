@@ -132,6 +132,9 @@ std::vector<CorpusFile> Corpus() {
        "[音乐]\r\n键=值\r\n1=１号 全角\r\n[时间表]\r\n开始=08:00:00\r\n"
        "[\x81\x5D]\r\n\x81\x41=trail A\r\n\x81\x61=trail "
        "a\r\n[\xA3\xC1\xA6\xA1]\r\nk=fullwidth\r\n"},
+      {"z_at_the_top_of_the_alphabet", "[Zone]\r\nz=2\r\n"},  // read back as Z too
+      // A trail byte equal to "]" after the section's own "]": the name is still "a".
+      {"trail_bracket_after_close", "[a]\x81\x5D\r\nk=1\r\n"},
       {"control_bytes", "[s]\r\na=\x1a value \x1a\r\nb=\x0bv\x0c\r\nc=tab\tinside\r\n\x1a\r\n"},
       {"empty_values", "[s]\r\na=\r\nb= \r\nc=\t\r\n[total]\r\nn=\r\n"},
       {"long_line", "[s]\r\nlong=" + Bytes(70000, 'x') + "\r\nafter=1\r\n[音乐]\r\n长=" +

@@ -106,6 +106,7 @@ void FailInside(const char* where) {
     belvane::ServiceDispatcher(2027, reinterpret_cast<std::intptr_t>("bad"), 0);
   if (has("dispatcher-exit")) belvane::ServiceDispatcher(2028, 5, 0);
   if (has("index")) (void)belvane::TextArray{"only"}.At(2);
+  if (has("out-of-memory")) belvane::AllocateBlock(std::size_t{1} << 50);
   belvane::BindLibraryFunction("belvane_no_such_library", "Anything", nullptr);
 }
 

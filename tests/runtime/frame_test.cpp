@@ -183,6 +183,9 @@ TEST(FatalErrors, InsideTheWindowLayersProceduresEndWithCodeZero) {
        {"box caption=[error] text=[program internal error number is 1. \\r\\n"
         "数组成员引用下标超出定义范围] style=16 owner=0"}},
       {"layer-dialog-fatal", "init-handler", {missingDll}},
+      {"layer-dialog-out-of-memory",
+       "init-handler",
+       {"box caption=[error] text=[内存不足] style=16 owner=0"}},
       {"layer-dialog-throw", "init-handler", {}},
       {"layer-dialog-dispatcher-fatal",
        "init-handler",

@@ -85,9 +85,13 @@ void RunExitSequence() {
 }
 
 // Starts the exit sequence on this thread, or never returns when another thread already runs
-// it (the process ends under it) or this one re-entered it from a hook (the process ends now).
+// it or has met a fatal failure (the process ends under it) or this one re-entered it from a
+// hook (the process ends now).
 void EnterExit(int exitCode) {
   const DWORD self = GetCurrentThreadId();
+  // A fatal failure on another thread has the program's end in hand; its box may be up.
+  const DWORD fatal = g_fatalThread.load();
+  if (fatal != 0 && fatal != self) WaitForProcessEnd();
   DWORD expected = 0;
   if (g_exitingThread.compare_exchange_strong(expected, self)) return;
   if (expected == self) ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);

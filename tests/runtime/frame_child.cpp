@@ -144,6 +144,7 @@ void FailOnTwoThreads() {
   belvane::StartThread(&FailOnWorker, 0);
   WaitForSingleObject(g_boxShown, 20000);
   if (Is("second-thread-out-of-memory")) belvane::AllocateBlock(std::size_t{1} << 50);
+  if (Is("second-thread-exit")) belvane::ExitProgram(0);
   belvane::BindLibraryFunction("belvane_no_such_library", "Anything", nullptr);
 }
 

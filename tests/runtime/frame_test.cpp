@@ -199,10 +199,12 @@ TEST(FatalErrors, InsideTheWindowLayersProceduresEndWithCodeZero) {
   }
 }
 
-// Once one thread shows its fatal box, another thread that fails must neither show a second box
-// nor end the process while the first is read: it waits for the first thread's exit.
+// Once one thread shows its fatal box, another thread that fails or ends the program must
+// neither show a second box nor end the process while the first is read: it waits for the first
+// thread's exit.
 TEST(FatalErrors, ASecondThreadFailingWaitsUnderTheFirstBox) {
-  for (const char* scenario : {"second-thread-out-of-memory", "second-thread-missing-dll"}) {
+  for (const char* scenario :
+       {"second-thread-out-of-memory", "second-thread-missing-dll", "second-thread-exit"}) {
     SCOPED_TRACE(scenario);
     const ChildRun run = RunChild(scenario);
     EXPECT_EQ(run.exitCode, 0u);

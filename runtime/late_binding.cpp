@@ -28,7 +28,7 @@ void ReleaseLoadedLibraries() {
 }
 
 [[noreturn]] void FailBinding(const TextValue& message) {
-  ShowMessageBox(nullptr, message, "DLL ERROR", MB_ICONERROR);
+  ShowFatalBox(message, "DLL ERROR");
   ExitProgram(0);
 }
 

@@ -13,7 +13,6 @@ namespace belvane {
 namespace {
 
 std::atomic<HANDLE> g_heap{nullptr};
-std::atomic<bool> g_failing{false};
 
 HANDLE Heap() {
   HANDLE heap = g_heap.load(std::memory_order_acquire);
@@ -79,10 +78,8 @@ void ReleaseBlock(const void* block) {
 }
 
 void FailOutOfMemory() {
-  if (!g_failing.exchange(true)) {
-    // Both texts fit the small-string buffer: showing them needs no heap.
-    ShowMessageBox(nullptr, "内存不足", "error", MB_ICONERROR);
-  }
+  // Both texts fit the small-string buffer: showing them needs no heap.
+  ShowFatalBox("内存不足", "error");
   ExitProgramDirectly(0);
 }
 

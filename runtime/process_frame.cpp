@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "runtime/frame_internal.h"
@@ -30,6 +32,11 @@ std::atomic<ExitHook> g_finalHook{nullptr};
 std::atomic<DWORD> g_frameThread{0};
 // The thread running the exit sequence, 0 before it starts.
 std::atomic<DWORD> g_exitingThread{0};
+// The thread that met the first fatal failure, 0 before one; its box caption (UTF-16, fixed
+// storage: the failure may be the heap's) and whether the box is still up.
+std::atomic<DWORD> g_fatalThread{0};
+wchar_t g_fatalCaption[32] = {};
+std::atomic<bool> g_fatalBoxUp{false};
 thread_local int t_windowProcedureDepth = 0;
 
 SupportLibraryState g_encodingLibrary;
@@ -66,14 +73,72 @@ void RunExitSequence() {
   if (ExitHook final = g_finalHook.load()) final();
 }
 
+// Never returns: the process ends under this thread, ended by another. Messages sent to this
+// thread's windows are still answered, so a thread that sends one while it ends the program
+// (an exit hook) is not blocked for good; posted ones stay queued.
+[[noreturn]] void WaitForProcessEnd() {
+  for (;;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_SENDMESSAGE);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 // Starts the exit sequence on this thread, or never returns when another thread already runs
-// it (the process ends under it) or this one re-entered it from a hook (the process ends now).
+// it or has met a fatal failure (the process ends under it) or this one re-entered it from a
+// hook (the process ends now).
 void EnterExit(int exitCode) {
   const DWORD self = GetCurrentThreadId();
+  // A fatal failure on another thread has the program's end in hand; its box may be up.
+  const DWORD fatal = g_fatalThread.load();
+  if (fatal != 0 && fatal != self) WaitForProcessEnd();
   DWORD expected = 0;
   if (g_exitingThread.compare_exchange_strong(expected, self)) return;
   if (expected == self) ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);
-  for (;;) Sleep(INFINITE);
+  WaitForProcessEnd();
+}
+
+// The first failure's box, when it is a window of this thread (an observer shows none).
+HWND FindFatalBox() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM result) -> BOOL {
+        wchar_t className[16] = {};
+        wchar_t caption[std::size(g_fatalCaption)] = {};
+        GetClassNameW(window, className, static_cast<int>(std::size(className)));
+        GetWindowTextW(window, caption, static_cast<int>(std::size(caption)));
+        if (std::wcscmp(className, L"#32770") != 0 || std::wcscmp(caption, g_fatalCaption) != 0) {
+          return TRUE;
+        }
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A failure met while handling a message under this thread's own fatal box: the box's loop is
+// further down the stack and cannot run until this returns, so this loop stands in for it
+// until the user has answered the box (which hides it) or it is gone.
+void RunUnderFatalBox() {
+  const HWND box = FindFatalBox();
+  if (box == nullptr) return;
+  bool shown = false;  // a box is shown only once its loop first finds the queue empty
+  for (;;) {
+    if (!IsWindow(box)) return;
+    const bool visible = IsWindowVisible(box) != FALSE;
+    if (shown && !visible) return;
+    shown = shown || visible;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return;  // the program ends either way
+      if (IsDialogMessageW(box, &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
 }
 
 // The program's folder and file name as the dispatcher hands them out.
@@ -176,6 +241,25 @@ void ExitProgram(int exitCode) {
   ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);
 }
 
+void ShowFatalBox(const TextValue& text, const char* caption) {
+  const DWORD self = GetCurrentThreadId();
+  const DWORD exiting = g_exitingThread.load();
+  if (exiting != 0 && exiting != self) WaitForProcessEnd();
+  DWORD first = 0;
+  if (g_fatalThread.compare_exchange_strong(first, self)) {
+    MultiByteToWideChar(936, 0, caption, -1, g_fatalCaption,
+                        static_cast<int>(std::size(g_fatalCaption)) - 1);
+    g_fatalBoxUp.store(true);
+    ShowMessageBox(nullptr, text, caption, MB_ICONERROR);
+    g_fatalBoxUp.store(false);
+    return;
+  }
+  if (first != self) WaitForProcessEnd();
+  // Under this thread's own box, or after it (a failure in the exit sequence it started).
+  if (g_fatalBoxUp.load()) RunUnderFatalBox();
+  ExitProgramDirectly(0);
+}
+
 void ExitProgramDirectly(int exitCode) {
   EnterExit(exitCode);
   RunExitSequence();
@@ -262,7 +346,7 @@ std::intptr_t ServiceDispatcher(int number, std::intptr_t arg1, std::intptr_t ar
     case 2027: {
       const char* text = reinterpret_cast<const char*>(arg1);
       const TextValue message = ConcatTexts("Nightfen RunTime Error:\r\n\r\n", text ? text : "");
-      ShowMessageBox(nullptr, message, "ERROR", MB_ICONERROR);
+      ShowFatalBox(message, "ERROR");
       ExitProgram(0);
     }
     case 2028:

@@ -17,6 +17,11 @@
 //     else the given code. An exception never crosses a window procedure or a thread start.
 //   A second ExitProgram while the sequence runs on another thread waits for the process end;
 //   one re-entered from an exit hook ends the process at once.
+// Fatal failures (late binding, runtime errors, the dispatcher's 2027, out of memory) show one
+// box and then end the program as above. Only the first failure shows its box; a failure or an
+// ExitProgram on another thread meanwhile waits for the process to end, and a failure met on the
+// same thread while its box is up (a message handled under the box) keeps that box answering
+// and ends the program once the user has answered it.
 // Code between the frame and ExitProgram must not swallow exceptions with catch (...) without
 // rethrowing (that would stop the unwinding), and a noexcept function (a destructor) calls it
 // only inside a WindowProcedureScope.

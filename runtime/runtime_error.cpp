@@ -4,8 +4,7 @@
 
 #include <cstdio>
 
-#include "runtime/message_box.h"
-#include "runtime/process_frame.h"
+#include "runtime/frame_internal.h"
 
 namespace belvane {
 
@@ -36,7 +35,7 @@ void ReportRuntimeError(int number) {
   char text[256];
   std::snprintf(text, sizeof text, "program internal error number is %d. \r\n%s", number,
                 RuntimeErrorMessage(number));
-  ShowMessageBox(nullptr, text, "error", MB_ICONERROR);
+  ShowFatalBox(text, "error");
   ExitProgram(0);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/process_frame.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -14,9 +15,11 @@ constexpr char kOwnerClass[] = "WTWindow";
 
 // The class procedure of the hidden "WTWindow" owner windows.
 LRESULT CALLBACK OwnerClassProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (WindowObject* object = Registry().Find(window))
-    return object->DefaultProcedure(window, message, wparam, lparam);
-  return DefWindowProcA(window, message, wparam, lparam);
+  return GuardedProcedure([&]() -> LRESULT {
+    if (WindowObject* object = Registry().Find(window))
+      return object->DefaultProcedure(window, message, wparam, lparam);
+    return DefWindowProcA(window, message, wparam, lparam);
+  });
 }
 
 // A hidden top-level window that owns a dialog so that the dialog gets no taskbar button.
@@ -420,7 +423,8 @@ INT_PTR FormWindow::RunDialogFromTemplate(HWND owner, int template_id, EventHand
 
 INT_PTR CALLBACK FormWindow::LayerDialogProcedure(HWND window, UINT message, WPARAM wparam,
                                                   LPARAM lparam) {
-  try {
+  // The init handler and every event of the dialog run in here (see SharedWindowProcedure).
+  return GuardedProcedure([&]() -> INT_PTR {
     if (message == WM_INITDIALOG) {
       if (FormWindow* pending = PendingDialog()) {
         pending->AttachHandle(window);
@@ -430,10 +434,7 @@ INT_PTR CALLBACK FormWindow::LayerDialogProcedure(HWND window, UINT message, WPA
     WindowObject* object = Registry().Find(window);
     if (object == nullptr) return 0;
     return object->DialogMessageHook(window, message, wparam, lparam);
-  } catch (...) {
-    std::fputs("exception in a dialog procedure\n", stderr);
-    std::abort();
-  }
+  });
 }
 
 bool FormWindow::AttachToDialogWindow(HWND dialog) {

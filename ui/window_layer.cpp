@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "runtime/process_frame.h"
 #include "ui/window_object.h"
 
 // AtlAxWinInit registers the ActiveX host window class; the import library is mingw's libatl.
@@ -157,8 +158,9 @@ LRESULT RunHooks(LayerState& state, HWND window, UINT message, WPARAM wparam, LP
 }  // namespace
 
 LRESULT CALLBACK SharedWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  // No exception may cross into the platform's message dispatch.
-  try {
+  // Marks the procedure's extent: a fatal error or an escaping exception inside ends the program
+  // through its exit sequence; nothing crosses into the platform's message dispatch.
+  return GuardedProcedure([&]() -> LRESULT {
     LayerState& state = State();
     if (message == WM_NCDESTROY) {
       // The platform may reuse this handle's value for a later window: its hooks go with it.
@@ -171,11 +173,8 @@ LRESULT CALLBACK SharedWindowProcedure(HWND window, UINT message, WPARAM wparam,
     if (WindowObject* object = state.registry.Find(window)) {
       return object->WindowProcedure(window, message, wparam, lparam);
     }
-  } catch (...) {
-    std::fputs("exception in a window procedure\n", stderr);
-    std::abort();
-  }
-  return DefWindowProcA(window, message, wparam, lparam);
+    return DefWindowProcA(window, message, wparam, lparam);
+  });
 }
 
 }  // namespace belvane

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -31,6 +32,10 @@ class BelvaneTest : public ::testing::Test {
     for (const std::string& name : names) {
       ASSERT_TRUE(app_.Process().WriteFile("mp3\\" + name, "not really music"));
     }
+  }
+  // The audio library beside the program: a built stand-in of tests/e2e/fixture, or raw bytes.
+  static std::string StubLibrary(const char* name) {
+    return ReadWholeFile(BuildBinDir() / name).value_or("");
   }
   // Closes with a confirmed close request and expects a clean exit.
   void CloseWithOk() {
@@ -401,6 +406,94 @@ TEST_F(BelvaneTest, EscAndEnterDoNothing) {
   EXPECT_TRUE(app_.Process().Running());
   EXPECT_TRUE(app_.Main().Visible());
   EXPECT_EQ(app_.Rows(), DefaultRowsWithMarkers());
+}
+
+// ---- Fatal errors inside the program's window procedures
+
+// Visible "DLL ERROR" boxes of the program.
+int DllErrorBoxes(const AppUnderTest& app) {
+  int boxes = 0;
+  for (HWND hwnd : app.TopLevelWindows()) {
+    if (RemoteWindow(hwnd).Text() == "DLL ERROR") ++boxes;
+  }
+  return boxes;
+}
+
+// The one "DLL ERROR" box says `message`; after OK the exit sequence runs and the process ends
+// with code 0 (not the abort's 3), with no second box.
+void ExpectOneDllErrorThenCodeZero(const AppUnderTest& app, const std::string& message,
+                                   HWND main = nullptr) {
+  const RemoteMessageBox box(app.WaitForDialog("DLL ERROR", 15000, main).Handle());
+  ASSERT_TRUE(box.Exists()) << "no DLL ERROR box";
+  EXPECT_EQ(box.Message(), message);
+  EXPECT_EQ(DllErrorBoxes(app), 1);
+  ASSERT_TRUE(box.Answer(IDOK));
+  EXPECT_EQ(app.WaitForExit(10000), std::optional<DWORD>(0));
+}
+
+constexpr char kNoAudioLibrary[] = "同目录下无法找到DLL文件:\"bass\".请与作者联系.";
+
+// Start-up binds BASS_Init inside the main dialog's init handler. A bass.dll in the folder is
+// kept whatever it holds, and where none can be put (here a folder takes its name, as a folder
+// the program may not write leaves it absent) the binding fails in that handler.
+TEST_F(BelvaneTest, BadAudioLibraryFailsInTheInitHandlerWithOneBoxAndCodeZero) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> library;  // nothing: a folder named bass.dll
+    std::string message;
+  };
+  const Case cases[] = {
+      {"0 bytes", std::string(), kNoAudioLibrary},
+      {"lacks BASS_Init", StubLibrary("e2e_bass_without_init.dll"),
+       "无法定位DLL文件:\"bass\"当中的\"BASS_Init\"函数."},
+      {"cannot be put", std::nullopt, kNoAudioLibrary},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BelvaneApp app;
+    ASSERT_TRUE(c.library ? app.Process().WriteFile("bass.dll", *c.library)
+                          : app.Process().MakeFolder("bass.dll"));
+    ASSERT_TRUE(app.Process().Start()) << app.Process().SetUpError();
+    ExpectOneDllErrorThenCodeZero(app.Process(), c.message);
+    if (c.library) {
+      EXPECT_EQ(app.Process().ReadFile("bass.dll"), c.library);
+    }
+  }
+}
+
+constexpr char kNoStreamFunction[] = "无法定位DLL文件:\"bass\"当中的\"BASS_StreamCreateFile\"函数.";
+
+TEST_F(BelvaneTest, BindingFailureFromThePlayButtonShowsOneBoxAndEndsWithCodeZero) {
+  ASSERT_TRUE(app_.Process().WriteFile("bass.dll", StubLibrary("e2e_bass_init_only.dll")));
+  PutMusic({"a.wav"});
+  Launch();
+  ASSERT_EQ(app_.Music().Selection(), 0);
+  ASSERT_TRUE(app_.Control(kPlayButton).PostClick());
+  ExpectOneDllErrorThenCodeZero(app_.Process(), kNoStreamFunction, app_.Main().Handle());
+}
+
+// Local time `ahead` seconds from now as HH:MM:SS.
+std::string TimeTextIn(int ahead) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const int t = (now.wHour * 3600 + now.wMinute * 60 + now.wSecond + ahead + 86400) % 86400;
+  char text[16];
+  std::snprintf(text, sizeof(text), "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+  return text;
+}
+
+// The clock's posted row message fails to bind. A second row that comes due while the box is up
+// is still handled (it is selected) but shows no second box and does not end the process.
+TEST_F(BelvaneTest, BindingFailureFromADueRowShowsOneBoxAndEndsWithCodeZero) {
+  ASSERT_TRUE(app_.Process().WriteFile("bass.dll", StubLibrary("e2e_bass_init_only.dll")));
+  PutMusic({"a.wav"});
+  WriteConfig(MakeConfig({{TimeTextIn(7), "a.wav", "0"}, {TimeTextIn(10), "a.wav", "0"}}, "2"));
+  Launch();
+  ASSERT_TRUE(app_.WaitForBox("DLL ERROR", 15000).Exists()) << "the due row showed no box";
+  EXPECT_EQ(app_.Timetable().SelectedRow(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return app_.Timetable().SelectedRow() == 1; }, 8000));
+  EXPECT_TRUE(app_.Process().Running());
+  ExpectOneDllErrorThenCodeZero(app_.Process(), kNoStreamFunction, app_.Main().Handle());
 }
 
 }  // namespace

@@ -19,11 +19,15 @@
 #include "runtime/process_frame.h"
 #include "runtime/text_array.h"
 #include "runtime/threads.h"
+#include "ui/form_window.h"
+#include "ui/window_layer.h"
 
 namespace {
 
 std::string g_scenario;
 FILE* g_log = nullptr;
+// Set once the first fatal box is up, for the scenarios that fail on a second thread meanwhile.
+HANDLE g_boxShown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
 void Log(const char* format, ...) {
   if (g_log == nullptr) return;
@@ -54,6 +58,10 @@ bool Is(const char* name) {
   return g_scenario == name;
 }
 
+bool StartsWith(const char* prefix) {
+  return g_scenario.rfind(prefix, 0) == 0;
+}
+
 void WorkerExits(std::intptr_t parameter);
 
 void Construct() {
@@ -62,6 +70,11 @@ void Construct() {
   belvane::SetMessageBoxObserver([](const belvane::MessageBoxRequest& request) {
     Log("box caption=[%s] text=[%s] style=%u owner=%d", request.caption.CStr(),
         Escaped(request.text).c_str(), request.style, request.owner != nullptr);
+    if (StartsWith("second-thread-")) {
+      SetEvent(g_boxShown);
+      Sleep(1500);  // the user reads the box while the other thread fails too
+      Log("box-answered");
+    }
     return IDOK;
   });
   belvane::SetExitHook(1, [] {
@@ -82,6 +95,57 @@ void DestroyObjects() {
 void StartWindowLayer() {
   Log("layer dispatcher=%d", belvane::EncodingLibraryState().dispatcher != nullptr &&
                                  belvane::ThreadLibraryState().dispatcher != nullptr);
+  if (StartsWith("layer-")) belvane::StartWindowLayer();
+}
+
+void FailInside(const char* where) {
+  Log("%s", where);
+  const auto has = [](const char* part) { return g_scenario.find(part) != std::string::npos; };
+  if (has("throw")) throw std::runtime_error("fault");
+  if (has("dispatcher-fatal"))
+    belvane::ServiceDispatcher(2027, reinterpret_cast<std::intptr_t>("bad"), 0);
+  if (has("dispatcher-exit")) belvane::ServiceDispatcher(2028, 5, 0);
+  if (has("index")) (void)belvane::TextArray{"only"}.At(2);
+  if (has("out-of-memory")) belvane::AllocateBlock(std::size_t{1} << 50);
+  belvane::BindLibraryFunction("belvane_no_such_library", "Anything", nullptr);
+}
+
+LRESULT FailingLayerHook(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_USER) FailInside("layer-hook");
+  return 0;
+}
+
+// A fatal error inside the procedures the window layer installs: a window it subclasses, a
+// dialog's init handler.
+void FailInsideTheLayer() {
+  if (StartsWith("layer-window-")) {
+    belvane::WindowObject object;
+    object.CreateWindowObject(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, 0);
+    belvane::SetMessageHook(object.Handle(), &FailingLayerHook);
+    SendMessageA(object.Handle(), WM_USER, 0, 0);
+  } else {
+    belvane::FormWindow dialog;
+    dialog.RunDialog(
+        nullptr, 100,
+        [](const belvane::EventArgs&) -> std::int32_t {
+          FailInside("init-handler");
+          return 0;
+        },
+        {}, false);
+  }
+}
+
+void FailOnWorker(std::intptr_t) {
+  belvane::AllocateBlock(std::size_t{1} << 50);
+}
+
+// A worker runs out of memory; while its box is up this thread fails as well.
+void FailOnTwoThreads() {
+  belvane::StartThread(&FailOnWorker, 0);
+  WaitForSingleObject(g_boxShown, 20000);
+  if (Is("second-thread-out-of-memory")) belvane::AllocateBlock(std::size_t{1} << 50);
+  if (Is("second-thread-exit")) belvane::ExitProgram(0);
+  belvane::BindLibraryFunction("belvane_no_such_library", "Anything", nullptr);
 }
 
 LRESULT CALLBACK ExitingWindowProcedure(HWND window, UINT message, WPARAM wp, LPARAM lp) {
@@ -140,6 +204,10 @@ int StartProgram() {
     Sleep(30000);
   } else if (Is("window-procedure-exit") || Is("window-procedure-throw")) {
     SendToExitingWindow();
+  } else if (StartsWith("layer-")) {
+    FailInsideTheLayer();
+  } else if (StartsWith("second-thread-")) {
+    FailOnTwoThreads();
   } else if (Is("allocate-out-of-memory")) {
     belvane::AllocateBlock(std::size_t{1} << 50);
   } else if (Is("resize-out-of-memory")) {

@@ -164,6 +164,58 @@ TEST(ExitProgram, InsideAWindowProcedureEndsWithoutUnwindingThroughIt) {
   }
 }
 
+// The window layer's procedures mark their extent: a fatal error or an escaping exception in a
+// subclassed window's message or a dialog's init handler takes the program's own way out (one
+// box, the exit sequence, code 0), never an abort.
+TEST(FatalErrors, InsideTheWindowLayersProceduresEndWithCodeZero) {
+  const std::string missingDll =
+      "box caption=[DLL ERROR] text=[同目录下无法找到DLL文件:\"belvane_no_such_library\"."
+      "请与作者联系.] style=16 owner=0";
+  const struct {
+    const char* scenario;
+    const char* where;
+    Lines boxes;
+  } cases[] = {
+      {"layer-window-fatal", "layer-hook", {missingDll}},
+      {"layer-window-throw", "layer-hook", {}},
+      {"layer-window-dispatcher-exit", "layer-hook", {}},
+      {"layer-window-index",
+       "layer-hook",
+       {"box caption=[error] text=[program internal error number is 1. \\r\\n"
+        "数组成员引用下标超出定义范围] style=16 owner=0"}},
+      {"layer-dialog-fatal", "init-handler", {missingDll}},
+      {"layer-dialog-out-of-memory",
+       "init-handler",
+       {"box caption=[error] text=[内存不足] style=16 owner=0"}},
+      {"layer-dialog-throw", "init-handler", {}},
+      {"layer-dialog-dispatcher-fatal",
+       "init-handler",
+       {"box caption=[ERROR] text=[Nightfen RunTime Error:\\r\\n\\r\\nbad] style=16 owner=0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const ChildRun run = RunChild(c.scenario);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.log, With(With(kStart, {c.where}), With(c.boxes, kExitSequence)));
+  }
+}
+
+// Once one thread shows its fatal box, another thread that fails or ends the program must
+// neither show a second box nor end the process while the first is read: it waits for the first
+// thread's exit.
+TEST(FatalErrors, ASecondThreadFailingWaitsUnderTheFirstBox) {
+  for (const char* scenario :
+       {"second-thread-out-of-memory", "second-thread-missing-dll", "second-thread-exit"}) {
+    SCOPED_TRACE(scenario);
+    const ChildRun run = RunChild(scenario);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(
+        run.log,
+        With(With(kStart, {"box caption=[error] text=[内存不足] style=16 owner=0", "box-answered"}),
+             kExitSequence));
+  }
+}
+
 TEST(ExitProgram, ASecondCallOnAnotherThreadWaitsForTheFirst) {
   const ChildRun run = RunChild("two-exits");
   EXPECT_EQ(run.exitCode, 0u);

@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include "platform/bass/bass_errors.h"
+
 #ifndef BELVANE_QWORD_DEFINED
 #define BELVANE_QWORD_DEFINED
 typedef unsigned long long QWORD;  // 64-bit unsigned, as the interface names it
@@ -95,23 +97,6 @@ BELVANE_BASS_API DWORD WINAPI BASS_PluginLoad(const char* file, DWORD flags);
 }  // extern "C"
 
 namespace belvane::bass {
-
-// Error codes (BASS_ErrorGetCode).
-inline constexpr int kErrorOk = 0;
-inline constexpr int kErrorMemory = 1;
-inline constexpr int kErrorFileOpen = 2;
-inline constexpr int kErrorDriver = 3;
-inline constexpr int kErrorHandle = 5;
-inline constexpr int kErrorFormat = 6;
-inline constexpr int kErrorPosition = 7;
-inline constexpr int kErrorInit = 8;
-inline constexpr int kErrorAlready = 14;
-inline constexpr int kErrorIllParam = 20;
-inline constexpr int kErrorDevice = 23;
-inline constexpr int kErrorNotAvail = 37;
-inline constexpr int kErrorFileForm = 41;
-inline constexpr int kErrorCodec = 44;
-inline constexpr int kErrorUnknown = -1;
 
 // BASS_ChannelIsActive results.
 inline constexpr DWORD kActiveStopped = 0;

@@ -43,7 +43,8 @@ BELVANE_BASS_API BOOL WINAPI BASS_Free(void);
 // with mem TRUE, from `length` bytes at `file`, which must stay valid until the stream is freed.
 // offset/length select a window of the file (length 0 = to the end); offset is not used with
 // mem. Other flags are ignored. Any thread, several at once. A damaged compressed file fails
-// within 15 s at most.
+// within 15 s at most; while the platform's decoder is still stuck on it, opening the same file
+// again fails at once with kErrorBusy, as does any compressed open while four are stuck.
 BELVANE_BASS_API DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset,
                                                     QWORD length, DWORD flags);
 // Internet streams are not available: always 0 with kErrorNotAvail. Any thread.

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "platform/bass/acm_decoder.h"
 #include "platform/bass/bass_api.h"
 #include "platform/bass/channel.h"
 #include "platform/bass/handle_table.h"
@@ -80,7 +81,7 @@ std::wstring WidePath(const char* text) {
   return wide;
 }
 
-// Picks the decoder for a source: our own for WAV, Media Foundation for everything else.
+// Picks the decoder for a source: WAV by its format, Media Foundation for everything else.
 // `identity` names the file (empty for memory).
 std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource> source, const std::wstring& path,
                                      bool whole_file, const std::string& identity, int* error) {
@@ -88,7 +89,13 @@ std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource> source, const s
     *error = kErrorFileForm;
     return nullptr;
   }
-  if (WavDecoder::LooksLikeWav(*source)) return WavDecoder::Open(std::move(source), error);
+  if (WavDecoder::LooksLikeWav(*source)) {
+    // PCM and float ourselves; compressed WAV through the system's codecs.
+    WavInfo info;
+    if (!ParseWav(*source, &info, error)) return nullptr;
+    if (WavDecoder::Plays(info)) return WavDecoder::Open(std::move(source), error);
+    return AcmDecoder::Open(std::move(source), info, error);
+  }
   return MfDecoder::Open(std::move(source), path, whole_file, identity, error);
 }
 

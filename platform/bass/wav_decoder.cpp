@@ -77,17 +77,26 @@ bool ParseWav(ByteSource& source, WavInfo* info, int* error) {
         info->sub_tag = Le16(fmt + 24);
       }
       have_fmt = true;
+    } else if (std::memcmp(head, "fact", 4) == 0 && chunk >= 4) {
+      // Compressed formats state their length in samples here.
+      uint8_t count[4];
+      if (source.ReadAt(body, count, 4) == 4) info->fact_frames = Le32(count);
     } else if (std::memcmp(head, "data", 4) == 0) {
       info->data_offset = body;
       // A data chunk cut short by the end of the file plays as far as it goes (0xFFFFFFFF is
       // what streaming writers leave when they never learn the length).
       info->data_size = chunk <= size - body ? chunk : size - body;
+      info->data_cut = info->data_size < chunk;
       have_data = true;
     }
     if (chunk + (chunk & 1) >= size - body) break;  // the last chunk, or one running past the end
     pos = body + chunk + (chunk & 1);
   }
   return have_fmt && have_data;
+}
+
+bool WavDecoder::Plays(const WavInfo& info) {
+  return info.sub_tag == kFormatPcm || info.sub_tag == kFormatFloat;
 }
 
 std::unique_ptr<WavDecoder> WavDecoder::Open(std::unique_ptr<ByteSource> source, int* error) {

@@ -24,7 +24,9 @@ struct WavInfo {
   std::vector<uint8_t>
       format;  // the whole "fmt " chunk body, a compressed format's extra bytes too
   uint64_t data_offset = 0;
-  uint64_t data_size = 0;  // clipped to the file
+  uint64_t data_size = 0;    // clipped to the file
+  bool data_cut = false;     // the file ends before the data chunk does
+  uint64_t fact_frames = 0;  // the "fact" chunk's sample count (compressed formats), 0 if none
 };
 
 // Walks the chunks to "fmt " and "data"; false with *error = kErrorFileForm when either is
@@ -35,6 +37,8 @@ class WavDecoder final : public Decoder {
  public:
   // True when the source starts like a RIFF WAVE file (decide before parsing).
   static bool LooksLikeWav(ByteSource& source);
+  // True for the formats this reader decodes itself (PCM and float); others go to a codec.
+  static bool Plays(const WavInfo& info);
   // Parses the headers; on failure null and *error (kErrorFileForm or kErrorFormat).
   static std::unique_ptr<WavDecoder> Open(std::unique_ptr<ByteSource> source, int* error);
 

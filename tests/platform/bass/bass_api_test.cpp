@@ -70,6 +70,16 @@ TEST_F(Library, FilesThatCannotPlayGiveNoStreamAndTheirError) {
   WavLayout unknown_tag = layout;
   unknown_tag.tag = 0x1234;  // no codec has it
   ASSERT_TRUE(CreateDirectoryA(dir_.Path("folder.mp3").c_str(), nullptr));
+  // An ftyp box of 16 bytes, then a box whose 64-bit size wraps the position back to the start:
+  // opening it looped for ever.
+  const char head[] =
+      "\0\0\0\x10"
+      "ftypM4A \0\0\0\0"
+      "\0\0\0\x01"
+      "free"
+      "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xF0";
+  std::vector<uint8_t> wrapping(head, head + sizeof head - 1);
+  wrapping.resize(4096, 0);
 
   struct Case {
     std::string path;
@@ -82,6 +92,7 @@ TEST_F(Library, FilesThatCannotPlayGiveNoStreamAndTheirError) {
       {dir_.Write("cut.wav", cut_header), kErrorFileForm},
       {dir_.Write("text.mp3", long_text), kErrorFileForm},
       {dir_.Write("text.wav", long_text), kErrorFileForm},
+      {dir_.Write("wrapping.m4a", wrapping), kErrorFileForm},
       {dir_.Write("adpcm.wav", WavFile(adpcm, NoiseSamples(layout, 100))), kErrorFormat},
       {dir_.Write("twelve.wav", WavFile(twelve_bit, NoiseSamples(layout, 100))), kErrorFormat},
       {dir_.Write("unknown.wav", WavFile(unknown_tag, NoiseSamples(layout, 100))), kErrorFormat},

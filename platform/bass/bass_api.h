@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include "platform/bass/bass_errors.h"
+
 #ifndef BELVANE_QWORD_DEFINED
 #define BELVANE_QWORD_DEFINED
 typedef unsigned long long QWORD;  // 64-bit unsigned, as the interface names it
@@ -41,7 +43,8 @@ BELVANE_BASS_API BOOL WINAPI BASS_Free(void);
 // with mem TRUE, from `length` bytes at `file`, which must stay valid until the stream is freed.
 // offset/length select a window of the file (length 0 = to the end); offset is not used with
 // mem. Other flags are ignored. Any thread, several at once. A damaged compressed file fails
-// within 15 s at most.
+// within 15 s at most; while the platform's decoder is still stuck on it, opening the same file
+// again fails at once with kErrorBusy, as does any compressed open while four are stuck.
 BELVANE_BASS_API DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset,
                                                     QWORD length, DWORD flags);
 // Internet streams are not available: always 0 with kErrorNotAvail. Any thread.
@@ -95,23 +98,6 @@ BELVANE_BASS_API DWORD WINAPI BASS_PluginLoad(const char* file, DWORD flags);
 }  // extern "C"
 
 namespace belvane::bass {
-
-// Error codes (BASS_ErrorGetCode).
-inline constexpr int kErrorOk = 0;
-inline constexpr int kErrorMemory = 1;
-inline constexpr int kErrorFileOpen = 2;
-inline constexpr int kErrorDriver = 3;
-inline constexpr int kErrorHandle = 5;
-inline constexpr int kErrorFormat = 6;
-inline constexpr int kErrorPosition = 7;
-inline constexpr int kErrorInit = 8;
-inline constexpr int kErrorAlready = 14;
-inline constexpr int kErrorIllParam = 20;
-inline constexpr int kErrorDevice = 23;
-inline constexpr int kErrorNotAvail = 37;
-inline constexpr int kErrorFileForm = 41;
-inline constexpr int kErrorCodec = 44;
-inline constexpr int kErrorUnknown = -1;
 
 // BASS_ChannelIsActive results.
 inline constexpr DWORD kActiveStopped = 0;

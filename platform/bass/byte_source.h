@@ -1,12 +1,11 @@
 #pragma once
-// Random-access bytes a decoder reads from: a window of a file or of caller-owned memory.
-// One instance is used by one thread at a time (the owning channel's lock).
+// Random-access bytes a decoder reads from: a window of a file (file_byte_source.h) or of
+// caller-owned memory. Platform-free, so the readers built on it run under the fuzzer too.
 
-#include <windows.h>
-
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <mutex>
 
 namespace belvane::bass {
 
@@ -20,32 +19,6 @@ class ByteSource {
   virtual size_t ReadAt(uint64_t pos, void* out, size_t n) = 0;
 };
 
-// Owns a file handle opened for shared reading.
-class FileByteSource final : public ByteSource {
- public:
-  // Opens path (UTF-16) and selects [offset, offset + length), length 0 = to the end. On
-  // failure returns null and sets *error (kErrorFileOpen, or kErrorFileForm for a window outside
-  // the file).
-  static std::unique_ptr<FileByteSource> Open(const std::wstring& path, uint64_t offset,
-                                              uint64_t length, int* error);
-  ~FileByteSource() override;
-  FileByteSource(const FileByteSource&) = delete;
-  FileByteSource& operator=(const FileByteSource&) = delete;
-
-  uint64_t Size() const override { return size_; }
-  size_t ReadAt(uint64_t pos, void* out, size_t n) override;
-  // True when the window is the whole file (so the file can be handed to others by name).
-  bool IsWholeFile() const { return whole_; }
-
- private:
-  FileByteSource(HANDLE file, uint64_t offset, uint64_t size, bool whole)
-      : file_(file), offset_(offset), size_(size), whole_(whole) {}
-  HANDLE file_;
-  uint64_t offset_;
-  uint64_t size_;
-  bool whole_;
-};
-
 // Borrows memory that the caller keeps valid for the stream's life.
 class MemoryByteSource final : public ByteSource {
  public:
@@ -56,6 +29,24 @@ class MemoryByteSource final : public ByteSource {
  private:
   const uint8_t* data_;
   uint64_t size_;
+};
+
+// A source handed to code that may outlive the caller's interest in it (the platform decoder's
+// threads): Revoke drops the wrapped source (closing its file, forgetting borrowed memory) and
+// every later read finds no bytes. A read in progress finishes before Revoke returns, so nothing
+// reads borrowed memory after its owner has been told it may free it. Any thread.
+class RevocableSource final : public ByteSource {
+ public:
+  explicit RevocableSource(std::unique_ptr<ByteSource> inner)
+      : size_(inner->Size()), inner_(std::move(inner)) {}
+  uint64_t Size() const override { return size_; }
+  size_t ReadAt(uint64_t pos, void* out, size_t n) override;
+  void Revoke();
+
+ private:
+  const uint64_t size_;
+  std::mutex mutex_;
+  std::unique_ptr<ByteSource> inner_;
 };
 
 }  // namespace belvane::bass

@@ -10,9 +10,11 @@
 #include <new>
 #include <string>
 
+#include "platform/bass/acm_decoder.h"
 #include "platform/bass/bass_api.h"
 #include "platform/bass/channel.h"
 #include "platform/bass/handle_table.h"
+#include "platform/bass/file_byte_source.h"
 #include "platform/bass/mf_decoder.h"
 #include "platform/bass/wav_decoder.h"
 
@@ -79,15 +81,22 @@ std::wstring WidePath(const char* text) {
   return wide;
 }
 
-// Picks the decoder for a source: our own for WAV, Media Foundation for everything else.
+// Picks the decoder for a source: WAV by its format, Media Foundation for everything else.
+// `identity` names the file (empty for memory).
 std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource> source, const std::wstring& path,
-                                     bool whole_file, int* error) {
+                                     bool whole_file, const std::string& identity, int* error) {
   if (source->Size() == 0) {
     *error = kErrorFileForm;
     return nullptr;
   }
-  if (WavDecoder::LooksLikeWav(*source)) return WavDecoder::Open(std::move(source), error);
-  return MfDecoder::Open(std::move(source), path, whole_file, error);
+  if (WavDecoder::LooksLikeWav(*source)) {
+    // PCM and float ourselves; compressed WAV through the system's codecs.
+    WavInfo info;
+    if (!ParseWav(*source, &info, error)) return nullptr;
+    if (WavDecoder::Plays(info)) return WavDecoder::Open(std::move(source), error);
+    return AcmDecoder::Open(std::move(source), info, error);
+  }
+  return MfDecoder::Open(std::move(source), path, whole_file, identity, error);
 }
 
 // A command's argument check failed: `error` for the thread, and false.
@@ -191,7 +200,7 @@ DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWO
     if (mem) {
       if (length == 0) return Fail(kErrorIllParam, DWORD{0});
       auto source = std::make_unique<MemoryByteSource>(static_cast<const uint8_t*>(file), length);
-      decoder = OpenDecoder(std::move(source), std::wstring(), false, &error);
+      decoder = OpenDecoder(std::move(source), std::wstring(), false, std::string(), &error);
     } else {
       const std::wstring path = (flags & kUnicode) ? std::wstring(static_cast<const wchar_t*>(file))
                                                    : WidePath(static_cast<const char*>(file));
@@ -199,7 +208,8 @@ DWORD WINAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWO
       auto source = FileByteSource::Open(path, offset, length, &error);
       if (!source) return Fail(error, DWORD{0});
       const bool whole = source->IsWholeFile();
-      decoder = OpenDecoder(std::move(source), path, whole, &error);
+      const std::string identity = source->Identity();
+      decoder = OpenDecoder(std::move(source), path, whole, identity, &error);
     }
     if (!decoder) return Fail(error, DWORD{0});
     auto channel = std::make_shared<Channel>(std::move(decoder), device);

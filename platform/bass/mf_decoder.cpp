@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "platform/bass/bass_api.h"
+#include "platform/bass/bounded_call.h"
+#include "platform/bass/media_sniff.h"
 
 namespace belvane::bass {
 namespace {
@@ -91,6 +93,21 @@ class ComPtr {
   }
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : p_(other.release()) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      if (p_) p_->Release();
+      p_ = other.release();
+    }
+    return *this;
+  }
+  // Shares `p` (adds a reference).
+  static ComPtr Share(T* p) {
+    ComPtr c;
+    c.p_ = p;
+    if (p) p->AddRef();
+    return c;
+  }
   T* operator->() const { return p_; }
   T* get() const { return p_; }
   T** out() { return &p_; }
@@ -108,7 +125,7 @@ class ComPtr {
 // Foundation may call it from its own threads: one lock around the position.
 class SourceStream final : public IStream {
  public:
-  explicit SourceStream(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
+  explicit SourceStream(std::shared_ptr<RevocableSource> source) : source_(std::move(source)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
@@ -179,7 +196,7 @@ class SourceStream final : public IStream {
   ~SourceStream() = default;
   LONG refs_ = 1;
   std::mutex mutex_;
-  std::unique_ptr<ByteSource> source_;
+  const std::shared_ptr<RevocableSource> source_;
   uint64_t pos_ = 0;
 };
 
@@ -189,119 +206,61 @@ struct Kind {
 };
 
 // Media Foundation picks its byte-stream handler by name or type: tell it what the bytes are.
-Kind Sniff(ByteSource& source) {
-  uint8_t h[16] = {};
-  source.ReadAt(0, h, sizeof h);
-  static const uint8_t kAsf[8] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
-  if (std::memcmp(h, kAsf, 8) == 0) return {L".wma", L"audio/x-ms-wma"};
-  if (std::memcmp(h + 4, "ftyp", 4) == 0) return {L".m4a", L"audio/mp4"};
-  if (std::memcmp(h, "ID3", 3) == 0) return {L".mp3", L"audio/mpeg"};
-  if (h[0] == 0xFF && (h[1] & 0xF6) == 0xF0) return {L".aac", L"audio/aac"};  // ADTS
-  if (h[0] == 0xFF && (h[1] & 0xE0) == 0xE0) return {L".mp3", L"audio/mpeg"};
-  return {nullptr, nullptr};
-}
-
-uint32_t Be32(const uint8_t* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-// An MPEG-4 file plays only with its whole "moov" box. Checked here because Wine's reader
-// never returns for some files that lack it.
-bool Mp4HasMovie(ByteSource& source) {
-  const uint64_t size = source.Size();
-  for (uint64_t pos = 0; pos + 8 <= size;) {
-    uint8_t head[16];
-    if (source.ReadAt(pos, head, 8) != 8) return false;
-    uint64_t box = Be32(head);
-    if (box == 1) {  // 64-bit size follows the type
-      if (source.ReadAt(pos + 8, head + 8, 8) != 8) return false;
-      box = (static_cast<uint64_t>(Be32(head + 8)) << 32) | Be32(head + 12);
-    } else if (box == 0) {
-      box = size - pos;  // to the end of the file
-    }
-    if (box < 8) return false;
-    if (std::memcmp(head + 4, "moov", 4) == 0) return pos + box <= size;
-    pos += box;
+Kind KindOf(MediaKind kind) {
+  switch (kind) {
+    case MediaKind::kAsf:
+      return {L".wma", L"audio/x-ms-wma"};
+    case MediaKind::kMp4:
+      return {L".m4a", L"audio/mp4"};
+    case MediaKind::kMp3:
+      return {L".mp3", L"audio/mpeg"};
+    case MediaKind::kAdts:
+      return {L".aac", L"audio/aac"};
+    default:
+      return {nullptr, nullptr};
   }
-  return false;
 }
 
-// An ASF (wma) file needs its whole header object, which describes every stream.
-bool AsfHeaderComplete(ByteSource& source) {
-  uint8_t head[30];
-  if (source.ReadAt(0, head, sizeof head) != sizeof head) return false;
-  uint64_t size = 0;
-  for (int i = 7; i >= 0; --i) size = (size << 8) | head[16 + i];
-  return size >= sizeof head && size <= source.Size();
+// Opens given up on whose helpers still run. Each keeps a thread and, when the platform opened
+// the file by name, the file: at most one per file and a few in all.
+AbandonedHelpers& Abandoned() {
+  static AbandonedHelpers* helpers = new AbandonedHelpers(4);  // outlives detached helpers
+  return *helpers;
 }
 
 // Creates the reader on a helper thread and waits a bounded time: a damaged file must not hang
-// the caller (the program opens files from its clock thread). On a timeout the helper is left
-// to finish on its own and releases what it made.
-HRESULT CreateReaderBounded(const MfApi& mf, const std::wstring& path, IMFByteStream* bytes,
-                            IMFSourceReader** out) {
-  struct Job {
-    std::wstring path;
-    IMFByteStream* bytes = nullptr;
-    IMFSourceReader* reader = nullptr;
-    HRESULT hr = E_FAIL;
-    bool abandoned = false;
-    std::mutex mutex;
-    HANDLE done = nullptr;
-    const MfApi* mf = nullptr;
-    ~Job() {
-      if (done) CloseHandle(done);
-    }
+// the caller. On a timeout the helper is left to finish on its own and releases what it made.
+// kErrorOk, kErrorFileForm (failed or timed out) or kErrorBusy (refused by the bounds).
+int CreateReaderBounded(const MfApi& mf, const std::wstring& path, IMFByteStream* bytes,
+                        const std::string& identity, uint32_t timeout_ms,
+                        ComPtr<IMFSourceReader>* out) {
+  auto work = [&mf, path, bytes = ComPtr<IMFByteStream>::Share(bytes)]() {
+    ComScope com;
+    ComPtr<IMFSourceReader> reader;
+    const HRESULT hr = bytes.get() ? mf.reader_from_stream(bytes.get(), nullptr, reader.out())
+                                   : mf.reader_from_url(path.c_str(), nullptr, reader.out());
+    if (FAILED(hr)) return ComPtr<IMFSourceReader>();
+    return reader;
   };
-  auto job = std::make_shared<Job>();
-  job->path = path;
-  job->bytes = bytes;
-  if (bytes) bytes->AddRef();
-  job->mf = &mf;
-  job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!job->done) {
-    if (bytes) bytes->Release();
-    return E_OUTOFMEMORY;
+  switch (RunBounded(Abandoned(), identity, timeout_ms, std::move(work), out)) {
+    case CallOutcome::kDone:
+      return out->get() ? kErrorOk : kErrorFileForm;
+    case CallOutcome::kTimedOut:
+      return kErrorFileForm;
+    case CallOutcome::kRefused:
+      break;
   }
-  try {
-    std::thread([job] {
-      ComScope com;
-      IMFSourceReader* reader = nullptr;
-      const HRESULT hr = job->bytes ? job->mf->reader_from_stream(job->bytes, nullptr, &reader)
-                                    : job->mf->reader_from_url(job->path.c_str(), nullptr, &reader);
-      if (job->bytes) job->bytes->Release();
-      std::lock_guard lock(job->mutex);
-      if (job->abandoned) {
-        if (reader) reader->Release();
-      } else {
-        job->reader = reader;
-        job->hr = hr;
-      }
-      SetEvent(job->done);
-    }).detach();
-  } catch (...) {
-    if (bytes) bytes->Release();
-    return E_OUTOFMEMORY;
-  }
-  constexpr DWORD kOpenTimeoutMs = 15000;
-  WaitForSingleObject(job->done, kOpenTimeoutMs);
-  std::lock_guard lock(job->mutex);
-  HRESULT hr = job->hr;
-  if (job->reader) {
-    *out = job->reader;
-  } else {
-    job->abandoned = true;
-    if (SUCCEEDED(hr)) hr = E_FAIL;
-  }
-  job->reader = nullptr;
-  return hr;
+  return kErrorBusy;
 }
 
 }  // namespace
 
 std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
-                                           const std::wstring& path, bool whole_file, int* error) {
-  const Kind kind = Sniff(*source);
+                                           const std::wstring& path, bool whole_file,
+                                           const std::string& identity, int* error,
+                                           uint32_t timeout_ms) {
+  const MediaKind media = SniffMedia(*source);
+  const Kind kind = KindOf(media);
   const MfApi& mf = Mf();
   if (!mf.ok) {
     // Without Media Foundation nothing but WAV plays: a compressed file lacks its codec.
@@ -311,17 +270,15 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
   ComScope com;
   *error = kErrorFileForm;
   // Containers that Wine's reader hangs on when cut short are checked first.
-  const std::wstring ext = kind.extension ? kind.extension : L"";
-  if ((ext == L".m4a" && !Mp4HasMovie(*source)) ||
-      (ext == L".wma" && !AsfHeaderComplete(*source))) {
-    return nullptr;
-  }
+  if (!ContainerUsable(media, *source)) return nullptr;
   ComPtr<IMFSourceReader> reader;
+  std::shared_ptr<RevocableSource> shared;
   if (!path.empty() && whole_file) {
     source.reset();  // Media Foundation opens the file itself
-    if (FAILED(CreateReaderBounded(mf, path, nullptr, reader.out()))) return nullptr;
+    *error = CreateReaderBounded(mf, path, nullptr, identity, timeout_ms, &reader);
   } else {
-    IStream* stream = new SourceStream(std::move(source));
+    shared = std::make_shared<RevocableSource>(std::move(source));
+    IStream* stream = new SourceStream(shared);
     ComPtr<IMFByteStream> bytes;
     const HRESULT hr = mf.byte_stream_on_stream(stream, bytes.out());
     stream->Release();
@@ -333,8 +290,12 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
       attributes->SetString(MF_BYTESTREAM_CONTENT_TYPE, kind.mime);
       attributes->SetString(MF_BYTESTREAM_ORIGIN_NAME, origin.c_str());
     }
-    if (FAILED(CreateReaderBounded(mf, std::wstring(), bytes.get(), reader.out()))) return nullptr;
+    *error = CreateReaderBounded(mf, std::wstring(), bytes.get(), identity, timeout_ms, &reader);
+    // A helper left behind may read on: cut it off from the caller's memory and the file now.
+    if (*error != kErrorOk) shared->Revoke();
   }
+  if (*error != kErrorOk) return nullptr;
+  *error = kErrorFileForm;
 
   reader->SetStreamSelection(MF_SOURCE_READER_ALL_STREAMS, FALSE);
   if (FAILED(reader->SetStreamSelection(MF_SOURCE_READER_FIRST_AUDIO_STREAM, TRUE))) {
@@ -375,12 +336,20 @@ std::unique_ptr<MfDecoder> MfDecoder::Open(std::unique_ptr<ByteSource> source,
   }
   PropVariantClear(&duration);
   d->reader_ = reader.release();
+  d->source_ = std::move(shared);
   *error = kErrorOk;
   return d;
 }
 
 MfDecoder::~MfDecoder() {
   if (reader_) reader_->Release();
+  // Media Foundation's own threads may still hold the stream: no read reaches the caller's
+  // memory once the stream is freed.
+  if (source_) source_->Revoke();
+}
+
+size_t MfDecoder::AbandonedOpens() {
+  return Abandoned().Count();
 }
 
 bool MfDecoder::FetchSample() {

@@ -20,10 +20,18 @@ namespace belvane::bass {
 class MfDecoder final : public Decoder {
  public:
   // Opens a source. `path` (UTF-16) is used by name when non-empty and `whole_file`; otherwise
-  // the bytes are read through `source`. On failure null and *error (kErrorFileForm: not a
-  // format Media Foundation reads; kErrorCodec: no decoder or no Media Foundation).
+  // the bytes are read through `source`. `identity` names the file (empty for memory) so that a
+  // file whose earlier open is still stuck is not tried again meanwhile. Creating the platform's
+  // reader is waited on for timeout_ms at most. On failure null and *error (kErrorFileForm: not
+  // a format Media Foundation reads, or it gave no answer in time; kErrorCodec: no decoder or no
+  // Media Foundation; kErrorBusy: that file's earlier open, or too many, are still stuck).
   static std::unique_ptr<MfDecoder> Open(std::unique_ptr<ByteSource> source,
-                                         const std::wstring& path, bool whole_file, int* error);
+                                         const std::wstring& path, bool whole_file,
+                                         const std::string& identity, int* error,
+                                         uint32_t timeout_ms = kOpenTimeoutMs);
+  static constexpr uint32_t kOpenTimeoutMs = 15000;
+  // Opens given up on whose helper threads still run.
+  static size_t AbandonedOpens();
   ~MfDecoder() override;
   MfDecoder(const MfDecoder&) = delete;
   MfDecoder& operator=(const MfDecoder&) = delete;
@@ -38,6 +46,7 @@ class MfDecoder final : public Decoder {
   bool FetchSample();
 
   IMFSourceReader* reader_ = nullptr;
+  std::shared_ptr<RevocableSource> source_;  // null when Media Foundation opened the file
   PcmFormat out_;
   uint64_t length_ = 0;
   std::vector<uint8_t> pending_;  // decoded bytes not yet handed out

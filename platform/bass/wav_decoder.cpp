@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/bass/bass_api.h"
+#include "platform/bass/bass_errors.h"
 
 namespace belvane::bass {
 namespace {
@@ -12,6 +12,9 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr size_t kScratchFrames = 4096;
+// Real files have a few chunks before their data; walking thousands would cost a read each.
+constexpr int kMaxChunks = 1024;
+constexpr uint64_t kMaxFormatBytes = 4096;
 
 uint16_t Le16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -38,44 +41,72 @@ bool WavDecoder::LooksLikeWav(ByteSource& source) {
          std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
-std::unique_ptr<WavDecoder> WavDecoder::Open(std::unique_ptr<ByteSource> source, int* error) {
+bool ParseWav(ByteSource& source, WavInfo* info, int* error) {
   *error = kErrorFileForm;
-  if (!LooksLikeWav(*source)) return nullptr;
-  const uint64_t size = source->Size();
-  std::unique_ptr<WavDecoder> d(new WavDecoder());
+  if (!WavDecoder::LooksLikeWav(source)) return false;
+  const uint64_t size = source.Size();
   bool have_fmt = false, have_data = false;
-  uint64_t data_size = 0;
-  uint16_t tag = 0, channels = 0, bits = 0;
-  uint32_t rate = 0, block = 0;
-  // Chunks may come in any order; an odd-sized chunk is followed by one pad byte.
-  for (uint64_t pos = 12; pos + 8 <= size && !(have_fmt && have_data);) {
+  // Chunks may come in any order; an odd-sized chunk is followed by one pad byte. Chunk sizes
+  // are 32-bit, so 64-bit sums of them cannot wrap.
+  uint64_t pos = 12;
+  for (int n = 0; size - pos >= 8 && !(have_fmt && have_data); ++n) {
     uint8_t head[8];
-    if (source->ReadAt(pos, head, 8) != 8) break;
+    if (n == kMaxChunks || source.ReadAt(pos, head, 8) != 8) return false;
     const uint64_t chunk = Le32(head + 4);
     const uint64_t body = pos + 8;
     if (std::memcmp(head, "fmt ", 4) == 0) {
-      uint8_t fmt[40] = {};
-      if (chunk < 16 || source->ReadAt(body, fmt, chunk < 40 ? chunk : 40) < 16) return nullptr;
-      tag = Le16(fmt);
-      channels = Le16(fmt + 2);
-      rate = Le32(fmt + 4);
-      block = Le16(fmt + 12);
-      bits = Le16(fmt + 14);
-      if (tag == kFormatExtensible) {
+      // The format with a compressed format's extra bytes, as far as the file and a sane size
+      // allow.
+      uint64_t keep = chunk < size - body ? chunk : size - body;
+      if (keep > kMaxFormatBytes) keep = kMaxFormatBytes;
+      info->format.resize(static_cast<size_t>(keep));
+      if (chunk < 16 || keep < 16 ||
+          source.ReadAt(body, info->format.data(), info->format.size()) != keep) {
+        return false;
+      }
+      const uint8_t* fmt = info->format.data();
+      info->tag = Le16(fmt);
+      info->channels = Le16(fmt + 2);
+      info->rate = Le32(fmt + 4);
+      info->block = Le16(fmt + 12);
+      info->bits = Le16(fmt + 14);
+      info->sub_tag = info->tag;
+      if (info->tag == kFormatExtensible) {
         // The sub-format GUID's first two bytes carry the real format tag.
-        if (chunk < 40) return nullptr;
-        tag = Le16(fmt + 24);
+        if (keep < 40) return false;
+        info->sub_tag = Le16(fmt + 24);
       }
       have_fmt = true;
+    } else if (std::memcmp(head, "fact", 4) == 0 && chunk >= 4) {
+      // Compressed formats state their length in samples here.
+      uint8_t count[4];
+      if (source.ReadAt(body, count, 4) == 4) info->fact_frames = Le32(count);
     } else if (std::memcmp(head, "data", 4) == 0) {
-      d->data_offset_ = body;
-      // A data chunk cut short by the end of the file plays as far as it goes.
-      data_size = body + chunk <= size ? chunk : size - body;
+      info->data_offset = body;
+      // A data chunk cut short by the end of the file plays as far as it goes (0xFFFFFFFF is
+      // what streaming writers leave when they never learn the length).
+      info->data_size = chunk <= size - body ? chunk : size - body;
+      info->data_cut = info->data_size < chunk;
       have_data = true;
     }
+    if (chunk + (chunk & 1) >= size - body) break;  // the last chunk, or one running past the end
     pos = body + chunk + (chunk & 1);
   }
-  if (!have_fmt || !have_data) return nullptr;
+  return have_fmt && have_data;
+}
+
+bool WavDecoder::Plays(const WavInfo& info) {
+  return info.sub_tag == kFormatPcm || info.sub_tag == kFormatFloat;
+}
+
+std::unique_ptr<WavDecoder> WavDecoder::Open(std::unique_ptr<ByteSource> source, int* error) {
+  WavInfo info;
+  if (!ParseWav(*source, &info, error)) return nullptr;
+  std::unique_ptr<WavDecoder> d(new WavDecoder());
+  d->data_offset_ = info.data_offset;
+  const uint64_t data_size = info.data_size;
+  const uint16_t tag = info.sub_tag, channels = info.channels, bits = info.bits;
+  const uint32_t rate = info.rate, block = info.block;
 
   *error = kErrorFormat;
   if (channels == 0 || channels > 8 || rate == 0 || rate > 384000) return nullptr;
@@ -131,7 +162,7 @@ size_t WavDecoder::Read(uint8_t* out, size_t bytes) {
     if (sample_ == Sample::kU8 || sample_ == Sample::kS16) {
       got = source_->ReadAt(at, target, n * in_block_) / in_block_;
     } else {
-      scratch_.resize(kScratchFrames * in_block_);
+      if (scratch_.size() < n * in_block_) scratch_.resize(n * in_block_);
       got = source_->ReadAt(at, scratch_.data(), n * in_block_) / in_block_;
       Convert(scratch_.data(), target, got);
     }

@@ -67,7 +67,19 @@ TEST_F(Library, FilesThatCannotPlayGiveNoStreamAndTheirError) {
   adpcm.tag = 2;
   WavLayout twelve_bit = layout;
   twelve_bit.bits = 12;
+  WavLayout unknown_tag = layout;
+  unknown_tag.tag = 0x1234;  // no codec has it
   ASSERT_TRUE(CreateDirectoryA(dir_.Path("folder.mp3").c_str(), nullptr));
+  // An ftyp box of 16 bytes, then a box whose 64-bit size wraps the position back to the start:
+  // opening it looped for ever.
+  const char head[] =
+      "\0\0\0\x10"
+      "ftypM4A \0\0\0\0"
+      "\0\0\0\x01"
+      "free"
+      "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xF0";
+  std::vector<uint8_t> wrapping(head, head + sizeof head - 1);
+  wrapping.resize(4096, 0);
 
   struct Case {
     std::string path;
@@ -80,8 +92,10 @@ TEST_F(Library, FilesThatCannotPlayGiveNoStreamAndTheirError) {
       {dir_.Write("cut.wav", cut_header), kErrorFileForm},
       {dir_.Write("text.mp3", long_text), kErrorFileForm},
       {dir_.Write("text.wav", long_text), kErrorFileForm},
+      {dir_.Write("wrapping.m4a", wrapping), kErrorFileForm},
       {dir_.Write("adpcm.wav", WavFile(adpcm, NoiseSamples(layout, 100))), kErrorFormat},
       {dir_.Write("twelve.wav", WavFile(twelve_bit, NoiseSamples(layout, 100))), kErrorFormat},
+      {dir_.Write("unknown.wav", WavFile(unknown_tag, NoiseSamples(layout, 100))), kErrorFormat},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Open(c.path), 0u) << c.path;
@@ -91,19 +105,6 @@ TEST_F(Library, FilesThatCannotPlayGiveNoStreamAndTheirError) {
   EXPECT_EQ(BASS_ErrorGetCode(), kErrorIllParam);
   EXPECT_EQ(BASS_StreamCreateFile(FALSE, Wav(0.1).c_str(), 1 << 30, 0, 0), 0u);  // past the end
   EXPECT_NE(BASS_ErrorGetCode(), kErrorOk);
-}
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  HANDLE f =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(f, nullptr));
-  DWORD got = 0;
-  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  CloseHandle(f);
-  bytes.resize(got);
-  return bytes;
 }
 
 TEST_F(Library, TruncatedCompressedFiles) {
@@ -118,7 +119,8 @@ TEST_F(Library, TruncatedCompressedFiles) {
   EXPECT_NEAR(played, 1.0, 0.2);
   // Cut inside the headers: no stream, the format error, and no hang (Wine's reader never
   // returns for some of these when given them).
-  for (const char* name : {"tone.mp3", "tone.m4a", "tone.wma"}) {
+  for (const char* name :
+       {"tone.mp3", "tone.m4a", "tone.wma", "tone-ima.wav", "tone-msadpcm.wav"}) {
     const auto bytes = ReadAll(FixturePath(name));
     const DWORD stub =
         Open(dir_.Write(std::string("stub-") + name, {bytes.begin(), bytes.begin() + 100}));
@@ -130,6 +132,15 @@ TEST_F(Library, TruncatedCompressedFiles) {
     EXPECT_EQ(BASS_ErrorGetCode(), s ? kErrorOk : kErrorFileForm) << name;
     BASS_StreamFree(s);
   }
+  // A compressed WAV cut inside a block: the whole blocks before the cut play, then it ends.
+  const auto ima = ReadAll(FixturePath("tone-ima.wav"));
+  const DWORD cut =
+      Open(dir_.Write("cut-ima.wav", {ima.begin(), ima.begin() + ima.size() / 2 + 333}));
+  ASSERT_NE(cut, 0u) << BASS_ErrorGetCode();
+  EXPECT_NEAR(BASS_ChannelBytes2Seconds(cut, BASS_ChannelGetLength(cut, kPosByte)), 1.0, 0.06);
+  ASSERT_TRUE(BASS_ChannelPlay(cut, FALSE));
+  ASSERT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(cut) == kActiveStopped; }, 10000));
+  EXPECT_EQ(BASS_ChannelGetPosition(cut, kPosByte), BASS_ChannelGetLength(cut, kPosByte));
 }
 
 TEST_F(Library, PlaysThroughToStoppedAndPlaysAgainFromTheStart) {

@@ -216,4 +216,17 @@ std::string FixturePath(const std::string& name) {
   return "bass_fixtures\\" + name;
 }
 
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE f =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return bytes;
+  bytes.resize(GetFileSize(f, nullptr));
+  DWORD got = 0;
+  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(f);
+  bytes.resize(got);
+  return bytes;
+}
+
 }  // namespace belvane::bass::test

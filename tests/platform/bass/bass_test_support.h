@@ -59,5 +59,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms);
 
 // Bytes of a fixture made by the build (bin/bass_fixtures/).
 std::string FixturePath(const std::string& name);
+// A whole file's bytes (empty when it cannot be read).
+std::vector<uint8_t> ReadAll(const std::string& path);
 
 }  // namespace belvane::bass::test

@@ -1,0 +1,141 @@
+// Opens the caller gives up on: the helpers left behind are bounded, and the caller's memory and
+// file are let go of as soon as the open has failed.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "platform/bass/bass_errors.h"
+#include "platform/bass/bounded_call.h"
+#include "platform/bass/file_byte_source.h"
+#include "platform/bass/mf_decoder.h"
+#include "tests/platform/bass/bass_test_support.h"
+
+namespace belvane::bass {
+namespace {
+
+using test::WaitFor;
+
+// A result that owns something, so the test sees when it is let go.
+struct Owned {
+  std::shared_ptr<int> thing;
+};
+
+// Work that blocks until the test opens the gate.
+class Gate {
+ public:
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    opened_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    opened_.wait(lock, [&] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
+TEST(BoundedCall, HelpersGivenUpOnAreBoundedPerKeyAndInAll) {
+  AbandonedHelpers helpers(2);
+  Owned out;
+  EXPECT_EQ(RunBounded(
+                helpers, "a", 5000, [] { return Owned{std::make_shared<int>(7)}; }, &out),
+            CallOutcome::kDone);
+  ASSERT_TRUE(out.thing);
+  EXPECT_EQ(*out.thing, 7);
+
+  auto gate = std::make_shared<Gate>();
+  std::weak_ptr<int> stuck_result;
+  std::mutex result_mutex;
+  auto stuck = [&, gate] {
+    gate->Wait();
+    auto thing = std::make_shared<int>(1);
+    std::lock_guard lock(result_mutex);
+    stuck_result = thing;
+    return Owned{thing};
+  };
+  EXPECT_EQ(RunBounded(helpers, "file1", 50, stuck, &out), CallOutcome::kTimedOut);
+  EXPECT_EQ(helpers.Count(), 1u);
+  // The same file again: refused at once, no second thread.
+  std::atomic<bool> ran{false};
+  auto flagged = [&] {
+    ran = true;
+    return Owned{};
+  };
+  EXPECT_EQ(RunBounded(helpers, "file1", 5000, flagged, &out), CallOutcome::kRefused);
+  EXPECT_EQ(RunBounded(helpers, "file2", 50, stuck, &out), CallOutcome::kTimedOut);
+  // The bound in all: other files and memory are refused too while both still run.
+  EXPECT_EQ(RunBounded(helpers, "file3", 5000, flagged, &out), CallOutcome::kRefused);
+  EXPECT_EQ(RunBounded(helpers, "", 5000, flagged, &out), CallOutcome::kRefused);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(helpers.Count(), 2u);
+
+  // Once the helpers end they let go of their results, and the file can be tried again.
+  gate->Open();
+  EXPECT_TRUE(WaitFor([&] { return helpers.Count() == 0; }, 20000));
+  {
+    std::lock_guard lock(result_mutex);
+    EXPECT_TRUE(stuck_result.expired());
+  }
+  EXPECT_EQ(RunBounded(helpers, "file1", 5000, flagged, &out), CallOutcome::kDone);
+  EXPECT_TRUE(ran);
+}
+
+// A file on a slow drive: every read takes 200 ms. Counts the reads that arrive after the caller
+// was told the open failed.
+class SlowSource final : public ByteSource {
+ public:
+  SlowSource(std::unique_ptr<ByteSource> inner, std::atomic<bool>* caller_gone,
+             std::atomic<int>* late_reads)
+      : inner_(std::move(inner)), caller_gone_(caller_gone), late_reads_(late_reads) {}
+  uint64_t Size() const override { return inner_->Size(); }
+  size_t ReadAt(uint64_t pos, void* out, size_t n) override {
+    Sleep(200);
+    if (*caller_gone_) ++*late_reads_;
+    return inner_->ReadAt(pos, out, n);
+  }
+
+ private:
+  std::unique_ptr<ByteSource> inner_;
+  std::atomic<bool>* caller_gone_;
+  std::atomic<int>* late_reads_;
+};
+
+TEST(AbandonedOpen, LetsGoOfTheCallersBytesAndFileAtOnce) {
+  test::TempDir dir;
+  const std::string path = dir.Path("slow.mp3");
+  ASSERT_TRUE(CopyFileA(test::FixturePath("tone.mp3").c_str(), path.c_str(), FALSE));
+  int error = kErrorOk;
+  auto file = FileByteSource::Open(std::wstring(path.begin(), path.end()), 0, 0, &error);
+  ASSERT_TRUE(file);
+  const std::string identity = file->Identity();
+  EXPECT_FALSE(identity.empty());
+
+  std::atomic<bool> caller_gone{false};
+  std::atomic<int> late_reads{0};
+  const ULONGLONG start = GetTickCount64();
+  auto decoder =
+      MfDecoder::Open(std::make_unique<SlowSource>(std::move(file), &caller_gone, &late_reads),
+                      std::wstring(), false, identity, &error, 300);
+  caller_gone = true;
+  EXPECT_FALSE(decoder);
+  EXPECT_EQ(error, kErrorFileForm);
+  EXPECT_LT(GetTickCount64() - start, 5000u);
+  // The file is closed already (it can be replaced), and nothing reads the source any more,
+  // though the helper may still be inside the platform's reader.
+  EXPECT_TRUE(DeleteFileA(path.c_str())) << GetLastError();
+  Sleep(1000);
+  EXPECT_EQ(late_reads, 0);
+  EXPECT_TRUE(WaitFor([] { return MfDecoder::AbandonedOpens() == 0; }, 20000));
+}
+
+}  // namespace
+}  // namespace belvane::bass

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,9 @@ bool FileExists(const TextValue& path) {
 }
 
 bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock*> blocks) {
-  HANDLE file = CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const OwnedKernelHandle file(CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  if (!file) return false;
   bool ok = true;
   for (const ByteBlock* block : blocks) {
     if (block == nullptr) continue;
@@ -51,28 +52,21 @@ bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock
     while (ok && done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
       DWORD written = 0;
-      ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+      ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
       done += written;
     }
     if (!ok) break;
   }
-  CloseHandle(file);
   return ok;
 }
 
-SearchHandle::~SearchHandle() {
-  EndFindFile(*this);
-}
-
-SearchHandle::SearchHandle(SearchHandle&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = nullptr;
-}
+SearchHandle::SearchHandle(SearchHandle&& other) noexcept
+    : open_(std::move(other.open_)), found_nothing_(std::exchange(other.found_nothing_, false)) {}
 
 SearchHandle& SearchHandle::operator=(SearchHandle&& other) noexcept {
   if (this != &other) {
-    EndFindFile(*this);
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
+    open_ = std::move(other.open_);
+    found_nothing_ = std::exchange(other.found_nothing_, false);
   }
   return *this;
 }
@@ -92,22 +86,22 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
   bool taken = false;
   if (!pattern.IsEmpty()) {
     EndFindFile(search);
-    search.handle_ = FindFirstFileA(pattern.CStr(), &entry);
-    if (search.handle_ == INVALID_HANDLE_VALUE) return {};
+    search.open_.Reset(FindFirstFileA(pattern.CStr(), &entry));
+    search.found_nothing_ = !search.open_;
+    if (search.found_nothing_) return {};
     taken = Passes(entry, attributeMask);
   }
   if (!search.IsOpen()) return {};
   while (!taken) {
-    if (!FindNextFileA(search.handle_, &entry)) return {};
+    if (!FindNextFileA(search.open_.Get(), &entry)) return {};
     taken = Passes(entry, attributeMask);
   }
   return TextValue(entry.cFileName);
 }
 
 void EndFindFile(SearchHandle& search) {
-  if (search.IsOpen()) FindClose(search.handle_);
-  // A closed handle must not stay behind: a later search would close it a second time.
-  search.handle_ = nullptr;
+  search.open_.Reset();
+  search.found_nothing_ = false;
 }
 
 }  // namespace belvane

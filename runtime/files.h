@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "runtime/byte_block.h"
+#include "runtime/handles.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -43,21 +44,21 @@ inline bool WriteWholeFile(const TextValue& path, const ByteBlock& block) {
 class SearchHandle {
  public:
   SearchHandle() = default;
-  ~SearchHandle();
   SearchHandle(SearchHandle&& other) noexcept;
   SearchHandle& operator=(SearchHandle&& other) noexcept;
   SearchHandle(const SearchHandle&) = delete;
   SearchHandle& operator=(const SearchHandle&) = delete;
 
   // The raw value: 0, INVALID_HANDLE_VALUE or an open find handle.
-  HANDLE Value() const { return handle_; }
+  HANDLE Value() const { return found_nothing_ ? INVALID_HANDLE_VALUE : open_.Get(); }
   // True while a search is open.
-  bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  bool IsOpen() const { return static_cast<bool>(open_); }
 
  private:
   friend TextValue FindFile(const TextValue&, SearchHandle&, std::optional<DWORD>);
   friend void EndFindFile(SearchHandle&);
-  HANDLE handle_ = nullptr;
+  OwnedFindHandle open_;       // the open search, closed when this goes
+  bool found_nothing_ = false;  // the last search found nothing to start with
 };
 
 // Name (without path) of the next matching entry, empty when none. A non-empty pattern starts a

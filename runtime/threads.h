@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "runtime/handles.h"
 #include "runtime/text.h"
 
 namespace belvane {
@@ -20,6 +21,10 @@ using ThreadRoutine = void (*)(std::intptr_t parameter);
 // handle is stored there for the caller to close; without it the handle is closed at once.
 // True when the thread was created.
 bool StartThread(ThreadRoutine routine, std::intptr_t parameter = 0, HANDLE* handle = nullptr);
+
+// StartThread with the thread's handle owned by the caller; holds nothing when no thread was
+// created. Prefer WorkerThread (runtime/worker_thread.h), which also waits for it.
+OwnedKernelHandle StartOwnedThread(ThreadRoutine routine, std::intptr_t parameter = 0);
 
 // CloseHandle; false when it fails.
 bool CloseThreadHandle(HANDLE handle);

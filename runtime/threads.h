@@ -1,9 +1,10 @@
 #pragma once
 // Worker threads. Thread policy of the program: the user-interface thread runs the frame and
-// every window event; worker threads (the clock, playback watchers) are started here, run
-// detached and untracked, and end with the process. They reach windows only through the
-// platform's cross-thread window calls. An exception never leaves a worker routine: one that
-// escapes ends the program through ExitProgram.
+// every window event; worker threads (the clock, playback watchers) are started here, owned by a
+// WorkerThread (runtime/worker_thread.h) that waits for them with a bounded wait. They hand work
+// to the user-interface thread as posted tasks (ui/ui_task.h) and never touch a window object.
+// An exception never leaves a worker routine: one that escapes ends the program through
+// ExitProgram.
 
 #include <windows.h>
 

@@ -86,8 +86,8 @@ SharedTimetable& ProcessTimetable() {
 
 ClockThread& ProcessClockThread() {
   static SystemClock* const clock = new SystemClock();
-  static ClockThread* const thread =
-      new ClockThread(*clock, ProcessTimetable(), ClockRunning, {&StartDueRowOfApp, &ShowClockText});
+  static ClockThread* const thread = new ClockThread(*clock, ProcessTimetable(), ClockRunning,
+                                                     {&StartDueRowOfApp, &ShowClockText});
   return *thread;
 }
 

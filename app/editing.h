@@ -11,8 +11,9 @@
 namespace belvane {
 
 // Adds a row for `time_text` and `music_name` in seconds order and renumbers (model and list
-// view together); when a row met by the scan has the same seconds, tells the user "该时间点已有任务" and changes nothing.
-// Returns the new row's index, or -1 when nothing was added.
+// view together); when a row met by the scan has the same seconds, tells the user
+// "该时间点已有任务" and changes nothing. Returns the new row's index, or -1 when nothing was
+// added.
 int AddTimetableEntry(TimetableView& rows, const TextValue& time_text, const TextValue& music_name);
 
 // Deletes `row` (nothing for -1 or a row that does not exist) and renumbers.

@@ -44,10 +44,11 @@ LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int StartProgram() {
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 
@@ -114,10 +115,9 @@ void BindEvents() {
 }
 
 void SetMainIcon(FormWindow& window, OwnedIcon& icon) {
-  icon.Reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                           MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXSMICON),
-                                           GetSystemMetrics(SM_CYSMICON), 0)));
+  icon.Reset(static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
   window.SetIcon(icon.Get(), true, ICON_SMALL);
 }
 

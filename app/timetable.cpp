@@ -16,15 +16,15 @@ const TimetableEntry& Timetable::Row(int row) const {
 
 int Timetable::InsertPosition(int seconds) const {
   return FindInsertPosition(
-      Count(), [this](int row) { return order_seconds_[static_cast<std::size_t>(row)]; },
-      seconds);
+      Count(), [this](int row) { return order_seconds_[static_cast<std::size_t>(row)]; }, seconds);
 }
 
 void Timetable::Load(std::vector<TimetableEntry> rows) {
   rows_ = std::move(rows);
   order_seconds_.clear();
   order_seconds_.reserve(rows_.size());
-  for (const TimetableEntry& entry : rows_) order_seconds_.push_back(TextToInteger(entry.seconds.View()));
+  for (const TimetableEntry& entry : rows_)
+    order_seconds_.push_back(TextToInteger(entry.seconds.View()));
   Changed();
 }
 

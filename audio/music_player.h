@@ -98,9 +98,9 @@ class MusicPlayer {
 
  private:
   // Runs body(stream, functions...) under the lock when a stream is held, else gives
-  // `noStream` without binding or calling anything.
+  // `no_stream` without binding or calling anything.
   template <AudioFunction... F, class Result, class Body>
-  Result OnStream(Result noStream, Body body);
+  Result OnStream(Result no_stream, Body body);
   // Runs body(function) under the lock, the entry bound first.
   template <AudioFunction F, class Body>
   auto Locked(Body body);

@@ -18,11 +18,11 @@ TextValue ProgramDirectory() {
 }
 
 TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
-                          const TextValue& defaultText) {
+                          const TextValue& default_text) {
   std::vector<char> buffer(1024);
   for (;;) {
     const DWORD length =
-        GetPrivateProfileStringA(section.CStr(), key.CStr(), defaultText.CStr(), buffer.data(),
+        GetPrivateProfileStringA(section.CStr(), key.CStr(), default_text.CStr(), buffer.data(),
                                  static_cast<DWORD>(buffer.size()), file.CStr());
     // A value that filled the buffer may have been cut: ask again with room to spare.
     if (length < buffer.size() - 1) return TextValue(buffer.data());
@@ -42,7 +42,7 @@ bool FileExists(const TextValue& path) {
 
 bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock*> blocks) {
   const OwnedKernelHandle file(CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_ARCHIVE, nullptr));
+                                           FILE_ATTRIBUTE_ARCHIVE, nullptr));
   if (!file) return false;
   bool ok = true;
   for (const ByteBlock* block : blocks) {
@@ -81,7 +81,7 @@ bool Passes(const WIN32_FIND_DATAA& entry, std::optional<DWORD> mask) {
 }  // namespace
 
 TextValue FindFile(const TextValue& pattern, SearchHandle& search,
-                   std::optional<DWORD> attributeMask) {
+                   std::optional<DWORD> attribute_mask) {
   WIN32_FIND_DATAA entry;
   bool taken = false;
   if (!pattern.IsEmpty()) {
@@ -89,12 +89,12 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
     search.open_.Reset(FindFirstFileA(pattern.CStr(), &entry));
     search.found_nothing_ = !search.open_;
     if (search.found_nothing_) return {};
-    taken = Passes(entry, attributeMask);
+    taken = Passes(entry, attribute_mask);
   }
   if (!search.IsOpen()) return {};
   while (!taken) {
     if (!FindNextFileA(search.open_.Get(), &entry)) return {};
-    taken = Passes(entry, attributeMask);
+    taken = Passes(entry, attribute_mask);
   }
   return TextValue(entry.cFileName);
 }

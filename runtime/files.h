@@ -18,10 +18,10 @@ namespace belvane {
 // Folder of the running program file, no trailing backslash ("C:\Tools", or "C:" in a root).
 TextValue ProgramDirectory();
 
-// Value of (section, key) in an INI file, any length; `defaultText` when missing; empty result
+// Value of (section, key) in an INI file, any length; `default_text` when missing; empty result
 // when the value is empty.
 TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
-                          const TextValue& defaultText = {});
+                          const TextValue& default_text = {});
 
 // Writes (section, key) = value (creating file and section). A left-out key deletes the
 // section, a left-out value deletes the key; an empty text writes an empty value.
@@ -57,7 +57,7 @@ class SearchHandle {
  private:
   friend TextValue FindFile(const TextValue&, SearchHandle&, std::optional<DWORD>);
   friend void EndFindFile(SearchHandle&);
-  OwnedFindHandle open_;       // the open search, closed when this goes
+  OwnedFindHandle open_;        // the open search, closed when this goes
   bool found_nothing_ = false;  // the last search found nothing to start with
 };
 
@@ -66,7 +66,7 @@ class SearchHandle {
 // entries without FILE_ATTRIBUTE_DIRECTORY; mask given: entries sharing a bit with it ("." and
 // ".." included with the directory mask). Reaching the end keeps the search open.
 TextValue FindFile(const TextValue& pattern, SearchHandle& search,
-                   std::optional<DWORD> attributeMask = std::nullopt);
+                   std::optional<DWORD> attribute_mask = std::nullopt);
 
 // Closes the search held in `search` (if any) and resets it to 0.
 void EndFindFile(SearchHandle& search);

@@ -1,7 +1,8 @@
 #pragma once
 // Kernel handles with their ownership in the type. An owning handle closes what it holds when
-// it goes; a KernelHandleRef only uses a handle someone else owns. Null and INVALID_HANDLE_VALUE (-1)
-// both mean "no handle", since the platform answers failure with either, depending on the call.
+// it goes; a KernelHandleRef only uses a handle someone else owns. Null and INVALID_HANDLE_VALUE
+// (-1) both mean "no handle", since the platform answers failure with either, depending on the
+// call.
 //
 // Free of <windows.h> on purpose: headers of pure code (the clock loop) can hold one.
 // Thread policy: a handle object is used by one thread at a time; the handle it holds may be

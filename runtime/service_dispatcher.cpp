@@ -20,9 +20,9 @@ namespace {
 
 // The program's folder and file name as the dispatcher hands them out.
 struct ProgramNames {
-  char folderWithSlash[MAX_PATH * 4] = {};
+  char folder_with_slash[MAX_PATH * 4] = {};
   char folder[MAX_PATH * 4] = {};
-  char fileName[MAX_PATH * 4] = {};
+  char file_name[MAX_PATH * 4] = {};
   bool valid = false;
 };
 
@@ -32,11 +32,11 @@ const ProgramNames& Names() {
     const std::string path = ModuleFileName();
     const std::size_t cut = LastBackslash(path);
     if (path.empty() || path.size() >= sizeof n.folder) return n;
-    const std::size_t folderEnd = cut == std::string::npos ? 0 : cut;
-    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-    std::memcpy(n.folder, path.data(), folderEnd);
-    std::memcpy(n.folderWithSlash, path.data(), cut == std::string::npos ? 0 : cut + 1);
-    std::memcpy(n.fileName, path.data() + nameStart, path.size() - nameStart);
+    const std::size_t folder_end = cut == std::string::npos ? 0 : cut;
+    const std::size_t name_start = cut == std::string::npos ? 0 : cut + 1;
+    std::memcpy(n.folder, path.data(), folder_end);
+    std::memcpy(n.folder_with_slash, path.data(), cut == std::string::npos ? 0 : cut + 1);
+    std::memcpy(n.file_name, path.data() + name_start, path.size() - name_start);
     n.valid = true;
     return n;
   }();
@@ -67,10 +67,10 @@ void PumpWaitingMessages() {
   }
 }
 
-// Releases an array image {d, dims[d], members} whose members have kind `memberKind`.
-void ReleaseArray(std::uint32_t memberKind, void* image) {
+// Releases an array image {d, dims[d], members} whose members have kind `member_kind`.
+void ReleaseArray(std::uint32_t member_kind, void* image) {
   if (image == nullptr) return;
-  switch (static_cast<ValueKind>(memberKind)) {
+  switch (static_cast<ValueKind>(member_kind)) {
     case ValueKind::kText:
     case ValueKind::kByteSet: {
       const ArrayMembers array = MembersOf(image);
@@ -84,7 +84,7 @@ void ReleaseArray(std::uint32_t memberKind, void* image) {
       return;
     }
     default:
-      if (IsScalarKind(static_cast<ValueKind>(memberKind))) ReleaseBlock(image);
+      if (IsScalarKind(static_cast<ValueKind>(member_kind))) ReleaseBlock(image);
       return;
   }
 }
@@ -102,9 +102,9 @@ std::intptr_t ServiceDispatcher(int number, std::intptr_t arg1, std::intptr_t ar
       char* target = reinterpret_cast<char*>(arg2);
       if (target == nullptr || !names.valid) return 0;
       if (arg1 == 1 || arg1 == 2001) {
-        std::strcpy(target, names.folderWithSlash);
+        std::strcpy(target, names.folder_with_slash);
       } else if (arg1 == 2002) {
-        std::strcpy(target, names.fileName);
+        std::strcpy(target, names.file_name);
       } else {
         return 0;
       }
@@ -123,7 +123,7 @@ std::intptr_t ServiceDispatcher(int number, std::intptr_t arg1, std::intptr_t ar
     case 2003:
       return Names().valid ? reinterpret_cast<std::intptr_t>(Names().folder) : 0;
     case 2004:
-      return Names().valid ? reinterpret_cast<std::intptr_t>(Names().fileName) : 0;
+      return Names().valid ? reinterpret_cast<std::intptr_t>(Names().file_name) : 0;
     case 2018:
       PumpWaitingMessages();
       return 0;

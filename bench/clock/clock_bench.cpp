@@ -145,9 +145,8 @@ void BenchSnapshot(const std::vector<TextValue>& day) {
     shared.Publish(std::make_shared<TimetableSnapshot>(TimetableSnapshot::FromStartTimes(day)));
   });
   volatile int sink = 0;
-  const Figures lookup = Measure(100000, [&](int i) {
-    sink = sink + shared.FirstRowAt(ClockText(i % kSecondsPerDay));
-  });
+  const Figures lookup = Measure(
+      100000, [&](int i) { sink = sink + shared.FirstRowAt(ClockText(i % kSecondsPerDay)); });
   std::printf("timetable snapshot, 86400 rows:\n");
   std::printf("  build and publish: mean %.3f ms  max %.3f ms\n", build.mean_ms, build.max_ms);
   std::printf("  shared lookup:     mean %.4f ms  max %.4f ms\n", lookup.mean_ms, lookup.max_ms);

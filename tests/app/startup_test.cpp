@@ -80,7 +80,8 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   s.list = RectIn(app.timetable_view.Handle(), dialog);
   for (int c = 0; c < 4; ++c) s.titles.push_back(app.timetable_view.ColumnTitle(c).Bytes());
   s.rows = app.rows.Count();
-  for (int c = 0; c < 4; ++c) s.first_row.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
+  for (int c = 0; c < 4; ++c)
+    s.first_row.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
   s.music_items = app.music_list.ItemCount();
   s.clock_colour = app.clock_label.TextColour();
   GetObjectA(app.clock_label.GetFont(), sizeof s.clock_font, &s.clock_font);
@@ -96,7 +97,8 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     app.add_button.SendWindowMessage(BM_CLICK);
     s.boxes = boxes.requests;
   }
-  for (int c = 0; c < 4; ++c) s.after_add.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
+  for (int c = 0; c < 4; ++c)
+    s.after_add.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
   s.music_chosen = app.music_list.ItemText(app.music_list.CurrentSelection()).Bytes();
 
   // "删除该行" with no row selected deletes nothing; with the second row (08:30:00) current, it

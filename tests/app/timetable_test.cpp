@@ -52,8 +52,8 @@ TEST(TimetableTest, SecondsTextsOrderAsNumbersAndStayAsLoaded) {
   Timetable timetable;
   // Empty and non-numeric texts count as 0; a long text is kept whole.
   const std::string long_text = "30600" + std::string(400, ' ') + "tail";
-  timetable.Load({Entry("a", ""), Entry("b", "abc"), Entry("c", long_text.c_str()),
-                  Entry("d", "32400")});
+  timetable.Load(
+      {Entry("a", ""), Entry("b", "abc"), Entry("c", long_text.c_str()), Entry("d", "32400")});
   EXPECT_EQ(timetable.InsertPosition(0), kTimeTaken) << "an empty seconds text is 0";
   EXPECT_EQ(timetable.InsertPosition(30600), kTimeTaken) << "a number then text reads as it";
   EXPECT_EQ(timetable.InsertPosition(31000), 3);

@@ -325,6 +325,17 @@ TEST_F(PlaybackTest, AnEndReportedAfterTheControlIsGoneTouchesNothing) {
   }
   PumpUntil([] { return false; }, 100);  // the queued task runs now
   EXPECT_EQ(Caption(), kStopCaption) << "a report reached a control that was gone";
+
+  // The same, deterministically: a report whose control's token has expired runs nothing.
+  std::weak_ptr<PlaybackControl*> expired;
+  {
+    PlaybackControl* none = nullptr;
+    const auto token = std::make_shared<PlaybackControl*>(none);
+    expired = token;
+  }
+  PlaybackEndedReport(window_.Handle(), expired, 1)();
+  PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(Caption(), kStopCaption);
 }
 
 TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {

@@ -29,7 +29,6 @@ bool HaveAppObjects() {
 
 void ConstructAppObjects() {
   g_app = std::make_unique<AppObjects>();
-  g_app->rows.AddObserver(&g_app->start_time_keeper);
 }
 
 void DestroyAppObjects() {

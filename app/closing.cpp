@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/app_objects.h"
-#include "app/clock.h"
+#include "app/clock_thread.h"
 #include "runtime/message_box.h"
 
 namespace belvane {

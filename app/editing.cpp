@@ -9,22 +9,17 @@
 
 namespace belvane {
 
-int AddTimetableEntry(TimetableRows& rows, const TextValue& time_text,
+int AddTimetableEntry(TimetableView& rows, const TextValue& time_text,
                       const TextValue& music_name) {
-  const int seconds = TimeTextToSeconds(time_text);
-  const int position = FindInsertPosition(
-      rows.Count(),
-      [&rows](int row) { return TextToInteger(rows.Cell(row, kSecondsColumn).View()); }, seconds);
-  if (position == kTimeTaken) {
+  const int row = rows.Add(time_text, music_name);
+  if (row == kTimeTaken) {
     ShowMessageBox(nullptr, "该时间点已有任务", "错误", MB_OK);
     return -1;
   }
-  const int row = rows.Insert(position, {time_text, music_name, IntegerText(seconds), false});
-  rows.Renumber();
   return row;
 }
 
-void DeleteTimetableRow(TimetableRows& rows, int row) {
+void DeleteTimetableRow(TimetableView& rows, int row) {
   rows.Delete(row);
   rows.Renumber();
 }

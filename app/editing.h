@@ -5,18 +5,19 @@
 //
 // Thread policy: user-interface thread only.
 
-#include "app/timetable_rows.h"
+#include "app/timetable_view.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
 
-// Inserts a row for `time_text` and `music_name` in seconds order and renumbers; when a row
-// met by the scan has the same seconds, tells the user "该时间点已有任务" and changes nothing.
-// Returns the new row's index, or -1 when nothing was added.
-int AddTimetableEntry(TimetableRows& rows, const TextValue& time_text, const TextValue& music_name);
+// Adds a row for `time_text` and `music_name` in seconds order and renumbers (model and list
+// view together); when a row met by the scan has the same seconds, tells the user
+// "该时间点已有任务" and changes nothing. Returns the new row's index, or -1 when nothing was
+// added.
+int AddTimetableEntry(TimetableView& rows, const TextValue& time_text, const TextValue& music_name);
 
 // Deletes `row` (nothing for -1 or a row that does not exist) and renumbers.
-void DeleteTimetableRow(TimetableRows& rows, int row);
+void DeleteTimetableRow(TimetableView& rows, int row);
 
 // Click handler of "3.添加": the time lists' texts and the chosen music file.
 void AddEntry();

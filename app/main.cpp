@@ -18,10 +18,10 @@ void StartLayer() {
   ExitProgram(0);
 }
 
-FrameApplication theApplication({.construct = ConstructAppObjects,
-                                 .exitHook = ShutDownApplication,
-                                 .startWindowLayer = StartLayer,
-                                 .startProgram = StartProgram});
+FrameApplication the_application({.construct = ConstructAppObjects,
+                                  .exit_hook = ShutDownApplication,
+                                  .start_window_layer = StartLayer,
+                                  .start_program = StartProgram});
 
 }  // namespace
 }  // namespace belvane

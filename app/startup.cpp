@@ -3,15 +3,17 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
-#include "app/clock.h"
+#include "app/clock_thread.h"
 #include "app/closing.h"
 #include "app/default_config.h"
 #include "app/editing.h"
+#include "app/manual_play.h"
 #include "app/music_folder.h"
 #include "app/timetable_handlers.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "ui/ui_task.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -34,37 +36,43 @@ TextValue TwoDigits(int value) {
   return TextValue(text);
 }
 
+// The main window's hook: runs the tasks workers post to the user-interface thread.
+LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  return RunUiTask(message, wparam, lparam) ? 1 : 0;
+}
+
 }  // namespace
 
 int StartProgram() {
-  App().main_window.RunDialog(nullptr, kMainDialogId, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 
 void OnMainWindowInit(HWND dialog) {
-  SetUpControls(dialog);
+  AppObjects& app = App();
+  SetUpMainWindow(dialog, app);
   BindEvents();
-  SetMainIcon();
+  SetMainIcon(app.main_window, app.icon);
   PrepareData();
 }
 
-void SetUpControls(HWND dialog) {
-  AppObjects& app = App();
-  app.time_caption.AttachToDialogItem(dialog, kTimeCaptionId);
-  app.clock_label.AttachToDialogItem(dialog, kClockLabelId);
+void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
+  app.time_caption.AttachToDialogItem(dialog, BELVANE_ID_CLOCK_CAPTION);
+  app.clock_label.AttachToDialogItem(dialog, BELVANE_ID_CLOCK);
   app.clock_label.SetFont(
       CreateFontA(20, 0, 0, 0, 800, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
   app.clock_label.TextColour(kClockColour);
 
-  app.add_button.AttachToDialogItem(dialog, kAddButtonId);
-  app.delete_button.AttachToDialogItem(dialog, kDeleteButtonId);
-  app.play_button.AttachToDialogItem(dialog, kPlayButtonId);
-  app.save_button.AttachToDialogItem(dialog, kSaveButtonId);
+  app.add_button.AttachToDialogItem(dialog, BELVANE_ID_ADD);
+  app.delete_button.AttachToDialogItem(dialog, BELVANE_ID_DELETE_ROW);
+  app.play_button.AttachToDialogItem(dialog, BELVANE_ID_PLAY);
+  app.save_button.AttachToDialogItem(dialog, BELVANE_ID_SAVE);
 
-  app.placeholder.AttachToDialogItem(dialog, kPlaceholderId);
+  app.placeholder.AttachToDialogItem(dialog, BELVANE_ID_PLACEHOLDER);
   app.placeholder.Visible(false);
   const int left = app.placeholder.Left();
   const int top = app.placeholder.Top();
@@ -78,11 +86,11 @@ void SetUpControls(HWND dialog) {
   view.AddListViewExStyle(LVS_EX_FULLROWSELECT);
   view.AddStyle(LVS_SINGLESEL);
 
-  app.hour_list.AttachToDialogItem(dialog, kHourListId);
-  app.minute_list.AttachToDialogItem(dialog, kMinuteListId);
-  app.second_list.AttachToDialogItem(dialog, kSecondListId);
-  app.note.AttachToDialogItem(dialog, kNoteId);
-  app.music_list.AttachToDialogItem(dialog, kMusicListId);
+  app.hour_list.AttachToDialogItem(dialog, BELVANE_ID_HOUR);
+  app.minute_list.AttachToDialogItem(dialog, BELVANE_ID_MINUTE);
+  app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
+  app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
+  app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
 }
 
 void BindEvents() {
@@ -106,12 +114,11 @@ void BindEvents() {
   app.main_window.SetCloseHandler([](const EventArgs&) -> std::int32_t { return ConfirmClose(); });
 }
 
-void SetMainIcon() {
-  AppObjects& app = App();
-  app.icon.Reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kIconId),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0)));
-  app.main_window.SetIcon(app.icon.Get(), true, ICON_SMALL);
+void SetMainIcon(FormWindow& window, OwnedIcon& icon) {
+  icon.Reset(static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+  window.SetIcon(icon.Get(), true, ICON_SMALL);
 }
 
 void PrepareData() {
@@ -154,9 +161,9 @@ void ProvisionAudioStep() {
 void StartClockStep() {
   AppObjects& app = App();
   const HWND main = app.main_window.Handle();
-  // The clock thread and the watcher post to the main window; their messages are handled here.
+  // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
-  SetMessageHook(main, &ClockMessageHook);
+  SetMessageHook(main, &RunPostedTasks);
   ProcessClockThread().Start(main);
 }
 

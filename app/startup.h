@@ -6,21 +6,27 @@
 
 #include <windows.h>
 
+#include "app/main_window.h"
+#include "ui/form_window.h"
+#include "ui/gdi_object.h"
+
 namespace belvane {
 
 // Runs the main window (dialog template 1000) modally; returns 0 when it has ended.
 int StartProgram();
 
-// Init handler of the main window, in this order: SetUpControls, BindEvents, SetMainIcon,
+// Init handler of the main window, in this order: SetUpMainWindow, BindEvents, SetMainIcon,
 // PrepareData.
 void OnMainWindowInit(HWND dialog);
 
-// Attaches and styles the controls and creates the timetable list view over the placeholder.
-void SetUpControls(HWND dialog);
+// Attaches `controls` to the main window's items and styles them (the clock's font and colour),
+// hides the placeholder and creates the timetable list view in its place with its columns and
+// styles. What the user sees before any data; the UI tests and the preview use it too.
+void SetUpMainWindow(HWND dialog, MainWindowControls& controls);
 // Binds the four buttons' click handlers and the close handler.
 void BindEvents();
-// Loads icon resource 100 and makes it the main window's small icon.
-void SetMainIcon();
+// Loads icon resource BELVANE_ICON_APP into `icon` and makes it `window`'s small icon.
+void SetMainIcon(FormWindow& window, OwnedIcon& icon);
 // Fills the window's data: program folder, time lists, default timetable file, the timetable,
 // the music list, then the audio and clock steps.
 void PrepareData();
@@ -28,8 +34,8 @@ void PrepareData();
 // Step 8 of PrepareData: writes bass.dll beside the program when missing and initialises the
 // player; a failure is told to the user and start-up goes on.
 void ProvisionAudioStep();
-// Step 9 of PrepareData, the last: hooks the clock's and the watcher's messages on the main
-// window, sets ClockRunning and starts the clock thread.
+// Step 9 of PrepareData, the last: the main window's hook runs the tasks the clock and the
+// watcher post; sets ClockRunning and starts the clock thread.
 void StartClockStep();
 
 }  // namespace belvane

@@ -14,8 +14,8 @@ constexpr const char* kRemarkSection = "remark";
 
 }  // namespace
 
-void LoadTimetableFrom(ProfileStore& store, const MusicExistsTest& music_exists,
-                       TimetableRows& rows) {
+std::vector<TimetableEntry> ReadTimetableFrom(ProfileStore& store,
+                                              const MusicExistsTest& music_exists) {
   const std::vector<TextValue> total = store.ReadValues({{"total", "n"}});
   const int count = RowCountFromText(total.empty() ? TextValue() : total[0]);
 
@@ -37,18 +37,24 @@ void LoadTimetableFrom(ProfileStore& store, const MusicExistsTest& music_exists,
     entry.seconds = values[i * 3 + 2];
     entry.music_missing = !music_exists(entry.music_name);
   }
-  rows.Load(entries);
+  return entries;
 }
 
-bool SaveTimetableTo(const TimetableRows& rows, ProfileStore& store) {
-  const int count = rows.Count();
+void LoadTimetableFrom(ProfileStore& store, const MusicExistsTest& music_exists,
+                       TimetableView& rows) {
+  rows.Load(ReadTimetableFrom(store, music_exists));
+}
+
+bool SaveTimetableTo(const Timetable& timetable, ProfileStore& store) {
+  const int count = timetable.Count();
   std::vector<ProfileValue> values;
   values.reserve(std::size_t(count) * 3 + 1);
   for (int row = 0; row < count; ++row) {
+    const TimetableEntry& entry = timetable.Row(row);
     const TextValue key(std::to_string(row + 1));
-    values.push_back({kTimeSection, key, rows.Cell(row, kStartTimeColumn)});
-    values.push_back({kMusicSection, key, rows.StoredMusicName(row)});
-    values.push_back({kRemarkSection, key, rows.Cell(row, kSecondsColumn)});
+    values.push_back({kTimeSection, key, entry.start_time});
+    values.push_back({kMusicSection, key, entry.music_name});
+    values.push_back({kRemarkSection, key, entry.seconds});
   }
   values.push_back({"total", "n", TextValue(std::to_string(count))});
   return store.WriteValues(values);

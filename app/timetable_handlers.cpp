@@ -29,15 +29,15 @@ void LoadTimetable() {
       app.rows);
 }
 
-bool SaveTimetableOrTell(const TimetableRows& rows, ProfileStore& store) {
-  if (SaveTimetableTo(rows, store)) return true;
+bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {
+  if (SaveTimetableTo(timetable, store)) return true;
   ShowMessageBox(nullptr, kSaveFailedText, "错误", MB_OK);
   return false;
 }
 
 void SaveTimetable() {
   const std::unique_ptr<ProfileStore> store = OpenTimetableStore(ConfigFilePath());
-  SaveTimetableOrTell(App().rows, *store);
+  SaveTimetableOrTell(App().timetable, *store);
 }
 
 }  // namespace belvane

@@ -4,7 +4,7 @@
 // Thread policy: user-interface thread only.
 
 #include "app/profile_store.h"
-#include "app/timetable_rows.h"
+#include "app/timetable.h"
 
 namespace belvane {
 
@@ -17,8 +17,8 @@ void LoadTimetable();
 // could not.
 void SaveTimetable();
 
-// Saves `rows` through `store`; on a failed write shows kSaveFailedText with the caption
+// Saves `timetable` through `store`; on a failed write shows kSaveFailedText with the caption
 // "错误". The rows stay as they are either way. Returns whether the save succeeded.
-bool SaveTimetableOrTell(const TimetableRows& rows, ProfileStore& store);
+bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store);
 
 }  // namespace belvane

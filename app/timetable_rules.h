@@ -1,6 +1,6 @@
 #pragma once
 // The timetable's rules that need no window: time texts, row counts, insertion positions and
-// the missing-file marker. The row operations (timetable_rows.h) and the handlers build on these.
+// the missing-file marker. The model (timetable.h) and the handlers build on these.
 
 #include <functional>
 #include <string_view>

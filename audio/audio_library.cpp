@@ -13,17 +13,17 @@ ByteBlock AudioLibraryImage() {
   return ByteBlock::OverImage(belvane_audio_library_image);
 }
 
-AudioLibraryFile ProvideAudioLibraryFile(const TextValue& programDir) {
-  const TextValue path = ConcatTexts(programDir, "\\bass.dll");
+AudioLibraryFile ProvideAudioLibraryFile(const TextValue& program_dir) {
+  const TextValue path = ConcatTexts(program_dir, "\\bass.dll");
   if (FileExists(path)) return AudioLibraryFile::kPresent;
   return WriteWholeFile(path, AudioLibraryImage()) ? AudioLibraryFile::kWritten
                                                    : AudioLibraryFile::kWriteFailed;
 }
 
-bool ProvisionAudioLibrary(const TextValue& programDir, MusicPlayer& player) {
+bool ProvisionAudioLibrary(const TextValue& program_dir, MusicPlayer& player) {
   // A failed write is not reported: the library may still be found elsewhere, and when it is
   // not, the binder says so.
-  ProvideAudioLibraryFile(programDir);
+  ProvideAudioLibraryFile(program_dir);
   if (player.Init(nullptr)) return true;
   ShowMessageBox(nullptr, "无法播放音乐，请关闭重试", "错误", MB_OK);
   return false;

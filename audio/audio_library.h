@@ -22,14 +22,15 @@ enum class AudioLibraryFile {
   kWriteFailed,  // it was missing and could not be written (e.g. a read-only folder)
 };
 
-// Writes the carried copy to programDir + "\bass.dll" when nothing of that name exists; never
+// Writes the carried copy to program_dir + "\bass.dll" when nothing of that name exists; never
 // overwrites, whatever is there (a 0-byte file, another build, a folder).
-AudioLibraryFile ProvideAudioLibraryFile(const TextValue& programDir);
+AudioLibraryFile ProvideAudioLibraryFile(const TextValue& program_dir);
 
 // Start-up step: ProvideAudioLibraryFile, then player.Init(no window). When Init fails, shows
 // "无法播放音乐，请关闭重试" / "错误" (OK only, no icon, no owner) and returns false; start-up
 // goes on either way. The first Init binds and loads the library: a library that cannot be
 // loaded ends the program with the binder's "DLL ERROR" message.
-bool ProvisionAudioLibrary(const TextValue& programDir, MusicPlayer& player = ProcessMusicPlayer());
+bool ProvisionAudioLibrary(const TextValue& program_dir,
+                           MusicPlayer& player = ProcessMusicPlayer());
 
 }  // namespace belvane

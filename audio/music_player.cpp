@@ -43,12 +43,12 @@ auto MusicPlayer::Locked(Body body) {
 }
 
 template <AudioFunction... F, class Result, class Body>
-Result MusicPlayer::OnStream(Result noStream, Body body) {
+Result MusicPlayer::OnStream(Result no_stream, Body body) {
   // With no stream there is nothing to call, so there is nothing to bind either.
-  if (!(entries_.IsBound(F) && ...) && Stream() == 0) return noStream;
+  if (!(entries_.IsBound(F) && ...) && Stream() == 0) return no_stream;
   const auto functions = std::make_tuple(entries_.Bound<F>()...);
   std::lock_guard lock(mutex_);
-  if (stream_ == 0) return noStream;
+  if (stream_ == 0) return no_stream;
   return std::apply([&](auto... function) { return body(stream_, function...); }, functions);
 }
 
@@ -84,11 +84,11 @@ bool MusicPlayer::Free() {
 
 DWORD MusicPlayer::OpenFile(const TextValue& path) {
   auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
-  auto streamFree = entries_.Bound<AudioFunction::kStreamFree>();
+  auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
   std::lock_guard lock(mutex_);
   if (stream_ != 0) {
     path_ = TextValue();
-    streamFree(stream_);
+    stream_free(stream_);
     stream_ = 0;
   }
   stream_ = create(FALSE, path.CStr(), 0, 0, 0);
@@ -97,11 +97,11 @@ DWORD MusicPlayer::OpenFile(const TextValue& path) {
 }
 
 BOOL MusicPlayer::CloseStream() {
-  return OnStream<AudioFunction::kStreamFree>(BOOL{0}, [&](DWORD stream, auto streamFree) {
+  return OnStream<AudioFunction::kStreamFree>(BOOL{0}, [&](DWORD stream, auto stream_free) {
     path_ = TextValue();
     // Let go of the handle too: a freed handle must never reach the library again.
     stream_ = 0;
-    return streamFree(stream);
+    return stream_free(stream);
   });
 }
 
@@ -132,70 +132,70 @@ BOOL MusicPlayer::Stop() {
 
 int MusicPlayer::State() {
   return OnStream<AudioFunction::kChannelIsActive>(
-      -2, [](DWORD stream, auto isActive) { return static_cast<int>(isActive(stream)); });
+      -2, [](DWORD stream, auto is_active) { return static_cast<int>(is_active(stream)); });
 }
 
 BOOL MusicPlayer::SetMasterVolume(int volume) {
   if (!InVolumeRange(volume)) return 0;
   return Locked<AudioFunction::kSetVolume>(
-      [&](auto setVolume) { return setVolume(static_cast<float>(volume / kVolumeScale)); });
+      [&](auto set_volume) { return set_volume(static_cast<float>(volume / kVolumeScale)); });
 }
 
 int MusicPlayer::GetMasterVolume() {
-  return Locked<AudioFunction::kGetVolume>([](auto getVolume) { return PercentOf(getVolume()); });
+  return Locked<AudioFunction::kGetVolume>([](auto get_volume) { return PercentOf(get_volume()); });
 }
 
 BOOL MusicPlayer::SetStreamVolume(int volume) {
   if (!InVolumeRange(volume)) return 0;
-  return OnStream<AudioFunction::kChannelSetAttribute>(
-      BOOL{0}, [&](DWORD stream, auto setAttribute) {
-        return setAttribute(stream, bass::kAttribVolume, static_cast<float>(volume / kVolumeScale));
-      });
+  return OnStream<AudioFunction::kChannelSetAttribute>(BOOL{0}, [&](DWORD stream,
+                                                                    auto set_attribute) {
+    return set_attribute(stream, bass::kAttribVolume, static_cast<float>(volume / kVolumeScale));
+  });
 }
 
 int MusicPlayer::GetStreamVolume() {
-  return OnStream<AudioFunction::kChannelGetAttribute>(-1, [](DWORD stream, auto getAttribute) {
+  return OnStream<AudioFunction::kChannelGetAttribute>(-1, [](DWORD stream, auto get_attribute) {
     float value = 0;
-    if (!getAttribute(stream, bass::kAttribVolume, &value)) return -1;
+    if (!get_attribute(stream, bass::kAttribVolume, &value)) return -1;
     return PercentOf(value);
   });
 }
 
 std::int64_t MusicPlayer::GetPosition() {
   return OnStream<AudioFunction::kChannelGetPosition, AudioFunction::kChannelBytes2Seconds>(
-      std::int64_t{-1}, [](DWORD stream, auto getPosition, auto toSeconds) {
-        return MillisecondsOf(toSeconds(stream, getPosition(stream, bass::kPosByte)));
+      std::int64_t{-1}, [](DWORD stream, auto get_position, auto to_seconds) {
+        return MillisecondsOf(to_seconds(stream, get_position(stream, bass::kPosByte)));
       });
 }
 
 std::int64_t MusicPlayer::GetLength() {
   return OnStream<AudioFunction::kChannelGetLength, AudioFunction::kChannelBytes2Seconds>(
-      std::int64_t{-2}, [](DWORD stream, auto getLength, auto toSeconds) {
-        return MillisecondsOf(toSeconds(stream, getLength(stream, bass::kPosByte)));
+      std::int64_t{-2}, [](DWORD stream, auto get_length, auto to_seconds) {
+        return MillisecondsOf(to_seconds(stream, get_length(stream, bass::kPosByte)));
       });
 }
 
 BOOL MusicPlayer::SetPosition(std::int64_t milliseconds) {
   return OnStream<AudioFunction::kChannelSeconds2Bytes, AudioFunction::kChannelSetPosition>(
-      BOOL{0}, [&](DWORD stream, auto toBytes, auto setPosition) {
-        const QWORD bytes = toBytes(stream, milliseconds / kMillisecondsPerSecond);
-        return setPosition(stream, bytes, bass::kPosByte);
+      BOOL{0}, [&](DWORD stream, auto to_bytes, auto set_position) {
+        const QWORD bytes = to_bytes(stream, milliseconds / kMillisecondsPerSecond);
+        return set_position(stream, bytes, bass::kPosByte);
       });
 }
 
 int MusicPlayer::LastError() {
   // The library keeps the last error per calling thread; the lock does not change that.
-  return Locked<AudioFunction::kErrorGetCode>([](auto errorGetCode) { return errorGetCode(); });
+  return Locked<AudioFunction::kErrorGetCode>([](auto error_get_code) { return error_get_code(); });
 }
 
 void MusicPlayer::LoadPlugins(const TextValue& folder) {
-  auto pluginLoad = entries_.Bound<AudioFunction::kPluginLoad>();
+  auto plugin_load = entries_.Bound<AudioFunction::kPluginLoad>();
   SearchHandle search;
   for (TextValue name = FindFile(ConcatTexts(folder, "\\bass*.dll"), search); !name.IsEmpty();
        name = FindFile(TextValue(), search)) {
     const TextValue file = ConcatTexts(folder, "\\", name);
     std::lock_guard lock(mutex_);
-    pluginLoad(file.CStr(), 0);
+    plugin_load(file.CStr(), 0);
   }
   EndFindFile(search);
 }

@@ -3,8 +3,10 @@
 // of the audio library and the path that stream was opened from, and reaches the library only
 // through an AudioEntryTable (the process-wide one unless a test gives its own).
 //
-// Thread policy: every operation may be called from any thread (the user-interface thread, the
-// clock thread and the playback watchers all do). The operations are serialised by one internal
+// Thread policy: every operation may be called from any thread. The user-interface thread plays
+// and stops (a due row reaches it from the clock as a posted task; the clock thread never calls
+// the player), the playback watcher asks State, and the exit hook calls Destroy from whichever
+// thread ends the program. The operations are serialised by one internal
 // lock, held only around the library calls themselves. An entry is bound before the lock is
 // taken: a failed binding shows a modal box and ends the program, whose exit hook must still be
 // able to take the lock. Nothing that waits on a window runs under the lock.
@@ -96,9 +98,9 @@ class MusicPlayer {
 
  private:
   // Runs body(stream, functions...) under the lock when a stream is held, else gives
-  // `noStream` without binding or calling anything.
+  // `no_stream` without binding or calling anything.
   template <AudioFunction... F, class Result, class Body>
-  Result OnStream(Result noStream, Body body);
+  Result OnStream(Result no_stream, Body body);
   // Runs body(function) under the lock, the entry bound first.
   template <AudioFunction F, class Body>
   auto Locked(Body body);

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,11 @@ TextValue ProgramDirectory() {
 }
 
 TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
-                          const TextValue& defaultText) {
+                          const TextValue& default_text) {
   std::vector<char> buffer(1024);
   for (;;) {
     const DWORD length =
-        GetPrivateProfileStringA(section.CStr(), key.CStr(), defaultText.CStr(), buffer.data(),
+        GetPrivateProfileStringA(section.CStr(), key.CStr(), default_text.CStr(), buffer.data(),
                                  static_cast<DWORD>(buffer.size()), file.CStr());
     // A value that filled the buffer may have been cut: ask again with room to spare.
     if (length < buffer.size() - 1) return TextValue(buffer.data());
@@ -40,9 +41,9 @@ bool FileExists(const TextValue& path) {
 }
 
 bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock*> blocks) {
-  HANDLE file = CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const OwnedKernelHandle file(CreateFileA(path.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  if (!file) return false;
   bool ok = true;
   for (const ByteBlock* block : blocks) {
     if (block == nullptr) continue;
@@ -51,28 +52,21 @@ bool WriteWholeFile(const TextValue& path, std::initializer_list<const ByteBlock
     while (ok && done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
       DWORD written = 0;
-      ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+      ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
       done += written;
     }
     if (!ok) break;
   }
-  CloseHandle(file);
   return ok;
 }
 
-SearchHandle::~SearchHandle() {
-  EndFindFile(*this);
-}
-
-SearchHandle::SearchHandle(SearchHandle&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = nullptr;
-}
+SearchHandle::SearchHandle(SearchHandle&& other) noexcept
+    : open_(std::move(other.open_)), found_nothing_(std::exchange(other.found_nothing_, false)) {}
 
 SearchHandle& SearchHandle::operator=(SearchHandle&& other) noexcept {
   if (this != &other) {
-    EndFindFile(*this);
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
+    open_ = std::move(other.open_);
+    found_nothing_ = std::exchange(other.found_nothing_, false);
   }
   return *this;
 }
@@ -87,27 +81,27 @@ bool Passes(const WIN32_FIND_DATAA& entry, std::optional<DWORD> mask) {
 }  // namespace
 
 TextValue FindFile(const TextValue& pattern, SearchHandle& search,
-                   std::optional<DWORD> attributeMask) {
+                   std::optional<DWORD> attribute_mask) {
   WIN32_FIND_DATAA entry;
   bool taken = false;
   if (!pattern.IsEmpty()) {
     EndFindFile(search);
-    search.handle_ = FindFirstFileA(pattern.CStr(), &entry);
-    if (search.handle_ == INVALID_HANDLE_VALUE) return {};
-    taken = Passes(entry, attributeMask);
+    search.open_.Reset(FindFirstFileA(pattern.CStr(), &entry));
+    search.found_nothing_ = !search.open_;
+    if (search.found_nothing_) return {};
+    taken = Passes(entry, attribute_mask);
   }
   if (!search.IsOpen()) return {};
   while (!taken) {
-    if (!FindNextFileA(search.handle_, &entry)) return {};
-    taken = Passes(entry, attributeMask);
+    if (!FindNextFileA(search.open_.Get(), &entry)) return {};
+    taken = Passes(entry, attribute_mask);
   }
   return TextValue(entry.cFileName);
 }
 
 void EndFindFile(SearchHandle& search) {
-  if (search.IsOpen()) FindClose(search.handle_);
-  // A closed handle must not stay behind: a later search would close it a second time.
-  search.handle_ = nullptr;
+  search.open_.Reset();
+  search.found_nothing_ = false;
 }
 
 }  // namespace belvane

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "runtime/byte_block.h"
+#include "runtime/handles.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -17,10 +18,10 @@ namespace belvane {
 // Folder of the running program file, no trailing backslash ("C:\Tools", or "C:" in a root).
 TextValue ProgramDirectory();
 
-// Value of (section, key) in an INI file, any length; `defaultText` when missing; empty result
+// Value of (section, key) in an INI file, any length; `default_text` when missing; empty result
 // when the value is empty.
 TextValue ReadProfileText(const TextValue& file, const TextValue& section, const TextValue& key,
-                          const TextValue& defaultText = {});
+                          const TextValue& default_text = {});
 
 // Writes (section, key) = value (creating file and section). A left-out key deletes the
 // section, a left-out value deletes the key; an empty text writes an empty value.
@@ -43,21 +44,21 @@ inline bool WriteWholeFile(const TextValue& path, const ByteBlock& block) {
 class SearchHandle {
  public:
   SearchHandle() = default;
-  ~SearchHandle();
   SearchHandle(SearchHandle&& other) noexcept;
   SearchHandle& operator=(SearchHandle&& other) noexcept;
   SearchHandle(const SearchHandle&) = delete;
   SearchHandle& operator=(const SearchHandle&) = delete;
 
   // The raw value: 0, INVALID_HANDLE_VALUE or an open find handle.
-  HANDLE Value() const { return handle_; }
+  HANDLE Value() const { return found_nothing_ ? INVALID_HANDLE_VALUE : open_.Get(); }
   // True while a search is open.
-  bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  bool IsOpen() const { return static_cast<bool>(open_); }
 
  private:
   friend TextValue FindFile(const TextValue&, SearchHandle&, std::optional<DWORD>);
   friend void EndFindFile(SearchHandle&);
-  HANDLE handle_ = nullptr;
+  OwnedFindHandle open_;        // the open search, closed when this goes
+  bool found_nothing_ = false;  // the last search found nothing to start with
 };
 
 // Name (without path) of the next matching entry, empty when none. A non-empty pattern starts a
@@ -65,7 +66,7 @@ class SearchHandle {
 // entries without FILE_ATTRIBUTE_DIRECTORY; mask given: entries sharing a bit with it ("." and
 // ".." included with the directory mask). Reaching the end keeps the search open.
 TextValue FindFile(const TextValue& pattern, SearchHandle& search,
-                   std::optional<DWORD> attributeMask = std::nullopt);
+                   std::optional<DWORD> attribute_mask = std::nullopt);
 
 // Closes the search held in `search` (if any) and resets it to 0.
 void EndFindFile(SearchHandle& search);

@@ -8,7 +8,7 @@ namespace belvane {
 
 // Runs the exit sequence and ends the process without unwinding (for paths where unwinding is
 // unsafe, such as out-of-memory inside an allocation). Code 0 when a frame is recorded.
-[[noreturn]] void ExitProgramDirectly(int exitCode);
+[[noreturn]] void ExitProgramDirectly(int exit_code);
 
 // The start of every fatal failure's path (the box, then the end of the program): shows the box
 // when this is the process's first failure and returns. A later failure shows no box and never

@@ -13,18 +13,18 @@ namespace {
 constexpr std::size_t kMaxLoadedLibraries = 100;
 
 // Loading and listing happen under one lock so two threads binding at once list a DLL once.
-SRWLOCK g_libraryLock = SRWLOCK_INIT;
+SRWLOCK g_library_lock = SRWLOCK_INIT;
 HMODULE g_loaded[kMaxLoadedLibraries] = {};
-std::size_t g_loadedCount = 0;
+std::size_t g_loaded_count = 0;
 
 void ReleaseLoadedLibraries() {
-  AcquireSRWLockExclusive(&g_libraryLock);
+  AcquireSRWLockExclusive(&g_library_lock);
   for (std::size_t i = 0; i < kMaxLoadedLibraries && g_loaded[i] != nullptr; ++i) {
     FreeLibrary(g_loaded[i]);
     g_loaded[i] = nullptr;
   }
-  g_loadedCount = 0;
-  ReleaseSRWLockExclusive(&g_libraryLock);
+  g_loaded_count = 0;
+  ReleaseSRWLockExclusive(&g_library_lock);
 }
 
 [[noreturn]] void FailBinding(const TextValue& message) {
@@ -33,16 +33,16 @@ void ReleaseLoadedLibraries() {
 }
 
 HMODULE LibraryHandle(const char* library) {
-  AcquireSRWLockExclusive(&g_libraryLock);
+  AcquireSRWLockExclusive(&g_library_lock);
   HMODULE module = GetModuleHandleA(library);
   if (module == nullptr) {
     module = LoadLibraryA(library);
-    if (module != nullptr && g_loadedCount < kMaxLoadedLibraries) {
-      g_loaded[g_loadedCount++] = module;
-      if (g_loadedCount == 1) SetFinalHook(&ReleaseLoadedLibraries);
+    if (module != nullptr && g_loaded_count < kMaxLoadedLibraries) {
+      g_loaded[g_loaded_count++] = module;
+      if (g_loaded_count == 1) SetFinalHook(&ReleaseLoadedLibraries);
     }
   }
-  ReleaseSRWLockExclusive(&g_libraryLock);
+  ReleaseSRWLockExclusive(&g_library_lock);
   return module;
 }
 
@@ -84,9 +84,9 @@ void* BindLibraryFunction(const char* library, const char* function, void** slot
 }
 
 std::span<const HMODULE> LoadedLibraryList() {
-  AcquireSRWLockShared(&g_libraryLock);
-  const std::size_t count = g_loadedCount;
-  ReleaseSRWLockShared(&g_libraryLock);
+  AcquireSRWLockShared(&g_library_lock);
+  const std::size_t count = g_loaded_count;
+  ReleaseSRWLockShared(&g_library_lock);
   return {g_loaded, count};
 }
 

@@ -22,8 +22,8 @@ void* BindLibraryFunction(const char* library, const char* function, void** slot
 std::span<const HMODULE> LoadedLibraryList();
 
 // A late-bound entry typed by the real prototype, so a wrong signature is a compile error:
-//   LateBoundFunction<decltype(BASS_Init)> bassInit{"bass", "BASS_Init"};
-//   bassInit()(device, freq, flags, win, clsid);
+//   LateBoundFunction<decltype(BASS_Init)> bass_init{"bass", "BASS_Init"};
+//   bass_init()(device, freq, flags, win, clsid);
 // The first call binds; later calls go straight to the DLL.
 template <class Prototype>
 class LateBoundFunction {

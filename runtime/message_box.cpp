@@ -6,9 +6,9 @@ namespace belvane {
 
 namespace {
 
-SRWLOCK g_observerLock = SRWLOCK_INIT;
+SRWLOCK g_observer_lock = SRWLOCK_INIT;
 MessageBoxObserver& Observer() {
-  static MessageBoxObserver observer;  // guarded by g_observerLock
+  static MessageBoxObserver observer;  // guarded by g_observer_lock
   return observer;
 }
 
@@ -16,9 +16,9 @@ MessageBoxObserver& Observer() {
 
 int ShowMessageBox(HWND owner, const TextValue& text, const TextValue& caption, unsigned style) {
   MessageBoxObserver observer;
-  AcquireSRWLockShared(&g_observerLock);
+  AcquireSRWLockShared(&g_observer_lock);
   if (Observer()) observer = Observer();
-  ReleaseSRWLockShared(&g_observerLock);
+  ReleaseSRWLockShared(&g_observer_lock);
   if (observer) return observer(MessageBoxRequest{owner, text, caption, style});
   // The W function: the text reaches the box intact whatever the process's ANSI code page.
   return MessageBoxW(owner, WideFromGbk(text.View()).c_str(), WideFromGbk(caption.View()).c_str(),
@@ -26,10 +26,10 @@ int ShowMessageBox(HWND owner, const TextValue& text, const TextValue& caption, 
 }
 
 MessageBoxObserver SetMessageBoxObserver(MessageBoxObserver observer) {
-  AcquireSRWLockExclusive(&g_observerLock);
+  AcquireSRWLockExclusive(&g_observer_lock);
   MessageBoxObserver previous = std::move(Observer());
   Observer() = std::move(observer);
-  ReleaseSRWLockExclusive(&g_observerLock);
+  ReleaseSRWLockExclusive(&g_observer_lock);
   return previous;
 }
 
@@ -37,13 +37,13 @@ int ShowMessage(const ValueSlot& content, const ValueSlot& style, const ValueSlo
                 const ValueSlot& owner) {
   TextValue text;  // byte sets and arrays: an empty message
   if (IsScalarKind(content.kind) || content.kind == ValueKind::kText) text = ToText(content);
-  const unsigned styleBits = style.IsGiven() ? static_cast<unsigned>(ToInteger(style)) : 0;
-  const TextValue captionText = caption.IsGiven() ? ToText(caption) : TextValue("信息");
-  HWND ownerWindow = nullptr;
+  const unsigned style_bits = style.IsGiven() ? static_cast<unsigned>(ToInteger(style)) : 0;
+  const TextValue caption_text = caption.IsGiven() ? ToText(caption) : TextValue("信息");
+  HWND owner_window = nullptr;
   if (owner.kind == ValueKind::kInteger) {
-    ownerWindow = reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner.AsInt32()));
+    owner_window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(owner.AsInt32()));
   }
-  return ShowMessageBox(ownerWindow, text, captionText, styleBits) - 1;
+  return ShowMessageBox(owner_window, text, caption_text, style_bits) - 1;
 }
 
 ValueSlot OwnerSlot(HWND owner) {

@@ -25,22 +25,22 @@ namespace {
 // std::exception, so handlers for those let it pass.
 struct ExitFrameSignal {};
 
-std::atomic<ExitHook> g_exitHooks[3];
-std::atomic<ExitHook> g_finalHook{nullptr};
+std::atomic<ExitHook> g_exit_hooks[3];
+std::atomic<ExitHook> g_final_hook{nullptr};
 
 // The recorded frame: its thread, 0 when none is recorded.
-std::atomic<DWORD> g_frameThread{0};
+std::atomic<DWORD> g_frame_thread{0};
 // The thread running the exit sequence, 0 before it starts.
 std::atomic<DWORD> g_exitingThread{0};
 // The thread that met the first fatal failure, 0 before one; its box caption (UTF-16, fixed
 // storage: the failure may be the heap's) and whether the box is still up.
-std::atomic<DWORD> g_fatalThread{0};
-wchar_t g_fatalCaption[32] = {};
-std::atomic<bool> g_fatalBoxUp{false};
-thread_local int t_windowProcedureDepth = 0;
+std::atomic<DWORD> g_fatal_thread{0};
+wchar_t g_fatal_caption[32] = {};
+std::atomic<bool> g_fatal_box_up{false};
+thread_local int t_window_procedure_depth = 0;
 
-SupportLibraryState g_encodingLibrary;
-SupportLibraryState g_threadLibrary;
+SupportLibraryState g_encoding_library;
+SupportLibraryState g_thread_library;
 
 std::intptr_t Notify(SupportLibraryState& state, int code, std::intptr_t value) {
   switch (code) {
@@ -56,21 +56,21 @@ std::intptr_t Notify(SupportLibraryState& state, int code, std::intptr_t value) 
 }
 
 std::intptr_t EncodingLibraryNotify(int code, std::intptr_t value, std::intptr_t) {
-  return Notify(g_encodingLibrary, code, value);
+  return Notify(g_encoding_library, code, value);
 }
 
 std::intptr_t ThreadLibraryNotify(int code, std::intptr_t value, std::intptr_t) {
-  return Notify(g_threadLibrary, code, value);
+  return Notify(g_thread_library, code, value);
 }
 
 const SupportLibraryRoutine kSupportLibraries[] = {&EncodingLibraryNotify, &ThreadLibraryNotify};
 
 void RunExitSequence() {
-  for (auto& slot : g_exitHooks) {
+  for (auto& slot : g_exit_hooks) {
     if (ExitHook hook = slot.load()) hook();
   }
   for (SupportLibraryRoutine notify : SupportLibraryList()) notify(6, 0, 0);
-  if (ExitHook final = g_finalHook.load()) final();
+  if (ExitHook final = g_final_hook.load()) final();
 }
 
 // Never returns: the process ends under this thread, ended by another. Messages sent to this
@@ -87,14 +87,14 @@ void RunExitSequence() {
 // Starts the exit sequence on this thread, or never returns when another thread already runs
 // it or has met a fatal failure (the process ends under it) or this one re-entered it from a
 // hook (the process ends now).
-void EnterExit(int exitCode) {
+void EnterExit(int exit_code) {
   const DWORD self = GetCurrentThreadId();
   // A fatal failure on another thread has the program's end in hand; its box may be up.
-  const DWORD fatal = g_fatalThread.load();
+  const DWORD fatal = g_fatal_thread.load();
   if (fatal != 0 && fatal != self) WaitForProcessEnd();
   DWORD expected = 0;
   if (g_exitingThread.compare_exchange_strong(expected, self)) return;
-  if (expected == self) ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);
+  if (expected == self) ExitProcess(g_frame_thread.load() != 0 ? 0 : exit_code);
   WaitForProcessEnd();
 }
 
@@ -104,11 +104,11 @@ HWND FindFatalBox() {
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND window, LPARAM result) -> BOOL {
-        wchar_t className[16] = {};
-        wchar_t caption[std::size(g_fatalCaption)] = {};
-        GetClassNameW(window, className, static_cast<int>(std::size(className)));
+        wchar_t class_name[16] = {};
+        wchar_t caption[std::size(g_fatal_caption)] = {};
+        GetClassNameW(window, class_name, static_cast<int>(std::size(class_name)));
         GetWindowTextW(window, caption, static_cast<int>(std::size(caption)));
-        if (std::wcscmp(className, L"#32770") != 0 || std::wcscmp(caption, g_fatalCaption) != 0) {
+        if (std::wcscmp(class_name, L"#32770") != 0 || std::wcscmp(caption, g_fatal_caption) != 0) {
           return TRUE;
         }
         *reinterpret_cast<HWND*>(result) = window;
@@ -141,77 +141,6 @@ void RunUnderFatalBox() {
   }
 }
 
-// The program's folder and file name as the dispatcher hands them out.
-struct ProgramNames {
-  char folderWithSlash[MAX_PATH * 4] = {};
-  char folder[MAX_PATH * 4] = {};
-  char fileName[MAX_PATH * 4] = {};
-  bool valid = false;
-};
-
-const ProgramNames& Names() {
-  static const ProgramNames names = [] {
-    ProgramNames n;
-    const std::string path = ModuleFileName();
-    const std::size_t cut = LastBackslash(path);
-    if (path.empty() || path.size() >= sizeof n.folder) return n;
-    const std::size_t folderEnd = cut == std::string::npos ? 0 : cut;
-    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-    std::memcpy(n.folder, path.data(), folderEnd);
-    std::memcpy(n.folderWithSlash, path.data(), cut == std::string::npos ? 0 : cut + 1);
-    std::memcpy(n.fileName, path.data() + nameStart, path.size() - nameStart);
-    n.valid = true;
-    return n;
-  }();
-  return names;
-}
-
-// The command line after the program's own name (quoted or not) and the one blank after it.
-const char* CommandLineArguments() {
-  const char* p = GetCommandLineA();
-  if (*p == '"') {
-    ++p;
-    while (*p && *p != '"') ++p;
-    if (*p == '"') ++p;
-  } else {
-    while (*p && *p != ' ' && *p != '\t') ++p;
-  }
-  if (*p == ' ' || *p == '\t') ++p;
-  return p;
-}
-
-void PumpWaitingMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-    if (msg.message == WM_QUIT) break;
-    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-// Releases an array image {d, dims[d], members} whose members have kind `memberKind`.
-void ReleaseArray(std::uint32_t memberKind, void* image) {
-  if (image == nullptr) return;
-  switch (static_cast<ValueKind>(memberKind)) {
-    case ValueKind::kText:
-    case ValueKind::kByteSet: {
-      const ArrayMembers array = MembersOf(image);
-      const char* members = static_cast<const char*>(array.first);
-      for (std::size_t i = 0; i < array.count; ++i) {
-        void* member;  // members hold addresses: pointer-sized, possibly unaligned
-        std::memcpy(&member, members + i * sizeof member, sizeof member);
-        ReleaseBlock(member);
-      }
-      ReleaseBlock(image);
-      return;
-    }
-    default:
-      if (IsScalarKind(static_cast<ValueKind>(memberKind))) ReleaseBlock(image);
-      return;
-  }
-}
-
 }  // namespace
 
 void RunProcessFrame(const ProgramHooks& hooks) {
@@ -219,26 +148,27 @@ void RunProcessFrame(const ProgramHooks& hooks) {
   for (SupportLibraryRoutine notify : SupportLibraryList()) {
     notify(1, reinterpret_cast<std::intptr_t>(&ServiceDispatcher), 0);
   }
-  g_frameThread.store(GetCurrentThreadId());
+  g_frame_thread.store(GetCurrentThreadId());
   try {
     _fpreset();
     _mm_setcsr(0x1F80);  // SSE: round to nearest, every exception masked
     if (hooks.construct) hooks.construct();
-    SetExitHook(0, hooks.exitHook);
-    if (hooks.startWindowLayer) hooks.startWindowLayer();
-    if (hooks.startProgram) hooks.startProgram();
+    SetExitHook(0, hooks.exit_hook);
+    if (hooks.start_window_layer) hooks.start_window_layer();
+    if (hooks.start_program) hooks.start_program();
     ExitProgram(0);
   } catch (const ExitFrameSignal&) {
     // The program has ended: back to the application object.
   }
 }
 
-void ExitProgram(int exitCode) {
-  EnterExit(exitCode);
+void ExitProgram(int exit_code) {
+  EnterExit(exit_code);
   RunExitSequence();
-  const bool unwind = g_frameThread.load() == GetCurrentThreadId() && t_windowProcedureDepth == 0;
+  const bool unwind =
+      g_frame_thread.load() == GetCurrentThreadId() && t_window_procedure_depth == 0;
   if (unwind) throw ExitFrameSignal{};
-  ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);
+  ExitProcess(g_frame_thread.load() != 0 ? 0 : exit_code);
 }
 
 void ShowFatalBox(const TextValue& text, const char* caption) {
@@ -246,123 +176,54 @@ void ShowFatalBox(const TextValue& text, const char* caption) {
   const DWORD exiting = g_exitingThread.load();
   if (exiting != 0 && exiting != self) WaitForProcessEnd();
   DWORD first = 0;
-  if (g_fatalThread.compare_exchange_strong(first, self)) {
-    MultiByteToWideChar(936, 0, caption, -1, g_fatalCaption,
-                        static_cast<int>(std::size(g_fatalCaption)) - 1);
-    g_fatalBoxUp.store(true);
+  if (g_fatal_thread.compare_exchange_strong(first, self)) {
+    MultiByteToWideChar(936, 0, caption, -1, g_fatal_caption,
+                        static_cast<int>(std::size(g_fatal_caption)) - 1);
+    g_fatal_box_up.store(true);
     ShowMessageBox(nullptr, text, caption, MB_ICONERROR);
-    g_fatalBoxUp.store(false);
+    g_fatal_box_up.store(false);
     return;
   }
   if (first != self) WaitForProcessEnd();
   // Under this thread's own box, or after it (a failure in the exit sequence it started).
-  if (g_fatalBoxUp.load()) RunUnderFatalBox();
+  if (g_fatal_box_up.load()) RunUnderFatalBox();
   ExitProgramDirectly(0);
 }
 
-void ExitProgramDirectly(int exitCode) {
-  EnterExit(exitCode);
+void ExitProgramDirectly(int exit_code) {
+  EnterExit(exit_code);
   RunExitSequence();
-  ExitProcess(g_frameThread.load() != 0 ? 0 : exitCode);
+  ExitProcess(g_frame_thread.load() != 0 ? 0 : exit_code);
 }
 
 ExitHook SetExitHook(int slot, ExitHook hook) {
   if (slot < 0 || slot > 2) return nullptr;
-  return g_exitHooks[slot].exchange(hook);
+  return g_exit_hooks[slot].exchange(hook);
 }
 
 void SetFinalHook(ExitHook hook) {
-  g_finalHook.store(hook);
+  g_final_hook.store(hook);
 }
 
 bool IsFrameThread() {
-  return g_frameThread.load() == GetCurrentThreadId();
+  return g_frame_thread.load() == GetCurrentThreadId();
 }
 
 WindowProcedureScope::WindowProcedureScope() {
-  ++t_windowProcedureDepth;
+  ++t_window_procedure_depth;
 }
 WindowProcedureScope::~WindowProcedureScope() {
-  --t_windowProcedureDepth;
+  --t_window_procedure_depth;
 }
 
 std::span<const SupportLibraryRoutine> SupportLibraryList() {
   return kSupportLibraries;
 }
 const SupportLibraryState& EncodingLibraryState() {
-  return g_encodingLibrary;
+  return g_encoding_library;
 }
 const SupportLibraryState& ThreadLibraryState() {
-  return g_threadLibrary;
-}
-
-std::intptr_t ServiceDispatcher(int number, std::intptr_t arg1, std::intptr_t arg2) {
-  switch (number) {
-    case 1004:
-      return 1;
-    case 1005:
-      return 4;
-    case 1006: {
-      const ProgramNames& names = Names();
-      char* target = reinterpret_cast<char*>(arg2);
-      if (target == nullptr || !names.valid) return 0;
-      if (arg1 == 1 || arg1 == 2001) {
-        std::strcpy(target, names.folderWithSlash);
-      } else if (arg1 == 2002) {
-        std::strcpy(target, names.fileName);
-      } else {
-        return 0;
-      }
-      return arg2;
-    }
-    case 2001: {
-      const auto* slot = reinterpret_cast<const ValueSlot*>(arg1);
-      if (slot == nullptr) return 0;
-      if (slot->kind == ValueKind::kFloat || slot->kind == ValueKind::kDouble) {
-        return ToInteger(*slot);
-      }
-      return slot->AsInt32();
-    }
-    case 2002:
-      return reinterpret_cast<std::intptr_t>(CommandLineArguments());
-    case 2003:
-      return Names().valid ? reinterpret_cast<std::intptr_t>(Names().folder) : 0;
-    case 2004:
-      return Names().valid ? reinterpret_cast<std::intptr_t>(Names().fileName) : 0;
-    case 2018:
-      PumpWaitingMessages();
-      return 0;
-    case 2023:
-      ReleaseArray(static_cast<std::uint32_t>(arg1), reinterpret_cast<void*>(arg2));
-      return 0;
-    case 2024:
-      return reinterpret_cast<std::intptr_t>(AllocateBlock(static_cast<std::size_t>(arg1)));
-    case 2025:
-      ReleaseBlock(reinterpret_cast<const void*>(arg1));
-      return 0;
-    case 2026:
-      return reinterpret_cast<std::intptr_t>(
-          ResizeBlock(reinterpret_cast<void*>(arg1), static_cast<std::size_t>(arg2)));
-    case 2027: {
-      const char* text = reinterpret_cast<const char*>(arg1);
-      const TextValue message = ConcatTexts("Nightfen RunTime Error:\r\n\r\n", text ? text : "");
-      ShowFatalBox(message, "ERROR");
-      ExitProgram(0);
-    }
-    case 2028:
-      ExitProgram(static_cast<int>(arg1));
-    case 2030:
-      return 3;
-    case 2032:
-    case 2033:
-      return 0;
-    default: {
-      char message[128];
-      std::snprintf(message, sizeof message, "不支持系统功能函数%d. 请将此信息反馈给作者", number);
-      ShowMessageBox(nullptr, message, "nightfen", MB_ICONERROR);
-      return 0;
-    }
-  }
+  return g_thread_library;
 }
 
 }  // namespace belvane

@@ -4,8 +4,8 @@
 //
 // Start (RunProcessFrame, called from the application object's InitInstance):
 //   heap fetched; every SupportLibraryList routine told code 1 with the ServiceDispatcher;
-//   exit frame recorded; FPU reset; hooks.construct; hooks.exitHook registered in exit-hook
-//   slot 0; hooks.startWindowLayer; hooks.startProgram; ExitProgram(0).
+//   exit frame recorded; FPU reset; hooks.construct; hooks.exit_hook registered in exit-hook
+//   slot 0; hooks.start_window_layer; hooks.start_program; ExitProgram(0).
 // ExitProgram: the three exit hooks in order; SupportLibraryList told code 6; the final hook
 //   (release of the libraries BindLibraryFunction loaded); then the end:
 //   - on the frame's thread, outside any window procedure: the call chain is abandoned by
@@ -33,10 +33,10 @@ namespace belvane {
 
 // What the application supplies to the frame; a null member is skipped.
 struct ProgramHooks {
-  void (*construct)() = nullptr;         // construct the process-wide objects
-  void (*exitHook)() = nullptr;          // destroy them (runs first in ExitProgram)
-  void (*startWindowLayer)() = nullptr;  // the window layer's start-up
-  int (*startProgram)() = nullptr;       // the program; returns when the main window has ended
+  void (*construct)() = nullptr;           // construct the process-wide objects
+  void (*exit_hook)() = nullptr;           // destroy them (runs first in ExitProgram)
+  void (*start_window_layer)() = nullptr;  // the window layer's start-up
+  int (*start_program)() = nullptr;        // the program; returns when the main window has ended
 };
 
 // Runs the frame in the order above; returns when the program has ended through ExitProgram
@@ -44,7 +44,7 @@ struct ProgramHooks {
 void RunProcessFrame(const ProgramHooks& hooks);
 
 // Ends the program: exit sequence, then the end described above. Never returns. Any thread.
-[[noreturn]] void ExitProgram(int exitCode);
+[[noreturn]] void ExitProgram(int exit_code);
 
 // A routine run by ExitProgram.
 using ExitHook = void (*)();

@@ -37,10 +37,10 @@ TextValue FixedPointText(double v) {
 }
 
 // Member memory of an array image {d, dims[d], members} read as bytes.
-TextValue NumericArrayText(const void* image, std::size_t memberSize) {
+TextValue NumericArrayText(const void* image, std::size_t member_size) {
   if (image == nullptr) return {};
   const ArrayMembers members = MembersOf(image);
-  return UpToZero(members.first, members.count * memberSize);
+  return UpToZero(members.first, members.count * member_size);
 }
 
 // Whole number toward zero; the low 32 bits of the 64-bit result. Out-of-range values give the
@@ -163,9 +163,9 @@ TextValue SpaceText(int n) {
   return TextValue(std::string(static_cast<std::size_t>(n), ' '));
 }
 
-TextArray SplitText(const TextValue& t, const TextValue& delimiter, std::optional<int> maxParts) {
+TextArray SplitText(const TextValue& t, const TextValue& delimiter, std::optional<int> max_parts) {
   TextArray parts;
-  int limit = maxParts ? (*maxParts < 0 ? 0 : *maxParts) : -1;  // -1: no limit
+  int limit = max_parts ? (*max_parts < 0 ? 0 : *max_parts) : -1;  // -1: no limit
   if (t.IsEmpty() || limit == 0) return parts;
   if (delimiter.IsEmpty()) {
     parts.Append(t);
@@ -192,15 +192,15 @@ TextArray SplitText(const TextValue& t, const TextValue& delimiter, std::optiona
   return parts;
 }
 
-TextValue TrimFraction(std::string_view fixedPoint) {
-  if (fixedPoint.empty()) return {};
-  std::size_t last = fixedPoint.size() - 1;
-  while (fixedPoint[last] == '0') {
-    if (last == 0) return TextValue(fixedPoint);  // all zeros: nothing changes
+TextValue TrimFraction(std::string_view fixed_point) {
+  if (fixed_point.empty()) return {};
+  std::size_t last = fixed_point.size() - 1;
+  while (fixed_point[last] == '0') {
+    if (last == 0) return TextValue(fixed_point);  // all zeros: nothing changes
     --last;
   }
-  if (fixedPoint[last] == '.') return TextValue(fixedPoint.substr(0, last));
-  return TextValue(fixedPoint.substr(0, last + 1));
+  if (fixed_point[last] == '.') return TextValue(fixed_point.substr(0, last));
+  return TextValue(fixed_point.substr(0, last + 1));
 }
 
 TextValue IntegerText(std::int32_t v) {

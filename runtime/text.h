@@ -140,13 +140,13 @@ TextValue RightText(const TextValue& t, int n);
 // n blanks (0x20); empty when n < 1.
 TextValue SpaceText(int n);
 
-// Splits t at `delimiter` (default ","), never inside a double-byte character. maxParts left
+// Splits t at `delimiter` (default ","), never inside a double-byte character. max_parts left
 // out = no limit; a negative limit counts as 0. Empty delimiter = one member, a copy of t.
 TextArray SplitText(const TextValue& t, const TextValue& delimiter = ",",
-                    std::optional<int> maxParts = std::nullopt);
+                    std::optional<int> max_parts = std::nullopt);
 
 // Cuts trailing zeros of a "%f" form: 12.500000 -> 12.5, 3.000000 -> 3, -0.000000 -> -0.
-TextValue TrimFraction(std::string_view fixedPoint);
+TextValue TrimFraction(std::string_view fixed_point);
 
 // The text of a value of any kind (integers "%d", doubles trimmed, logical 真/假, date-time as
 // DateText, text copied, byte sets/numeric arrays up to the first zero byte); empty for others.

@@ -25,19 +25,19 @@ DWORD WINAPI ThreadTrampoline(void* context) {
 
 }  // namespace
 
-bool StartThread(ThreadRoutine routine, std::intptr_t parameter, HANDLE* handle) {
-  if (routine == nullptr) return false;
+OwnedKernelHandle StartOwnedThread(ThreadRoutine routine, std::intptr_t parameter) {
+  if (routine == nullptr) return OwnedKernelHandle();
   auto* start = new ThreadStart{routine, parameter};
-  HANDLE thread = CreateThread(nullptr, 0, &ThreadTrampoline, start, 0, nullptr);
-  if (thread == nullptr) {
-    delete start;
-    return false;
-  }
-  if (handle != nullptr) {
-    *handle = thread;
-  } else {
-    CloseHandle(thread);
-  }
+  OwnedKernelHandle thread(CreateThread(nullptr, 0, &ThreadTrampoline, start, 0, nullptr));
+  if (!thread) delete start;
+  return thread;
+}
+
+bool StartThread(ThreadRoutine routine, std::intptr_t parameter, HANDLE* handle) {
+  OwnedKernelHandle thread = StartOwnedThread(routine, parameter);
+  if (!thread) return false;
+  // The command's caller asked for the raw handle and closes it itself.
+  if (handle != nullptr) *handle = thread.Release();
   return true;
 }
 

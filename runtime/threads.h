@@ -1,14 +1,16 @@
 #pragma once
 // Worker threads. Thread policy of the program: the user-interface thread runs the frame and
-// every window event; worker threads (the clock, playback watchers) are started here, run
-// detached and untracked, and end with the process. They reach windows only through the
-// platform's cross-thread window calls. An exception never leaves a worker routine: one that
-// escapes ends the program through ExitProgram.
+// every window event; worker threads (the clock, playback watchers) are started here, owned by a
+// WorkerThread (runtime/worker_thread.h) that waits for them with a bounded wait. They hand work
+// to the user-interface thread as posted tasks (ui/ui_task.h) and never touch a window object.
+// An exception never leaves a worker routine: one that escapes ends the program through
+// ExitProgram.
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "runtime/handles.h"
 #include "runtime/text.h"
 
 namespace belvane {
@@ -20,6 +22,10 @@ using ThreadRoutine = void (*)(std::intptr_t parameter);
 // handle is stored there for the caller to close; without it the handle is closed at once.
 // True when the thread was created.
 bool StartThread(ThreadRoutine routine, std::intptr_t parameter = 0, HANDLE* handle = nullptr);
+
+// StartThread with the thread's handle owned by the caller; holds nothing when no thread was
+// created. Prefer WorkerThread (runtime/worker_thread.h), which also waits for it.
+OwnedKernelHandle StartOwnedThread(ThreadRoutine routine, std::intptr_t parameter = 0);
 
 // CloseHandle; false when it fails.
 bool CloseThreadHandle(HANDLE handle);

@@ -10,23 +10,19 @@ ClockReading SystemClock::Now() {
   return ClockReading{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-EventSleeper::EventSleeper() : event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-EventSleeper::~EventSleeper() {
-  if (event_) ::CloseHandle(static_cast<HANDLE>(event_));
-}
+EventSleeper::EventSleeper() : event_(NewManualResetEvent()) {}
 
 void EventSleeper::Wait(int milliseconds) {
-  const DWORD timeout = static_cast<DWORD>(milliseconds > 0 ? milliseconds : 0);
+  const int timeout = milliseconds > 0 ? milliseconds : 0;
   if (event_) {
-    ::WaitForSingleObject(static_cast<HANDLE>(event_), timeout);
+    WaitForHandle(event_.Ref(), timeout);
   } else {
-    ::Sleep(timeout);
+    ::Sleep(static_cast<DWORD>(timeout));
   }
 }
 
 void EventSleeper::Interrupt() {
-  if (event_) ::SetEvent(static_cast<HANDLE>(event_));
+  SignalEvent(event_.Ref());
 }
 
 ClockLoop::ClockLoop(ClockSource& clock, Sleeper& sleeper, const StartTimeLookup& lookup,

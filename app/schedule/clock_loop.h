@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/schedule/clock_planner.h"
+#include "runtime/handles.h"
 
 namespace belvane {
 
@@ -47,7 +48,6 @@ class Sleeper {
 class EventSleeper final : public Sleeper {
  public:
   EventSleeper();
-  ~EventSleeper() override;
   EventSleeper(const EventSleeper&) = delete;
   EventSleeper& operator=(const EventSleeper&) = delete;
 
@@ -55,7 +55,7 @@ class EventSleeper final : public Sleeper {
   void Interrupt() override;
 
  private:
-  void* event_;  // HANDLE of the event; null when it could not be created
+  OwnedKernelHandle event_;  // holds nothing when it could not be created
 };
 
 // What the loop does with a cycle's outcome; the application carries it to the window. Post to

@@ -39,7 +39,8 @@ std::string ClockText(int second_of_day);
 // `margin_ms` after the next wall-clock second begins. Always at least `margin_ms`.
 int MillisecondsToNextSecond(int millisecond, int margin_ms = kWakeMarginMs);
 
-// Which row, if any, starts at a given start-time text. Implemented by the start-time index.
+// Which row, if any, starts at a given start-time text. Implemented by the timetable snapshot
+// (timetable_snapshot.h) and by SharedTimetable, which hands the latest one to the clock.
 class StartTimeLookup {
  public:
   virtual ~StartTimeLookup() = default;

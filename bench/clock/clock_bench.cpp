@@ -1,7 +1,7 @@
 // Clock benchmarks, printed as plain figures:
 //  1. one cycle's work with a row every second of the day (86,400 rows), on time and with the
 //     widest catch-up, beside a scan of every row's text as a per-row loop would do it;
-//  2. the start-time index: bulk load of 86,400 rows, insert and delete at the top;
+//  2. the timetable snapshot: building and publishing 86,400 rows, a lookup through it;
 //  3. a simulated day, side by side: the plain "work, then sleep 1000 ms" loop against the clock
 //     loop, counting the seconds each never looks at (a row due then never starts).
 
@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/schedule/clock_loop.h"
-#include "app/schedule/start_time_index.h"
+#include "app/schedule/timetable_snapshot.h"
 
 namespace belvane {
 namespace {
@@ -92,8 +92,7 @@ std::vector<TextValue> FullDay() {
 }
 
 void BenchCycle(const std::vector<TextValue>& day) {
-  StartTimeIndex index;
-  index.Load(day);
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(day);
   volatile int sink = 0;
 
   const Figures on_time = Measure(100000, [&](int i) {
@@ -139,15 +138,18 @@ void BenchCycle(const std::vector<TextValue>& day) {
               scan.mean_ms);
 }
 
-void BenchIndex(const std::vector<TextValue>& day) {
-  StartTimeIndex index;
-  const Figures load = Measure(20, [&](int) { index.Load(day); });
-  const Figures insert = Measure(200, [&](int i) { index.Insert(0, ClockText(i)); });
-  const Figures erase = Measure(200, [&](int) { index.Erase(0); });
-  std::printf("start-time index, 86400 rows:\n");
-  std::printf("  bulk load:        mean %.3f ms  max %.3f ms\n", load.mean_ms, load.max_ms);
-  std::printf("  insert at top:    mean %.4f ms  max %.4f ms\n", insert.mean_ms, insert.max_ms);
-  std::printf("  delete at top:    mean %.4f ms  max %.4f ms\n", erase.mean_ms, erase.max_ms);
+void BenchSnapshot(const std::vector<TextValue>& day) {
+  // The model builds a snapshot after every change (load, add, delete) and publishes it.
+  SharedTimetable shared;
+  const Figures build = Measure(20, [&](int) {
+    shared.Publish(std::make_shared<TimetableSnapshot>(TimetableSnapshot::FromStartTimes(day)));
+  });
+  volatile int sink = 0;
+  const Figures lookup = Measure(
+      100000, [&](int i) { sink = sink + shared.FirstRowAt(ClockText(i % kSecondsPerDay)); });
+  std::printf("timetable snapshot, 86400 rows:\n");
+  std::printf("  build and publish: mean %.3f ms  max %.3f ms\n", build.mean_ms, build.max_ms);
+  std::printf("  shared lookup:     mean %.4f ms  max %.4f ms\n", lookup.mean_ms, lookup.max_ms);
 }
 
 // How a simulated thread is held up: a wait lasts what it asks plus a delay, and the cycle's own
@@ -227,8 +229,7 @@ class WorkSink final : public ClockSink {
 };
 
 void BenchDay(const std::vector<TextValue>& day) {
-  StartTimeIndex index;
-  index.Load(day);
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(day);
   const Delays cases[] = {
       {"typical: work 1-20 ms, timer late 0-16 ms", 1, 20, 16, 0},
       {"harsh: work 0-150 ms, wake-up late 0-900 ms, 3 s stalls 0.2%", 0, 150, 900, 2},
@@ -278,7 +279,7 @@ void PrintOffsets(const char* name, std::vector<int> offsets, int missed, const 
 
 void BenchRealClock(int seconds) {
   std::printf("real clock, %d s, both loops at once (no rows; wake-up offset only):\n", seconds);
-  StartTimeIndex index;
+  const TimetableSnapshot index;
   std::atomic<bool> running{true};
   SystemClock clock;
   EventSleeper sleeper;
@@ -318,7 +319,7 @@ void BenchRealClock(int seconds) {
 int main(int argc, char** argv) {
   const std::vector<belvane::TextValue> day = belvane::FullDay();
   belvane::BenchCycle(day);
-  belvane::BenchIndex(day);
+  belvane::BenchSnapshot(day);
   belvane::BenchDay(day);
   if (argc == 3 && std::string(argv[1]) == "--real") belvane::BenchRealClock(std::atoi(argv[2]));
   return 0;

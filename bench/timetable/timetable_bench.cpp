@@ -14,6 +14,7 @@
 //    the end of the process).
 //
 // Usage: timetable_bench.exe [limit_seconds]   (per-value time limit, default 20)
+//        timetable_bench.exe --program A.exe [B.exe ...]   (part 2 only, the exes side by side)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -26,7 +27,8 @@
 
 #include "app/profile_store.h"
 #include "app/timetable_file.h"
-#include "app/timetable_rows.h"
+#include "app/timetable.h"
+#include "app/timetable_view.h"
 #include "app/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
@@ -190,7 +192,7 @@ class PerRowDeleteListView final : public ListViewControl {
 
 // A shown top-level window routed by the window layer, holding the timetable's list view.
 struct Host {
-  explicit Host(ListViewControl& view) : rows(view) {
+  explicit Host(ListViewControl& view) : list(view), rows(model, view) {
     form.CreateTopLevel("STATIC", "timetable bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640,
                         480);
     view.CreateListView(form.Handle(), LVS_REPORT | LVS_SINGLESEL, 0, 0, 620, 440);
@@ -210,7 +212,9 @@ struct Host {
     if (form.Handle()) DestroyWindow(form.Handle());
   }
   FormWindow form;
-  TimetableRows rows;
+  ListViewControl& list;
+  Timetable model;
+  TimetableView rows;
 };
 
 // The program's existence test: each distinct name looked up once per load.
@@ -224,16 +228,17 @@ MusicExistsTest ExistsIn(const std::string& dir) {
   };
 }
 
-bool SameCells(const TimetableRows& rows, const std::string& path) {
+bool SameCells(const Host& host, const std::string& path) {
   ListViewControl view;
   Host check(view);
   WholeFileProfileStore store{TextValue(path)};
   LoadTimetableFrom(
       store, [](const TextValue&) { return true; }, check.rows);
-  if (check.rows.Count() != rows.Count()) return false;
-  for (int r = 0; r < rows.Count(); ++r) {
+  if (check.rows.Count() != host.rows.Count()) return false;
+  for (int r = 0; r < host.rows.Count(); ++r) {
     for (int c = 0; c < 4; ++c) {
-      if (check.rows.Cell(r, c).View() != rows.Cell(r, c).View()) return false;
+      if (check.list.GetWholeCellText(r, c).View() != host.list.GetWholeCellText(r, c).View())
+        return false;
     }
   }
   return true;
@@ -281,15 +286,15 @@ void SideBySide(double limit) {
     start = Now();
     {
       WholeFileProfileStore store{TextValue(whole)};
-      if (!SaveTimetableTo(host.rows, store)) std::printf("whole-file save failed\n");
+      if (!SaveTimetableTo(host.model, store)) std::printf("whole-file save failed\n");
     }
     const double save_whole = Now() - start;
     TimeLimitedPerValueStore save_store(TextValue(per_value), limit);
-    SaveTimetableTo(host.rows, save_store);
+    SaveTimetableTo(host.model, save_store);
 
     std::printf("%8d | %12.2f s %14s | %12.2f s %14s | %s\n", n, load_whole,
                 load_store.Figure().c_str(), save_whole, save_store.Figure().c_str(),
-                SameCells(host.rows, whole) ? "identical" : "DIFFERENT");
+                SameCells(host, whole) ? "identical" : "DIFFERENT");
     std::fflush(stdout);
   }
 
@@ -461,11 +466,15 @@ ProgramRun RunProgram(const std::string& exe, int file_rows, const std::string& 
   return run;
 }
 
-void RealProgram() {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string exe = self;
-  exe = exe.substr(0, exe.rfind('\\')) + "\\Belvane.exe";
+// `programs`: the exes to run, each case for each in turn (side by side in one run); none = the
+// Belvane.exe beside this benchmark.
+void RealProgram(std::vector<std::string> programs) {
+  if (programs.empty()) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string here = self;
+    programs.push_back(here.substr(0, here.rfind('\\')) + "\\Belvane.exe");
+  }
   std::printf("\n2. Belvane.exe in a fresh folder (whole-file store)\n");
   std::printf(
       "   up: start to main window visible with every row; delete: first row, all "
@@ -484,10 +493,14 @@ void RealProgram() {
                         {"86,400 rows", 86400, "86400", 86400},
                         {"n=2147483647, 7 rows", 7, "2147483647", kMaxTimetableRows}};
   for (const Case& c : cases) {
-    const ProgramRun run = RunProgram(exe, c.file_rows, c.count, c.expected);
-    std::printf("%26s | %6d %7.2f s %7.2f s %7.2f s %7.2f s | %s\n", c.label, run.rows, run.shown,
-                run.deleted, run.saved, run.closed, run.saved_count.c_str());
-    std::fflush(stdout);
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+      const ProgramRun run = RunProgram(programs[p], c.file_rows, c.count, c.expected);
+      const std::string label =
+          programs.size() > 1 ? std::string(c.label) + " [" + std::to_string(p + 1) + "]" : c.label;
+      std::printf("%26s | %6d %7.2f s %7.2f s %7.2f s %7.2f s | %s\n", label.c_str(), run.rows,
+                  run.shown, run.deleted, run.saved, run.closed, run.saved_count.c_str());
+      std::fflush(stdout);
+    }
   }
 }
 
@@ -495,12 +508,17 @@ void RealProgram() {
 }  // namespace belvane
 
 int main(int argc, char** argv) {
+  // --program A.exe [B.exe ...]: only the real program's cases, for each exe in turn.
+  if (argc > 1 && std::string(argv[1]) == "--program") {
+    belvane::RealProgram(std::vector<std::string>(argv + 2, argv + argc));
+    return 0;
+  }
   const double limit = argc > 1 ? std::atof(argv[1]) : 20.0;
   if (!belvane::StartWindowLayer()) {
     std::printf("window layer did not start\n");
     return 1;
   }
   belvane::SideBySide(limit);
-  belvane::RealProgram();
+  belvane::RealProgram({});
   return 0;
 }

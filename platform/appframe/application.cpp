@@ -22,7 +22,7 @@ bool ApplicationObject::InitInstance() {
 
 int ApplicationObject::Run() {
   // With no main window there is nothing to wait for: quit first, so the loop ends at once.
-  if (mainWindow == nullptr || !IsWindow(mainWindow)) PostQuitMessage(0);
+  if (main_window == nullptr || !IsWindow(main_window)) PostQuitMessage(0);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

@@ -8,9 +8,9 @@
 //
 // How an exe uses it: link belvane_appframe (it supplies WinMain) and define, at namespace
 // scope in one source file,
-//   static belvane::FrameApplication theApplication({
-//       .construct = ConstructObjects, .exitHook = DestroyObjects,
-//       .startWindowLayer = StartWindowLayer, .startProgram = StartProgram});
+//   static belvane::FrameApplication the_application({
+//       .construct = ConstructObjects, .exit_hook = DestroyObjects,
+//       .start_window_layer = StartWindowLayer, .start_program = StartProgram});
 // FrameApplication::InitInstance runs the process frame (runtime/process_frame.h) with them.
 // Thread: everything here runs on the process's first thread, the user-interface thread.
 
@@ -37,7 +37,7 @@ class ApplicationObject {
   static ApplicationObject* Current();
 
   // Window whose end ends the loop; null (the default) makes Run post quit at once.
-  HWND mainWindow = nullptr;
+  HWND main_window = nullptr;
 };
 
 // The application object that runs the process frame with the program's hooks.

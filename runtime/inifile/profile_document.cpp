@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "runtime/gbk.h"
+#include "runtime/handles.h"
 
 namespace belvane {
 namespace {
@@ -195,10 +196,11 @@ std::string Utf8FromWide(std::wstring_view wide) {
 }
 
 bool ReadWholeFile(const char* path, std::string& bytes, DWORD& error) {
-  HANDLE file =
+  const OwnedKernelHandle owned(
       CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const HANDLE file = owned.Get();
+  if (!owned) {
     error = GetLastError();
     return false;
   }
@@ -215,7 +217,6 @@ bool ReadWholeFile(const char* path, std::string& bytes, DWORD& error) {
     }
   }
   error = ok ? 0 : GetLastError();
-  CloseHandle(file);
   return ok;
 }
 
@@ -536,21 +537,21 @@ bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   // The temporary file sits beside the target (same folder, so the replace is a rename) under
   // a name of its own; a leftover from a crash is never mistaken for the target.
   std::string temp;
-  HANDLE file = INVALID_HANDLE_VALUE;
+  OwnedKernelHandle file;
   static volatile LONG counter = 0;
-  for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < 16 && !file; ++attempt) {
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".%lx-%x.saving", GetCurrentProcessId(),
                   static_cast<unsigned>(InterlockedIncrement(&counter)));
     temp = path.Bytes() + suffix;
-    file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+    file.Reset(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && GetLastError() != ERROR_FILE_EXISTS) return false;
   }
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (!file) return false;
 
-  const bool written = WriteAll(file, bytes) && FlushFileBuffers(file) != 0;
-  CloseHandle(file);
+  const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()) != 0;
+  file.Reset();  // closed before the replace
   const ReplaceStep replace = g_replace_step ? g_replace_step : &MoveFileExA;
   if (!written ||
       !replace(temp.c_str(), path.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -1,7 +1,8 @@
-// The clock and playback as the program wires them, in process: the start-time index follows
-// the rows, the clock thread posts what it finds and ends when asked, a due time starts the row
-// that holds it now, StartPlayback and its watcher drive the play button's caption, and the play
-// button follows its table. The player runs over a fake library that logs its calls.
+// The clock and playback as the program wires them, in process: the clock thread hands what it
+// finds to the user-interface thread as tasks and ends when asked, a due time starts the row that
+// holds it now in the model, StartPlayback and its watcher drive the play button's state and
+// caption, and the play button follows its table. The player runs over a fake library that logs
+// its calls.
 
 #include <windows.h>
 
@@ -12,11 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/clock.h"
+#include "app/clock_thread.h"
 #include "app/playback.h"
+#include "app/playback_ended.h"
 #include "app/schedule/clock_planner.h"
 #include "app/timetable_rules.h"
 #include "tests/app/test_support.h"
+#include "ui/ui_task.h"
 
 namespace belvane::testing {
 namespace {
@@ -60,28 +63,36 @@ bool PumpUntil(Done done, int ms) {
   }
 }
 
-// What a window received through the clock's and the watcher's messages.
+// What the clock's handlers received, on this (the window's) thread.
 struct Received {
   Strings times;
   Strings due;
-  std::vector<LPARAM> rows;
-  std::vector<WPARAM> ended;
+  std::vector<int> rows;
+  std::vector<DWORD> threads;  // the thread each handler ran on
 };
 Received* g_received = nullptr;
 
 LRESULT CALLBACK RecordingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (g_received != nullptr) {
-    if (message == kClockTimeMessage) g_received->times.push_back(UnpackClockText(wparam));
-    if (message == kClockRowMessage) {
-      g_received->due.push_back(UnpackClockText(wparam));
-      g_received->rows.push_back(lparam);
-    }
-    if (message == kPlaybackEndedMessage) g_received->ended.push_back(wparam);
-  }
+  if (RunUiTask(message, wparam, lparam)) return 0;
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-// A message-only window that records what is posted to it.
+// The handlers a ClockThread runs on the window's thread, recording into g_received.
+ClockHandlers RecordingHandlers() {
+  return {[](int row, const std::string& start_time) {
+            if (!g_received) return;
+            g_received->due.push_back(start_time);
+            g_received->rows.push_back(row);
+            g_received->threads.push_back(GetCurrentThreadId());
+          },
+          [](const std::string& clock_text) {
+            if (!g_received) return;
+            g_received->times.push_back(clock_text);
+            g_received->threads.push_back(GetCurrentThreadId());
+          }};
+}
+
+// A message-only window that runs the tasks posted to it, as the main window's hook does.
 class RecordingWindow {
  public:
   RecordingWindow() {
@@ -108,11 +119,32 @@ class RecordingWindow {
   HWND window_ = nullptr;
 };
 
-TEST(ClockText, TravelsInOneMessageParameter) {
-  EXPECT_EQ(UnpackClockText(PackClockText("08:30:00")), "08:30:00");
-  EXPECT_EQ(UnpackClockText(PackClockText("8:30:00")), "8:30:00");
-  EXPECT_EQ(UnpackClockText(PackClockText("")), "");
-  EXPECT_EQ(UnpackClockText(PackClockText("12:34:56:78")), "12:34:56");
+TEST(UiTask, RunsOnTheWindowsThreadOnlyWhatWasPostedThere) {
+  EnsureWindowLayer();
+  RecordingWindow window;
+  std::vector<std::string> ran;
+  DWORD ran_on = 0;
+  std::thread worker([&] {
+    EXPECT_TRUE(PostUiTask(window.Handle(), [&] {
+      ran.push_back("first");
+      ran_on = GetCurrentThreadId();
+    }));
+    EXPECT_TRUE(PostUiTask(window.Handle(), [&] { ran.push_back("second, text of any length"); }));
+  });
+  worker.join();
+  EXPECT_TRUE(ran.empty()) << "a task ran on the worker";
+  ASSERT_TRUE(PumpUntil([&] { return ran.size() == 2; }, 2000));
+  EXPECT_EQ(ran, (Strings{"first", "second, text of any length"}));
+  EXPECT_EQ(ran_on, GetCurrentThreadId());
+
+  // A task message that was not posted by PostUiTask (another program's, say) is never called.
+  std::function<void()> forged = [&] { ran.push_back("forged"); };
+  PostMessageA(window.Handle(), kUiTaskMessage, 0, reinterpret_cast<LPARAM>(&forged));
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(ran.size(), 2u);
+  // No window: nothing is posted and the task is not run.
+  EXPECT_FALSE(PostUiTask(nullptr, [&] { ran.push_back("lost"); }));
+  EXPECT_EQ(ran.size(), 2u);
 }
 
 // A clock whose reading is set by the test; each reading is 990 ms into its second, so the
@@ -134,13 +166,12 @@ class SteppedClock final : public ClockSource {
 TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
   EnsureWindowLayer();
   RecordingWindow window;
-  StartTimeIndex index;
   const int start = 8 * 3600 + 29 * 60 + 58;  // 08:29:58
   const std::vector<TextValue> texts = {"08:00:00", "08:30:00", "08:30:00"};
-  index.Load(texts);
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(texts);
   SteppedClock clock(start);
   std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running);
+  ClockThread thread(clock, index, running, RecordingHandlers());
 
   ASSERT_TRUE(thread.Start(window.Handle()));
   EXPECT_TRUE(running.load());
@@ -154,6 +185,7 @@ TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
   EXPECT_EQ(first, (Strings{"08:29:58", "08:29:59", "08:30:00"}));
   ASSERT_EQ(window.received.due, Strings{"08:30:00"});
   EXPECT_EQ(window.received.rows[0], 1) << "the upper of two rows at the same time";
+  for (DWORD on : window.received.threads) EXPECT_EQ(on, GetCurrentThreadId());
 
   // Nothing more arrives once stopped.
   const std::size_t seen = window.received.times.size();
@@ -163,10 +195,10 @@ TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
 
 TEST(ClockThread, StopsPromptlyInTheMiddleOfAWait) {
   RecordingWindow window;
-  StartTimeIndex index;
+  const TimetableSnapshot index;
   SystemClock clock;
   std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running);
+  ClockThread thread(clock, index, running, RecordingHandlers());
   ASSERT_TRUE(thread.Start(window.Handle()));
   PumpUntil([&] { return !window.received.times.empty(); }, 3000);
   const ULONGLONG before = GetTickCount64();
@@ -200,16 +232,9 @@ class PlaybackTest : public ListViewTest {
     ListViewTest::TearDown();
   }
   std::string Caption() const { return button_.Caption().Bytes(); }
-  // Pumps until the watcher's "ended" reached the control, as the main window's hook does.
+  // Pumps until the watcher's report has reached the control and stopped it.
   bool EndedWithin(int ms) {
-    const std::size_t before = handled_;
-    return PumpUntil(
-        [&] {
-          for (; handled_ < window_.received.ended.size(); ++handled_)
-            playback_.OnPlaybackEnded(window_.received.ended[handled_]);
-          return handled_ > before;
-        },
-        ms);
+    return PumpUntil([&] { return playback_.State() == PlaybackState::kStopped; }, ms);
   }
 
   AudioEntryTable entries_;
@@ -219,13 +244,13 @@ class PlaybackTest : public ListViewTest {
   ListBoxControl music_;
   RecordingWindow window_;
   PlaybackControl playback_{player_, button_, watcher_};
-  std::size_t handled_ = 0;
 };
 
 TEST_F(PlaybackTest, StartPlaybackPlaysAndTheCaptionReturnsWhenTheFileEnds) {
   playback_.StartPlayback("C:\\x\\mp3\\a.wav");
   EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\x\\mp3\\a.wav", "Play"}));
   EXPECT_EQ(Caption(), kStopCaption);
+  EXPECT_EQ(playback_.State(), PlaybackState::kPlaying);
   EXPECT_TRUE(watcher_.Running());
 
   EXPECT_FALSE(EndedWithin(150)) << "ended while still playing";
@@ -256,7 +281,7 @@ TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   playback_.OnPlaybackEnded(first);
   EXPECT_EQ(Caption(), kStopCaption);
   PumpUntil([] { return false; }, 100);
-  EXPECT_TRUE(window_.received.ended.empty()) << "a watcher posted while the file played";
+  EXPECT_EQ(playback_.State(), PlaybackState::kPlaying) << "a watcher reported while it played";
   EXPECT_TRUE(watcher_.Stop(kThreadStopTimeoutMs));
   EXPECT_FALSE(watcher_.Running());
 }
@@ -287,37 +312,63 @@ TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {
   EXPECT_EQ(Caption(), kPlayCaption);
 }
 
+TEST_F(PlaybackTest, AnEndReportedAfterTheControlIsGoneTouchesNothing) {
+  {
+    PlaybackControl gone(player_, button_, watcher_);
+    gone.SetNotifyWindow(window_.Handle());
+    gone.StartPlayback("a.wav");
+    FakeAudio::active = 0;
+    // The watcher reports (a task is queued, not run: nothing pumps here) while the control lives.
+    for (int i = 0; i < 200 && watcher_.Running(); ++i) Sleep(10);
+    ASSERT_FALSE(watcher_.Running());
+    EXPECT_EQ(Caption(), kStopCaption);
+  }
+  PumpUntil([] { return false; }, 100);  // the queued task runs now
+  EXPECT_EQ(Caption(), kStopCaption) << "a report reached a control that was gone";
+
+  // The same, deterministically: a report whose control's token has expired runs nothing.
+  std::weak_ptr<PlaybackControl*> expired;
+  {
+    PlaybackControl* none = nullptr;
+    const auto token = std::make_shared<PlaybackControl*>(none);
+    expired = token;
+  }
+  PlaybackEndedReport(window_.Handle(), expired, 1)();
+  PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(Caption(), kStopCaption);
+}
+
 TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {
-  StartTimeIndex index;
-  StartTimeKeeper keeper(index);
-  rows_.AddObserver(&keeper);
-  rows_.Load({{"08:30:00", "a.wav", "30600", false},
-              {"09:00:00", "b.wav", "32400", true},
-              {"8:30:00", "c.wav", "30600", false}});
-  EXPECT_EQ(index.RowCount(), 3);
-  EXPECT_EQ(index.FirstRowAt("09:00:00"), 1);
+  SharedTimetable published;
+  Timetable timetable(&published);
+  TimetableView rows(timetable, view_);
+  rows.Load({{"08:30:00", "a.wav", "30600", false},
+             {"09:00:00", "b.wav", "32400", true},
+             {"8:30:00", "c.wav", "30600", false}});
+  EXPECT_EQ(published.Current()->RowCount(), 3);
+  EXPECT_EQ(published.FirstRowAt("09:00:00"), 1);
 
   // The row's stored name plays, not the marker the cell shows.
-  EXPECT_EQ(StartDueRow("09:00:00", index, rows_, view_, "C:\\p\\mp3", playback_), 1);
+  EXPECT_EQ(StartDueRow("09:00:00", timetable, view_, "C:\\p\\mp3", playback_), 1);
   EXPECT_EQ(view_.SelectionMark(), 1);
   EXPECT_TRUE(view_.IsRowSelected(1));
   EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\p\\mp3\\b.wav", "Play"}));
   EXPECT_EQ(Caption(), kStopCaption);
 
-  // A row inserted above moves the due row down; the index follows.
-  rows_.Insert(0, {"07:00:00", "z.wav", "25200", false});
+  // A row inserted above moves the due row down; the model and the clock's snapshot follow.
+  rows.Insert(0, {"07:00:00", "z.wav", "25200", false});
+  EXPECT_EQ(published.FirstRowAt("08:30:00"), 1);
   FakeAudio::calls.clear();
-  EXPECT_EQ(StartDueRow("08:30:00", index, rows_, view_, "C:\\p\\mp3", playback_), 1);
+  EXPECT_EQ(StartDueRow("08:30:00", timetable, view_, "C:\\p\\mp3", playback_), 1);
   EXPECT_EQ(FakeAudio::calls, (Strings{"Stop", "Create C:\\p\\mp3\\a.wav", "Play"}));
 
   // Deleted since the clock looked: nothing starts. "8:30:00" never equals a clock text.
-  rows_.Delete(1);
+  rows.Delete(1);
   FakeAudio::calls.clear();
-  EXPECT_EQ(StartDueRow("08:30:00", index, rows_, view_, "C:\\p\\mp3", playback_), -1);
+  EXPECT_EQ(StartDueRow("08:30:00", timetable, view_, "C:\\p\\mp3", playback_), -1);
   EXPECT_TRUE(FakeAudio::calls.empty());
-  EXPECT_EQ(index.FirstRowAt("8:30:00"), 2);
-  EXPECT_EQ(index.FirstRowAt(ClockText(30600)), -1);
-  rows_.RemoveObserver(&keeper);
+  EXPECT_EQ(published.FirstRowAt("8:30:00"), 2);
+  EXPECT_EQ(published.FirstRowAt(ClockText(30600)), -1);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST_F(ProfileFileTest, SavesEveryValueAndKeepsOtherSections) {
   rows_.Insert(0, {"08:00:00", "a b.mp3", "28800", false});
   rows_.Insert(1, {"09:00:00", "", "32400", false});
   PerValueProfileStore store(path);
-  ASSERT_TRUE(SaveTimetableTo(rows_, store));
+  ASSERT_TRUE(SaveTimetableTo(model_, store));
   const std::vector<TextValue> back = store.ReadValues({{"time", "1"},
                                                         {"music", "1"},
                                                         {"music", "2"},
@@ -62,7 +62,7 @@ TEST_F(ProfileFileTest, ALockedFileFailsTheSaveWithAMessageAndKeepsItsBytes) {
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   PerValueProfileStore store(path);
   MessageBoxRecorder boxes;
-  EXPECT_FALSE(SaveTimetableOrTell(rows_, store));
+  EXPECT_FALSE(SaveTimetableOrTell(model_, store));
   CloseHandle(lock);
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].caption, TextValue("错误"));

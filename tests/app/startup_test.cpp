@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_objects.h"
-#include "app/clock.h"
+#include "app/clock_thread.h"
 #include "app/default_config.h"
 #include "app/startup.h"
 #include "app/timetable_rules.h"
@@ -75,12 +75,13 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   s.second = app.second_list.GetText().Bytes();
   s.list_ex_style = app.timetable_view.ListViewExStyle();
   s.list_style = app.timetable_view.Style();
-  s.placeholder_visible = IsWindowVisible(GetDlgItem(dialog, kPlaceholderId));
-  s.placeholder = RectIn(GetDlgItem(dialog, kPlaceholderId), dialog);
+  s.placeholder_visible = IsWindowVisible(GetDlgItem(dialog, BELVANE_ID_PLACEHOLDER));
+  s.placeholder = RectIn(GetDlgItem(dialog, BELVANE_ID_PLACEHOLDER), dialog);
   s.list = RectIn(app.timetable_view.Handle(), dialog);
   for (int c = 0; c < 4; ++c) s.titles.push_back(app.timetable_view.ColumnTitle(c).Bytes());
   s.rows = app.rows.Count();
-  for (int c = 0; c < 4; ++c) s.first_row.push_back(app.rows.Cell(0, c).Bytes());
+  for (int c = 0; c < 4; ++c)
+    s.first_row.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
   s.music_items = app.music_list.ItemCount();
   s.clock_colour = app.clock_label.TextColour();
   GetObjectA(app.clock_label.GetFont(), sizeof s.clock_font, &s.clock_font);
@@ -96,7 +97,8 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     app.add_button.SendWindowMessage(BM_CLICK);
     s.boxes = boxes.requests;
   }
-  for (int c = 0; c < 4; ++c) s.after_add.push_back(app.rows.Cell(0, c).Bytes());
+  for (int c = 0; c < 4; ++c)
+    s.after_add.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
   s.music_chosen = app.music_list.ItemText(app.music_list.CurrentSelection()).Bytes();
 
   // "删除该行" with no row selected deletes nothing; with the second row (08:30:00) current, it
@@ -144,7 +146,7 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
     g_seen.start_boxes.push_back(request);
     return IDOK;
   });
-  const INT_PTR result = App().main_window.RunDialog(nullptr, kMainDialogId, InitThenInspect);
+  const INT_PTR result = App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, InitThenInspect);
   SetMessageBoxObserver({});
   auto saved = [&config](const char* section, const char* key) {
     return ReadProfileText(config, section, key).Bytes();

@@ -12,13 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "app/profile_store.h"
-#include "app/timetable_rows.h"
+#include "app/timetable.h"
+#include "app/timetable_view.h"
 #include "runtime/message_box.h"
 #include "ui/controls/list_view_control.h"
 
 namespace belvane::testing {
 
-// A report list view with the timetable's four columns, in a hidden top-level window.
+// A report list view with the timetable's four columns, in a hidden top-level window, showing a
+// timetable model.
 class ListViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
@@ -30,7 +32,8 @@ class ListViewTest : public ::testing::Test {
 
   HWND parent_ = nullptr;
   ListViewControl view_;
-  TimetableRows rows_{view_};
+  Timetable model_;
+  TimetableView rows_{model_, view_};
 };
 
 // An INI store in memory: section and key compared without case, as the profile functions do.

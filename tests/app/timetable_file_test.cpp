@@ -83,25 +83,26 @@ TEST_F(TimetableFileTest, MarkerIsShownButTheBareNameIsSaved) {
   store_.Set("total", "n", "2");
   Load([](const TextValue& name) { return name.View() == "here.m4a"; });
   EXPECT_EQ(Column(2), (Strings{kMarker + "gone.m4a", "here.m4a"}));
-  EXPECT_TRUE(rows_.IsMarked(0));
-  EXPECT_FALSE(rows_.IsMarked(1));
+  EXPECT_TRUE(model_.Row(0).music_missing);
+  EXPECT_FALSE(model_.Row(1).music_missing);
 
   // The marker rides with its row through inserts and deletes.
   ASSERT_EQ(AddTimetableEntry(rows_, "07:00:00", "new.m4a"), 0);
-  EXPECT_TRUE(rows_.IsMarked(1));
+  EXPECT_EQ(Column(2), (Strings{"new.m4a", kMarker + "gone.m4a", "here.m4a"}));
   DeleteTimetableRow(rows_, 0);
-  EXPECT_TRUE(rows_.IsMarked(0));
-  EXPECT_EQ(rows_.StoredMusicName(0), TextValue("gone.m4a"));
+  EXPECT_TRUE(model_.Row(0).music_missing);
+  EXPECT_EQ(model_.Row(0).music_name, TextValue("gone.m4a"));
+  EXPECT_EQ(Column(2), (Strings{kMarker + "gone.m4a", "here.m4a"}));
 
-  ASSERT_TRUE(SaveTimetableTo(rows_, store_));
+  ASSERT_TRUE(SaveTimetableTo(model_, store_));
   EXPECT_EQ(store_.Get("music", "1"), "gone.m4a");
   EXPECT_EQ(store_.Get("music", "2"), "here.m4a");
 }
 
 TEST_F(TimetableFileTest, AHandAddedNameThatLooksMarkedIsSavedAsItStands) {
   ASSERT_EQ(AddTimetableEntry(rows_, "07:00:00", TextValue(kMarker + "x.mp3")), 0);
-  EXPECT_FALSE(rows_.IsMarked(0));
-  ASSERT_TRUE(SaveTimetableTo(rows_, store_));
+  EXPECT_FALSE(model_.Row(0).music_missing);
+  ASSERT_TRUE(SaveTimetableTo(model_, store_));
   EXPECT_EQ(store_.Get("music", "1"), kMarker + "x.mp3");
 }
 
@@ -110,7 +111,7 @@ TEST_F(TimetableFileTest, SavesLongCellsWhole) {
   SetRow(1, "08:00:00", long_name, "28800");
   store_.Set("total", "n", "1");
   Load();
-  ASSERT_TRUE(SaveTimetableTo(rows_, store_));
+  ASSERT_TRUE(SaveTimetableTo(model_, store_));
   EXPECT_EQ(store_.Get("music", "1"), long_name);
 }
 
@@ -120,7 +121,7 @@ TEST_F(TimetableFileTest, SavingFewerRowsLeavesHigherKeysAndWritesTheCount) {
   Load();
   DeleteTimetableRow(rows_, 6);
   DeleteTimetableRow(rows_, 0);
-  ASSERT_TRUE(SaveTimetableTo(rows_, store_));
+  ASSERT_TRUE(SaveTimetableTo(model_, store_));
   EXPECT_EQ(store_.Get("total", "n"), "5");
   EXPECT_EQ(store_.Get("time", "1"), "02:00:00");
   EXPECT_EQ(store_.Get("time", "5"), "06:00:00");
@@ -128,7 +129,7 @@ TEST_F(TimetableFileTest, SavingFewerRowsLeavesHigherKeysAndWritesTheCount) {
   EXPECT_EQ(store_.Get("time", "7"), "07:00:00");
 
   while (rows_.Count() > 0) DeleteTimetableRow(rows_, 0);
-  ASSERT_TRUE(SaveTimetableTo(rows_, store_));
+  ASSERT_TRUE(SaveTimetableTo(model_, store_));
   EXPECT_EQ(store_.Get("total", "n"), "0");
   EXPECT_TRUE(store_.Has("time", "1"));
 }
@@ -142,7 +143,7 @@ TEST_F(TimetableFileTest, AFailedSaveIsToldAndKeepsTheRows) {
   store_.fail_from_write = 4;  // the second row's time
 
   MessageBoxRecorder boxes;
-  EXPECT_FALSE(SaveTimetableOrTell(rows_, store_));
+  EXPECT_FALSE(SaveTimetableOrTell(model_, store_));
   ASSERT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(boxes.requests[0].caption, TextValue("错误"));
   EXPECT_EQ(boxes.requests[0].text, TextValue(kSaveFailedText));
@@ -151,44 +152,32 @@ TEST_F(TimetableFileTest, AFailedSaveIsToldAndKeepsTheRows) {
   EXPECT_EQ(store_.Get("total", "n"), "old");  // ...so no count is written over unwritten rows
 
   store_.fail_from_write = -1;
-  EXPECT_TRUE(SaveTimetableOrTell(rows_, store_));
+  EXPECT_TRUE(SaveTimetableOrTell(model_, store_));
   EXPECT_EQ(boxes.requests.size(), 1u);  // success stays silent
 }
 
-// Records the row notifications as text, e.g. "loaded 2/2" (rows shown / entries given),
-// "inserted 0", "deleted 1".
-class Recorder final : public TimetableObserver {
- public:
-  void OnRowsLoaded(const TimetableRows& rows, std::span<const TimetableEntry> loaded) override {
-    events.push_back("loaded " + std::to_string(rows.Count()) + "/" +
-                     std::to_string(loaded.size()));
-  }
-  void OnRowInserted(const TimetableRows& rows, int row) override {
-    events.push_back("inserted " + std::to_string(row) + " " +
-                     rows.Cell(row, kStartTimeColumn).Bytes());
-  }
-  void OnRowDeleted(const TimetableRows&, int row) override {
-    events.push_back("deleted " + std::to_string(row));
-  }
-  Strings events;
-};
-
-TEST_F(TimetableFileTest, ObserversHearEveryRowChangeAfterItHappened) {
-  Recorder recorder;
-  rows_.AddObserver(&recorder);
+// Every change reaches the model and the list view together, and the model's snapshot follows.
+TEST_F(TimetableFileTest, ModelAndListViewChangeTogether) {
   SetRow(1, "08:00:00", "a.mp3", "28800");
   store_.Set("total", "n", "1");
   Load();
+  const std::shared_ptr<const TimetableSnapshot> loaded = model_.Snapshot();
   AddTimetableEntry(rows_, "09:00:00", "b.mp3");
   {
     MessageBoxRecorder boxes;
-    AddTimetableEntry(rows_, "09:00:00", "b.mp3");  // taken: no change, no notification
+    AddTimetableEntry(rows_, "09:00:00", "c.mp3");  // taken: no change anywhere
   }
   DeleteTimetableRow(rows_, -1);  // nothing to delete
+  EXPECT_EQ(Column(1), (Strings{"08:00:00", "09:00:00"}));
+  EXPECT_EQ(Column(2), (Strings{"a.mp3", "b.mp3"}));
+  ASSERT_EQ(model_.Count(), 2);
+  EXPECT_EQ(model_.Row(1).music_name, TextValue("b.mp3"));
+  EXPECT_EQ(model_.FirstRowAt("09:00:00"), 1);
+  EXPECT_EQ(loaded->RowCount(), 1) << "a snapshot taken earlier never changes";
   DeleteTimetableRow(rows_, 0);
-  rows_.RemoveObserver(&recorder);
-  DeleteTimetableRow(rows_, 0);
-  EXPECT_EQ(recorder.events, (Strings{"loaded 1/1", "inserted 1 09:00:00", "deleted 0"}));
+  EXPECT_EQ(Column(0), (Strings{"1"}));
+  EXPECT_EQ(model_.FirstRowAt("09:00:00"), 0);
+  EXPECT_EQ(model_.FirstRowAt("08:00:00"), -1);
 }
 
 }  // namespace

@@ -81,8 +81,8 @@ TEST_F(WholeFileStoreTest, SavingLeavesTheSameFileAsThePerValueWrites) {
 
   PerValueProfileStore per_value_store(per_value);
   WholeFileProfileStore whole_store(whole);
-  ASSERT_TRUE(SaveTimetableTo(rows_, per_value_store));
-  ASSERT_TRUE(SaveTimetableTo(rows_, whole_store));
+  ASSERT_TRUE(SaveTimetableTo(model_, per_value_store));
+  ASSERT_TRUE(SaveTimetableTo(model_, whole_store));
   EXPECT_EQ(folder.Read("whole.ini"), folder.Read("per_value.ini"));
 
   // And it loads back as the per-value reads do.
@@ -104,7 +104,7 @@ TEST_F(WholeFileStoreTest, ASaveWhoseReplaceFailsKeepsTheOldFileAndIsTold) {
 
   MessageBoxRecorder boxes;
   ProfileDocument::SetReplaceStepForTesting(&FailingReplace);
-  const bool saved = SaveTimetableOrTell(rows_, store);
+  const bool saved = SaveTimetableOrTell(model_, store);
   ProfileDocument::SetReplaceStepForTesting(nullptr);
   EXPECT_FALSE(saved);
   ASSERT_EQ(boxes.requests.size(), 1u);
@@ -115,7 +115,7 @@ TEST_F(WholeFileStoreTest, ASaveWhoseReplaceFailsKeepsTheOldFileAndIsTold) {
   EXPECT_EQ(rows_.Count(), 1);
 
   // The same save with the replace working: silent, the new file, nothing else beside it.
-  EXPECT_TRUE(SaveTimetableOrTell(rows_, store));
+  EXPECT_TRUE(SaveTimetableOrTell(model_, store));
   EXPECT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(ReadProfileText(TextValue(path), "total", "n"), TextValue("1"));
   EXPECT_EQ(FilesIn(folder.Path()), Strings{"t.ini"});
@@ -130,7 +130,7 @@ TEST_F(WholeFileStoreTest, ALockedFileFailsTheSaveWithAMessageAndKeepsItsBytes) 
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   WholeFileProfileStore store(path);
   MessageBoxRecorder boxes;
-  EXPECT_FALSE(SaveTimetableOrTell(rows_, store));
+  EXPECT_FALSE(SaveTimetableOrTell(model_, store));
   CloseHandle(lock);
   EXPECT_EQ(boxes.requests.size(), 1u);
   EXPECT_EQ(folder.Read("t.ini"), before);
@@ -151,7 +151,7 @@ TEST_F(WholeFileStoreTest, AFullDayOfRowsIsSavedAndLoadedBackCellForCell) {
   const std::vector<Strings> saved = {Column(0), Column(1), Column(2), Column(3)};
   {
     WholeFileProfileStore store(path);
-    ASSERT_TRUE(SaveTimetableTo(rows_, store));
+    ASSERT_TRUE(SaveTimetableTo(model_, store));
   }
   rows_.Load({});
   {
@@ -195,7 +195,8 @@ TEST(ListViewClearing, ClearingOrDestroyingSendsNoNotificationPerRow) {
   ASSERT_TRUE(form.CreateTopLevel("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300));
   ListViewControl view;
   ASSERT_TRUE(view.CreateListView(form.Handle(), LVS_REPORT, 0, 0, 400, 300));
-  TimetableRows rows(view);
+  Timetable model;
+  TimetableView rows(model, view);
   const std::vector<TimetableEntry> entries(500, TimetableEntry{"08:00:00", "a.m4a", "1", false});
   rows.Load(entries);
   ASSERT_TRUE(view.DeleteAllRows());

@@ -103,9 +103,9 @@ int StartProgram() {
   return 0;
 }
 
-FrameApplication theApplication({.construct = Construct,
-                                 .exitHook = ExitHook,
-                                 .startWindowLayer = nullptr,
-                                 .startProgram = StartProgram});
+FrameApplication the_application({.construct = Construct,
+                                  .exit_hook = ExitHook,
+                                  .start_window_layer = nullptr,
+                                  .start_program = StartProgram});
 
 }  // namespace

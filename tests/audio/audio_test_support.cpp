@@ -129,7 +129,7 @@ ChildRun RunChild(const TempFolder& folder, const std::string& arguments, DWORD 
     TerminateProcess(process.hProcess, 0xDEAD);
     WaitForSingleObject(process.hProcess, 10000);
   }
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
+  GetExitCodeProcess(process.hProcess, &run.exit_code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   run.report = ReadFileBytes(folder.File("report.txt"));

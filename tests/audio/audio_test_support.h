@@ -44,7 +44,7 @@ std::string WavData(const std::string& wav);
 
 // What a run of the child program left: its exit code and its report lines.
 struct ChildRun {
-  DWORD exitCode = 0xFFFFFFFF;
+  DWORD exit_code = 0xFFFFFFFF;
   std::string report;
 };
 

@@ -144,7 +144,7 @@ TEST(AudioStartUp, EmptyFolderGetsTheLibraryWrittenAndPlaysAWav) {
   ASSERT_TRUE(test::WriteFileBytes(folder.File("start.wav"), wav));
   test::ClearCapture();
   const test::ChildRun run = test::RunChild(folder, "play \"" + folder.File("start.wav") + "\"");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_TRUE(test::ReadFileBytes(folder.File("bass.dll")) == AudioLibraryImage().View());
   EXPECT_THAT(run.report, ::testing::StartsWith("init 1\nopen 1\nstate "));
   EXPECT_THAT(run.report, HasSubstr("state 1\n"));
@@ -166,7 +166,7 @@ TEST(AudioStartUp, EndingWhilePlayingEndsCleanly) {
     DeleteFileA(folder.File("report.txt").c_str());
     const test::ChildRun run =
         test::RunChild(folder, "leave \"" + folder.File("long.wav") + "\" watch");
-    EXPECT_EQ(run.exitCode, 0u) << "round " << round;
+    EXPECT_EQ(run.exit_code, 0u) << "round " << round;
     EXPECT_EQ(run.report, "init 1\nopen 1\ndone\nexit-hook\n") << "round " << round;
   }
 }
@@ -179,7 +179,7 @@ TEST(AudioStartUp, AUsersOwnLibraryIsKeptAndUsed) {
   ASSERT_FALSE(own.empty());
   ASSERT_TRUE(test::WriteFileBytes(folder.File("bass.dll"), own));
   const test::ChildRun run = test::RunChild(folder, "provision");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.report, "box\t0\t0\t错误\t无法播放音乐，请关闭重试\ninit 0\ndone\nexit-hook\n");
   EXPECT_EQ(test::ReadFileBytes(folder.File("bass.dll")), own);
 }
@@ -188,7 +188,7 @@ TEST(AudioStartUp, ZeroByteLibraryEndsTheProgramNamingBass) {
   TempFolder folder("zero");
   ASSERT_TRUE(test::WriteFileBytes(folder.File("bass.dll"), ""));
   const test::ChildRun run = test::RunChild(folder, "provision");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   // The box, then the exit sequence; the start-up step never returned.
   EXPECT_EQ(run.report,
             DllErrorLine("同目录下无法找到DLL文件:\"bass\".请与作者联系.") + "exit-hook\n");
@@ -200,7 +200,7 @@ TEST(AudioStartUp, LibraryLackingAFunctionEndsTheProgramNamingIt) {
   ASSERT_TRUE(
       test::CopyFileTo(test::ProgramFolder() + "\\partial_bass.dll", folder.File("bass.dll")));
   const test::ChildRun run = test::RunChild(folder, "lasterror");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.report, DllErrorLine("无法定位DLL文件:\"bass\"当中的\"BASS_ErrorGetCode\"函数.") +
                             "exit-hook\n");
 }

@@ -8,23 +8,24 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/e2e/driver.h"
 
 namespace belvane::e2e {
 
-// Control ids of the main window.
+// Control ids of the main window, from the program's own resource.h.
 enum ControlId : int {
-  kPlaceholder = 1001,
-  kAddButton = 1003,
-  kHourList = 1005,
-  kMinuteList = 1008,
-  kMusicList = 1009,
-  kSecondList = 1010,
-  kDeleteButton = 1012,
-  kPlayButton = 1013,
-  kSaveButton = 1014,
-  kClockLabel = 1015,
-  kNote = 1017,
+  kPlaceholder = BELVANE_ID_PLACEHOLDER,
+  kAddButton = BELVANE_ID_ADD,
+  kHourList = BELVANE_ID_HOUR,
+  kMinuteList = BELVANE_ID_MINUTE,
+  kMusicList = BELVANE_ID_MUSIC_LIST,
+  kSecondList = BELVANE_ID_SECOND,
+  kDeleteButton = BELVANE_ID_DELETE_ROW,
+  kPlayButton = BELVANE_ID_PLAY,
+  kSaveButton = BELVANE_ID_SAVE,
+  kClockLabel = BELVANE_ID_CLOCK,
+  kNote = BELVANE_ID_NOTE,
 };
 
 inline constexpr char kConfigName[] = "Belvane配置.ini";

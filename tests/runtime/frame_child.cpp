@@ -251,9 +251,9 @@ class ChildApplication : public belvane::FrameApplication {
   }
 };
 
-ChildApplication theApplication({.construct = &Construct,
-                                 .exitHook = &DestroyObjects,
-                                 .startWindowLayer = &StartWindowLayer,
-                                 .startProgram = &StartProgram});
+ChildApplication the_application({.construct = &Construct,
+                                  .exit_hook = &DestroyObjects,
+                                  .start_window_layer = &StartWindowLayer,
+                                  .start_program = &StartProgram});
 
 }  // namespace

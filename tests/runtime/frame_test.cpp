@@ -14,7 +14,7 @@ namespace belvane {
 namespace {
 
 struct ChildRun {
-  DWORD exitCode = 0xFFFFFFFF;
+  DWORD exit_code = 0xFFFFFFFF;
   std::vector<std::string> log;
 };
 
@@ -39,7 +39,7 @@ ChildRun RunChild(const std::string& scenario,
     TerminateProcess(process.hProcess, 99);
     ADD_FAILURE() << scenario << ": the child did not end";
   }
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
+  GetExitCodeProcess(process.hProcess, &run.exit_code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   std::ifstream file(logPath, std::ios::binary);
@@ -60,7 +60,7 @@ const Lines kExitSequence = {"exit-hook libraries-ended=0", "hook1", "hook2"};
 
 TEST(ProcessFrame, RunsHooksInOrderAndEndsWithCodeZero) {
   const ChildRun run = RunChild("normal");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log,
             With(With(kStart,
                       {"arguments=[normal frame_child_normal.log]", "program-returns", "unwound"}),
@@ -69,7 +69,7 @@ TEST(ProcessFrame, RunsHooksInOrderAndEndsWithCodeZero) {
 
 TEST(ProcessFrame, ExitReleasesTheLibrariesItLoaded) {
   const ChildRun run = RunChild("bind-and-end");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log,
             With(With(kStart, {"bound result=7 listed=1", "program-returns", "unwound"}),
                  With(kExitSequence, {"after-frame libraries-ended=1 listed=0 still-loaded=0"})));
@@ -77,7 +77,7 @@ TEST(ProcessFrame, ExitReleasesTheLibrariesItLoaded) {
 
 TEST(ProcessFrame, WithoutAFrameExitEndsAtOnceWithTheGivenCode) {
   const ChildRun run = RunChild("no-frame");
-  EXPECT_EQ(run.exitCode, 7u);
+  EXPECT_EQ(run.exit_code, 7u);
   EXPECT_TRUE(run.log.empty());
 }
 
@@ -86,7 +86,7 @@ TEST(ProcessFrame, WithoutAFrameExitEndsAtOnceWithTheGivenCode) {
 void ExpectFatal(const std::string& scenario, const std::string& box) {
   SCOPED_TRACE(scenario);
   const ChildRun run = RunChild(scenario);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log,
             With(With(kStart, {box}), With(kExitSequence, {"unwound",
                                                            "after-frame libraries-ended=1 listed=0 "
@@ -121,14 +121,14 @@ TEST(FatalErrors, DispatcherErrorAndExitServices) {
   ExpectFatal("dispatcher-fatal",
               "box caption=[ERROR] text=[Nightfen RunTime Error:\\r\\n\\r\\nbad] style=16 owner=0");
   const ChildRun exited = RunChild("dispatcher-exit");
-  EXPECT_EQ(exited.exitCode, 0u);  // a recorded frame ends with 0 whatever code was asked
+  EXPECT_EQ(exited.exit_code, 0u);  // a recorded frame ends with 0 whatever code was asked
   EXPECT_EQ(exited.log, With(With(kStart, kExitSequence),
                              {"unwound", "after-frame libraries-ended=1 listed=0 still-loaded=0"}));
 }
 
 TEST(FatalErrors, UnknownServiceNumberIsReportedAndAnswersZero) {
   const ChildRun run = RunChild("unknown-service");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   ASSERT_GE(run.log.size(), 5u);
   EXPECT_EQ(run.log[3],
             "box caption=[nightfen] text=[不支持系统功能函数4321. 请将此信息反馈给作者] "
@@ -143,7 +143,7 @@ TEST(FatalErrors, OutOfMemoryEndsTheProgramWithItsMessage) {
        {"allocate-out-of-memory", "resize-out-of-memory", "new-out-of-memory"}) {
     SCOPED_TRACE(scenario);
     const ChildRun run = RunChild(scenario);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(run.log, With(With(kStart, {"box caption=[error] text=[内存不足] style=16 owner=0"}),
                             kExitSequence));
   }
@@ -151,7 +151,7 @@ TEST(FatalErrors, OutOfMemoryEndsTheProgramWithItsMessage) {
 
 TEST(ExitProgram, OnAWorkerThreadRunsTheSequenceAndEndsTheProcess) {
   const ChildRun run = RunChild("worker-exit");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log, With(With(kStart, {"worker parameter=42 frame-thread=0"}), kExitSequence));
 }
 
@@ -159,7 +159,7 @@ TEST(ExitProgram, InsideAWindowProcedureEndsWithoutUnwindingThroughIt) {
   for (const char* scenario : {"window-procedure-exit", "window-procedure-throw"}) {
     SCOPED_TRACE(scenario);
     const ChildRun run = RunChild(scenario);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(run.log, With(With(kStart, {"window-procedure"}), kExitSequence));
   }
 }
@@ -195,7 +195,7 @@ TEST(FatalErrors, InsideTheWindowLayersProceduresEndWithCodeZero) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.scenario);
     const ChildRun run = RunChild(c.scenario);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(run.log, With(With(kStart, {c.where}), With(c.boxes, kExitSequence)));
   }
 }
@@ -208,7 +208,7 @@ TEST(FatalErrors, ASecondThreadFailingWaitsUnderTheFirstBox) {
        {"second-thread-out-of-memory", "second-thread-missing-dll", "second-thread-exit"}) {
     SCOPED_TRACE(scenario);
     const ChildRun run = RunChild(scenario);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exit_code, 0u);
     EXPECT_EQ(
         run.log,
         With(With(kStart, {"box caption=[error] text=[内存不足] style=16 owner=0", "box-answered"}),
@@ -218,7 +218,7 @@ TEST(FatalErrors, ASecondThreadFailingWaitsUnderTheFirstBox) {
 
 TEST(ExitProgram, ASecondCallOnAnotherThreadWaitsForTheFirst) {
   const ChildRun run = RunChild("two-exits");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log, With(With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0",
                                         "hook1", "worker parameter=42 frame-thread=0", "hook2"}),
                           {"after-frame libraries-ended=1 listed=0 still-loaded=0"}));
@@ -226,7 +226,7 @@ TEST(ExitProgram, ASecondCallOnAnotherThreadWaitsForTheFirst) {
 
 TEST(ExitProgram, ReenteredFromAnExitHookEndsAtOnce) {
   const ChildRun run = RunChild("exit-in-hook");
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   EXPECT_EQ(run.log,
             With(kStart, {"program-returns", "unwound", "exit-hook libraries-ended=0", "hook1"}));
 }
@@ -279,7 +279,7 @@ TEST(MessageBoxes, RealBoxCanBeAnsweredFromOutside) {
     if (box != nullptr) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
   });
   ASSERT_NE(box, nullptr) << "no box with its text appeared";
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exit_code, 0u);
   ASSERT_GE(run.log.size(), 4u);
   EXPECT_EQ(run.log[3], "answer=1");  // Cancel
 }

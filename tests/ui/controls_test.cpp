@@ -89,6 +89,8 @@ TEST_F(MainDialogTest, LongCellsAreCutAt259BytesButCanBeReadWhole) {
 TEST_F(MainDialogTest, CurrentRowSelectsAndMinusOneClearsEverything) {
   Run({[] {
     ListViewControl& list = ui->timetable;
+    // The layer's selection of several rows: without the program's single-selection style.
+    list.RemoveStyle(LVS_SINGLESEL);
     EXPECT_EQ(list.SelectionMark(), -1);
     for (int r = 0; r < 3; ++r) list.InsertRow();
     EXPECT_TRUE(list.SetCurrentRow(1));
@@ -178,7 +180,7 @@ TEST_F(MainDialogTest, MusicListKeepsOrderAndReadsWholeItems) {
 TEST_F(MainDialogTest, ControlColoursAndTheirReflection) {
   Run({[] {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(ui->clock.TextColour(), 0u);
+    EXPECT_EQ(ui->clock.TextColour(), 0xFF0000u) << "the program's blue clock";
     EXPECT_EQ(ui->clock.BackgroundColour(), face);
     EXPECT_EQ(ui->hour.BackgroundColour(), RGB(255, 255, 255));
     EXPECT_EQ(ui->note.BackgroundColour(), RGB(255, 255, 255));
@@ -190,12 +192,12 @@ TEST_F(MainDialogTest, ControlColoursAndTheirReflection) {
     auto brush = SendMessageA(Dialog(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(ui->clock.Handle()));
     EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), ui->clock.BackgroundBrush());
-    EXPECT_EQ(GetTextColor(dc), 0u);
+    EXPECT_EQ(GetTextColor(dc), 0xFF0000u);
     EXPECT_EQ(GetBkColor(dc), face);
-    ui->clock.TextColour(0xFF0000);
+    ui->clock.TextColour(0x00FF00);
     SendMessageA(Dialog(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                  reinterpret_cast<LPARAM>(ui->clock.Handle()));
-    EXPECT_EQ(GetTextColor(dc), 0xFF0000u);
+    EXPECT_EQ(GetTextColor(dc), 0x00FF00u);
 
     ui->clock.BackgroundColour(ColouredControl::kTransparent);
     EXPECT_NE(ui->clock.ExtendedStyle() & WS_EX_TRANSPARENT, 0);

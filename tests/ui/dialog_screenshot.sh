@@ -1,5 +1,5 @@
 #!/bin/bash
-# Screenshot of the main window as the window layer sets it up, on a private Xvfb under the
+# Screenshot of the main window as the program sets it up before any data, on a private Xvfb under the
 # project's Wine: tests/ui/dialog_screenshot.sh [build dir] [output png]
 set -eu
 root="$(cd "$(dirname "$0")/../.." && pwd)"

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "app/startup.h"
+
 namespace belvane::testing {
 
 MainControls* MainDialogTest::ui = nullptr;
@@ -9,8 +11,13 @@ Observed* MainDialogTest::seen = nullptr;
 
 namespace {
 
-constexpr int kControlIds[] = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
-                               1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017};
+constexpr int kControlIds[] = {
+    BELVANE_ID_PLACEHOLDER,   BELVANE_ID_TIME_CAPTION, BELVANE_ID_ADD,
+    BELVANE_ID_CLOCK_CAPTION, BELVANE_ID_HOUR,         BELVANE_ID_SEPARATOR_1,
+    BELVANE_ID_SEPARATOR_2,   BELVANE_ID_MINUTE,       BELVANE_ID_MUSIC_LIST,
+    BELVANE_ID_SECOND,        BELVANE_ID_HINT,         BELVANE_ID_DELETE_ROW,
+    BELVANE_ID_PLAY,          BELVANE_ID_SAVE,         BELVANE_ID_CLOCK,
+    BELVANE_ID_MUSIC_CAPTION, BELVANE_ID_NOTE};
 
 std::vector<std::function<void()>>* g_steps = nullptr;
 std::size_t g_next_step = 0;
@@ -27,7 +34,7 @@ void CALLBACK StepTimer(HWND window, UINT, UINT_PTR, DWORD) {
   }
 }
 
-// The program's own set-up of the main window, as far as the layer is concerned.
+// The program's own set-up of the main window, with the test's bookkeeping around it.
 std::int32_t InitMainWindow(const EventArgs& args) {
   auto* ui = MainDialogTest::ui;
   auto* seen = MainDialogTest::seen;
@@ -36,28 +43,7 @@ std::int32_t InitMainWindow(const EventArgs& args) {
   seen->init_window = dialog;
   seen->all_controls_at_init = true;
   for (int id : kControlIds) seen->all_controls_at_init &= GetDlgItem(dialog, id) != nullptr;
-
-  ui->clock_caption.AttachToDialogItem(dialog, BELVANE_ID_CLOCK_CAPTION);
-  ui->clock.AttachToDialogItem(dialog, BELVANE_ID_CLOCK);
-  ui->add.AttachToDialogItem(dialog, BELVANE_ID_ADD);
-  ui->delete_row.AttachToDialogItem(dialog, BELVANE_ID_DELETE_ROW);
-  ui->play.AttachToDialogItem(dialog, BELVANE_ID_PLAY);
-  ui->save.AttachToDialogItem(dialog, BELVANE_ID_SAVE);
-  ui->placeholder.AttachToDialogItem(dialog, BELVANE_ID_PLACEHOLDER);
-  ui->placeholder.Visible(false);
-  ui->timetable.CreateListView(dialog, LVS_REPORT, ui->placeholder.Left(), ui->placeholder.Top(),
-                               ui->placeholder.Width(), ui->placeholder.Height());
-  ui->timetable.InsertColumn(0, "顺序", 50);
-  ui->timetable.InsertColumn(1, "开始时间", 100);
-  ui->timetable.InsertColumn(2, "音乐", 300);
-  ui->timetable.InsertColumn(3, "数值", 60);
-  ui->timetable.AddListViewExStyle(LVS_EX_GRIDLINES);
-  ui->timetable.AddListViewExStyle(LVS_EX_FULLROWSELECT);
-  ui->hour.AttachToDialogItem(dialog, BELVANE_ID_HOUR);
-  ui->minute.AttachToDialogItem(dialog, BELVANE_ID_MINUTE);
-  ui->second.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
-  ui->note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
-  ui->music.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  SetUpMainWindow(dialog, ui->controls);
   SetTimer(dialog, 1, 20, &StepTimer);
   return 0;
 }

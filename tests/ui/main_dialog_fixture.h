@@ -1,6 +1,7 @@
 #pragma once
-// Runs the real dialog 1000 in-process through the window layer and drives it with steps that
-// run one per timer tick inside the modal loop, on the user-interface thread.
+// Runs the real dialog 1000 in-process through the window layer, set up by the program's own
+// SetUpMainWindow, and drives it with steps that run one per timer tick inside the modal loop,
+// on the user-interface thread.
 
 #include <windows.h>
 
@@ -11,14 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
 #include "resources/resource.h"
-#include "ui/controls/button_control.h"
-#include "ui/controls/drop_list_control.h"
-#include "ui/controls/edit_control.h"
-#include "ui/controls/frame_control.h"
-#include "ui/controls/label_control.h"
-#include "ui/controls/list_box_control.h"
-#include "ui/controls/list_view_control.h"
 #include "ui/form_window.h"
 #include "ui/window_layer.h"
 
@@ -30,16 +25,24 @@ class LoggingForm : public FormWindow {
   INT_PTR DialogMessageHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
 };
 
-// The main window's objects, attached as the program attaches them.
+// The main window's objects: the program's own controls, attached by its SetUpMainWindow, under
+// the short names the tests use.
 struct MainControls {
   LoggingForm form;
-  LabelControl clock_caption, clock;
-  ButtonControl add, delete_row, play, save;
-  FrameControl placeholder;
-  ListViewControl timetable;
-  DropListControl hour, minute, second;
-  EditControl note;
-  ListBoxControl music;
+  MainWindowControls controls;
+  LabelControl& clock_caption = controls.time_caption;
+  LabelControl& clock = controls.clock_label;
+  ButtonControl& add = controls.add_button;
+  ButtonControl& delete_row = controls.delete_button;
+  ButtonControl& play = controls.play_button;
+  ButtonControl& save = controls.save_button;
+  FrameControl& placeholder = controls.placeholder;
+  ListViewControl& timetable = controls.timetable_view;
+  DropListControl& hour = controls.hour_list;
+  DropListControl& minute = controls.minute_list;
+  DropListControl& second = controls.second_list;
+  EditControl& note = controls.note;
+  ListBoxControl& music = controls.music_list;
 };
 
 // What the handlers saw; reset for each test.

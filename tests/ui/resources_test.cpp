@@ -124,24 +124,24 @@ TEST(Resources, DialogTemplateIsTheMainWindowsLayout) {
   EXPECT_EQ(dialog.font, u"MS Sans Serif");
   EXPECT_EQ(dialog.point_size, 9);
   const TemplateItem expected[] = {
-      {1004, u"static", u"电脑当前时间：", 6, 6, 57, 12, 0x50000200, 0},
-      {1003, u"button", u"3.添加", 417, 231, 42, 15, 0x50010000, 0},
-      {1001, u"static", u"", 3, 24, 405, 204, 0x50000004, 0},
-      {1002, u"static", u"1.指定时间：", 417, 7, 54, 9, 0x50000200, 0},
-      {1005, u"combobox", u"", 417, 22, 28, 189, 0x50210003, 0},
-      {1006, u"static", u"：", 447, 22, 6, 12, 0x50000200, 0},
-      {1007, u"static", u"：", 483, 22, 6, 12, 0x50000200, 0},
-      {1008, u"combobox", u"", 453, 22, 28, 192, 0x50210003, 0},
-      {1010, u"combobox", u"", 489, 22, 28, 189, 0x50210003, 0},
-      {1016, u"static", u"2.选择音乐：", 417, 37, 54, 9, 0x50000200, 0},
-      {1017, u"edit", u"可用于学校上下课打铃，考试指令播放等。", 417, 192, 96, 36, 0x50010004,
-       0x200},
-      {1009, u"listbox", u"", 417, 48, 100, 102, 0x50310141, 0x200},
-      {1011, u"static", u"请将歌曲放在MP3文件夹内", 417, 151, 99, 13, 0x50000200, 0},
-      {1012, u"button", u"删除该行", 6, 234, 58, 15, 0x50010000, 0},
-      {1013, u"button", u"播放音乐", 435, 165, 58, 15, 0x50010000, 0},
-      {1014, u"button", u"4.保存", 468, 231, 42, 15, 0x50010000, 0},
-      {1015, u"static", u"00:00:00", 66, 6, 111, 12, 0x50000200, 0},
+      {BELVANE_ID_CLOCK_CAPTION, u"static", u"电脑当前时间：", 6, 6, 57, 12, 0x50000200, 0},
+      {BELVANE_ID_ADD, u"button", u"3.添加", 417, 231, 42, 15, 0x50010000, 0},
+      {BELVANE_ID_PLACEHOLDER, u"static", u"", 3, 24, 405, 204, 0x50000004, 0},
+      {BELVANE_ID_TIME_CAPTION, u"static", u"1.指定时间：", 417, 7, 54, 9, 0x50000200, 0},
+      {BELVANE_ID_HOUR, u"combobox", u"", 417, 22, 28, 189, 0x50210003, 0},
+      {BELVANE_ID_SEPARATOR_1, u"static", u"：", 447, 22, 6, 12, 0x50000200, 0},
+      {BELVANE_ID_SEPARATOR_2, u"static", u"：", 483, 22, 6, 12, 0x50000200, 0},
+      {BELVANE_ID_MINUTE, u"combobox", u"", 453, 22, 28, 192, 0x50210003, 0},
+      {BELVANE_ID_SECOND, u"combobox", u"", 489, 22, 28, 189, 0x50210003, 0},
+      {BELVANE_ID_MUSIC_CAPTION, u"static", u"2.选择音乐：", 417, 37, 54, 9, 0x50000200, 0},
+      {BELVANE_ID_NOTE, u"edit", u"可用于学校上下课打铃，考试指令播放等。", 417, 192, 96, 36,
+       0x50010004, 0x200},
+      {BELVANE_ID_MUSIC_LIST, u"listbox", u"", 417, 48, 100, 102, 0x50310141, 0x200},
+      {BELVANE_ID_HINT, u"static", u"请将歌曲放在MP3文件夹内", 417, 151, 99, 13, 0x50000200, 0},
+      {BELVANE_ID_DELETE_ROW, u"button", u"删除该行", 6, 234, 58, 15, 0x50010000, 0},
+      {BELVANE_ID_PLAY, u"button", u"播放音乐", 435, 165, 58, 15, 0x50010000, 0},
+      {BELVANE_ID_SAVE, u"button", u"4.保存", 468, 231, 42, 15, 0x50010000, 0},
+      {BELVANE_ID_CLOCK, u"static", u"00:00:00", 66, 6, 111, 12, 0x50000200, 0},
   };
   ASSERT_EQ(dialog.items.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -169,8 +169,13 @@ TEST_F(MainDialogTest, RunningDialogHasTheTemplatesControlsThenTheTimetable) {
     EXPECT_EQ(client.right, units.right);
     EXPECT_EQ(client.bottom, units.bottom);
     EXPECT_EQ(ui->form.GetText(), TextValue("Belvane"));
-    int order[] = {1004, 1003, 1001, 1002, 1005, 1006, 1007, 1008, 1010,
-                   1016, 1017, 1009, 1011, 1012, 1013, 1014, 1015, 501};
+    // The template's items in its order, then the list view the program creates (id 501).
+    int order[] = {BELVANE_ID_CLOCK_CAPTION, BELVANE_ID_ADD,        BELVANE_ID_PLACEHOLDER,
+                   BELVANE_ID_TIME_CAPTION,  BELVANE_ID_HOUR,       BELVANE_ID_SEPARATOR_1,
+                   BELVANE_ID_SEPARATOR_2,   BELVANE_ID_MINUTE,     BELVANE_ID_SECOND,
+                   BELVANE_ID_MUSIC_CAPTION, BELVANE_ID_NOTE,       BELVANE_ID_MUSIC_LIST,
+                   BELVANE_ID_HINT,          BELVANE_ID_DELETE_ROW, BELVANE_ID_PLAY,
+                   BELVANE_ID_SAVE,          BELVANE_ID_CLOCK,      501};
     HWND child = GetWindow(Dialog(), GW_CHILD);
     for (int id : order) {
       ASSERT_NE(child, nullptr);

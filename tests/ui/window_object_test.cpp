@@ -75,16 +75,17 @@ TEST_F(MainDialogTest, VisibleReportsTheStateBeforeTheCall) {
 
 TEST_F(MainDialogTest, AddStyleReturnsTheStyleBeforeAndKeepsOtherBits) {
   Run({[] {
+    // The program's set-up gave the list single selection; take it away and put it back.
     LONG_PTR before = ui->timetable.Style();
-    EXPECT_EQ(before & LVS_SINGLESEL, 0);
-    EXPECT_EQ(ui->timetable.AddStyle(LVS_SINGLESEL), before);
+    EXPECT_EQ(before & LVS_SINGLESEL, LVS_SINGLESEL);
+    EXPECT_EQ(ui->timetable.RemoveStyle(LVS_SINGLESEL), before);
     LONG_PTR after = ui->timetable.Style();
-    EXPECT_EQ(after, before | LVS_SINGLESEL);
-    EXPECT_EQ(ui->timetable.AddStyle(LVS_SINGLESEL), after) << "second call changes nothing";
+    EXPECT_EQ(after, before & ~LONG_PTR{LVS_SINGLESEL});
+    EXPECT_EQ(ui->timetable.RemoveStyle(LVS_SINGLESEL), after) << "second call changes nothing";
     EXPECT_EQ(ui->timetable.Style(), after);
     EXPECT_EQ(after & (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | LVS_REPORT),
               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | LVS_REPORT);
-    EXPECT_EQ(ui->timetable.RemoveStyle(LVS_SINGLESEL), after);
+    EXPECT_EQ(ui->timetable.AddStyle(LVS_SINGLESEL), after);
     EXPECT_EQ(ui->timetable.Style(), before);
     Close();
   }});

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/schedule/start_time_index.h"
+#include "app/schedule/timetable_snapshot.h"
 
 namespace belvane {
 namespace {
@@ -117,8 +117,7 @@ class SimSink final : public ClockSink {
 TEST(ClockLoopTest, SimulatedDayWithARowEverySecondMissesNone) {
   std::vector<TextValue> day;
   for (int s = 0; s < kSecondsPerDay; ++s) day.emplace_back(ClockText(s));
-  StartTimeIndex index;
-  index.Load(day);
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(day);
 
   SimTime time{123};
   std::atomic<bool> running{true};
@@ -173,8 +172,8 @@ class SignalSink final : public ClockSink {
 };
 
 TEST(ClockLoopTest, StopEndsAWaitingLoop) {
-  StartTimeIndex index;
-  index.Insert(0, "08:30:00");
+  const TextValue row[] = {"08:30:00"};
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(row);
   FixedClock clock;
   EventSleeper sleeper;
   SignalSink sink;
@@ -194,7 +193,7 @@ TEST(ClockLoopTest, InterruptIsStickyAndAClearedFlagRunsNoCycle) {
   sleeper.Interrupt();
   sleeper.Wait(600'000);  // returns at once, or the test times out
 
-  StartTimeIndex index;
+  const TimetableSnapshot index;
   FixedClock clock;
   SignalSink sink;
   std::atomic<bool> running{false};
@@ -206,8 +205,10 @@ TEST(ClockLoopTest, InterruptIsStickyAndAClearedFlagRunsNoCycle) {
 TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   SimTime time{(8 * 3600 + 29 * 60 + 59) * 1000 + 400};
   SimClock clock(time);
-  StartTimeIndex index;
-  index.Insert(0, "08:30:00");
+  // The loop reads whatever snapshot is published when it looks.
+  SharedTimetable index;
+  const TextValue row[] = {"08:30:00"};
+  index.Publish(std::make_shared<TimetableSnapshot>(TimetableSnapshot::FromStartTimes(row)));
   SimSink sink(time);
   EventSleeper sleeper;
   std::atomic<bool> running{true};
@@ -225,7 +226,8 @@ TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   EXPECT_EQ(sink.shown.back(), "08:30:00");
 
   // Work that runs into the next second: go again at once.
-  index.Insert(1, "08:30:01");
+  const TextValue rows[] = {"08:30:00", "08:30:01"};
+  index.Publish(std::make_shared<TimetableSnapshot>(TimetableSnapshot::FromStartTimes(rows)));
   sink.starts.clear();
   sink.fixed_work_ms = 50;
   time.ms = (8 * 3600 + 30 * 60 + 1) * 1000 + 990;

@@ -1,0 +1,95 @@
+#pragma once
+// The clock in the program: the clock thread that runs the clock loop over the published
+// timetable snapshot, and what the user-interface thread does with what that thread finds.
+//
+// Thread policy: the clock thread touches no window object and not the timetable model. It
+// reads the latest snapshot (app/schedule/timetable_snapshot.h) and posts each finding to the
+// main window's thread as a task (ui/ui_task.h); there the time is shown, and a due start time
+// is looked up again in the model (the rows may have changed since) and its row started.
+// Posting, never sending, is what lets the user-interface thread wait for the clock to end.
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "app/playback.h"
+#include "app/schedule/clock_loop.h"
+#include "app/schedule/timetable_snapshot.h"
+#include "app/timetable.h"
+#include "runtime/worker_thread.h"
+#include "ui/controls/list_view_control.h"
+
+namespace belvane {
+
+// What the user-interface thread does with the clock's findings; both run on that thread.
+struct ClockHandlers {
+  // Row `row` was due under `start_time` when the clock looked.
+  std::function<void(int row, const std::string& start_time)> due_row;
+  // The clock label's new text, "HH:MM:SS".
+  std::function<void(const std::string& clock_text)> show_time;
+};
+
+// The clock loop's sink that posts each finding to a window's thread, to run its handler there.
+class PostingClockSink final : public ClockSink {
+ public:
+  explicit PostingClockSink(ClockHandlers handlers) : handlers_(std::move(handlers)) {}
+  void SetWindow(HWND window) { window_.store(window); }
+  void StartRow(int row, const std::string& start_time) override;
+  void ShowTime(const std::string& clock_text) override;
+
+ private:
+  const ClockHandlers handlers_;
+  std::atomic<HWND> window_{nullptr};
+};
+
+// The clock thread: a ClockLoop over a clock source and the start-time lookup, posting to a
+// window. Start from the user-interface thread; Stop and Running from any thread.
+class ClockThread {
+ public:
+  // Everything is borrowed; `running` is the ClockRunning flag.
+  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running,
+              ClockHandlers handlers);
+  ~ClockThread();
+  ClockThread(const ClockThread&) = delete;
+  ClockThread& operator=(const ClockThread&) = delete;
+
+  // Sets the running flag and starts the thread, posting to `window`; false when it has been
+  // started before (a clock is started once) or no thread could be started.
+  bool Start(HWND window);
+  // Clears the running flag, cuts the loop's wait short and waits up to `timeout_ms` for the
+  // thread; true when it has ended. Called on the clock thread itself it does not wait.
+  bool Stop(int timeout_ms = kThreadStopTimeoutMs);
+  // Whether the thread has been started and has not ended or been stopped.
+  bool Running();
+
+ private:
+  std::atomic<bool>& running_;
+  std::mutex mutex_;  // guards started_
+  EventSleeper sleeper_;
+  PostingClockSink sink_;
+  ClockLoop loop_;
+  WorkerThread thread_;
+  bool started_ = false;
+};
+
+// A due start time reaches the user-interface thread: the first row of the model that holds it
+// now is made current and focused in `view`, and its file (folder + "\" + the row's music name)
+// played. Returns that row; -1 when no row holds the time any more.
+int StartDueRow(std::string_view start_time, const Timetable& timetable, ListViewControl& view,
+                const TextValue& music_folder, PlaybackControl& playback);
+
+// The snapshot of the application's timetable that the clock reads, and the clock thread over
+// the system clock, it and ClockRunning. Never destroyed: a clock thread that outlived its
+// bounded wait at exit still finds them.
+SharedTimetable& ProcessTimetable();
+ClockThread& ProcessClockThread();
+
+// Stops the clock thread and the playback watcher, each with a bounded wait; safe to call
+// twice and from the clock thread itself.
+void StopClockAndWatcher();
+
+}  // namespace belvane

@@ -1,0 +1,35 @@
+#pragma once
+// The controls of the main window (dialog template BELVANE_DIALOG_MAIN) as the program attaches
+// them; SetUpMainWindow (startup.h) attaches and styles them. The UI tests and the preview use
+// the same struct and set-up, so they check what the program shows.
+//
+// Thread policy: user-interface thread only.
+
+#include "resources/resource.h"
+#include "ui/controls/button_control.h"
+#include "ui/controls/drop_list_control.h"
+#include "ui/controls/edit_control.h"
+#include "ui/controls/frame_control.h"
+#include "ui/controls/label_control.h"
+#include "ui/controls/list_box_control.h"
+#include "ui/controls/list_view_control.h"
+
+namespace belvane {
+
+struct MainWindowControls {
+  LabelControl time_caption;    // BELVANE_ID_CLOCK_CAPTION
+  LabelControl clock_label;     // BELVANE_ID_CLOCK
+  ButtonControl add_button;     // BELVANE_ID_ADD
+  ButtonControl delete_button;  // BELVANE_ID_DELETE_ROW
+  ButtonControl play_button;    // BELVANE_ID_PLAY
+  ButtonControl save_button;    // BELVANE_ID_SAVE
+  FrameControl placeholder;     // BELVANE_ID_PLACEHOLDER, hidden; the list view takes its place
+  ListViewControl timetable_view;
+  DropListControl hour_list;    // BELVANE_ID_HOUR
+  DropListControl minute_list;  // BELVANE_ID_MINUTE
+  DropListControl second_list;  // BELVANE_ID_SECOND
+  EditControl note;             // BELVANE_ID_NOTE
+  ListBoxControl music_list;    // BELVANE_ID_MUSIC_LIST
+};
+
+}  // namespace belvane

@@ -1,0 +1,87 @@
+#pragma once
+// The timetable as data, and the copy of it the clock reads.
+//
+// TimetableEntry is one row as the file holds it. A TimetableSnapshot is an immutable copy of
+// every row with, for each start-time text, the first row (lowest index) that holds it; the
+// timetable model builds a fresh one after each change. SharedTimetable hands the latest
+// snapshot to other threads: the clock looks rows up in it without ever touching the model or
+// a window, and a snapshot it still holds stays valid after the model has moved on.
+//
+// Texts are matched byte for byte: "8:30:00" is its own key and never equals the clock's
+// "08:30:00".
+//
+// Thread policy: a snapshot never changes once built, so it is safe from any thread;
+// SharedTimetable's methods are safe from any thread (one mutex guards the pointer only).
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "app/schedule/clock_planner.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// One row of the timetable as the file holds it. Room for more per-row data goes here.
+struct TimetableEntry {
+  TextValue start_time;        // column 1, "HH:MM:SS" for rows added by hand
+  TextValue music_name;        // the bare file name inside the music folder
+  TextValue seconds;           // column 3, seconds since midnight as decimal text, as loaded
+  bool music_missing = false;  // the file was missing at load: the view shows the marker
+};
+
+class TimetableSnapshot final : public StartTimeLookup {
+ public:
+  // The empty timetable.
+  TimetableSnapshot() = default;
+  // Every row, row 0 first.
+  explicit TimetableSnapshot(std::vector<TimetableEntry> rows);
+  // Rows that hold only these start-time texts (for the clock's tests and benchmarks).
+  static TimetableSnapshot FromStartTimes(std::span<const TextValue> texts);
+  TimetableSnapshot(const TimetableSnapshot&) = delete;
+  TimetableSnapshot& operator=(const TimetableSnapshot&) = delete;
+  TimetableSnapshot(TimetableSnapshot&&) = default;
+
+  // Lowest row whose start-time text equals `text` byte for byte; -1 = none. O(1).
+  int FirstRowAt(std::string_view text) const override;
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  // Row `row`; the empty entry when out of range.
+  const TimetableEntry& Row(int row) const;
+
+ private:
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+
+  std::vector<TimetableEntry> rows_;
+  // Keys view the rows' own texts, which never move once the snapshot is built.
+  std::unordered_map<std::string_view, int, TextHash, std::equal_to<>> first_row_;
+};
+
+// The latest snapshot of the timetable, for threads other than the model's.
+class SharedTimetable final : public StartTimeLookup {
+ public:
+  SharedTimetable();
+  SharedTimetable(const SharedTimetable&) = delete;
+  SharedTimetable& operator=(const SharedTimetable&) = delete;
+
+  // Makes `snapshot` the current one (null counts as the empty timetable).
+  void Publish(std::shared_ptr<const TimetableSnapshot> snapshot);
+  // The current snapshot; never null. Hold it for a consistent view across several lookups.
+  std::shared_ptr<const TimetableSnapshot> Current() const;
+  // Current()->FirstRowAt(text).
+  int FirstRowAt(std::string_view text) const override;
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const TimetableSnapshot> current_;
+};
+
+}  // namespace belvane

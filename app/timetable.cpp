@@ -1,0 +1,64 @@
+#include "app/timetable.h"
+
+#include "app/timetable_rules.h"
+#include "runtime/text.h"
+
+namespace belvane {
+
+Timetable::Timetable(SharedTimetable* published)
+    : snapshot_(std::make_shared<const TimetableSnapshot>()), published_(published) {}
+
+const TimetableEntry& Timetable::Row(int row) const {
+  static const TimetableEntry kNone;
+  if (row < 0 || row >= Count()) return kNone;
+  return rows_[static_cast<std::size_t>(row)];
+}
+
+int Timetable::InsertPosition(int seconds) const {
+  return FindInsertPosition(
+      Count(), [this](int row) { return order_seconds_[static_cast<std::size_t>(row)]; }, seconds);
+}
+
+void Timetable::Load(std::vector<TimetableEntry> rows) {
+  rows_ = std::move(rows);
+  order_seconds_.clear();
+  order_seconds_.reserve(rows_.size());
+  for (const TimetableEntry& entry : rows_)
+    order_seconds_.push_back(TextToInteger(entry.seconds.View()));
+  Changed();
+}
+
+int Timetable::Insert(int position, TimetableEntry entry) {
+  if (position < 0 || position > Count()) position = Count();
+  const int seconds = TextToInteger(entry.seconds.View());
+  rows_.insert(rows_.begin() + position, std::move(entry));
+  order_seconds_.insert(order_seconds_.begin() + position, seconds);
+  Changed();
+  return position;
+}
+
+bool Timetable::Delete(int row) {
+  if (row < 0 || row >= Count()) return false;
+  rows_.erase(rows_.begin() + row);
+  order_seconds_.erase(order_seconds_.begin() + row);
+  Changed();
+  return true;
+}
+
+void Timetable::Truncate(int count) {
+  if (count < 0 || count >= Count()) return;
+  rows_.resize(static_cast<std::size_t>(count));
+  order_seconds_.resize(static_cast<std::size_t>(count));
+  Changed();
+}
+
+void Timetable::Changed() {
+  snapshot_ = std::make_shared<const TimetableSnapshot>(rows_);
+  if (published_) published_->Publish(snapshot_);
+}
+
+TimetableEntry NewTimetableEntry(const TextValue& time_text, const TextValue& music_name) {
+  return {time_text, music_name, IntegerText(TimeTextToSeconds(time_text)), false};
+}
+
+}  // namespace belvane

@@ -4,7 +4,8 @@
 // - parse, serialise and parse again give the same values;
 // - the lines no write changed stay byte for byte.
 // Input: the file's bytes, then up to eight writes (section, key, value), cut by
-// FuzzedDataProvider's string rules (a backslash and one more byte end a string).
+// FuzzedDataProvider's string rules (a backslash and one more byte end a string). With
+// FUZZ_DEBUG set in the environment, a run prints its writes and any value that differs.
 // fuzz-sources: runtime/inifile/profile_document.cpp
 #include <fuzzer/FuzzedDataProvider.h>
 

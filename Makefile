@@ -3,8 +3,9 @@
 BUILD      ?= build
 TEST_JOBS  ?= 2
 CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 300
 
-.PHONY: all setup configure build test run release format clean
+.PHONY: all setup configure build test fuzz run release format clean
 
 all: build
 
@@ -19,6 +20,11 @@ build: configure
 
 test: build
 	scripts/with-wine ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(TEST_JOBS)
+
+# Every libFuzzer target for FUZZ_SECONDS seconds each (native clang build, no Wine), with
+# executions per second and findings per target.
+fuzz: setup
+	scripts/fuzz.sh run --seconds $(FUZZ_SECONDS) --out $(BUILD)/fuzz
 
 run: build
 	scripts/run-demo.sh $(BUILD)

@@ -56,15 +56,17 @@ class PerValueProfileStore final : public ProfileStore {
 // The whole file at once (ProfileDocument): the first read reads the file and later reads ask the
 // copy in memory; a batch of writes is applied to the file as it is now, in memory, and the
 // result replaces the file in one step, so a failure or a crash leaves the old file whole. The
-// values read and the file left are those the per-value calls would give.
+// values read are those the per-value calls would give; the lines no value changes stay as the
+// user kept them.
 class WholeFileProfileStore final : public ProfileStore {
  public:
   explicit WholeFileProfileStore(TextValue file);
   ~WholeFileProfileStore() override;
 
   std::vector<TextValue> ReadValues(const std::vector<ProfileKey>& keys) override;
-  // All or nothing: false when the file cannot be read, the temporary file cannot be written or
-  // the replace fails; the file is then as it was.
+  // False when the file cannot be read or the new bytes cannot be stored; the file is then as it
+  // was (except after a failed rewrite in place, the way taken only where no temporary file can
+  // be made beside it: see ProfileDocument::SaveAtomically).
   bool WriteValues(const std::vector<ProfileValue>& values) override;
 
  private:

@@ -1,26 +1,12 @@
 #include "app/timetable_rules.h"
 
-#include <cstdint>
-
 #include "runtime/text.h"
-#include "runtime/text_array.h"
+#include "runtime/text_convert.h"
 
 namespace belvane {
 
 int TimeTextToSeconds(const TextValue& text) {
-  const TextArray parts = SplitText(text, ":");
-  auto number = [&](int i) { return double(TextToInteger(parts[i].View())); };
-  double seconds = 0;
-  if (parts.Count() == 2) {
-    seconds = number(1) * 60 + number(2);
-  } else if (parts.Count() == 3) {
-    seconds = number(1) * 3600 + number(2) * 60 + number(3);
-  } else {
-    seconds = TextToInteger(text.View());
-  }
-  // Truncated toward zero to 64 bits; the low 32 bits are the result, as every double-to-whole
-  // conversion of the program does.
-  return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::int64_t>(seconds)));
+  return SecondsFromTimeText(text.View());
 }
 
 int RowCountFromText(const TextValue& text) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "runtime/datetime.h"
-#include "runtime/gbk.h"
 #include "runtime/text_array.h"
 
 namespace belvane {
@@ -48,20 +47,6 @@ TextValue NumericArrayText(const void* image, std::size_t member_size) {
 std::int32_t TruncateToInt32(double v) {
   if (!(std::fabs(v) < 9223372036854775808.0)) return 0;
   return static_cast<std::int32_t>(static_cast<std::int64_t>(v));
-}
-
-// Full-width digits, signs and letters (U+FF01..U+FF5E) and the ideographic space to their
-// single-byte forms, as the locale 2052 half-width mapping does for them.
-std::string HalfWidth(std::string_view gbk) {
-  std::wstring wide = WideFromGbk(gbk);
-  for (wchar_t& c : wide) {
-    if (c >= 0xFF01 && c <= 0xFF5E) {
-      c = static_cast<wchar_t>(c - 0xFEE0);
-    } else if (c == 0x3000) {
-      c = L' ';
-    }
-  }
-  return GbkFromWide(wide).Bytes();
 }
 
 }  // namespace
@@ -276,26 +261,6 @@ std::int32_t ToInteger(const ValueSlot& value) {
     default:
       return 0;
   }
-}
-
-std::int32_t ParseDecimal(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::uint32_t v = 0;  // unsigned: wraps modulo 2^32 without undefined behaviour
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    v = v * 10u + static_cast<std::uint32_t>(text[i] - '0');
-  }
-  return static_cast<std::int32_t>(negative ? 0u - v : v);
-}
-
-std::int32_t TextToInteger(std::string_view text) {
-  if (text.empty()) return 0;
-  for (char c : text) {
-    if (IsLeadByte(c)) return ParseDecimal(HalfWidth(text));  // "／" and "＼" are mapped too
-  }
-  return ParseDecimal(text);
 }
 
 }  // namespace belvane

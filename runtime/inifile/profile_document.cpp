@@ -1,17 +1,9 @@
 #include "runtime/inifile/profile_document.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <cstdio>
-
-#include "runtime/gbk.h"
-#include "runtime/handles.h"
 
 namespace belvane {
 namespace {
-
-ProfileDocument::ReplaceStep g_replace_step = nullptr;
 
 // The profile functions' blanks: tab, LF, VT, FF, CR, ^Z (a DOS end of file) and space.
 bool IsBlank(char c) {
@@ -157,6 +149,14 @@ std::size_t LastCloseBracket(std::string_view line, bool gbk) {
   return found;
 }
 
+// A key line that the next read takes for a section header: "[" first and a "]" of its own
+// anywhere after, the value's included.
+bool ReadsAsHeader(std::string_view line, bool gbk) {
+  line = Trim(line);
+  return !line.empty() && line.front() == '[' &&
+         LastCloseBracket(line, gbk) != std::string_view::npos;
+}
+
 // A value in matching quotes loses them ("" gives the empty text; a lone quote stays).
 std::string_view StripQuotes(std::string_view v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
@@ -172,89 +172,21 @@ std::string_view TrimDefault(std::string_view d) {
   return d.substr(0, n);
 }
 
-// UTF-8 <-> UTF-16, for files with a byte-order mark only (their text is held as UTF-8 here); a
-// GBK file is never converted, and GBK text goes through runtime/gbk.h.
-std::wstring WideFromUtf8(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Utf8FromWide(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string bytes(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
-                      nullptr, nullptr);
-  return bytes;
-}
-
-bool ReadWholeFile(const char* path, std::string& bytes, DWORD& error) {
-  const OwnedKernelHandle owned(
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  const HANDLE file = owned.Get();
-  if (!owned) {
-    error = GetLastError();
-    return false;
-  }
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) != 0 && size.QuadPart < 0x7FFFFFFF;
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      DWORD got = 0;
-      const DWORD want = static_cast<DWORD>(bytes.size() - done);
-      ok = ReadFile(file, bytes.data() + done, want, &got, nullptr) != 0 && got > 0;
-      done += got;
-    }
-  }
-  error = ok ? 0 : GetLastError();
-  return ok;
-}
-
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD put = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-    if (!WriteFile(file, bytes.data() + done, chunk, &put, nullptr) || put == 0) return false;
-    done += put;
-  }
-  return true;
+// The line break that ends a line inside a run of line ends: CR LF, or the one character.
+std::size_t FirstBreak(std::string_view run) {
+  return run.size() >= 2 && run[0] == '\r' && run[1] == '\n' ? 2
+                                                             : std::min<std::size_t>(1, run.size());
 }
 
 }  // namespace
 
-ProfileDocument::ProfileDocument() {
-  AddSection(Span{});
+ProfileDocument::ProfileDocument() : codec_(&PlatformProfileTextCodec()) {
+  AddSection(Section{});
 }
 
-ProfileDocument ProfileDocument::Load(const TextValue& path) {
-  std::string bytes;
-  DWORD error = 0;
-  if (!ReadWholeFile(path.CStr(), bytes, error)) {
-    ProfileDocument doc;
-    doc.loaded_path_ = path.Bytes();
-    // A missing file reads as empty and is created by the first write; any other failure (a
-    // missing folder, a locked file) fails every read and write, as the platform's calls do.
-    doc.readable_ = error == ERROR_FILE_NOT_FOUND;
-    return doc;
-  }
-  ProfileDocument doc = FromBytes(bytes);
-  doc.loaded_path_ = path.Bytes();
-  return doc;
-}
-
-ProfileDocument ProfileDocument::FromBytes(std::string_view bytes) {
+ProfileDocument ProfileDocument::FromBytes(std::string_view bytes, const ProfileTextCodec& codec) {
   ProfileDocument doc;
+  doc.codec_ = &codec;
   doc.original_ = std::string(bytes);
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     doc.encoding_ = Encoding::kUtf8;
@@ -263,13 +195,13 @@ ProfileDocument ProfileDocument::FromBytes(std::string_view bytes) {
              (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
     const bool little = bytes[0] == '\xFF';
     doc.encoding_ = little ? Encoding::kUtf16Le : Encoding::kUtf16Be;
-    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    std::u16string wide((bytes.size() - 2) / 2, u'\0');
     for (std::size_t i = 0; i < wide.size(); ++i) {
       const auto a = static_cast<unsigned char>(bytes[2 + 2 * i]);
       const auto b = static_cast<unsigned char>(bytes[3 + 2 * i]);
-      wide[i] = static_cast<wchar_t>(little ? (a | b << 8) : (b | a << 8));
+      wide[i] = static_cast<char16_t>(little ? (a | b << 8) : (b | a << 8));
     }
-    doc.ParseText(Utf8FromWide(wide));
+    doc.ParseText(codec.utf8_from_utf16(wide));
   } else {
     doc.ParseText(std::string(bytes));
   }
@@ -283,9 +215,9 @@ ProfileDocument::Span ProfileDocument::Append(std::string_view bytes) {
   return span;
 }
 
-void ProfileDocument::AddSection(Span name) {
-  sections_.push_back(Section{name, {}, {}});
-  if (sections_.size() > 1 && name.length == 0) inner_nameless_ = true;
+void ProfileDocument::AddSection(const Section& section) {
+  sections_.push_back(section);
+  if (sections_.size() > 1 && section.name.length == 0) inner_nameless_ = true;
   IndexAdd(section_index_.slots, section_index_.count, sections_.size() - 1, sections_.size(),
            IsGbk(), [this](std::size_t e) { return Text(sections_[e].name); });
 }
@@ -306,48 +238,73 @@ std::size_t ProfileDocument::FindKey(const Section& section, std::string_view tr
                    [this, &section](std::size_t e) { return Text(section.keys[e].name); });
 }
 
+ProfileDocument::Key ProfileDocument::KeyOf(Span content) const {
+  const std::string_view all(text_);
+  // Names and values stop at a NUL, as the platform's C strings do.
+  auto span_of = [&all](std::string_view part) {
+    part = CutAtNul(part);
+    return Span{static_cast<std::uint32_t>(part.data() - all.data()),
+                static_cast<std::uint32_t>(part.size())};
+  };
+  const std::string_view line = Trim(Text(content));
+  Key key;
+  const std::size_t eq = line.find('=');
+  if (eq != std::string_view::npos) {
+    key.name = span_of(TrimRight(line.substr(0, eq)));
+    key.value = span_of(TrimLeft(line.substr(eq + 1)));
+    key.has_value = true;
+  } else {
+    key.name = span_of(line);
+  }
+  return key;
+}
+
 void ProfileDocument::ParseText(std::string text) {
   text_ = std::move(text);
   sections_.clear();
   section_index_ = NameIndex{};
   inner_nameless_ = false;
-  AddSection(Span{});
+  AddSection(Section{});
   const bool gbk = IsGbk();
   const std::string_view all(text_);
-  auto span_of = [&all](std::string_view part) {
-    // Values and names stop at a NUL, as the platform's C strings do.
-    part = CutAtNul(part);
-    return Span{static_cast<std::uint32_t>(part.data() - all.data()),
-                static_cast<std::uint32_t>(part.size())};
-  };
+  const std::size_t first_end = all.find_first_of("\r\n");
+  if (first_end != std::string_view::npos) {
+    line_end_ = std::string(all.substr(first_end, FirstBreak(all.substr(first_end))));
+  }
   std::size_t pos = 0;
   while (pos < all.size()) {
     const std::size_t start = pos;
     while (pos < all.size() && !IsLineEnd(all[pos])) ++pos;
-    const std::size_t end = pos;
+    const std::size_t content_end = pos;
     while (pos < all.size() && IsLineEnd(all[pos])) ++pos;
-    const std::string_view line = Trim(all.substr(start, end - start));
-    if (line.empty()) continue;
-
-    if (line.front() == '[') {
-      const std::size_t close = LastCloseBracket(line, gbk);
+    const Line line{
+        Span{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(content_end - start)},
+        Span{static_cast<std::uint32_t>(content_end),
+             static_cast<std::uint32_t>(pos - content_end)}};
+    const std::string_view trimmed = Trim(Text(line.content));
+    if (trimmed.empty()) {
+      sections_.back().lines.push_back(line);
+      continue;
+    }
+    if (trimmed.front() == '[') {
+      const std::size_t close = LastCloseBracket(trimmed, gbk);
       if (close != std::string_view::npos) {
-        AddSection(span_of(Trim(line.substr(1, close - 1))));
+        const std::string_view name = CutAtNul(Trim(trimmed.substr(1, close - 1)));
+        Section section;
+        section.name = Span{static_cast<std::uint32_t>(name.data() - all.data()),
+                            static_cast<std::uint32_t>(name.size())};
+        section.has_header = true;
+        section.header = line;
+        AddSection(section);
         continue;
       }
       // No "]": an ordinary key line.
     }
-
-    Key key;
-    const std::size_t eq = line.find('=');
-    if (eq != std::string_view::npos) {
-      key.name = span_of(TrimRight(line.substr(0, eq)));
-      key.value = span_of(TrimLeft(line.substr(eq + 1)));
-      key.has_value = true;
-    } else {
-      key.name = span_of(line);
-    }
     Section& section = sections_.back();
+    Key key = KeyOf(line.content);
+    key.line = static_cast<std::uint32_t>(section.lines.size());
+    section.lines.push_back(line);
+    section.filled = static_cast<std::uint32_t>(section.lines.size());
     // Runs of lines with an empty name ("=x") keep only their first line.
     if (key.name.length == 0 && !section.keys.empty() && section.keys.back().name.length == 0) {
       continue;
@@ -358,13 +315,13 @@ void ProfileDocument::ParseText(std::string text) {
 
 std::string_view ProfileDocument::ToStorage(std::string_view gbk, std::string& scratch) const {
   if (IsGbk()) return gbk;
-  scratch = Utf8FromWide(WideFromGbk(gbk));
+  scratch = codec_->utf8_from_gbk(gbk);
   return scratch;
 }
 
 std::string ProfileDocument::FromStorage(std::string_view stored) const {
   if (IsGbk()) return std::string(stored);
-  return GbkFromWide(WideFromUtf8(stored)).Bytes();
+  return codec_->gbk_from_utf8(stored);
 }
 
 TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
@@ -384,6 +341,34 @@ TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
   return TextValue(StripQuotes(fallback));
 }
 
+void ProfileDocument::EndLine(Line& line) {
+  if (line.end.length == 0) line.end = Append(line_end_);
+}
+
+std::uint32_t ProfileDocument::InsertLine(Section& section, std::string_view content) {
+  const std::uint32_t at = section.filled;
+  Line* before = at > 0 ? &section.lines[at - 1] : section.has_header ? &section.header : nullptr;
+  // The blank lines that followed the line before now follow the new one.
+  std::string_view rest;
+  if (before && before->end.length > 0) {
+    const std::uint32_t first = static_cast<std::uint32_t>(FirstBreak(Text(before->end)));
+    rest = Text(Span{before->end.at + first, before->end.length - first});
+    before->end.length = first;
+  } else if (before) {
+    EndLine(*before);  // the file's last line
+  }
+  std::string bytes;
+  bytes.reserve(content.size() + line_end_.size() + rest.size());
+  bytes.append(content).append(line_end_).append(rest);
+  const Span all = Append(bytes);
+  const Line line{Span{all.at, static_cast<std::uint32_t>(content.size())},
+                  Span{all.at + static_cast<std::uint32_t>(content.size()),
+                       all.length - static_cast<std::uint32_t>(content.size())}};
+  section.lines.insert(section.lines.begin() + at, line);
+  section.filled = at + 1;
+  return at;
+}
+
 bool ProfileDocument::Write(const TextValue& section, const TextValue& key,
                             const TextValue& value) {
   if (!readable_) return false;
@@ -396,102 +381,101 @@ bool ProfileDocument::Write(const TextValue& section, const TextValue& key,
   const std::string_view value_raw = TrimLeft(ToStorage(AsArgument(value.View()), scratch_value));
   const std::string_view section_name = TrimRight(section_raw);
   const std::string_view key_name = TrimRight(key_raw);
-  const auto trimmed_length = [](std::string_view raw) {
-    return static_cast<std::uint32_t>(TrimRight(raw).size());
-  };
 
-  RawTail tail;
-  tail.active = true;
-  tail.value_length = static_cast<std::uint32_t>(value_raw.size());
+  // Text that reads back as something else once written (line breaks, a "=" in a key name, an
+  // empty key name, a key line that reads as a section header): the platform re-reads the file
+  // it wrote before its next call, so do the same to stay with it. Rare, so the whole document
+  // is re-read.
+  bool reshapes = section_raw.find_first_of("\r\n") != std::string_view::npos ||
+                  key_raw.find_first_of("\r\n=") != std::string_view::npos ||
+                  value_raw.find_first_of("\r\n") != std::string_view::npos || key_name.empty();
+
   std::size_t s = FindSection(section_name);
-  if (s != std::string_view::npos) {
-    const std::size_t k = FindKey(sections_[s], key_name);
-    if (k != std::string_view::npos) {
-      Key& existing = sections_[s].keys[k];
-      if (existing.has_value && Text(existing.value) == value_raw) return true;  // no change
-      existing.value = Append(value_raw);
-      existing.value.length = trimmed_length(value_raw);
-      existing.has_value = true;
-      tail.key = k;
-    } else {
-      tail.created_key = true;
-      tail.key = sections_[s].keys.size();
+  if (s == std::string_view::npos) {
+    // A new section at the end of the file.
+    for (auto it = sections_.rbegin(); it != sections_.rend(); ++it) {
+      if (!it->lines.empty()) {
+        EndLine(it->lines.back());
+        break;
+      }
+      if (it->has_header) {
+        EndLine(it->header);
+        break;
+      }
     }
-  } else {
-    tail.created_section = tail.created_key = true;
-    Span name = Append(section_raw);
-    tail.section_length = name.length;
-    name.length = trimmed_length(section_raw);
-    AddSection(name);
+    std::string header = "[";
+    header.append(section_raw).append("]");
+    Section added;
+    added.has_header = true;
+    added.header.content = Append(header);
+    added.header.end = Append(line_end_);
+    added.name = Span{added.header.content.at + 1, static_cast<std::uint32_t>(section_name.size())};
+    // A name whose own bytes end the header early (a GBK pair swallowing the "]") reads back as
+    // something else: go the way of the re-read.
+    const std::string_view written = Trim(header);
+    if (LastCloseBracket(written, IsGbk()) != written.size() - 1) reshapes = true;
+    AddSection(added);
     s = sections_.size() - 1;
-    tail.key = 0;
   }
-  if (tail.created_key) {
-    Key added;
-    added.name = Append(key_raw);
-    tail.key_length = added.name.length;
-    added.name.length = trimmed_length(key_raw);
-    added.value = Append(value_raw);
-    added.value.length = trimmed_length(value_raw);
-    added.has_value = true;
-    AddKey(sections_[s], added);
-  }
-  tail.section = s;
 
+  Section& target = sections_[s];
+  const std::size_t found = FindKey(target, key_name);
+  if (found != std::string_view::npos) {
+    Key& existing = target.keys[found];
+    if (existing.has_value && Text(existing.value) == value_raw) return true;  // no change
+    // The line keeps its name and the blanks around its "="; the value after them is new.
+    Line& line = target.lines[existing.line];
+    const std::string_view old = Text(line.content);
+    std::string content;
+    const std::size_t eq = old.find('=');
+    if (eq != std::string_view::npos) {
+      std::size_t keep = eq + 1;
+      while (keep < old.size() && IsBlank(old[keep])) ++keep;
+      content = old.substr(0, keep);
+    } else {
+      content = TrimRight(old);
+      content += '=';
+    }
+    content.append(value_raw);
+    if (ReadsAsHeader(content, IsGbk())) reshapes = true;
+    line.content = Append(content);
+    const std::uint32_t index = existing.line;
+    existing = KeyOf(line.content);
+    existing.line = index;
+  } else {
+    std::string content(key_raw);
+    content += '=';
+    content.append(value_raw);
+    if (ReadsAsHeader(content, IsGbk())) reshapes = true;
+    const std::uint32_t index = InsertLine(target, content);
+    if (!reshapes) {
+      Key added = KeyOf(target.lines[index].content);
+      added.line = index;
+      AddKey(target, added);
+    }
+  }
   changed_ = true;
-  raw_serialized_valid_ = false;
-  raw_tail_ = tail;
-
-  // Text that reads back as something else once written (line breaks, a "=" or a section
-  // header in a key name, an empty key name) or a nameless section inside the file, which
-  // merges into the one before it: the platform re-reads the file it wrote before its next
-  // call, so do the same to stay with it. Rare, so the whole document is re-read.
-  const bool reshapes =
-      section_raw.find_first_of("\r\n") != std::string_view::npos ||
-      key_raw.find_first_of("\r\n=") != std::string_view::npos ||
-      value_raw.find_first_of("\r\n") != std::string_view::npos || key_name.empty() ||
-      (key_raw.front() == '[' && LastCloseBracket(key_raw, IsGbk()) != std::string_view::npos);
-  if (reshapes || inner_nameless_) {
-    raw_serialized_ = SerializeText(true);
-    raw_serialized_valid_ = true;
-    raw_tail_.active = false;
-    ParseText(raw_serialized_);
-  }
+  if (reshapes || inner_nameless_) ParseText(SerializeText(true));
   return true;
 }
 
-std::string ProfileDocument::SerializeText(bool use_raw_tail) const {
+std::string ProfileDocument::SerializeText(bool drop_nameless_headers) const {
   std::size_t size = 0;
   for (const Section& s : sections_) {
-    size += s.name.length + 4;
-    for (const Key& k : s.keys) size += k.name.length + k.value.length + 3;
+    size += s.header.content.length + s.header.end.length;
+    for (const Line& l : s.lines) size += l.content.length + l.end.length;
   }
   std::string out;
-  out.reserve(size + 64);
-  const RawTail* tail = use_raw_tail && raw_tail_.active ? &raw_tail_ : nullptr;
+  out.reserve(size);
   for (std::size_t si = 0; si < sections_.size(); ++si) {
     const Section& s = sections_[si];
-    const bool tail_here = tail && tail->section == si;
-    if (s.name.length != 0) {
-      Span name = s.name;
-      if (tail_here && tail->created_section) name.length = tail->section_length;
-      out += '[';
-      out += Text(name);
-      out += "]\r\n";
+    if (s.has_header && !(drop_nameless_headers && si > 0 && s.name.length == 0)) {
+      out += Text(s.header.content);
+      out += Text(s.header.end);
     }
-    for (std::size_t ki = 0; ki < s.keys.size(); ++ki) {
-      const Key& k = s.keys[ki];
-      const bool tail_key = tail_here && tail->key == ki;
-      Span name = k.name;
-      if (tail_key && tail->created_key) name.length = tail->key_length;
-      out += Text(name);
-      if (k.has_value) {
-        Span value = k.value;
-        if (tail_key) value.length = tail->value_length;
-        out += '=';
-        out += Text(value);
-      }
-      out += "\r\n";
+    for (const Line& l : s.lines) {
+      out += Text(l.content);
+      out += Text(l.end);
     }
   }
   return out;
@@ -499,7 +483,7 @@ std::string ProfileDocument::SerializeText(bool use_raw_tail) const {
 
 std::string ProfileDocument::Serialize() const {
   if (!changed_) return original_;
-  const std::string text = raw_serialized_valid_ ? raw_serialized_ : SerializeText(true);
+  const std::string text = SerializeText(false);
   switch (encoding_) {
     case Encoding::kAnsi:
       return text;
@@ -507,11 +491,11 @@ std::string ProfileDocument::Serialize() const {
       return "\xEF\xBB\xBF" + text;
     case Encoding::kUtf16Le:
     case Encoding::kUtf16Be: {
-      const std::wstring wide = WideFromUtf8(text);
+      const std::u16string wide = codec_->utf16_from_utf8(text);
       const bool little = encoding_ == Encoding::kUtf16Le;
       std::string out(little ? "\xFF\xFE" : "\xFE\xFF");
       out.reserve(2 + wide.size() * 2);
-      for (const wchar_t c : wide) {
+      for (const char16_t c : wide) {
         const char lo = static_cast<char>(c & 0xFF);
         const char hi = static_cast<char>((c >> 8) & 0xFF);
         out += little ? lo : hi;
@@ -521,48 +505,6 @@ std::string ProfileDocument::Serialize() const {
     }
   }
   return text;
-}
-
-bool ProfileDocument::SaveAtomically(const TextValue& path) const {
-  // Writes that changed nothing leave the file alone, as the per-value calls do.
-  if (!changed_ && path.Bytes() == loaded_path_) return true;
-  // A read-only target refuses the profile functions' writes; a rename may still replace it
-  // (Wine's does), so refuse here.
-  const DWORD attributes = GetFileAttributesA(path.CStr());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return false;
-  }
-  const std::string bytes = Serialize();
-
-  // The temporary file sits beside the target (same folder, so the replace is a rename) under
-  // a name of its own; a leftover from a crash is never mistaken for the target.
-  std::string temp;
-  OwnedKernelHandle file;
-  static volatile LONG counter = 0;
-  for (int attempt = 0; attempt < 16 && !file; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%lx-%x.saving", GetCurrentProcessId(),
-                  static_cast<unsigned>(InterlockedIncrement(&counter)));
-    temp = path.Bytes() + suffix;
-    file.Reset(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file && GetLastError() != ERROR_FILE_EXISTS) return false;
-  }
-  if (!file) return false;
-
-  const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()) != 0;
-  file.Reset();  // closed before the replace
-  const ReplaceStep replace = g_replace_step ? g_replace_step : &MoveFileExA;
-  if (!written ||
-      !replace(temp.c_str(), path.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileA(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
-void ProfileDocument::SetReplaceStepForTesting(ReplaceStep step) {
-  g_replace_step = step;
 }
 
 }  // namespace belvane

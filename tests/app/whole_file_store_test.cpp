@@ -83,12 +83,37 @@ TEST_F(WholeFileStoreTest, SavingLeavesTheSameFileAsThePerValueWrites) {
   WholeFileProfileStore whole_store(whole);
   ASSERT_TRUE(SaveTimetableTo(model_, per_value_store));
   ASSERT_TRUE(SaveTimetableTo(model_, whole_store));
-  EXPECT_EQ(folder.Read("whole.ini"), folder.Read("per_value.ini"));
+  // The same values; the whole-file save keeps the lines it does not write as they were.
+  for (const char* section : {"Other", "time", "music", "remark", "total"}) {
+    for (const char* key : {"x", "1", "2", "3", "9", "n"}) {
+      EXPECT_EQ(ReadProfileText(TextValue(whole), section, key),
+                ReadProfileText(TextValue(per_value), section, key))
+          << section << "/" << key;
+    }
+  }
+  const std::string kept = "; kept\r\n[Other]\r\nx = 1\r\n[TIME]\r\n";
+  EXPECT_EQ(folder.Read("whole.ini").substr(0, kept.size()), kept);
 
   // And it loads back as the per-value reads do.
   LoadTimetableFrom(whole_store, AllExist, rows_);
   EXPECT_EQ(Column(1), (Strings{"08:00:00", "09:00:00", "10:00:00"}));
   EXPECT_EQ(Column(2), (Strings{"a b.m4a", "", "考试.m4a"}));
+}
+
+TEST_F(WholeFileStoreTest, ACellOfMillionsOfBytesIsSavedWhole) {
+  // Longer than the list view's old read limit (4,259,840 bytes), which saved it as empty.
+  ScratchFolder folder;
+  const std::string path = folder.Write("t.ini", "");
+  std::string huge(4'300'000, 'a');
+  for (std::size_t i = 0; i < huge.size(); i += 997) huge[i] = 'b';
+  rows_.Insert(0, {"08:00:00", huge + ".m4a", "28800", false});
+  WholeFileProfileStore store(path);
+  ASSERT_TRUE(SaveTimetableTo(model_, store));
+  rows_.Load({});
+  WholeFileProfileStore reread(path);
+  LoadTimetableFrom(reread, AllExist, rows_);
+  ASSERT_EQ(model_.Count(), 1);
+  EXPECT_TRUE(model_.Row(0).music_name.Bytes() == huge + ".m4a");
 }
 
 int __stdcall FailingReplace(const char*, const char*, unsigned long) {

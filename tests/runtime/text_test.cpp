@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "runtime/byte_block.h"
 #include "runtime/datetime.h"
+#include "runtime/gbk.h"
 #include "runtime/text_array.h"
+#include "runtime/text_convert.h"
 
 namespace belvane {
 namespace {
@@ -82,6 +85,71 @@ TEST(ToInteger, MapsFullWidthFormsFirst) {
   EXPECT_EQ(TextToInteger("时间"), 0);
   EXPECT_EQ(TextToInteger("3０600"), 30600);  // a full-width digit after a half-width one
   EXPECT_EQ(ParseDecimal("３"), 0);           // the plain reading has no full-width step
+}
+
+// The platform's own half-width step, which TextToInteger once called: through UTF-16 and back.
+std::int32_t PlatformTextToInteger(std::string_view text) {
+  std::wstring wide = WideFromGbk(text);
+  for (wchar_t& c : wide) {
+    if (c >= 0xFF01 && c <= 0xFF5E) {
+      c = static_cast<wchar_t>(c - 0xFEE0);
+    } else if (c == 0x3000) {
+      c = L' ';
+    }
+  }
+  return ParseDecimal(GbkFromWide(wide).View());
+}
+
+TEST(ToInteger, ReadsAsThePlatformsHalfWidthConversionDoes) {
+  // Full-width forms, invalid pairs, lone lead bytes and random bytes around digits.
+  std::vector<std::string> texts{"３６００",
+                                 "－５",
+                                 "＋７",
+                                 "　９",
+                                 "\x81"
+                                 "5",
+                                 "12\x81",
+                                 "\x80"
+                                 "7",
+                                 "\xFF"
+                                 "8",
+                                 "\xA3\xB0\xA3",
+                                 "－\xA3",
+                                 "３\x00"
+                                 "4",
+                                 "￥5",
+                                 "～9",
+                                 "\xA3\xA4"
+                                 "1",
+                                 "１２:３０"};
+  std::uint32_t seed = 12345;
+  const char pieces[][3] = {"1",    "-",    "+",    " ",    "\t", "\x81", "\xA3", "\xB1",
+                            "\xAD", "\xA1", "\xFE", "\x80", "x",  "\x40", "\xFF", "0"};
+  for (int i = 0; i < 4000; ++i) {
+    std::string text;
+    for (int n = 0; n < 8; ++n) {
+      seed = seed * 1103515245u + 12345u;
+      text += pieces[(seed >> 16) % 16];
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    EXPECT_EQ(TextToInteger(text), PlatformTextToInteger(text)) << ::testing::PrintToString(text);
+  }
+}
+
+TEST(ToInteger, TimeTextsReadAsTheirSplitPartsDo) {
+  for (const char* text :
+       {"08:30:00", "１:２:３", "45:07", "1:2:3:4", ":", "::", "a:b:c", "\x81:5:6", "5:\x81",
+        "9\xA3:1", "-1:-1:-1", "24:00:00", "2147483647:0:0"}) {
+    const TextArray parts = SplitText(text, ":");
+    auto at = [&](int i) { return std::int64_t{TextToInteger(parts[i].View())}; };
+    std::int64_t seconds = TextToInteger(text);
+    if (parts.Count() == 2) seconds = at(1) * 60 + at(2);
+    if (parts.Count() == 3) seconds = at(1) * 3600 + at(2) * 60 + at(3);
+    EXPECT_EQ(SecondsFromTimeText(text), static_cast<int>(static_cast<std::uint32_t>(seconds)))
+        << text;
+  }
 }
 
 TEST(ToInteger, NumbersAndOtherKinds) {

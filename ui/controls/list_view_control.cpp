@@ -1,7 +1,10 @@
 #include "ui/controls/list_view_control.h"
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
+#include "runtime/memory.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -141,8 +144,10 @@ TextValue ListViewControl::GetCellText(int row, int column) const {
 
 TextValue ListViewControl::GetWholeCellText(int row, int column) const {
   if (row < 0 || row >= RowCount()) return TextValue();
-  // Grow the buffer until the text ends before its last byte: then nothing was cut.
-  for (std::size_t size = kCellBufferBytes; size <= (std::size_t{1} << 24); size *= 4) {
+  // Grow the buffer until the text ends before its last byte: then nothing was cut. No size
+  // limit short of the message's own: a shorter text would be saved in the cell's place.
+  constexpr std::size_t kLargest = std::numeric_limits<int>::max();
+  for (std::size_t size = kCellBufferBytes;; size = std::min(size * 4, kLargest)) {
     std::string buffer(size, '\0');
     LVITEMA item{};
     item.iSubItem = column;
@@ -154,8 +159,9 @@ TextValue ListViewControl::GetWholeCellText(int row, int column) const {
       buffer.resize(length);
       return TextValue(std::move(buffer));
     }
+    // A cell the message cannot hand over whole: as memory that cannot be had.
+    if (size == kLargest) FailOutOfMemory();
   }
-  return TextValue();
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <set>
@@ -242,6 +243,7 @@ std::vector<std::vector<WriteOp>> Batches() {
       {{"s", "a=b", "v"},
        {"s", "line", "one\r\ntwo=2"},
        {"s", "[x]", "y"},
+       {"t", "[k", "v]"},
        {"s", "", "empty key"},
        {"", "k", "top value"},
        {"t", "k", "after reshaping"}},
@@ -252,7 +254,7 @@ std::vector<std::vector<WriteOp>> Batches() {
   };
 }
 
-TEST(ProfileDocumentWriting, LeavesTheSameFileAsThePerValueWritesForEveryCorpusFile) {
+TEST(ProfileDocumentWriting, LeavesAFileThatReadsAsThePerValueWritesForEveryCorpusFile) {
   Scratch scratch;
   const auto batches = Batches();
   for (const CorpusFile& file : Corpus()) {
@@ -273,10 +275,19 @@ TEST(ProfileDocumentWriting, LeavesTheSameFileAsThePerValueWritesForEveryCorpusF
       }
       ASSERT_TRUE(doc.SaveAtomically(doc_path)) << label;
       const Bytes expected = GetFile(platform_path);
-      EXPECT_EQ(GetFile(doc_path), expected) << label;
       if (IsAnsiText(file)) {
-        // The document read after its writes agrees with the platform reading its file.
-        ExpectSameReads(platform_path, doc, expected == "<missing>" ? "" : expected, label);
+        // The document read after its writes, and the file it saved read back, agree with the
+        // platform reading its own file (the lines may differ: the platform rewrites them all).
+        const Bytes text = expected == "<missing>" ? "" : expected;
+        ExpectSameReads(platform_path, doc, text, label);
+        ExpectSameReads(platform_path, ProfileDocument::Load(doc_path), text, label + " saved");
+      } else {
+        const ProfileDocument saved = ProfileDocument::Load(doc_path);
+        for (const WriteOp& op : batches[b]) {
+          EXPECT_EQ(saved.Read(op.section, op.key, "d").Bytes(),
+                    PlatformRead(platform_path, op.section, op.key, "d"))
+              << label;
+        }
       }
     }
   }
@@ -447,6 +458,114 @@ TEST(ProfileDocumentSaving, AFullDayTimetableComesBackIdentical) {
     EXPECT_EQ(PlatformRead(path, "music", std::to_string(i), ""), music(i));
   }
   EXPECT_EQ(back.Serialize(), GetFile(path));
+}
+
+TEST(ProfileDocumentWriting, EditsOnlyTheLinesItWritesAndKeepsEveryOtherByte) {
+  // A hand-kept file: comments, blank lines, spacing around "=", LF line ends, no final one.
+  const Bytes hand =
+      "; bells for the exam days\n\n[time]\n  1 = 08:30:00   ; first\n2=08:40:00\n\n\n"
+      "[total]\n   n = 2";
+  ProfileDocument doc = ProfileDocument::FromBytes(hand);
+  EXPECT_TRUE(doc.Write("TIME", "2", "09:00:00"));
+  EXPECT_TRUE(doc.Write("time", "3", "10:00:00"));
+  EXPECT_TRUE(doc.Write("total", "N", "3"));
+  EXPECT_TRUE(doc.Write("music", "1", "a.m4a"));
+  EXPECT_EQ(doc.Serialize(),
+            "; bells for the exam days\n\n[time]\n  1 = 08:30:00   ; first\n2=09:00:00\n"
+            "3=10:00:00\n\n\n[total]\n   n = 3\n[music]\n1=a.m4a\n");
+  // A key in the file's head goes before the first section; CR LF files get CR LF lines.
+  ProfileDocument crlf = ProfileDocument::FromBytes("top=1\r\n\r\n[s]\r\nk=v\r\n");
+  EXPECT_TRUE(crlf.Write("", "head", "x"));
+  EXPECT_EQ(crlf.Serialize(), "top=1\r\nhead=x\r\n\r\n[s]\r\nk=v\r\n");
+}
+
+TEST(ProfileDocumentSaving, AHeaderWithAStrayLeadByteBeforeABlankKeepsItsSection) {
+  // "\x81" followed by "]" would read as one character: the header's blank must stay.
+  Scratch scratch;
+  const std::string path = scratch.Path("stray.ini");
+  const Bytes before = "[abc\x81 ]\r\nk=1\r\n[z]\r\nj=2\r\n";
+  PutFile(path, before);
+  for (int save = 0; save < 2; ++save) {
+    ProfileDocument doc = ProfileDocument::Load(path);
+    ASSERT_TRUE(doc.Write("z", "j", std::to_string(3 + save)));
+    ASSERT_TRUE(doc.SaveAtomically(path));
+  }
+  const ProfileDocument back = ProfileDocument::Load(path);
+  EXPECT_EQ(back.Read("abc\x81 ", "k").Bytes(), "1");
+  EXPECT_EQ(back.Read("z", "j").Bytes(), "4");
+  EXPECT_EQ(GetFile(path), "[abc\x81 ]\r\nk=1\r\n[z]\r\nj=4\r\n");
+}
+
+TEST(ProfileDocumentSaving, ATimetableInAFolderNearThePathLimitIsSaved) {
+  // The per-value writes reach paths up to 259 bytes; the save must too.
+  Scratch scratch;
+  std::string folder = scratch.Path("");
+  folder.pop_back();
+  const std::string name = "\\Belvane配置.ini";
+  std::vector<std::string> made;
+  for (std::size_t left = 255 - folder.size() - name.size(); left > 0;) {
+    std::size_t length = std::min<std::size_t>(40, left - 1);
+    if (left - 1 - length == 1) --length;  // never leave one byte: a folder takes two or more
+    folder += "\\" + std::string(length, 'd');
+    left -= length + 1;
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size();
+    made.push_back(folder);
+  }
+  const std::string path = folder + name;
+  ASSERT_EQ(path.size(), 255u);
+  PutFile(path, "[total]\r\nn=1\r\n");
+  ProfileDocument doc = ProfileDocument::Load(path);
+  doc.Write("total", "n", "2");
+  EXPECT_TRUE(doc.SaveAtomically(path));
+  EXPECT_EQ(PlatformRead(path, "total", "n", ""), "2");
+  DeleteFileA(path.c_str());
+  for (auto d = made.rbegin(); d != made.rend(); ++d) RemoveDirectoryA(d->c_str());
+}
+
+TEST(ProfileDocumentSaving, KeepsTheFilesAttributesAndItsOtherNames) {
+  Scratch scratch;
+  const std::string path = scratch.Path("kept.ini");
+  PutFile(path, "[total]\r\nn=1\r\n");
+  const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), set));
+  ASSERT_EQ(GetFileAttributesA(path.c_str()) & set, set) << "the file system keeps no attributes";
+  ProfileDocument doc = ProfileDocument::Load(path);
+  doc.Write("total", "n", "2");
+  ASSERT_TRUE(doc.SaveAtomically(path));
+  EXPECT_EQ(GetFileAttributesA(path.c_str()) & set, set);
+  EXPECT_EQ(PlatformRead(path, "total", "n", ""), "2");
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // A second name of the same file sees the save.
+  const std::string link = scratch.Path("link.ini");
+  ASSERT_TRUE(CreateHardLinkA(link.c_str(), path.c_str(), nullptr));
+  doc.Write("total", "n", "3");
+  ASSERT_TRUE(doc.SaveAtomically(path));
+  EXPECT_EQ(GetFile(link), "[total]\r\nn=3\r\n");
+  EXPECT_EQ(GetFile(path), "[total]\r\nn=3\r\n");
+  EXPECT_EQ(scratch.Files().size(), 2u);
+}
+
+TEST(ProfileDocumentSaving, WithoutLeaveToCreateFilesTheFileIsRewrittenInPlaceOrTheSaveFails) {
+  Scratch scratch;
+  const std::string path = scratch.Path("inplace.ini");
+  PutFile(path, "; mine\r\n[total]\r\nn=10\r\nold=a long line that the new file no longer has\r\n");
+  ProfileDocument doc = ProfileDocument::Load(path);
+  doc.Write("total", "n", "2");
+  ProfileDocument::SetTemporaryFilesRefusedForTesting(true);
+  const bool saved = doc.SaveAtomically(path);
+  // Another program holding the file without leave to write: the failure is told.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  doc.Write("total", "n", "3");
+  const bool saved_while_held = doc.SaveAtomically(path);
+  CloseHandle(held);
+  ProfileDocument::SetTemporaryFilesRefusedForTesting(false);
+  EXPECT_TRUE(saved);
+  EXPECT_FALSE(saved_while_held);
+  EXPECT_EQ(GetFile(path),
+            "; mine\r\n[total]\r\nn=2\r\nold=a long line that the new file no longer has\r\n");
+  EXPECT_EQ(scratch.Files(), std::vector<std::string>{"inplace.ini"});
 }
 
 }  // namespace

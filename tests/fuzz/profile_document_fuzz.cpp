@@ -1,0 +1,326 @@
+// The timetable document on any file and any writes: no fault, and
+// - a document nothing changed gives back its file's bytes;
+// - a write followed by a read gives back the value written;
+// - parse, serialise and parse again give the same values;
+// - the lines no write changed stay byte for byte.
+// Input: the file's bytes, then up to eight writes (section, key, value), cut by
+// FuzzedDataProvider's string rules (a backslash and one more byte end a string). With
+// FUZZ_DEBUG set in the environment, a run prints its writes and any value that differs.
+// fuzz-sources: runtime/inifile/profile_document.cpp
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/inifile/profile_document.h"
+
+namespace belvane {
+namespace {
+
+// Stand-ins for the platform's conversions, enough to reach every path of a file with a
+// byte-order mark: GBK byte b >= 0x80 is taken as U+0100 + b, so values survive the round trip.
+void PutUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes UTF-8; a byte that starts no valid sequence gives U+FFFD.
+std::u32string Decode(std::string_view s) {
+  std::u32string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+    bool ok = n > 0 && i + n <= s.size();
+    for (int k = 1; ok && k < n; ++k) {
+      const auto t = static_cast<unsigned char>(s[i + k]);
+      ok = (t >> 6) == 2;
+      c = (c << 6) | (t & 0x3F);
+    }
+    if (!ok) {
+      out += U'\xFFFD';
+      ++i;
+    } else {
+      out += c;
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view w) {
+  std::string out;
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    char32_t c = w[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    PutUtf8(out, c);
+  }
+  return out;
+}
+
+std::u16string Utf16FromUtf8(std::string_view s) {
+  std::u16string out;
+  for (char32_t c : Decode(s)) {
+    if (c >= 0x10000 && c < 0x110000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c < 0x110000 ? c : 0xFFFD);
+    }
+  }
+  return out;
+}
+
+std::string Utf8FromGbk(std::string_view gbk) {
+  std::string out;
+  for (const char b : gbk) {
+    const auto u = static_cast<unsigned char>(b);
+    PutUtf8(out, u < 0x80 ? u : 0x100 + u);
+  }
+  return out;
+}
+
+std::string GbkFromUtf8(std::string_view utf8) {
+  std::string out;
+  for (const char32_t c : Decode(utf8)) {
+    out += c < 0x80                  ? static_cast<char>(c)
+           : c >= 0x180 && c < 0x200 ? static_cast<char>(c - 0x100)
+                                     : '?';
+  }
+  return out;
+}
+
+}  // namespace
+
+const ProfileTextCodec& PlatformProfileTextCodec() {
+  static const ProfileTextCodec codec{&Utf8FromUtf16, &Utf16FromUtf8, &Utf8FromGbk, &GbkFromUtf8};
+  return codec;
+}
+
+namespace {
+
+void Require(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "property failed: %s\n", what);
+    std::abort();
+  }
+}
+
+// The profile functions' blanks.
+bool IsBlank(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 0x09 && u <= 0x0D) || u == 0x1A || u == 0x20;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string Fold(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return out;
+}
+
+// Bytes made into a name that reads back as itself: no NUL, line break, "=" or bracket, no
+// blanks around it, not empty, and not ending in a byte a GBK pair could start.
+std::string PlainName(std::string_view raw) {
+  std::string name;
+  for (const char c : raw) {
+    if (c != '\0' && c != '\r' && c != '\n' && c != '=' && c != '[' && c != ']') name += c;
+  }
+  name = std::string(Trim(name));
+  if (name.empty() || static_cast<unsigned char>(name.back()) >= 0x80) name += 'z';
+  return name;
+}
+
+// Bytes made into a value that reads back as itself: no NUL or line break, no blanks around it,
+// not in quotes, not ending in a byte a GBK pair could start.
+std::string PlainValue(std::string_view raw) {
+  std::string value;
+  for (const char c : raw) {
+    if (c != '\0' && c != '\r' && c != '\n') value += c;
+  }
+  value = std::string(Trim(value));
+  if (!value.empty() && (value.front() == '"' || value.front() == '\'')) value.insert(0, "q");
+  if (!value.empty() && static_cast<unsigned char>(value.back()) >= 0x80) value += 'z';
+  return value;
+}
+
+// The contents of the lines (a line ends at a run of CR and LF).
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t start = pos;
+    while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') ++pos;
+    lines.push_back(text.substr(start, pos - start));
+    while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
+  }
+  return lines;
+}
+
+// A line a write may replace: a key line of a name written, or a nameless section header
+// (dropped on the first change).
+bool MayChange(std::string_view line, const std::vector<std::string>& written_keys) {
+  const std::string_view trimmed = Trim(line);
+  if (!trimmed.empty() && trimmed.front() == '[') {
+    // The last "]" that is a character of its own (not the trail byte of a GBK pair).
+    std::size_t close = std::string_view::npos;
+    for (std::size_t i = 0; i < trimmed.size(); ++i) {
+      const auto lead = static_cast<unsigned char>(trimmed[i]);
+      const auto trail = i + 1 < trimmed.size() ? static_cast<unsigned char>(trimmed[i + 1]) : 0;
+      if (lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+        ++i;
+      } else if (lead == ']') {
+        close = i;
+      }
+    }
+    if (close != std::string_view::npos) {
+      std::string_view name = trimmed.substr(1, close - 1);
+      name = Trim(name.substr(0, name.find('\0')));
+      if (name.empty()) return true;
+    }
+  }
+  std::string_view name = trimmed.substr(0, trimmed.find('='));
+  name = Trim(name.substr(0, name.find('\0')));
+  const std::string folded = Fold(name);
+  for (const std::string& k : written_keys) {
+    if (Fold(k) == folded) return true;
+  }
+  return false;
+}
+
+}  // namespace
+}  // namespace belvane
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace belvane;
+  FuzzedDataProvider input(data, size);
+  const std::string file = input.ConsumeRandomLengthString(1 << 14);
+  ProfileDocument doc = ProfileDocument::FromBytes(file);
+  Require(doc.Serialize() == file, "an unchanged document gives back its bytes");
+
+  std::vector<std::string> sections{"", "s"};
+  std::vector<std::string> keys{"", "k"};
+  // A few of the file's names: the reads below cost sections times keys.
+  for (const std::string_view line : Lines(file)) {
+    const std::string_view t = Trim(line);
+    if (!t.empty() && t.front() == '[') {
+      if (sections.size() < 6) sections.emplace_back(t.substr(1, t.rfind(']') - 1));
+    } else if (keys.size() < 8) {
+      keys.emplace_back(t.substr(0, t.find('=')));
+    }
+  }
+
+  bool reshaped = false;  // a raw write may move lines between sections
+  std::vector<std::string> written_keys;
+  struct Last {
+    std::string section, key, value;
+  } last;
+  const int writes = input.ConsumeIntegralInRange(0, 8);
+  for (int i = 0; i < writes && input.remaining_bytes() > 0; ++i) {
+    const bool raw = input.ConsumeBool();
+    const bool known = input.ConsumeBool();
+    std::string section = input.ConsumeRandomLengthString(48);
+    std::string key = input.ConsumeRandomLengthString(48);
+    std::string value = input.ConsumeRandomLengthString(256);
+    if (known) {
+      // Names the file has, so that writes meet existing lines.
+      section = sections[section.size() % sections.size()];
+      key = keys[key.size() % keys.size()];
+    }
+    if (std::getenv("FUZZ_DEBUG")) {
+      std::fprintf(stderr, "write raw=%d [%s] %s = %s\n", raw, section.c_str(), key.c_str(),
+                   value.c_str());
+    }
+    if (raw) {
+      doc.Write(section, key, value);
+      reshaped = true;
+      written_keys.push_back(key);
+      last = {};
+      continue;
+    }
+    section = PlainName(section);
+    key = PlainName(key);
+    value = PlainValue(value);
+    Require(doc.Write(section, key, value), "a write to a readable document succeeds");
+    Require(doc.Read(section, key).Bytes() == value, "a write then a read gives the value");
+    written_keys.push_back(key);
+    sections.push_back(section);
+    keys.push_back(key);
+    last = {section, key, value};
+  }
+
+  const std::string bytes = doc.Serialize();
+  const ProfileDocument again = ProfileDocument::FromBytes(bytes);
+  // A plain file whose first line now begins with the bytes of a byte-order mark reads as that
+  // encoding next time, with the platform's calls too: nothing to compare.
+  auto marked = [](std::string_view b) {
+    return b.rfind("\xEF\xBB\xBF", 0) == 0 || b.rfind("\xFF\xFE", 0) == 0 ||
+           b.rfind("\xFE\xFF", 0) == 0;
+  };
+  if (marked(bytes) && !marked(file)) return 0;
+  for (const std::string& s : sections) {
+    for (const std::string& k : keys) {
+      if (std::getenv("FUZZ_DEBUG") &&
+          doc.Read(s, k, "\x01").Bytes() != again.Read(s, k, "\x01").Bytes()) {
+        std::fprintf(stderr, "[%s] %s: %s / %s\nfile: %s\n", s.c_str(), k.c_str(),
+                     doc.Read(s, k, "\x01").CStr(), again.Read(s, k, "\x01").CStr(), bytes.c_str());
+      }
+      Require(doc.Read(s, k, "\x01").Bytes() == again.Read(s, k, "\x01").Bytes(),
+              "parse, serialise and parse again give the same values");
+    }
+  }
+  if (!last.key.empty()) {
+    Require(again.Read(last.section, last.key).Bytes() == last.value,
+            "the last write reads back from the saved bytes");
+  }
+
+  // Lines no write changed stay, in order (files held as they are, not converted).
+  const bool utf16 = file.rfind("\xFF\xFE", 0) == 0 || file.rfind("\xFE\xFF", 0) == 0;
+  if (!utf16 && !reshaped) {
+    // A byte-order mark is no part of the first line.
+    const std::size_t mark = file.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    const std::vector<std::string_view> before = Lines(std::string_view(file).substr(mark));
+    const std::vector<std::string_view> after = Lines(std::string_view(bytes).substr(mark));
+    std::size_t at = 0;
+    for (const std::string_view line : before) {
+      // A line a write may have changed is looked for only where it stood: its like further
+      // down is another line.
+      if (MayChange(line, written_keys)) {
+        if (at < after.size() && after[at] == line) ++at;
+        continue;
+      }
+      std::size_t seek = at;
+      while (seek < after.size() && after[seek] != line) ++seek;
+      Require(seek < after.size(), "a line no write changed stays byte for byte");
+      at = seek + 1;
+    }
+  }
+  return 0;
+}

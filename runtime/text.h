@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "runtime/text_array.h"
+#include "runtime/text_convert.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -155,13 +156,6 @@ TextValue ToText(const ValueSlot& value);
 // The 32-bit integer of a value: texts parsed (full-width mapped), numbers truncated toward
 // zero, long cut to its low 32 bits, other kinds 0.
 std::int32_t ToInteger(const ValueSlot& value);
-
-// A text read as an integer: "／""＼" to "/""\", full-width forms to half-width (locale 2052),
-// then optional blanks, one sign, decimal digits; wraps modulo 2^32; no digits gives 0.
-std::int32_t TextToInteger(std::string_view text);
-
-// The same reading without the full-width step.
-std::int32_t ParseDecimal(std::string_view text);
 
 // Convenience: the decimal text of an integer ("%d").
 TextValue IntegerText(std::int32_t v);

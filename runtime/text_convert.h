@@ -1,7 +1,7 @@
 #pragma once
 // Reading numbers and times from text: what a timetable file, a cell or an edit box supplies.
 // Platform-free (no platform call), so it builds natively and is fuzzed there too. runtime/text.h
-// declares the first two as well, for the program's many callers.
+// includes it, for the program's many callers.
 // Thread safety: every function here is safe from any thread (no shared state).
 
 #include <cstdint>

@@ -66,8 +66,33 @@ std::unique_ptr<MusicPlayer> MusicPlayer::Copy() const {
 }
 
 bool MusicPlayer::Init(HWND window) {
-  return Locked<AudioFunction::kInit>(
-      [&](auto init) { return init(bass::kDeviceDefault, 44100, 0, window, nullptr) != FALSE; });
+  return Locked<AudioFunction::kInit>([&](auto init) {
+    return AttemptInitLocked(init, window, static_cast<std::int64_t>(GetTickCount64()));
+  });
+}
+
+bool MusicPlayer::AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init, HWND window,
+                                    std::int64_t now_ms) {
+  const bool ok = init(bass::kDeviceDefault, 44100, 0, window, nullptr) != FALSE;
+  device_.Attempted(ok, now_ms);
+  if (!ok) {
+    if (!retry_thread_) {
+      retry_thread_ = std::make_unique<DeviceRetryThread>(
+          [this](std::int64_t now_ms) { return RetryDeviceInBackground(now_ms); });
+    } else {
+      retry_thread_->Wake();
+    }
+  }
+  return ok;
+}
+
+std::int64_t MusicPlayer::RetryDeviceInBackground(std::int64_t now_ms) {
+  std::lock_guard lock(mutex_);
+  if (device_.BackgroundDueInMs(now_ms) != 0) return device_.BackgroundDueInMs(now_ms);
+  // The failed attempt bound the entry; this thread must never bind (a failure shows a box).
+  if (!entries_.IsBound(AudioFunction::kInit)) return -1;
+  AttemptInitLocked(entries_.Entry<AudioFunction::kInit>(), nullptr, now_ms);
+  return device_.BackgroundDueInMs(now_ms);
 }
 
 bool MusicPlayer::Free() {
@@ -83,6 +108,13 @@ bool MusicPlayer::Free() {
 }
 
 DWORD MusicPlayer::OpenFile(const TextValue& path) {
+  if (entries_.IsBound(AudioFunction::kInit)) {
+    std::lock_guard lock(mutex_);
+    if (device_.RetryBeforePlayback()) {
+      AttemptInitLocked(entries_.Entry<AudioFunction::kInit>(), nullptr,
+                        static_cast<std::int64_t>(GetTickCount64()));
+    }
+  }
   auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
   auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
   std::lock_guard lock(mutex_);
@@ -116,8 +148,32 @@ TextValue MusicPlayer::Path() const {
 }
 
 BOOL MusicPlayer::Play(std::optional<BOOL> restart) {
-  return OnStream<AudioFunction::kChannelPlay>(
+  const BOOL played = OnStream<AudioFunction::kChannelPlay>(
       BOOL{0}, [&](DWORD stream, auto play) { return play(stream, restart.value_or(FALSE)); });
+  if (played || Stream() == 0) return played;
+  return PlayOnNewDevice();
+}
+
+BOOL MusicPlayer::PlayOnNewDevice() {
+  // The library keeps the last error per thread: this is the failed Play's.
+  auto errorGetCode = entries_.Bound<AudioFunction::kErrorGetCode>();
+  if (!IsDeviceError(errorGetCode())) return FALSE;
+  auto free = entries_.Bound<AudioFunction::kFree>();
+  auto init = entries_.Bound<AudioFunction::kInit>();
+  auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
+  auto play = entries_.Bound<AudioFunction::kChannelPlay>();
+  std::lock_guard lock(mutex_);
+  if (stream_ == 0) return FALSE;
+  const TextValue path = path_;
+  // Freeing lets go of the device that failed; the library frees every stream with it.
+  free();
+  stream_ = 0;
+  path_ = TextValue();
+  if (!AttemptInitLocked(init, nullptr, static_cast<std::int64_t>(GetTickCount64()))) return FALSE;
+  stream_ = create(FALSE, path.CStr(), 0, 0, 0);
+  if (stream_ == 0) return FALSE;
+  path_ = path;
+  return play(stream_, TRUE);
 }
 
 BOOL MusicPlayer::Pause() {

@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "audio/audio_entry_table.h"
+#include "audio/device_retry.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -42,15 +43,21 @@ class MusicPlayer {
   std::unique_ptr<MusicPlayer> Copy() const;
 
   // --- Output -------------------------------------------------------------------------------
-  // BASS_Init(-1 = default device, 44100, 0, window, null); true when it succeeded.
+  // BASS_Init(-1 = default device, 44100, 0, window, null); true when it succeeded. The result
+  // is remembered: while no device is initialised, OpenFile tries again first and a thread of
+  // the player's own tries every 10 s, without a window (device_retry.h).
   bool Init(HWND window);
+  // The background retry's step: BASS_Init(-1, 44100, 0, null, null) when one is due at `now_ms`
+  // (GetTickCount64's clock); the milliseconds until the next is due, -1 for none.
+  std::int64_t RetryDeviceInBackground(std::int64_t now_ms);
   // BASS_Free; true when it succeeded. The library frees every stream, so the player lets go of
   // its own.
   bool Free();
 
   // --- Stream -------------------------------------------------------------------------------
   // Frees the held stream, then opens `path` (GBK) with BASS_StreamCreateFile; returns the new
-  // stream, or 0 when the file cannot be opened (the player then holds none).
+  // stream, or 0 when the file cannot be opened (the player then holds none). While no device
+  // is initialised, BASS_Init is tried first.
   DWORD OpenFile(const TextValue& path);
   // With a stream: empties the path, BASS_StreamFree, and lets go of the handle; the library's
   // result. 0 with no stream.
@@ -61,6 +68,8 @@ class MusicPlayer {
 
   // --- Playing (each 0 without a library call when no stream is held) ----------------------
   // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).
+  // When it fails for the device (IsDeviceError), the output is freed and initialised again on
+  // the current default device, the path opened again and played from its start.
   BOOL Play(std::optional<BOOL> restart = std::nullopt);
   // BASS_ChannelPause(stream).
   BOOL Pause();
@@ -105,10 +114,19 @@ class MusicPlayer {
   template <AudioFunction F, class Body>
   auto Locked(Body body);
 
+  // BASS_Init under the lock, its result recorded; the first failure starts the retry thread.
+  bool AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init, HWND window,
+                         std::int64_t now_ms);
+  // Play's answer to a device failure (see Play).
+  BOOL PlayOnNewDevice();
+
   AudioEntryTable& entries_;
   mutable std::mutex mutex_;
-  DWORD stream_ = 0;  // guarded by mutex_
-  TextValue path_;    // guarded by mutex_
+  DWORD stream_ = 0;        // guarded by mutex_
+  TextValue path_;          // guarded by mutex_
+  DeviceRetryPlan device_;  // guarded by mutex_
+  // Created by the first failed attempt. Last, so that it stops before anything it uses goes.
+  std::unique_ptr<DeviceRetryThread> retry_thread_;  // guarded by mutex_
 };
 
 // The process's one player, over ProcessAudioEntries(). Created empty on first use and never

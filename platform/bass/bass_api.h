@@ -11,6 +11,14 @@
 //
 // Devices (BASS_Init): -1 = the system's default output, 0 = no sound (streams run at real-time
 // pace and nothing is output), n >= 1 = waveOut device n - 1.
+//
+// Devices that come and go: BASS_Init may be called again after it failed and after BASS_Free,
+// as often as wanted. A stream opens its device afresh on each Play that starts output (and on
+// SetPosition while playing), so with -1 a new stream plays on whatever is the system's default
+// output at that moment. A device that fails under a playing stream (it refuses a buffer, or
+// finishes none for 5 s) ends that stream as stopped, at what was heard, and its thread waits on
+// as for any stopped stream; a later Play opens the output afresh, or fails with kErrorDriver
+// while none can be opened.
 
 #include <windows.h>
 
@@ -30,11 +38,14 @@ typedef unsigned long long QWORD;  // 64-bit unsigned, as the interface names it
 extern "C" {
 
 // Output set-up. Init: frequency and flags are accepted and ignored (each stream plays at its own
-// rate); window and guid are ignored. Any thread; concurrent calls: one succeeds, the others get
-// kErrorAlready.
+// rate); window and guid are ignored. Fails with kErrorDevice when the system has no output
+// device (or no device n), kErrorDriver when the device cannot play; nothing of a failed call
+// stays behind, so it may simply be called again later. Any thread; concurrent calls: one
+// succeeds, the others get kErrorAlready.
 BELVANE_BASS_API BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win,
                                        const void* guid);
-// Frees every stream and ends the output; the library may be initialised again afterwards.
+// Frees every stream and ends the output; the library may be initialised again afterwards (on
+// whatever is the default device then).
 // Any thread; waits for the streams' feeding threads to end (so never from DllMain). Calls on
 // those streams from other threads meanwhile fail with kErrorHandle.
 BELVANE_BASS_API BOOL WINAPI BASS_Free(void);
@@ -58,9 +69,11 @@ BELVANE_BASS_API BOOL WINAPI BASS_StreamFree(DWORD handle);
 
 // Channel state. Play (restart FALSE) resumes a paused or stopped channel where it was, and
 // starts a channel that has played to its end from its beginning; restart TRUE always starts
-// from the beginning. Play, Pause and Stop are idempotent; Pause of a stopped channel does
-// nothing and succeeds. Any thread: each runs under the stream's lock (Play decodes the first
-// buffers on the calling thread, so it returns with sound already queued).
+// from the beginning. Play opens the output when it starts one (see "Devices that come and go"
+// above): kErrorDriver when the device cannot be opened now. Play, Pause and Stop are idempotent;
+// Pause of a stopped channel does nothing and succeeds. Any thread: each runs under the stream's
+// lock (Play decodes the first buffers on the calling thread, so it returns with sound already
+// queued).
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelPlay(DWORD handle, BOOL restart);
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelPause(DWORD handle);
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelStop(DWORD handle);

@@ -13,6 +13,8 @@ inline constexpr int kErrorHandle = 5;
 inline constexpr int kErrorFormat = 6;
 inline constexpr int kErrorPosition = 7;
 inline constexpr int kErrorInit = 8;
+// The output is not running (another implementation's answer to a lost device).
+inline constexpr int kErrorStart = 9;
 inline constexpr int kErrorAlready = 14;
 inline constexpr int kErrorIllParam = 20;
 inline constexpr int kErrorDevice = 23;

@@ -14,10 +14,11 @@ std::atomic<float>& MasterVolume() {
   return volume;
 }
 
-Channel::Channel(std::unique_ptr<Decoder> decoder, int device)
+Channel::Channel(std::unique_ptr<Decoder> decoder, int device, SinkOpener open_sink)
     : decoder_(std::move(decoder)),
       format_(decoder_->Format()),
       device_(device),
+      open_sink_(std::move(open_sink)),
       wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
   if (!wake_) throw std::bad_alloc();  // the export turns it into kErrorMemory
 }
@@ -57,6 +58,7 @@ bool Channel::Play(bool restart, int* error) {
   } else if (run_ == Run::kPaused && sink_) {
     sink_->Resume();
     run_ = Run::kPlaying;
+    progress_ms_ = GetTickCount64();  // nothing was due to finish while paused
     SetEvent(wake_);
     return true;
   }
@@ -84,7 +86,10 @@ bool Channel::StartRunLocked(int* error) {
     eof_ = false;
   }
   played_ = 0;
-  if (device_ == 0) {
+  if (open_sink_) {
+    sink_ = open_sink_(format_, wake_, error);
+    if (!sink_) return false;
+  } else if (device_ == 0) {
     sink_ = OpenNullSink(format_);
   } else {
     const UINT id = device_ < 0 ? WAVE_MAPPER : static_cast<UINT>(device_ - 1);
@@ -92,6 +97,7 @@ bool Channel::StartRunLocked(int* error) {
     if (!sink_) return false;
   }
   run_ = Run::kPlaying;
+  progress_ms_ = GetTickCount64();
   // The first buffers go out now, on the caller's thread: the sound starts without waiting for
   // the feeding thread, and the channel never looks stalled before its first buffer.
   PumpLocked();
@@ -110,8 +116,18 @@ void Channel::EndRunLocked() {
   run_ = Run::kStopped;
 }
 
+void Channel::ReapLocked() {
+  const uint64_t finished = sink_->Reap();
+  played_ += finished;
+  if (finished > 0) progress_ms_ = GetTickCount64();
+}
+
 void Channel::PumpLocked() {
-  played_ += sink_->Reap();
+  ReapLocked();
+  if (sink_->Queued() > 0 && GetTickCount64() - progress_ms_ > OutputSink::kStallMs) {
+    EndRunLocked();  // the device has stopped taking sound: stop rather than play on forever
+    return;
+  }
   while (!eof_) {
     size_t capacity = 0;
     uint8_t* buffer = sink_->FreeBuffer(&capacity);
@@ -179,7 +195,7 @@ bool Channel::Pause(int* error) {
     return false;
   }
   if (run_ == Run::kPlaying) {
-    played_ += sink_->Reap();
+    ReapLocked();
     sink_->Pause();
     run_ = Run::kPaused;
   }
@@ -214,7 +230,7 @@ bool Channel::Position(uint64_t* bytes, int* error) {
     *error = kErrorHandle;
     return false;
   }
-  if (sink_ && run_ == Run::kPlaying) played_ += sink_->Reap();
+  if (sink_ && run_ == Run::kPlaying) ReapLocked();
   *bytes = run_start_ + played_;
   return true;
 }

@@ -3,7 +3,9 @@
 //
 // State machine (one lock, re-checked on every call): Stopped -> Play -> Playing -> Pause ->
 // Paused -> Play -> Playing; Stop from any state -> Stopped; at the end of the data the state
-// becomes Stopped once the last buffer has finished playing. Play, Pause and Stop are idempotent.
+// becomes Stopped once the last buffer has finished playing. A device that fails while playing
+// (it refuses a buffer, or finishes none for OutputSink::kStallMs) also ends the run as Stopped,
+// at what was heard; the next Play opens the output afresh. Play, Pause and Stop are idempotent.
 // Every public method is safe from any thread; after Shutdown every call fails with
 // kErrorHandle. The feeding thread is started on the first Play and joined by Shutdown.
 
@@ -11,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -25,8 +28,13 @@ std::atomic<float>& MasterVolume();
 
 class Channel {
  public:
-  // device: -1 = default waveOut device, 0 = no sound, n >= 1 = waveOut device n - 1.
-  Channel(std::unique_ptr<Decoder> decoder, int device);
+  // Opens the output of one run (OpenWaveOutSink's shape); for tests, in place of a device.
+  using SinkOpener =
+      std::function<std::unique_ptr<OutputSink>(const PcmFormat& format, HANDLE wake, int* error)>;
+
+  // device: -1 = default waveOut device, 0 = no sound, n >= 1 = waveOut device n - 1. Each run
+  // opens the device afresh, so the default device is whichever is default at that Play.
+  Channel(std::unique_ptr<Decoder> decoder, int device, SinkOpener open_sink = nullptr);
   ~Channel();
   Channel(const Channel&) = delete;
   Channel& operator=(const Channel&) = delete;
@@ -50,6 +58,8 @@ class Channel {
 
  private:
   bool StartRunLocked(int* error);
+  // Takes back the sink's finished buffers into played_ and progress_ms_.
+  void ReapLocked();
   void PumpLocked();
   void EndRunLocked();
   void ApplyVolume(uint8_t* data, size_t bytes) const;
@@ -61,6 +71,7 @@ class Channel {
   const std::unique_ptr<Decoder> decoder_;
   const PcmFormat format_;
   const int device_;
+  const SinkOpener open_sink_;
   HANDLE wake_;  // auto-reset; set by commands and by waveOut completions
   std::unique_ptr<OutputSink> sink_;
   std::thread feeder_;
@@ -73,6 +84,8 @@ class Channel {
   bool quit_ = false;
   bool dead_ = false;
   float volume_ = 1.0f;
+  // When the current run last had a buffer finish (or began): the stalled-device bound.
+  uint64_t progress_ms_ = 0;
 };
 
 }  // namespace belvane::bass

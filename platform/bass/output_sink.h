@@ -20,6 +20,9 @@ class OutputSink {
  public:
   static constexpr int kBuffers = 8;
   static constexpr uint32_t kBufferMs = 50;
+  // A device that finishes no buffer for this long while some are queued has failed (unplugged,
+  // its service gone): a working one finishes one every kBufferMs, even on a loaded machine.
+  static constexpr uint64_t kStallMs = 5000;
 
   virtual ~OutputSink() = default;
   // A free buffer to fill and its capacity (a multiple of the block align), or null when all

@@ -24,6 +24,8 @@ struct FakeLibrary {
   static inline DWORD active = bass::kActiveStopped;
   static inline float volume = 0.0f;
   static inline BOOL attribute_result = TRUE;
+  static inline int failing_plays = 0;  // the next plays that fail with `error`
+  static inline int error = 41;
 
   static void Reset() {
     calls.clear();
@@ -32,6 +34,8 @@ struct FakeLibrary {
     active = bass::kActiveStopped;
     volume = 0.0f;
     attribute_result = TRUE;
+    failing_plays = 0;
+    error = 41;
   }
   static void Log(std::string call) { calls.push_back(std::move(call)); }
   static std::string Hex(DWORD v) {
@@ -62,7 +66,9 @@ struct FakeLibrary {
   }
   static BOOL WINAPI Play(DWORD h, BOOL restart) {
     Log("Play " + Hex(h) + " " + std::to_string(restart));
-    return TRUE;
+    if (failing_plays == 0) return TRUE;
+    --failing_plays;
+    return FALSE;
   }
   static BOOL WINAPI Pause(DWORD h) {
     Log("Pause " + Hex(h));
@@ -101,7 +107,7 @@ struct FakeLibrary {
     if (attrib == bass::kAttribVolume && attribute_result) *value = 0.375f;
     return attribute_result;
   }
-  static int WINAPI ErrorGetCode() { return 41; }
+  static int WINAPI ErrorGetCode() { return error; }
   static DWORD WINAPI PluginLoad(const char* file, DWORD flags) {
     Log("PluginLoad " + std::string(file) + " " + std::to_string(flags));
     return 0;
@@ -161,6 +167,71 @@ TEST_F(MusicPlayerTest, InitUsesTheDefaultDeviceAndReportsTheResult) {
   FakeLibrary::init_result = FALSE;
   EXPECT_FALSE(player_.Init(nullptr));
   EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null"));
+}
+
+// No device at start-up: each playback tries again first, until one is initialised.
+TEST_F(MusicPlayerTest, FailedInitIsTriedAgainBeforeEachPlaybackUntilItWorks) {
+  FakeLibrary::init_result = FALSE;
+  EXPECT_FALSE(player_.Init(nullptr));
+  EXPECT_EQ(player_.OpenFile("a.wav"), 0x10001u);
+  FakeLibrary::init_result = TRUE;
+  player_.OpenFile("b.wav");
+  player_.OpenFile("c.wav");
+  EXPECT_THAT(Calls(),
+              ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null",
+                          "Create 0 a.wav 0 0 0", "Init -1 44100 0 0 null", "StreamFree 10001",
+                          "Create 0 b.wav 0 0 0", "StreamFree 10002", "Create 0 c.wav 0 0 0"));
+}
+
+TEST_F(MusicPlayerTest, BackgroundRetryIsDueTenSecondsAfterEachFailedAttempt) {
+  const std::int64_t start = static_cast<std::int64_t>(GetTickCount64());
+  EXPECT_EQ(player_.RetryDeviceInBackground(start), -1);  // nothing tried yet
+  FakeLibrary::init_result = FALSE;
+  player_.Init(nullptr);
+  const std::int64_t failed = static_cast<std::int64_t>(GetTickCount64());
+  Calls().clear();
+  const std::int64_t wait = player_.RetryDeviceInBackground(failed);
+  EXPECT_GT(wait, kDeviceRetryIntervalMs - 1000);
+  EXPECT_LE(wait, kDeviceRetryIntervalMs);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(player_.RetryDeviceInBackground(failed + 10000), kDeviceRetryIntervalMs);
+  EXPECT_EQ(player_.RetryDeviceInBackground(failed + 15000), 5000);
+  FakeLibrary::init_result = TRUE;
+  EXPECT_EQ(player_.RetryDeviceInBackground(failed + 20000), -1);
+  EXPECT_EQ(player_.RetryDeviceInBackground(failed + 40000), -1);
+  player_.OpenFile("a.wav");
+  EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null",
+                                   "Create 0 a.wav 0 0 0"));
+}
+
+// A device that went away: the failed play frees the output, initialises it again and plays
+// the file from its start; any other failure is only reported.
+TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
+  player_.OpenFile("a.wav");
+  FakeLibrary::failing_plays = 1;
+  FakeLibrary::error = bass::kErrorFileForm;
+  EXPECT_EQ(player_.Play(), 0);
+  FakeLibrary::failing_plays = 1;
+  FakeLibrary::error = bass::kErrorDriver;
+  EXPECT_EQ(player_.Play(), TRUE);
+  EXPECT_EQ(player_.Stream(), 0x10002u);
+  EXPECT_EQ(player_.Path(), TextValue("a.wav"));
+  EXPECT_THAT(Calls(),
+              ElementsAre("Create 0 a.wav 0 0 0", "Play 10001 0", "Play 10001 0", "Free",
+                          "Init -1 44100 0 0 null", "Create 0 a.wav 0 0 0", "Play 10002 1"));
+
+  // No device any more: the playback ends with no stream, and the next one tries first.
+  Calls().clear();
+  FakeLibrary::failing_plays = 1;
+  FakeLibrary::init_result = FALSE;
+  EXPECT_EQ(player_.Play(), 0);
+  EXPECT_EQ(player_.State(), -2);
+  FakeLibrary::init_result = TRUE;
+  player_.OpenFile("b.wav");
+  EXPECT_EQ(player_.Play(), TRUE);
+  EXPECT_THAT(Calls(),
+              ElementsAre("Play 10002 0", "Free", "Init -1 44100 0 0 null",
+                          "Init -1 44100 0 0 null", "Create 0 b.wav 0 0 0", "Play 10003 0"));
 }
 
 TEST_F(MusicPlayerTest, OpenHoldsTheStreamAndPlayCycleReachesIt) {

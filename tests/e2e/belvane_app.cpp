@@ -79,14 +79,19 @@ std::string MakeConfig(const std::vector<std::vector<std::string>>& rows, std::s
 
 BelvaneApp::BelvaneApp() : app_(BuildBinDir() / "Belvane.exe") {}
 
-bool BelvaneApp::Start(int timeout_ms) {
+bool BelvaneApp::Start(int timeout_ms, int* audio_boxes) {
   if (!app_.Start()) return false;
+  HWND answered = nullptr;  // a box answered stays findable until it has handled the answer
   WaitUntil(
       [&] {
         main_ = app_.FindDialog("Belvane");
         if (main_.Exists() || !app_.Running()) return true;  // shown, or ended without a window
         RemoteMessageBox audio(app_.FindDialog("错误").Handle());
-        if (audio.Exists() && audio.Message() == "无法播放音乐，请关闭重试") audio.Answer(IDOK);
+        if (audio.Exists() && audio.Message() == "无法播放音乐，请关闭重试" && audio.Answer(IDOK) &&
+            audio.Handle() != answered) {
+          answered = audio.Handle();
+          if (audio_boxes) ++*audio_boxes;
+        }
         return false;
       },
       timeout_ms);

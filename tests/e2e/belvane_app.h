@@ -63,8 +63,8 @@ class BelvaneApp {
   const AppUnderTest& Process() const { return app_; }
 
   // Starts the program and waits for its main window, answering the start-up's audio error
-  // box if it comes (no sound device is not what these suites test).
-  bool Start(int timeout_ms = kStartTimeoutMs);
+  // box if it comes (no sound device is not what these suites test); `audio_boxes` counts them.
+  bool Start(int timeout_ms = kStartTimeoutMs, int* audio_boxes = nullptr);
   const RemoteWindow& Main() const { return main_; }
 
   RemoteListView Timetable() const;

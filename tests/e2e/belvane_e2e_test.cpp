@@ -496,5 +496,107 @@ TEST_F(BelvaneTest, BindingFailureFromADueRowShowsOneBoxAndEndsWithCodeZero) {
   ExpectOneDllErrorThenCodeZero(app_.Process(), kNoStreamFunction, app_.Main().Handle());
 }
 
+// ---- The audio device comes and goes (a double of the audio library beside the program)
+
+// The double's log: (GetTickCount64, event) per line.
+struct DeviceEvent {
+  unsigned long long tick;
+  std::string what;
+};
+std::vector<DeviceEvent> DoubleLog(const AppUnderTest& app) {
+  std::vector<DeviceEvent> events;
+  const std::string log = app.ReadFile("bass_double.log").value_or("");
+  size_t at = 0;
+  while (at < log.size()) {
+    size_t end = log.find("\r\n", at);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(at, end - at);
+    const size_t space = line.find(' ');
+    if (space != std::string::npos) {
+      events.push_back({std::stoull(line.substr(0, space)), line.substr(space + 1)});
+    }
+    at = end + 2;
+  }
+  return events;
+}
+// The events with each path cut to its file name ("play a.wav").
+std::vector<std::string> Events(const std::vector<DeviceEvent>& log) {
+  std::vector<std::string> events;
+  for (const DeviceEvent& e : log) {
+    const size_t drive = e.what.find(":\\");  // the path starts a letter before
+    const size_t slash = e.what.rfind('\\');
+    events.push_back(drive == std::string::npos || drive == 0
+                         ? e.what
+                         : e.what.substr(0, drive - 1) + e.what.substr(slash + 1));
+  }
+  return events;
+}
+
+class DeviceTest : public BelvaneTest {
+ protected:
+  void UseDouble(const std::string& settings) {
+    ASSERT_TRUE(app_.Process().WriteFile("bass.dll", StubLibrary("e2e_bass_double.dll")));
+    ASSERT_TRUE(app_.Process().WriteFile("bass_double.ini", "[double]\r\n" + settings));
+    PutMusic({"a.wav", "b.wav"});
+  }
+  bool Logged(const std::string& event, int timeout_ms) const {
+    return WaitUntil(
+        [&] {
+          const auto events = Events(DoubleLog(app_.Process()));
+          return std::find(events.begin(), events.end(), event) != events.end();
+        },
+        timeout_ms);
+  }
+  std::string PlayCaption() const { return app_.Control(kPlayButton).Text(); }
+};
+
+// No device at start-up: the one box, then quiet retries. The first bell's own retry still
+// finds none; the background one 10 s later does, and the next bell rings.
+TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
+  UseDouble("fail_inits=2\r\n");
+  WriteConfig(MakeConfig({{TimeTextIn(8), "a.wav", "0"}, {TimeTextIn(30), "b.wav", "0"}}, "2"));
+  int boxes = 0;
+  ASSERT_TRUE(app_.Start(kStartTimeoutMs, &boxes)) << app_.Process().SetUpError();
+  EXPECT_EQ(boxes, 1);
+  ASSERT_TRUE(WaitUntil([&] { return app_.Timetable().SelectedRow() == 0; }, 15000))
+      << "the first bell was not handled";
+  ASSERT_TRUE(Logged("play b.wav", 40000)) << "the second bell did not sound";
+  const std::vector<DeviceEvent> log = DoubleLog(app_.Process());
+  EXPECT_EQ(Events(log), (std::vector<std::string>{"init fail", "init fail", "init ok",
+                                                   "open b.wav", "play b.wav"}));
+  ASSERT_EQ(log.size(), 5u);
+  // Start-up, then the first bell; the background retry 10 s after that one found the device,
+  // well before the second bell.
+  EXPECT_GE(log[2].tick - log[1].tick, 9500u);
+  EXPECT_LE(log[2].tick - log[1].tick, 12000u);
+  EXPECT_GE(log[3].tick - log[2].tick, 2000u);
+  EXPECT_TRUE(WaitUntil([&] { return PlayCaption() == "播放音乐"; }, 5000));
+  EXPECT_TRUE(app_.ShowsNoBox());
+  CloseWithOk();
+}
+
+// A device that goes away while the program runs: the bell that fails ends (the caption comes
+// back), and the next bell initialises the output again and rings.
+TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
+  UseDouble("lose_at_play=1\r\nplay_ms=60000\r\n");
+  WriteConfig(MakeConfig({{TimeTextIn(6), "a.wav", "0"}, {TimeTextIn(14), "b.wav", "0"}}, "2"));
+  int boxes = 0;
+  ASSERT_TRUE(app_.Start(kStartTimeoutMs, &boxes)) << app_.Process().SetUpError();
+  EXPECT_EQ(boxes, 0);
+  ASSERT_TRUE(Logged("play a.wav", 12000)) << "the first bell did not sound";
+  ASSERT_TRUE(WaitUntil([&] { return PlayCaption() == "停止播放"; }, 3000));
+  // The device went 300 ms in; the watcher looks once a second.
+  EXPECT_TRUE(WaitUntil([&] { return PlayCaption() == "播放音乐"; }, 4000))
+      << "the failed playback still shows as playing";
+  ASSERT_TRUE(Logged("play b.wav", 15000)) << "the second bell did not sound";
+  EXPECT_EQ(
+      Events(DoubleLog(app_.Process())),
+      (std::vector<std::string>{"init ok", "open a.wav", "play a.wav", "open b.wav",
+                                "play fail b.wav", "free", "init ok", "open b.wav", "play b.wav"}));
+  EXPECT_EQ(PlayCaption(), "停止播放");
+  EXPECT_TRUE(app_.ShowsNoBox());
+  CloseWithOk();
+}
+
 }  // namespace
 }  // namespace belvane::e2e

@@ -47,6 +47,12 @@ TEST_F(Library, SetUpAndTearDownReportMisuse) {
   EXPECT_FALSE(BASS_Init(1000, 44100, 0, nullptr, nullptr));
   EXPECT_EQ(BASS_ErrorGetCode(), kErrorDevice);
   EXPECT_TRUE(BASS_Init(1, 44100, 0, nullptr, nullptr));  // the first device by number
+  // Initialised again after failures and a free, the output really plays.
+  const DWORD s = Open(Wav(0.1));
+  ASSERT_NE(s, 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+  EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(s) == kActiveStopped; }, 5000));
+  EXPECT_EQ(BASS_ChannelGetPosition(s, kPosByte), BASS_ChannelGetLength(s, kPosByte));
 }
 
 TEST_F(Library, InternetStreamsAndPluginsAreNotAvailable) {

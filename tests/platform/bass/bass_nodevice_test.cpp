@@ -16,6 +16,14 @@ TEST(NoDevice, DefaultDeviceFailsWithDeviceError) {
   // Nothing was initialised, so nothing can be opened.
   EXPECT_EQ(BASS_StreamCreateFile(FALSE, "x.wav", 0, 0, 0), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), kErrorInit);
+  // A failed attempt leaves nothing behind: the next ones fail the same way, each on its own
+  // look at the system's devices, and nothing needs freeing.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(BASS_Init(kDeviceDefault, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), kErrorDevice);
+  }
+  EXPECT_FALSE(BASS_Free());
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorInit);
 }
 
 TEST(NoDevice, NoSoundDeviceStillRunsStreamsInRealTime) {
@@ -34,6 +42,9 @@ TEST(NoDevice, NoSoundDeviceStillRunsStreamsInRealTime) {
   EXPECT_EQ(BASS_ChannelGetPosition(s, kPosByte), BASS_ChannelGetLength(s, kPosByte));
   EXPECT_TRUE(BASS_StreamFree(s));
   EXPECT_TRUE(BASS_Free());
+  // Freed, the default device is looked for again, and still missing.
+  EXPECT_FALSE(BASS_Init(kDeviceDefault, 44100, 0, nullptr, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorDevice);
 }
 
 }  // namespace

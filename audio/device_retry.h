@@ -1,0 +1,86 @@
+#pragma once
+// When the player tries the output device again. A school PC often boots before its speakers or
+// its audio service are ready, and USB speakers come and go; after start-up's one box the
+// player keeps trying by itself, quietly:
+// - before each playback, while no device is initialised (never before the first attempt, which
+//   start-up makes);
+// - in the background, every kDeviceRetryIntervalMs after the last attempt, while no device is
+//   initialised;
+// - when a playback fails because of the device (IsDeviceError), the output is freed and
+//   initialised again on the current default device at once.
+//
+// DeviceRetryPlan is the decision alone, with time given by the caller (milliseconds of any
+// steady clock). DeviceRetryThread is the background half: a thread of its own that never
+// touches a window and is not on the clock's path to a bell.
+//
+// Thread policy: a DeviceRetryPlan is plain data, guarded by its owner. DeviceRetryThread's
+// methods are safe from any thread; its step runs on its own thread.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace belvane {
+
+inline constexpr std::int64_t kDeviceRetryIntervalMs = 10000;
+
+// Whether a failed library call's error code says the output device is missing or broken (as
+// opposed to the file or the stream).
+bool IsDeviceError(int error);
+
+class DeviceRetryPlan {
+ public:
+  enum class Status {
+    kUntried,  // no attempt yet
+    kReady,    // the last attempt initialised a device
+    kMissing,  // the last attempt failed: no device is initialised
+  };
+
+  // Records an attempt to initialise the output and its result.
+  void Attempted(bool initialised, std::int64_t now_ms) {
+    status_ = initialised ? Status::kReady : Status::kMissing;
+    last_attempt_ms_ = now_ms;
+  }
+  Status status() const { return status_; }
+
+  // Whether a playback about to start should try to initialise the output first.
+  bool RetryBeforePlayback() const { return status_ == Status::kMissing; }
+  // Milliseconds until the background retry is due (0: now), or -1 while none is due (a device
+  // is initialised, or nothing was tried yet).
+  std::int64_t BackgroundDueInMs(std::int64_t now_ms) const;
+
+ private:
+  Status status_ = Status::kUntried;
+  std::int64_t last_attempt_ms_ = 0;
+};
+
+// A thread that runs `step` whenever it is due. `step(now_ms)` makes an attempt if one is due
+// and returns the milliseconds until it next wants to run, or -1 for "not until woken". The
+// step runs once at the start.
+class DeviceRetryThread {
+ public:
+  using Step = std::function<std::int64_t(std::int64_t now_ms)>;
+  // Starts the thread; Running() tells whether one could be started.
+  explicit DeviceRetryThread(Step step);
+  // Stops the thread and waits for it (a step in progress completes first).
+  ~DeviceRetryThread();
+  DeviceRetryThread(const DeviceRetryThread&) = delete;
+  DeviceRetryThread& operator=(const DeviceRetryThread&) = delete;
+
+  // Makes the thread look again now (its due time may have changed).
+  void Wake();
+  bool Running() const { return thread_.joinable(); }
+
+ private:
+  void Run();
+
+  Step step_;
+  HANDLE wake_;  // auto-reset
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+}  // namespace belvane

@@ -1,0 +1,73 @@
+// When the player tries the output device again: the decision alone, and the thread that runs
+// the background half.
+
+#include "audio/device_retry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "platform/bass/bass_errors.h"
+
+namespace belvane {
+namespace {
+
+TEST(DeviceRetryPlan, RetriesOnlyWhileTheLastAttemptFailed) {
+  DeviceRetryPlan plan;
+  // Start-up makes the first attempt; nothing is retried before it.
+  EXPECT_FALSE(plan.RetryBeforePlayback());
+  EXPECT_EQ(plan.BackgroundDueInMs(0), -1);
+
+  plan.Attempted(false, 1000);
+  EXPECT_TRUE(plan.RetryBeforePlayback());
+  EXPECT_EQ(plan.BackgroundDueInMs(1000), 10000);
+  EXPECT_EQ(plan.BackgroundDueInMs(10999), 1);
+  EXPECT_EQ(plan.BackgroundDueInMs(11000), 0);
+  EXPECT_EQ(plan.BackgroundDueInMs(500000), 0);  // long overdue is simply due
+
+  // A retry before a playback also counts: the next background one is 10 s after it.
+  plan.Attempted(false, 7000);
+  EXPECT_EQ(plan.BackgroundDueInMs(11000), 6000);
+
+  plan.Attempted(true, 8000);
+  EXPECT_FALSE(plan.RetryBeforePlayback());
+  EXPECT_EQ(plan.BackgroundDueInMs(100000), -1);
+}
+
+TEST(DeviceRetryPlan, DeviceErrorsAreTheOutputsNotTheFiles) {
+  for (int e : {bass::kErrorDriver, bass::kErrorDevice, bass::kErrorStart, bass::kErrorInit}) {
+    EXPECT_TRUE(IsDeviceError(e)) << e;
+  }
+  for (int e : {bass::kErrorOk, bass::kErrorFileOpen, bass::kErrorFormat, bass::kErrorHandle,
+                bass::kErrorPosition, bass::kErrorFileForm, bass::kErrorCodec, bass::kErrorBusy,
+                bass::kErrorMemory}) {
+    EXPECT_FALSE(IsDeviceError(e)) << e;
+  }
+}
+
+TEST(DeviceRetryThread, StepsAtOnceWhenDueAndWhenWokenAndStopsWhenGone) {
+  std::atomic<int> steps{0};
+  HANDLE stepped = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  {
+    DeviceRetryThread thread([&](std::int64_t) -> std::int64_t {
+      ++steps;
+      SetEvent(stepped);
+      return steps < 3 ? 0 : -1;  // due twice more at once, then only when woken
+    });
+    ASSERT_TRUE(thread.Running());
+    ASSERT_EQ(WaitForSingleObject(stepped, 5000), WAIT_OBJECT_0);
+    while (steps < 3) ASSERT_EQ(WaitForSingleObject(stepped, 5000), WAIT_OBJECT_0);
+    Sleep(200);
+    EXPECT_EQ(steps, 3);
+    thread.Wake();
+    ASSERT_EQ(WaitForSingleObject(stepped, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(steps, 4);
+  }
+  // Gone: the thread was joined, so no step can follow.
+  Sleep(100);
+  EXPECT_EQ(steps, 4);
+  CloseHandle(stepped);
+}
+
+}  // namespace
+}  // namespace belvane

@@ -1,0 +1,126 @@
+// A device that fails under a playing stream, through sinks that stand in for it: the stream ends
+// as stopped (its thread does not hang on), and the next Play opens the output afresh.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/bass/bass_api.h"
+#include "platform/bass/byte_source.h"
+#include "platform/bass/channel.h"
+#include "platform/bass/wav_decoder.h"
+#include "tests/platform/bass/bass_test_support.h"
+
+namespace belvane::bass {
+namespace {
+
+using test::WaitFor;
+
+// A device that takes `accepted` buffers (-1: all), then refuses the next; it finishes each
+// buffer at once unless `stalled`, when it finishes none.
+class FakeSink final : public OutputSink {
+ public:
+  FakeSink(size_t bytes, int accepted, bool stalled)
+      : buffer_(bytes), accepted_(accepted), stalled_(stalled) {}
+  uint8_t* FreeBuffer(size_t* capacity) override {
+    if (queued_.size() == kBuffers) return nullptr;
+    *capacity = buffer_.size();
+    return buffer_.data();
+  }
+  bool Submit(size_t n) override {
+    if (accepted_ == 0) return false;
+    if (accepted_ > 0) --accepted_;
+    queued_.push_back(n);
+    return true;
+  }
+  uint64_t Reap() override {
+    if (stalled_) return 0;
+    uint64_t bytes = 0;
+    for (size_t n : queued_) bytes += n;
+    queued_.clear();
+    return bytes;
+  }
+  int Queued() const override { return static_cast<int>(queued_.size()); }
+  void Pause() override {}
+  void Resume() override {}
+  DWORD WaitHintMs() const override { return 20; }
+
+ private:
+  std::vector<uint8_t> buffer_;
+  std::vector<size_t> queued_;
+  int accepted_;
+  bool stalled_;
+};
+
+class DeviceFailure : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WavLayout layout;
+    wav_ = test::WavFile(layout, test::NoiseSamples(layout, 44100 * 3));
+    int error = 0;
+    auto decoder =
+        WavDecoder::Open(std::make_unique<MemoryByteSource>(wav_.data(), wav_.size()), &error);
+    ASSERT_TRUE(decoder);
+    channel_ = std::make_unique<Channel>(
+        std::move(decoder), kDeviceDefault,
+        [this](const PcmFormat& format, HANDLE, int*) -> std::unique_ptr<OutputSink> {
+          ++opened_;
+          return std::make_unique<FakeSink>(BufferBytes(format), accepted_, stalled_);
+        });
+  }
+
+  std::vector<uint8_t> wav_;
+  std::atomic<int> opened_{0};
+  int accepted_ = -1;
+  bool stalled_ = false;
+  std::unique_ptr<Channel> channel_;
+};
+
+TEST_F(DeviceFailure, ADeviceThatStopsFinishingBuffersEndsTheStreamAsStopped) {
+  stalled_ = true;
+  int error = 0;
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(channel_->Play(false, &error));
+  EXPECT_EQ(channel_->State(), kActivePlaying);
+  ASSERT_TRUE(WaitFor([&] { return channel_->State() == kActiveStopped; },
+                      static_cast<DWORD>(OutputSink::kStallMs) + 3000));
+  EXPECT_GE(GetTickCount64() - start, OutputSink::kStallMs);
+  uint64_t heard = 1;
+  ASSERT_TRUE(channel_->Position(&heard, &error));
+  EXPECT_EQ(heard, 0u);
+
+  // The next Play opens the output again; a working one plays the stream to its end.
+  stalled_ = false;
+  ASSERT_TRUE(channel_->Play(false, &error));
+  EXPECT_EQ(opened_, 2);
+  ASSERT_TRUE(WaitFor([&] { return channel_->State() == kActiveStopped; }, 10000));
+  uint64_t length = 0;
+  ASSERT_TRUE(channel_->Length(&length, &error));
+  ASSERT_TRUE(channel_->Position(&heard, &error));
+  EXPECT_EQ(heard, length);
+  const ULONGLONG shutdown = GetTickCount64();
+  channel_->Shutdown();
+  EXPECT_LT(GetTickCount64() - shutdown, 1000u);
+}
+
+TEST_F(DeviceFailure, ADeviceThatRefusesABufferEndsTheStreamAtWhatWasHeard) {
+  accepted_ = 20;
+  int error = 0;
+  ASSERT_TRUE(channel_->Play(false, &error));
+  ASSERT_TRUE(WaitFor([&] { return channel_->State() == kActiveStopped; }, 5000));
+  uint64_t heard = 0;
+  ASSERT_TRUE(channel_->Position(&heard, &error));
+  EXPECT_EQ(heard, 20 * BufferBytes(channel_->Format()));
+  // A paused stream is not a stalled one: nothing is due to finish while it waits.
+  accepted_ = -1;
+  stalled_ = true;
+  ASSERT_TRUE(channel_->Play(false, &error));
+  ASSERT_TRUE(channel_->Pause(&error));
+  Sleep(static_cast<DWORD>(OutputSink::kStallMs) + 500);
+  EXPECT_EQ(channel_->State(), kActivePaused);
+}
+
+}  // namespace
+}  // namespace belvane::bass

@@ -156,8 +156,8 @@ BOOL MusicPlayer::Play(std::optional<BOOL> restart) {
 
 BOOL MusicPlayer::PlayOnNewDevice() {
   // The library keeps the last error per thread: this is the failed Play's.
-  auto errorGetCode = entries_.Bound<AudioFunction::kErrorGetCode>();
-  if (!IsDeviceError(errorGetCode())) return FALSE;
+  auto error_get_code = entries_.Bound<AudioFunction::kErrorGetCode>();
+  if (!IsDeviceError(error_get_code())) return FALSE;
   auto free = entries_.Bound<AudioFunction::kFree>();
   auto init = entries_.Bound<AudioFunction::kInit>();
   auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();

@@ -8,7 +8,10 @@
 #include "app/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
+#include "app/keep_awake.h"
 #include "app/music_folder.h"
+#include "app/record_events.h"
+#include "app/single_instance.h"
 #include "app/timetable_handlers.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
@@ -44,6 +47,9 @@ LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int StartProgram() {
+  // A second copy from this folder hands over to the first and ends here, having shown nothing.
+  if (!ClaimProgramFolder(ProgramDirectory())) return 0;
+  KeepSystemAwake();
   App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
     OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
     return 0;
@@ -144,6 +150,7 @@ void PrepareData() {
 
   // 5. The timetable.
   LoadTimetable();
+  StartBellRecord(app.program_dir, app.timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -165,6 +172,7 @@ void StartClockStep() {
   app.playback.SetNotifyWindow(main);
   SetMessageHook(main, &RunPostedTasks);
   ProcessClockThread().Start(main);
+  PublishMainWindow(main);
 }
 
 }  // namespace belvane

@@ -36,7 +36,7 @@ std::string_view FileNameOf(std::string_view path) {
 class DailyFileCheck {
  public:
   DailyFileCheck(TextValue music_folder, int today)
-      : music_prefix_(ConcatTexts(music_folder, "\\")), checked_day_(today) {}
+      : music_folder_(std::move(music_folder)), checked_day_(today) {}
 
   std::vector<std::string> operator()(int& next_ms) {
     SYSTEMTIME now{};
@@ -48,19 +48,7 @@ class DailyFileCheck {
     const int day = now.wYear * 400 + now.wMonth * 32 + now.wDay;
     if (day == checked_day_) return {};
     checked_day_ = day;
-    const RecordTime time = LocalRecordTime();
-    const std::shared_ptr<const TimetableSnapshot> rows = ProcessTimetable().Current();
-    std::unordered_map<std::string, bool> exists;  // each file asked once
-    std::vector<std::string> lines;
-    for (int row = 0; row < rows->RowCount(); ++row) {
-      const TimetableEntry& entry = rows->Row(row);
-      const auto [it, added] = exists.try_emplace(entry.music_name.Bytes(), false);
-      if (added) it->second = FileExists(ConcatTexts(music_prefix_, entry.music_name));
-      if (!it->second)
-        lines.push_back(
-            MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
-    }
-    return lines;
+    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, LocalRecordTime());
   }
 
   static int Today() {
@@ -70,7 +58,7 @@ class DailyFileCheck {
   }
 
  private:
-  TextValue music_prefix_;
+  TextValue music_folder_;
   int checked_day_;
 };
 
@@ -83,10 +71,30 @@ RecordTime LocalRecordTime() {
                     now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
+std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
+                                          const TextValue& music_folder, const RecordTime& time) {
+  const TextValue prefix = ConcatTexts(music_folder, "\\");
+  std::unordered_map<std::string, bool> exists;
+  std::vector<std::string> lines;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const TimetableEntry& entry = rows.Row(row);
+    const auto [it, added] = exists.try_emplace(entry.music_name.Bytes(), false);
+    if (added) it->second = FileExists(ConcatTexts(prefix, entry.music_name));
+    if (!it->second)
+      lines.push_back(
+          MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
+  }
+  return lines;
+}
+
 PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path) {
   PlayFacts facts;
   facts.opened = player.Stream() != 0;
-  facts.playing = facts.opened && player.State() == 1;
+  if (facts.opened) {
+    // Playing or stalled, or a short file already played to its end: the sound started.
+    const int state = player.State();
+    facts.playing = state == 1 || state == 2 || (state == 0 && player.GetPosition() > 0);
+  }
   if (!facts.playing) facts.library_error = player.LastError();
   if (!facts.opened) facts.file_exists = FileExists(path);
   return facts;

@@ -11,7 +11,9 @@
 // Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord from any thread (the
 // exit hook); the rest on the user-interface thread.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/bell_record.h"
 #include "app/playback_state.h"
@@ -28,6 +30,11 @@ RecordTime LocalRecordTime();
 // What the player shows of the play call just made on this thread for `path`; the disk is
 // asked about the file only when no stream was opened.
 PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path);
+
+// A 文件缺失 line per row of `rows` whose file is not in `music_folder` (each name asked of
+// the disk once), stamped `time`.
+std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
+                                          const TextValue& music_folder, const RecordTime& time);
 
 // Starts the writer and writes the start-up lines: started, then one line per row whose file
 // was missing at the load. From then on, at the first look after each midnight, the writer's

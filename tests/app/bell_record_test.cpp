@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/keep_awake.h"
+#include "app/record_events.h"
 #include "app/single_instance.h"
 
 namespace belvane {
@@ -61,6 +62,25 @@ TEST(BellRecordTest, LatenessCountsFromTheDueSecondAcrossMidnight) {
   EXPECT_EQ(LatenessMs(8 * 3600, kAt), 30 * 60 * 1000 + 4);
   EXPECT_EQ(LatenessText(0), "+0 ms");
   EXPECT_EQ(LatenessText(1021), "+1021 ms");
+}
+
+TEST(BellRecordTest, MissingFileLinesNameEachRowWhoseFileIsNotThere) {
+  CreateDirectoryA("bell_record_music", nullptr);
+  const HANDLE file = CreateFileA("bell_record_music\\在.wav", GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  std::vector<TimetableEntry> rows(3);
+  rows[0] = {"08:00:00", "在.wav", "0"};
+  rows[1] = {"08:10:00", "不在.wav", "0"};
+  rows[2] = {"08:20:00", "不在.wav", "0"};
+  const std::vector<std::string> lines =
+      MissingFileLines(TimetableSnapshot(std::move(rows)), "bell_record_music", kAt);
+  DeleteFileA("bell_record_music\\在.wav");
+  RemoveDirectoryA("bell_record_music");
+  const std::string stamp = "2026-12-07 08:30:00.004\t";
+  EXPECT_EQ(lines, (std::vector<std::string>{stamp + "文件缺失\t2\t08:10:00\t不在.wav",
+                                             stamp + "文件缺失\t3\t08:20:00\t不在.wav"}));
 }
 
 std::vector<EXECUTION_STATE> g_asked;

@@ -216,12 +216,15 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     Process first(exe);
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitUntil([&] { return !first.Windows().empty(); }, kStartTimeoutMs));
-    Sleep(500);  // past its start-up lines
+    const std::filesystem::path record = folder / L"Belvane日志.txt";
+    ASSERT_TRUE(WaitUntil([&] {
+      return ReadWholeFile(record).value_or("").find("\t启动\t") != std::string::npos;
+    })) << "no start line";
     const HWND main = first.Windows().front();
     ShowWindow(main, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
     // Whatever the second copy would write, it must not: take the timetable away first.
-    ASSERT_TRUE(DeleteFileW((folder / L"Belvane配置.ini").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return DeleteFileW((folder / L"Belvane配置.ini").c_str()); }));
 
     // The same folder under another case.
     std::wstring upper = exe.wstring();
@@ -231,9 +234,9 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     EXPECT_EQ(second.WaitForExit(10000), std::optional<DWORD>(0));
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) == FALSE; })) << "not brought back";
     EXPECT_FALSE(std::filesystem::exists(folder / L"Belvane配置.ini"));
-    const std::string record = ReadWholeFile(folder / L"Belvane日志.txt").value_or("");
-    EXPECT_NE(record.find("\t再次启动\t已切换到正在运行的窗口\r\n"), std::string::npos) << record;
-    EXPECT_EQ(record.find("\t启动\t"), record.rfind("\t启动\t")) << "a second start line";
+    const std::string text = ReadWholeFile(record).value_or("");
+    EXPECT_NE(text.find("\t再次启动\t已切换到正在运行的窗口\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\t启动\t"), text.rfind("\t启动\t")) << "a second start line";
 
     // Another folder's copy runs beside it.
     BelvaneApp other;

@@ -1,7 +1,11 @@
 #include "app/schedule/passed_over.h"
 
+#include "app/schedule/clock_loop.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
 #include <vector>
 
 namespace belvane {
@@ -57,6 +61,39 @@ TEST(PassedOverTest, RingingSecondAcceptsOnlyTheClocksOwnForm) {
   EXPECT_EQ(RingingSecond("23:59:59"), 86399);
   for (const char* text : {"8:30:05", "24:00:00", "08:60:00", "08-30-05", "", "08:30:05 "})
     EXPECT_EQ(RingingSecond(text), -1) << text;
+}
+
+// The loop hands the span to its sink after the row it starts: here a night's sleep.
+TEST(PassedOverTest, TheClockLoopReportsWhatAJumpForwardPassedOver) {
+  struct Clock final : ClockSource {
+    ClockReading reading;
+    ClockReading Now() override { return reading; }
+  } clock;
+  struct Sink final : ClockSink {
+    std::vector<std::string> events;
+    void StartRow(int row, const std::string&) override {
+      events.push_back("start " + std::to_string(row));
+    }
+    void ShowTime(const std::string&) override {}
+    void PassedOver(const PassedOverSpan& span) override {
+      events.push_back("passed " + std::to_string(span.first) + "+" + std::to_string(span.count));
+    }
+  } sink;
+  struct NoSleep final : Sleeper {
+    void Wait(int) override {}
+    void Interrupt() override {}
+  } sleeper;
+  const TimetableSnapshot rows = Rows({"07:00:00", "23:00:00"});
+  std::atomic<bool> running{true};
+  ClockLoop loop(clock, sleeper, rows, sink, running);
+  clock.reading = {22, 0, 0, 0, 10};
+  loop.RunCycle();
+  clock.reading = {7, 0, 0, 0, 11};
+  loop.RunCycle();
+  EXPECT_EQ(sink.events, (std::vector<std::string>{"start 0", "passed 79201+32399"}));
+  clock.reading = {6, 0, 0, 0, 11};  // set back an hour: nothing passed over
+  loop.RunCycle();
+  EXPECT_EQ(sink.events.size(), 2u);
 }
 
 }  // namespace

@@ -59,6 +59,8 @@ int StartProgram() {
 
 void OnMainWindowInit(HWND dialog) {
   AppObjects& app = App();
+  // Published first, so a second copy finds it even while a start-up box is up.
+  PublishMainWindow(dialog);
   SetUpMainWindow(dialog, app);
   BindEvents();
   SetMainIcon(app.main_window, app.icon);
@@ -172,7 +174,6 @@ void StartClockStep() {
   app.playback.SetNotifyWindow(main);
   SetMessageHook(main, &RunPostedTasks);
   ProcessClockThread().Start(main);
-  PublishMainWindow(main);
 }
 
 }  // namespace belvane

@@ -217,9 +217,10 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitUntil([&] { return !first.Windows().empty(); }, kStartTimeoutMs));
     const std::filesystem::path record = folder / L"Belvane日志.txt";
-    ASSERT_TRUE(WaitUntil([&] {
-      return ReadWholeFile(record).value_or("").find("\t启动\t") != std::string::npos;
-    })) << "no start line";
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadWholeFile(record).value_or("").find("\t启动\t") != std::string::npos; },
+        kStartTimeoutMs))
+        << "no start line";
     const HWND main = first.Windows().front();
     ShowWindow(main, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));

@@ -210,6 +210,13 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
                                        (L"铃声 考试-" + std::to_wstring(GetCurrentProcessId())) /
                                        std::wstring(120, L'深');
   std::filesystem::create_directories(folder);
+  struct Cleanup {
+    std::filesystem::path root;
+    ~Cleanup() {
+      std::error_code ec;
+      std::filesystem::remove_all(root, ec);
+    }
+  } cleanup{folder.parent_path()};
   const std::filesystem::path exe = folder / L"Belvane.exe";
   ASSERT_TRUE(CopyFileW((BuildBinDir() / L"Belvane.exe").c_str(), exe.c_str(), FALSE));
   {
@@ -221,7 +228,14 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
         [&] { return ReadWholeFile(record).value_or("").find("\t启动\t") != std::string::npos; },
         kStartTimeoutMs))
         << "no start line";
-    const HWND main = first.Windows().front();
+    // Its main window, not a box it may show.
+    HWND main = nullptr;
+    for (const HWND window : first.Windows()) {
+      wchar_t title[32] = {};
+      GetWindowTextW(window, title, 32);
+      if (std::wstring(title) == L"Belvane") main = window;
+    }
+    ASSERT_NE(main, nullptr);
     ShowWindow(main, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
     // Whatever the second copy would write, it must not: take the timetable away first.
@@ -244,8 +258,6 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     ASSERT_TRUE(other.Start()) << other.Process().SetUpError();
     EXPECT_TRUE(IsWindow(main));
   }
-  std::error_code ec;
-  std::filesystem::remove_all(folder.parent_path(), ec);
 }
 
 }  // namespace

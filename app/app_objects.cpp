@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "app/keep_awake.h"
+#include "app/record_events.h"
 #include "runtime/process_frame.h"
 #include "runtime/text.h"
 #include "ui/window_layer.h"
@@ -39,7 +41,9 @@ void ShutDownApplication() {
   // The threads first: neither may touch the player or a window once those are gone.
   StopClockAndWatcher();
   ProcessMusicPlayer().Destroy();
+  EndBellRecord();
   if (!IsFrameThread()) return;
+  LetSystemSleep();
   // The window objects go first, then the layer's maps they were entered in.
   DestroyAppObjects();
   StopWindowLayer();

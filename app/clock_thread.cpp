@@ -1,6 +1,7 @@
 #include "app/clock_thread.h"
 
 #include "app/app_objects.h"
+#include "app/record_events.h"
 #include "runtime/text.h"
 #include "ui/ui_task.h"
 
@@ -16,6 +17,10 @@ void PostingClockSink::ShowTime(const std::string& clock_text) {
   PostUiTask(window_.load(), [show_time = handlers_.show_time, clock_text] {
     if (show_time) show_time(clock_text);
   });
+}
+
+void PostingClockSink::PassedOver(const PassedOverSpan& span) {
+  RecordPassedOver(span);
 }
 
 ClockThread::ClockThread(ClockSource& clock, const StartTimeLookup& lookup,
@@ -74,7 +79,9 @@ void StartDueRowOfApp(int, const std::string& start_time) {
   // Once closing has been confirmed no row starts, whatever was still queued.
   if (!HaveAppObjects() || !ClockRunning.load()) return;
   AppObjects& app = App();
-  StartDueRow(start_time, app.timetable, app.timetable_view, MusicFolderPath(), app.playback);
+  const int row =
+      StartDueRow(start_time, app.timetable, app.timetable_view, MusicFolderPath(), app.playback);
+  RecordScheduledBell(app.timetable, row, start_time, MusicFolderPath());
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ class PostingClockSink final : public ClockSink {
   void SetWindow(HWND window) { window_.store(window); }
   void StartRow(int row, const std::string& start_time) override;
   void ShowTime(const std::string& clock_text) override;
+  // Hands the rows passed over to the bell record (on the clock thread: it only queues them).
+  void PassedOver(const PassedOverSpan& span) override;
 
  private:
   const ClockHandlers handlers_;

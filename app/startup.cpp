@@ -8,7 +8,10 @@
 #include "app/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
+#include "app/keep_awake.h"
 #include "app/music_folder.h"
+#include "app/record_events.h"
+#include "app/single_instance.h"
 #include "app/timetable_handlers.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
@@ -44,6 +47,9 @@ LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int StartProgram() {
+  // A second copy from this folder hands over to the first and ends here, having shown nothing.
+  if (!ClaimProgramFolder(ProgramDirectory())) return 0;
+  KeepSystemAwake();
   App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
                               [](const EventArgs& args) -> std::int32_t {
                                 OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
@@ -54,6 +60,8 @@ int StartProgram() {
 
 void OnMainWindowInit(HWND dialog) {
   AppObjects& app = App();
+  // Published first, so a second copy finds it even while a start-up box is up.
+  PublishMainWindow(dialog);
   SetUpMainWindow(dialog, app);
   BindEvents();
   SetMainIcon(app.main_window, app.icon);
@@ -144,6 +152,7 @@ void PrepareData() {
 
   // 5. The timetable.
   LoadTimetable();
+  StartBellRecord(app.program_dir, app.timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);

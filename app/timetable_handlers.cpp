@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "app/app_objects.h"
+#include "app/record_events.h"
 #include "app/timetable_file.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
@@ -30,7 +31,9 @@ void LoadTimetable() {
 }
 
 bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {
-  if (SaveTimetableTo(timetable, store)) return true;
+  const bool saved = SaveTimetableTo(timetable, store);
+  RecordSave(saved, timetable.Count());
+  if (saved) return true;
   ShowMessageBox(nullptr, kSaveFailedText, "错误", MB_OK);
   return false;
 }

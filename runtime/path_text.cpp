@@ -9,7 +9,9 @@ std::string ModuleFileName() {
   for (;;) {
     const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
-    if (length < path.size()) {
+    // A cut may stop a byte short, before a double-byte character that did not fit: only a
+    // length two short of the room is surely whole.
+    if (length + 1 < path.size()) {
       path.resize(length);
       return path;
     }

@@ -7,7 +7,12 @@ namespace belvane {
 ClockReading SystemClock::Now() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
-  return ClockReading{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+  FILETIME stamp{};
+  ::SystemTimeToFileTime(&now, &stamp);
+  // 100 ns units since 1601 -> days, so the loop can tell a clock moved on from one moved back.
+  const ULONGLONG ticks = (ULONGLONG{stamp.dwHighDateTime} << 32) | stamp.dwLowDateTime;
+  const int day = static_cast<int>(ticks / (10000000ULL * kSecondsPerDay));
+  return ClockReading{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, day};
 }
 
 EventSleeper::EventSleeper() : event_(NewManualResetEvent()) {}
@@ -40,7 +45,9 @@ void ClockLoop::Run() {
 int ClockLoop::RunCycle() {
   const ClockReading reading = clock_.Now();
   const ClockPlan plan = PlanCycle(last_checked_, SecondOfDay(reading), lookup_);
+  const PassedOverSpan passed_over = PassedOverBy(plan, last_checked_, last_day_, reading.day);
   last_checked_ = plan.current_second;
+  last_day_ = reading.day;
 
   ++stats_.cycles;
   stats_.seconds_checked += plan.checked_count;
@@ -53,6 +60,7 @@ int ClockLoop::RunCycle() {
     ++stats_.rows_started;
     sink_.StartRow(plan.start_row, ClockText(plan.start_second));
   }
+  if (passed_over.count > 0) sink_.PassedOver(passed_over);
   std::string text = ClockText(plan.current_second);
   if (text != shown_) {
     sink_.ShowTime(text);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/schedule/clock_planner.h"
+#include "app/schedule/passed_over.h"
 #include "runtime/handles.h"
 
 namespace belvane {
@@ -69,6 +70,8 @@ class ClockSink {
   virtual void StartRow(int row, const std::string& start_time) = 0;
   // The clock label's text, "HH:MM:SS"; called when it changes.
   virtual void ShowTime(const std::string& clock_text) = 0;
+  // Seconds this cycle went past without ringing them (passed_over.h); called after StartRow.
+  virtual void PassedOver(const PassedOverSpan&) {}
 };
 
 // Counts over a run, for tests and benchmarks.
@@ -109,6 +112,7 @@ class ClockLoop {
   ClockSink& sink_;
   std::atomic<bool>& running_;
   int last_checked_ = kNoSecondChecked;
+  int last_day_ = 0;
   std::string shown_;
   ClockStats stats_;
 };

@@ -27,6 +27,7 @@ struct ClockReading {
   int minute = 0;       // 0..59
   int second = 0;       // 0..59 (a leap second's 60 counts as 59)
   int millisecond = 0;  // 0..999
+  int day = 0;          // local days since a fixed date (0 when the source does not say)
 };
 
 // Seconds since midnight of a reading, 0..86399; out-of-range fields are clamped.

@@ -1,0 +1,112 @@
+#include "app/bell_record.h"
+
+#include <cstdio>
+
+namespace belvane {
+
+namespace {
+
+constexpr std::int64_t kMsPerDay = 86400 * 1000;
+
+// The stamp, then each field after a tab.
+template <class... Field>
+std::string Line(const RecordTime& time, const Field&... fields) {
+  std::string line = RecordStamp(time);
+  ((line += '\t', line += std::string_view(fields)), ...);
+  return line;
+}
+
+std::string Count(const char* label, int n, const char* unit) {
+  return std::string(label) + " " + std::to_string(n) + " " + unit;
+}
+
+}  // namespace
+
+std::string RecordStamp(const RecordTime& t) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
+  return text;
+}
+
+const char* BellResultText(BellResult result) {
+  switch (result) {
+    case BellResult::kPlayed:
+      return "已播放";
+    case BellResult::kFileMissing:
+      return "文件缺失";
+    case BellResult::kCannotPlay:
+      return "无法播放";
+    case BellResult::kNoDevice:
+      return "无音频设备";
+    case BellResult::kMissed:
+      return "错过";
+  }
+  return "";
+}
+
+BellResult ClassifyPlay(const PlayFacts& facts) {
+  if (facts.opened && facts.playing) return BellResult::kPlayed;
+  if (!facts.opened && !facts.file_exists) return BellResult::kFileMissing;
+  // The library's "not initialised", "no such device" and "driver failed".
+  constexpr int kErrorDriver = 3, kErrorInit = 8, kErrorDevice = 23;
+  if (facts.library_error == kErrorInit || facts.library_error == kErrorDevice ||
+      facts.library_error == kErrorDriver)
+    return BellResult::kNoDevice;
+  return BellResult::kCannotPlay;
+}
+
+std::int64_t LatenessMs(int due_second, const RecordTime& now) {
+  const std::int64_t now_ms =
+      (std::int64_t{now.hour} * 3600 + now.minute * 60 + now.second) * 1000 + now.millisecond;
+  const std::int64_t ms = now_ms - std::int64_t{due_second} * 1000;
+  return ms < 0 ? ms + kMsPerDay : ms;
+}
+
+std::string LatenessText(std::int64_t ms) {
+  return (ms < 0 ? "-" : "+") + std::to_string(ms < 0 ? -ms : ms) + " ms";
+}
+
+std::string StartedLine(const RecordTime& time, std::string_view folder, int rows,
+                        int missing_rows) {
+  return Line(time, "启动", folder, Count("时间表", rows, "行"),
+              Count("文件缺失", missing_rows, "行"));
+}
+
+std::string EndedLine(const RecordTime& time) {
+  return Line(time, "退出");
+}
+
+std::string SecondCopyLine(const RecordTime& time) {
+  return Line(time, "再次启动", "已切换到正在运行的窗口");
+}
+
+std::string MissingFileLine(const RecordTime& time, int row, std::string_view start_time,
+                            std::string_view music) {
+  return Line(time, "文件缺失", std::to_string(row), start_time, music);
+}
+
+std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
+                              std::string_view music, BellResult result, std::int64_t lateness_ms) {
+  return Line(time, "定时", std::to_string(row), start_time, music, BellResultText(result),
+              LatenessText(lateness_ms));
+}
+
+std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellResult result) {
+  return Line(time, "手动", "播放", music, BellResultText(result));
+}
+
+std::string ManualStopLine(const RecordTime& time, std::string_view music) {
+  return Line(time, "手动", "停止", music);
+}
+
+std::string SaveLine(const RecordTime& time, bool saved, int rows) {
+  return saved ? Line(time, "保存", "已保存", Count("时间表", rows, "行"))
+               : Line(time, "保存", "保存失败");
+}
+
+std::string AudioDeviceLine(const RecordTime& time, bool back) {
+  return Line(time, "音频设备", back ? "恢复" : "丢失");
+}
+
+}  // namespace belvane

@@ -1,0 +1,80 @@
+#pragma once
+// The lines of the bell record, "Belvane日志.txt" beside the program: what each event writes.
+// Every line is the local time to the millisecond, then fields separated by one tab, in GBK:
+//   2026-12-07 08:30:00.004	定时	3	08:30:00	上课.mp3	已播放	+3 ms
+//
+// Events and their fields:
+//   启动  program folder, "时间表 N 行", "文件缺失 M 行"     the program started
+//   退出                                                   the program ended
+//   再次启动  "已切换到正在运行的窗口"                       a second copy handed over
+//   文件缺失  row, start time, music                        at start-up and after midnight
+//   定时  row, start time, music, result, lateness          a scheduled bell
+//   手动  播放, music, result  |  手动  停止, music          the play button
+//   保存  已保存, "N 行"  |  保存  保存失败                   the save button
+//   音频设备  丢失 | 恢复                                    the output device
+// Rows are numbered from 1, as the list shows them. A bell's lateness is how long after its
+// second the attempt ended (the play call returned, or the clock noticed it had passed it
+// over), in whole milliseconds with a sign.
+//
+// Thread policy: pure; safe from any thread.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace belvane {
+
+inline constexpr char kRecordFileName[] = "Belvane日志.txt";
+inline constexpr char kRecordOldFileName[] = "Belvane日志.old.txt";
+
+// A local time with milliseconds, as the record stamps it.
+struct RecordTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// "2026-12-07 08:30:00.004".
+std::string RecordStamp(const RecordTime& time);
+
+// What became of a bell.
+enum class BellResult {
+  kPlayed,       // 已播放: the sound started
+  kFileMissing,  // 文件缺失: the file is not there
+  kCannotPlay,   // 无法播放: the file is there but could not be opened or played
+  kNoDevice,     // 无音频设备: there is no output device
+  kMissed,       // 错过: its second was passed over
+};
+const char* BellResultText(BellResult result);
+
+// What the program could see of an attempt to play a file.
+struct PlayFacts {
+  bool opened = false;      // a stream was opened
+  bool playing = false;     // it is playing after the play call
+  int library_error = 0;    // the audio library's last error on the calling thread
+  bool file_exists = true;  // asked only when no stream was opened
+};
+// The result those facts show. A missing file is named first: it stays missing once a device
+// is back.
+BellResult ClassifyPlay(const PlayFacts& facts);
+
+// Milliseconds from the start of second `due_second` of the day to `now` (the same day or the
+// next, across midnight): 0 .. one day.
+std::int64_t LatenessMs(int due_second, const RecordTime& now);
+// "+3 ms".
+std::string LatenessText(std::int64_t ms);
+
+// Whole lines, stamp first.
+std::string StartedLine(const RecordTime& time, std::string_view folder, int rows,
+                        int missing_rows);
+std::string EndedLine(const RecordTime& time);
+std::string SecondCopyLine(const RecordTime& time);
+std::string MissingFileLine(const RecordTime& time, int row, std::string_view start_time,
+                            std::string_view music);
+std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
+                              std::string_view music, BellResult result, std::int64_t lateness_ms);
+std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellResult result);
+std::string ManualStopLine(const RecordTime& time, std::string_view music);
+std::string SaveLine(const RecordTime& time, bool saved, int rows);
+std::string AudioDeviceLine(const RecordTime& time, bool back);
+
+}  // namespace belvane

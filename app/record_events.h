@@ -1,0 +1,62 @@
+#pragma once
+// The program's bell record: the process's record writer (runtime/record_writer.h) over
+// "Belvane日志.txt" beside the program, and one call per event at the point where it happens.
+// The lines themselves are made by app/bell_record.h.
+//
+// Every call stamps its line with the local time, hands it to the writer and returns: nothing
+// here waits on the disk, except RecordSecondCopy, made by a copy that is about to end. Before
+// StartBellRecord (and in a second copy) every other call does nothing. A folder that cannot be
+// written leaves the program running without a record and without a word.
+//
+// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord from any thread (the
+// exit hook); the rest on the user-interface thread.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/bell_record.h"
+#include "app/playback_state.h"
+#include "app/schedule/passed_over.h"
+#include "app/timetable.h"
+#include "audio/music_player.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// The local time now.
+RecordTime LocalRecordTime();
+
+// What the player shows of the play call just made on this thread for `path`; the disk is
+// asked about the file only when no stream was opened.
+PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path);
+
+// A 文件缺失 line per row of `rows` whose file is not in `music_folder` (each name asked of
+// the disk once), stamped `time`.
+std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
+                                          const TextValue& music_folder, const RecordTime& time);
+
+// Starts the writer and writes the start-up lines: started, then one line per row whose file
+// was missing at the load. From then on, at the first look after each midnight, the writer's
+// thread checks the day's files in `music_folder` against the clock's timetable and writes a
+// line per missing one.
+void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
+                     const TextValue& music_folder);
+// Writes the ended line and stops the writer (bounded wait).
+void EndBellRecord();
+
+// A scheduled bell: row `row` (0-based) of `timetable` was due at `start_time` and its file
+// (`music_folder` + "\" + its music name) has just been started on this thread.
+void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
+                         const TextValue& music_folder);
+// The clock went past `span` without ringing it: one 错过 line per row that would have rung.
+void RecordPassedOver(const PassedOverSpan& span);
+// The play button was pressed: from `before` to `after`; `path` is the file started or stopped.
+void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path);
+// The save button: whether the timetable of `rows` rows was saved.
+void RecordSave(bool saved, int rows);
+// A second copy started from `program_dir` and handed over to the running one: its line,
+// written at once.
+void RecordSecondCopy(const TextValue& program_dir);
+
+}  // namespace belvane

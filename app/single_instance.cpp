@@ -1,0 +1,97 @@
+#include "app/single_instance.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/record_events.h"
+#include "runtime/gbk.h"
+#include "runtime/handles.h"
+
+namespace belvane {
+
+namespace {
+
+// Held for the life of the process: the claim and the published window. Never destroyed, so
+// the claim lasts until the process itself ends.
+struct FolderClaim {
+  OwnedKernelHandle mutex;
+  OwnedKernelHandle window_map;  // one HWND-sized value
+  std::wstring name;
+};
+
+FolderClaim& Claim() {
+  static FolderClaim* const claim = new FolderClaim();
+  return *claim;
+}
+
+// Reads the window the first copy published; null when none (yet).
+HWND PublishedWindow(const std::wstring& name) {
+  const OwnedKernelHandle map(OpenFileMappingW(FILE_MAP_READ, FALSE, (name + L"-window").c_str()));
+  if (!map) return nullptr;
+  void* const view = MapViewOfFile(map.Get(), FILE_MAP_READ, 0, 0, sizeof(HWND));
+  if (view == nullptr) return nullptr;
+  const HWND window = *static_cast<const volatile HWND*>(view);
+  UnmapViewOfFile(view);
+  return window;
+}
+
+void BringToFront(HWND window) {
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  SetForegroundWindow(window);
+}
+
+}  // namespace
+
+std::wstring FolderInstanceName(std::wstring_view folder_wide) {
+  std::wstring upper(folder_wide);
+  // Trailing separators name the same folder.
+  while (upper.size() > 1 && (upper.back() == L'\\' || upper.back() == L'/')) upper.pop_back();
+  for (wchar_t& c : upper)
+    if (c == L'/') c = L'\\';
+  if (!upper.empty()) CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const wchar_t c : upper) {
+    hash ^= static_cast<std::uint16_t>(c);
+    hash *= 1099511628211ull;
+  }
+  wchar_t name[48];
+  std::swprintf(name, 48, L"Local\\Belvane-%016llX", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms) {
+  FolderClaim& claim = Claim();
+  if (claim.mutex) return true;
+  claim.name = FolderInstanceName(WideFromGbk(program_dir.View()));
+  OwnedKernelHandle mutex(CreateMutexW(nullptr, FALSE, claim.name.c_str()));
+  const DWORD error = GetLastError();
+  // No mutex at all: better two copies than none.
+  if (!mutex || error != ERROR_ALREADY_EXISTS) {
+    claim.mutex = std::move(mutex);
+    return true;
+  }
+  // The first copy may still be starting: give it a moment to show its window.
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(wait_ms > 0 ? wait_ms : 0);
+  HWND window = PublishedWindow(claim.name);
+  while ((window == nullptr || !IsWindow(window)) && GetTickCount64() < until) {
+    Sleep(50);
+    window = PublishedWindow(claim.name);
+  }
+  if (window != nullptr && IsWindow(window)) BringToFront(window);
+  RecordSecondCopy(program_dir);
+  return false;
+}
+
+void PublishMainWindow(HWND window) {
+  FolderClaim& claim = Claim();
+  if (!claim.mutex || claim.window_map) return;
+  claim.window_map.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            sizeof(HWND), (claim.name + L"-window").c_str()));
+  if (!claim.window_map) return;
+  void* const view = MapViewOfFile(claim.window_map.Get(), FILE_MAP_WRITE, 0, 0, sizeof(HWND));
+  if (view == nullptr) return;
+  *static_cast<volatile HWND*>(view) = window;
+  UnmapViewOfFile(view);
+}
+
+}  // namespace belvane

@@ -1,0 +1,36 @@
+#pragma once
+// One copy of the program per folder. The first copy started from a folder holds a named mutex
+// in the session's namespace, derived from the folder's full path compared without case, and
+// publishes its main window beside it; a second copy from the same folder finds the mutex taken,
+// brings that window to the front and ends without a window, a box or a file of its own (only
+// its record line). Copies in different folders run side by side.
+//
+// Names: "Local\Belvane-" + 16 hex digits of a 64-bit FNV-1a hash of the folder's UTF-16 path,
+// upper-cased by the system's own case table, so Chinese names and paths of any length give a
+// name of fixed length.
+//
+// Thread policy: user-interface thread only.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// The mutex's name for `folder_wide` (a folder's full path, UTF-16); the published window's
+// mapping is the same name with "-window" after it. Pure but for the case table.
+std::wstring FolderInstanceName(std::wstring_view folder_wide);
+
+// Claims the folder `program_dir` (GBK) for this process; true when this is the first copy
+// (the claim is held until the process ends). False for a second copy, after it has brought
+// the first one's window to the front (waiting up to `wait_ms` for the first copy to show one)
+// and written its record line.
+bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms = 5000);
+
+// The first copy's main window, for a second copy to bring to the front.
+void PublishMainWindow(HWND window);
+
+}  // namespace belvane

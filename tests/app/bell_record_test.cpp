@@ -1,0 +1,120 @@
+// The record's lines, the bell results, the keep-awake request and the folder claim's name:
+// what the program writes and asks for, without a window.
+#include "app/bell_record.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/keep_awake.h"
+#include "app/record_events.h"
+#include "app/single_instance.h"
+
+namespace belvane {
+namespace {
+
+constexpr RecordTime kAt{2026, 12, 7, 8, 30, 0, 4};
+
+TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
+  EXPECT_EQ(RecordStamp(kAt), "2026-12-07 08:30:00.004");
+  EXPECT_EQ(RecordStamp({2027, 1, 31, 23, 59, 59, 999}), "2027-01-31 23:59:59.999");
+  const std::string stamp = "2026-12-07 08:30:00.004\t";
+  EXPECT_EQ(ScheduledBellLine(kAt, 3, "08:30:00", "上课铃.mp3", BellResult::kPlayed, 3),
+            stamp + "定时\t3\t08:30:00\t上课铃.mp3\t已播放\t+3 ms");
+  EXPECT_EQ(StartedLine(kAt, "D:\\铃声", 7, 2),
+            stamp + "启动\tD:\\铃声\t时间表 7 行\t文件缺失 2 行");
+  EXPECT_EQ(EndedLine(kAt), stamp + "退出");
+  EXPECT_EQ(SecondCopyLine(kAt), stamp + "再次启动\t已切换到正在运行的窗口");
+  EXPECT_EQ(MissingFileLine(kAt, 2, "08:40:00", "2.宣读考试规则.m4a"),
+            stamp + "文件缺失\t2\t08:40:00\t2.宣读考试规则.m4a");
+  EXPECT_EQ(ManualPlayLine(kAt, "a.wav", BellResult::kCannotPlay),
+            stamp + "手动\t播放\ta.wav\t无法播放");
+  EXPECT_EQ(ManualStopLine(kAt, "a.wav"), stamp + "手动\t停止\ta.wav");
+  EXPECT_EQ(SaveLine(kAt, true, 5), stamp + "保存\t已保存\t时间表 5 行");
+  EXPECT_EQ(SaveLine(kAt, false, 5), stamp + "保存\t保存失败");
+  EXPECT_EQ(AudioDeviceLine(kAt, false), stamp + "音频设备\t丢失");
+  EXPECT_EQ(AudioDeviceLine(kAt, true), stamp + "音频设备\t恢复");
+  // GBK bytes, not UTF-8: "定时" is four bytes.
+  EXPECT_EQ(std::string("定时"), "\xB6\xA8\xCA\xB1");
+}
+
+TEST(BellRecordTest, ResultsAreClassifiedFromWhatThePlayerShows) {
+  EXPECT_EQ(ClassifyPlay({.opened = true, .playing = true}), BellResult::kPlayed);
+  EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = 2, .file_exists = false}),
+            BellResult::kFileMissing);
+  // Missing is named even without a device: it stays missing once a device is back.
+  EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = 8, .file_exists = false}),
+            BellResult::kFileMissing);
+  for (const int no_device : {3, 8, 23})
+    EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = no_device}), BellResult::kNoDevice);
+  EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = 41}), BellResult::kCannotPlay);
+  EXPECT_EQ(ClassifyPlay({.opened = true, .playing = false, .library_error = 0}),
+            BellResult::kCannotPlay);
+  EXPECT_STREQ(BellResultText(BellResult::kNoDevice), "无音频设备");
+  EXPECT_STREQ(BellResultText(BellResult::kMissed), "错过");
+  EXPECT_STREQ(BellResultText(BellResult::kFileMissing), "文件缺失");
+}
+
+TEST(BellRecordTest, LatenessCountsFromTheDueSecondAcrossMidnight) {
+  EXPECT_EQ(LatenessMs(8 * 3600 + 30 * 60, kAt), 4);
+  EXPECT_EQ(LatenessMs(86399, {2026, 12, 8, 0, 0, 0, 21}), 1021);
+  EXPECT_EQ(LatenessMs(8 * 3600, kAt), 30 * 60 * 1000 + 4);
+  EXPECT_EQ(LatenessText(0), "+0 ms");
+  EXPECT_EQ(LatenessText(1021), "+1021 ms");
+}
+
+TEST(BellRecordTest, MissingFileLinesNameEachRowWhoseFileIsNotThere) {
+  CreateDirectoryA("bell_record_music", nullptr);
+  const HANDLE file = CreateFileA("bell_record_music\\在.wav", GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  std::vector<TimetableEntry> rows(3);
+  rows[0] = {"08:00:00", "在.wav", "0"};
+  rows[1] = {"08:10:00", "不在.wav", "0"};
+  rows[2] = {"08:20:00", "不在.wav", "0"};
+  const std::vector<std::string> lines =
+      MissingFileLines(TimetableSnapshot(std::move(rows)), "bell_record_music", kAt);
+  DeleteFileA("bell_record_music\\在.wav");
+  RemoveDirectoryA("bell_record_music");
+  const std::string stamp = "2026-12-07 08:30:00.004\t";
+  EXPECT_EQ(lines, (std::vector<std::string>{stamp + "文件缺失\t2\t08:10:00\t不在.wav",
+                                             stamp + "文件缺失\t3\t08:20:00\t不在.wav"}));
+}
+
+std::vector<EXECUTION_STATE> g_asked;
+EXECUTION_STATE WINAPI FakeSetter(EXECUTION_STATE flags) {
+  g_asked.push_back(flags);
+  return ES_CONTINUOUS;
+}
+
+TEST(KeepAwakeTest, AsksOnceForTheSystemNotTheDisplayAndLetsGoOnce) {
+  g_asked.clear();
+  KeepSystemAwake(&FakeSetter);
+  KeepSystemAwake(&FakeSetter);
+  ASSERT_EQ(g_asked, (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED}));
+  EXPECT_EQ(g_asked[0] & ES_DISPLAY_REQUIRED, 0u);
+  LetSystemSleep();
+  LetSystemSleep();
+  EXPECT_EQ(g_asked,
+            (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));
+}
+
+TEST(FolderInstanceTest, NameIsTheFolderWithoutCaseInTheSessionNamespace) {
+  const std::wstring name = FolderInstanceName(L"C:\\Bells\\铃声");
+  EXPECT_EQ(name.rfind(L"Local\\Belvane-", 0), 0u);
+  EXPECT_EQ(name.size(), std::wstring(L"Local\\Belvane-").size() + 16);
+  EXPECT_EQ(FolderInstanceName(L"c:\\bells\\铃声"), name);
+  EXPECT_EQ(FolderInstanceName(L"C:\\BELLS\\铃声\\"), name);
+  EXPECT_EQ(FolderInstanceName(L"C:/Bells/铃声"), name);
+  EXPECT_NE(FolderInstanceName(L"C:\\Bells\\铃声2"), name);
+  EXPECT_NE(FolderInstanceName(L"C:\\Bells\\考试"), name);
+  // A path far past MAX_PATH still gives a name of the same short length.
+  const std::wstring deep = L"\\\\?\\C:\\" + std::wstring(2000, L'深');
+  EXPECT_EQ(FolderInstanceName(deep).size(), name.size());
+  EXPECT_NE(FolderInstanceName(deep), FolderInstanceName(deep + L"x"));
+}
+
+}  // namespace
+}  // namespace belvane

@@ -1,0 +1,264 @@
+// Belvane.exe's bell record and its one copy per folder, driven from outside: the lines a real
+// run writes for its start, a bell that plays, a bell whose file is missing, the play button,
+// a save and the end; a record that cannot be written; rotation; a second start.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/belvane_app.h"
+
+namespace belvane::e2e {
+namespace {
+
+constexpr char kRecord[] = "Belvane日志.txt";
+constexpr char kOldRecord[] = "Belvane日志.old.txt";
+
+// A 16-bit stereo PCM WAV of `seconds` of quiet noise.
+std::string Wav(double seconds) {
+  const uint32_t bytes = static_cast<uint32_t>(seconds * 44100) * 4;
+  std::string wav = "RIFF";
+  auto put = [&wav](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(36 + bytes, 4);
+  wav += "WAVEfmt ";
+  put(16, 4), put(1, 2), put(2, 2), put(44100, 4), put(44100 * 4, 4), put(4, 2), put(16, 2);
+  wav += "data";
+  put(bytes, 4);
+  uint32_t state = 7;
+  for (uint32_t i = 0; i < bytes / 2; ++i) {
+    state = state * 1664525u + 1013904223u;
+    put(static_cast<uint16_t>(static_cast<int16_t>((state >> 16) % 2001) - 1000), 2);
+  }
+  return wav;
+}
+
+std::string TimeTextIn(int ahead) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const int t = (now.wHour * 3600 + now.wMinute * 60 + now.wSecond + ahead + 86400) % 86400;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+  return text;
+}
+
+// The record's lines, each checked for its stamp and CRLF end.
+std::vector<std::string> Lines(const std::string& text) {
+  static const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t.*)");
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    EXPECT_NE(end, std::string::npos) << "a line without CRLF";
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(at, end - at));
+    EXPECT_TRUE(std::regex_match(lines.back(), stamp)) << lines.back();
+    at = end + 2;
+  }
+  return lines;
+}
+
+// The fields after the stamp.
+std::string Fields(const std::string& line) {
+  return line.size() > 24 ? line.substr(24) : "";
+}
+
+class RecordTest : public ::testing::Test {
+ protected:
+  std::string Record() const { return app_.Process().ReadFile(kRecord).value_or(""); }
+  bool RecordHas(const std::string& fields, int timeout_ms = 10000) const {
+    return WaitUntil([&] { return Record().find("\t" + fields) != std::string::npos; }, timeout_ms);
+  }
+  void CloseWithOk() {
+    ASSERT_TRUE(app_.Main().PostClose());
+    const RemoteMessageBox box = app_.WaitForBox("防止误操作");
+    ASSERT_TRUE(box.Exists());
+    ASSERT_TRUE(box.Answer(IDOK));
+    EXPECT_EQ(app_.Process().WaitForExit(), std::optional<DWORD>(0));
+  }
+
+  BelvaneApp app_;
+};
+
+TEST_F(RecordTest, ARunRecordsItsStartBellsPlayButtonSaveAndEnd) {
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\上课铃.wav", Wav(1.0)));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\长音乐.wav", Wav(60.0)));
+  const std::string bell = TimeTextIn(5), gone = TimeTextIn(7);
+  ASSERT_TRUE(app_.Process().WriteFile(
+      kConfigName, MakeConfig({{bell, "上课铃.wav", "0"}, {gone, "缺失.wav", "0"}}, "2")));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+
+  ASSERT_TRUE(RecordHas("定时\t1\t" + bell + "\t上课铃.wav\t已播放\t+")) << Record();
+  ASSERT_TRUE(RecordHas("定时\t2\t" + gone + "\t缺失.wav\t文件缺失\t+")) << Record();
+  const std::vector<std::string> items = app_.Music().Items();
+  const auto at = std::find(items.begin(), items.end(), "长音乐.wav");
+  ASSERT_NE(at, items.end());
+  ASSERT_TRUE(app_.Music().Select(static_cast<int>(at - items.begin())));
+  // The missing file's bell counts as playing until its watcher's first look.
+  ASSERT_TRUE(WaitUntil([&] { return app_.Control(kPlayButton).Text() == "播放音乐"; }, 5000));
+  ASSERT_TRUE(app_.Press(kPlayButton));
+  ASSERT_TRUE(RecordHas("手动\t播放\t长音乐.wav\t已播放")) << Record();
+  ASSERT_TRUE(app_.Press(kPlayButton));
+  ASSERT_TRUE(RecordHas("手动\t停止\t长音乐.wav")) << Record();
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  ASSERT_TRUE(RecordHas("保存\t已保存\t时间表 2 行")) << Record();
+  CloseWithOk();
+
+  const std::vector<std::string> lines = Lines(Record());
+  ASSERT_EQ(lines.size(), 8u) << Record();
+  const std::string folder = app_.Process().Folder().string();
+  EXPECT_EQ(Fields(lines[0]).rfind("启动\t", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("\t时间表 2 行\t文件缺失 1 行"), std::string::npos) << lines[0];
+  EXPECT_EQ(Fields(lines[1]), "文件缺失\t2\t" + gone + "\t缺失.wav");
+  EXPECT_EQ(Fields(lines[7]), "退出");
+  // The lateness of a bell that played: from its second to the play call's return.
+  const std::smatch late = [&] {
+    std::smatch m;
+    std::regex_search(lines[2], m, std::regex(R"(\t\+(\d+) ms$)"));
+    return m;
+  }();
+  ASSERT_FALSE(late.empty()) << lines[2];
+  EXPECT_LT(std::stoi(late[1]), 1000) << lines[2];
+}
+
+TEST_F(RecordTest, ARecordThatCannotBeWrittenLeavesTheBellsRingingWithoutABox) {
+  ASSERT_TRUE(app_.Process().MakeFolder(kRecord));  // the record's name is taken by a folder
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\a.wav", Wav(3.0)));
+  ASSERT_TRUE(
+      app_.Process().WriteFile(kConfigName, MakeConfig({{TimeTextIn(4), "a.wav", "0"}}, "1")));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  EXPECT_TRUE(WaitUntil([&] { return app_.Control(kPlayButton).Text() == "停止播放"; }, 9000));
+  EXPECT_TRUE(app_.ShowsNoBox());
+  CloseWithOk();
+}
+
+TEST_F(RecordTest, ARecordAboutToPassOneMiBIsRenamedAndANewOneBegins) {
+  std::string full;
+  while (full.size() < 1024 * 1024 - 40) full += std::string(62, 'x') + "\r\n";
+  ASSERT_TRUE(app_.Process().WriteFile(kRecord, full));
+  ASSERT_TRUE(app_.Process().WriteFile(kOldRecord, "older\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("启动\t"));
+  EXPECT_EQ(app_.Process().ReadFile(kOldRecord), std::optional<std::string>(full));
+  EXPECT_EQ(Lines(Record()).size(), 1u + 7u) << "the start and the default rows' missing files";
+  CloseWithOk();
+}
+
+// A program started from a path of our own; ended at the end of the test.
+class Process {
+ public:
+  explicit Process(const std::filesystem::path& exe) {
+    std::wstring command = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       exe.parent_path().c_str(), &startup, &info)) {
+      CloseHandle(info.hThread);
+      handle_ = info.hProcess;
+      id_ = info.dwProcessId;
+    }
+  }
+  ~Process() {
+    if (!handle_) return;
+    TerminateProcess(handle_, 1);
+    WaitForSingleObject(handle_, kActionTimeoutMs);
+    CloseHandle(handle_);
+  }
+  bool Started() const { return handle_ != nullptr; }
+  std::optional<DWORD> WaitForExit(int timeout_ms) const {
+    if (WaitForSingleObject(handle_, timeout_ms) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(handle_, &code);
+    return code;
+  }
+  // Its visible top-level windows.
+  std::vector<HWND> Windows() const {
+    struct Search {
+      DWORD id;
+      std::vector<HWND> found;
+    } search{id_, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == s->id && IsWindowVisible(window)) s->found.push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+  DWORD id_ = 0;
+};
+
+TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
+  // A folder with a Chinese name, deep enough to pass the old path limit's half.
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::filesystem::path folder = std::filesystem::path(temp) /
+                                       (L"铃声 考试-" + std::to_wstring(GetCurrentProcessId())) /
+                                       std::wstring(120, L'深');
+  std::filesystem::create_directories(folder);
+  struct Cleanup {
+    std::filesystem::path root;
+    ~Cleanup() {
+      std::error_code ec;
+      std::filesystem::remove_all(root, ec);
+    }
+  } cleanup{folder.parent_path()};
+  const std::filesystem::path exe = folder / L"Belvane.exe";
+  ASSERT_TRUE(CopyFileW((BuildBinDir() / L"Belvane.exe").c_str(), exe.c_str(), FALSE));
+  {
+    Process first(exe);
+    ASSERT_TRUE(first.Started());
+    ASSERT_TRUE(WaitUntil([&] { return !first.Windows().empty(); }, kStartTimeoutMs));
+    const std::filesystem::path record = folder / L"Belvane日志.txt";
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadWholeFile(record).value_or("").find("\t启动\t") != std::string::npos; },
+        kStartTimeoutMs))
+        << "no start line";
+    // Its main window, not a box it may show.
+    HWND main = nullptr;
+    for (const HWND window : first.Windows()) {
+      wchar_t title[32] = {};
+      GetWindowTextW(window, title, 32);
+      if (std::wstring(title) == L"Belvane") main = window;
+    }
+    ASSERT_NE(main, nullptr);
+    ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
+    // Whatever the second copy would write, it must not: take the timetable away first.
+    ASSERT_TRUE(WaitUntil([&] { return DeleteFileW((folder / L"Belvane配置.ini").c_str()); }));
+
+    // The same folder under another case.
+    std::wstring upper = exe.wstring();
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    Process second{std::filesystem::path(upper)};
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(10000), std::optional<DWORD>(0));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) == FALSE; })) << "not brought back";
+    EXPECT_FALSE(std::filesystem::exists(folder / L"Belvane配置.ini"));
+    const std::string text = ReadWholeFile(record).value_or("");
+    EXPECT_NE(text.find("\t再次启动\t已切换到正在运行的窗口\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\t启动\t"), text.rfind("\t启动\t")) << "a second start line";
+
+    // Another folder's copy runs beside it.
+    BelvaneApp other;
+    ASSERT_TRUE(other.Start()) << other.Process().SetUpError();
+    EXPECT_TRUE(IsWindow(main));
+  }
+}
+
+}  // namespace
+}  // namespace belvane::e2e

@@ -1,0 +1,104 @@
+// The record writer against real files: appended CRLF lines, rotation, a file that cannot be
+// written, and another process's line appended meanwhile.
+#include "runtime/record_writer.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace belvane {
+namespace {
+
+class RecordWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::string("record_test_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    path_ = folder_ + "\\日志.txt";
+    old_ = folder_ + "\\日志.old.txt";
+    DeleteFileA(path_.c_str());
+    DeleteFileA(old_.c_str());
+  }
+  void TearDown() override {
+    DeleteFileA(path_.c_str());
+    DeleteFileA(old_.c_str());
+    RemoveDirectoryA(path_.c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string folder_, path_, old_;
+};
+
+TEST_F(RecordWriterTest, AppendsEachLineWithCrLfAfterWhatIsThere) {
+  ASSERT_TRUE(AppendRecordLineNow(path_, old_, "earlier"));
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_));
+  writer.Add("定时\t1");
+  writer.AddLines([] { return std::vector<std::string>{"a", "b"}; });
+  // A second copy's line goes in while the writer holds the file open.
+  ASSERT_TRUE(AppendRecordLineNow(path_, old_, "other"));
+  writer.Add("last");
+  ASSERT_TRUE(writer.Stop());
+  const std::string text = Read(path_);
+  EXPECT_EQ(text.rfind("earlier\r\n", 0), 0u);
+  // The other process's line may land anywhere between ours, but whole.
+  for (const char* line : {"\n定时\t1\r\n", "\na\r\n", "\nb\r\n", "\nother\r\n", "\nlast\r\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+  EXPECT_EQ(text.size(), std::string("earlier\r\n定时\t1\r\na\r\nb\r\nother\r\nlast\r\n").size());
+  EXPECT_EQ(writer.LinesWritten(), 4u);
+  writer.Add("after stop");  // dropped quietly: a stopped writer stays stopped
+  EXPECT_FALSE(writer.Start(path_, old_));
+}
+
+TEST_F(RecordWriterTest, RotatesBeforeALineThatWouldPassTheLimitReplacingTheOldFile) {
+  ASSERT_TRUE(AppendRecordLineNow(old_, old_, "older still"));
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_, {}, 20));
+  for (const char* line : {"0123456", "abcdefg", "ABCDEFG", "xyz"}) writer.Add(line);
+  ASSERT_TRUE(writer.Stop());
+  // 9 + 9 bytes fit in 20; the third line would pass it.
+  EXPECT_EQ(Read(old_), "0123456\r\nabcdefg\r\n");
+  EXPECT_EQ(Read(path_), "ABCDEFG\r\nxyz\r\n");
+  EXPECT_TRUE(RecordNeedsRotation(1024 * 1024 - 10, 11));
+  EXPECT_FALSE(RecordNeedsRotation(1024 * 1024 - 10, 10));
+  EXPECT_FALSE(RecordNeedsRotation(0, 2 * 1024 * 1024));  // an empty file takes any line
+}
+
+TEST_F(RecordWriterTest, AFileThatCannotBeWrittenDropsLinesAndNeverStalls) {
+  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));  // the record's name is a folder
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_));
+  const ULONGLONG start = GetTickCount64();
+  for (int i = 0; i < 100; ++i) writer.Add("line");
+  EXPECT_LT(GetTickCount64() - start, 500u) << "handing over lines waited on the disk";
+  ASSERT_TRUE(writer.Stop());
+  EXPECT_EQ(writer.LinesWritten(), 0u);
+  EXPECT_EQ(writer.LinesDropped(), 100u);
+  EXPECT_FALSE(AppendRecordLineNow(path_, old_, "x"));
+}
+
+TEST_F(RecordWriterTest, TickRunsOnTheWritersThreadAtStartAndWhenItsTimeComes) {
+  RecordWriter writer;
+  int calls = 0;
+  ASSERT_TRUE(writer.Start(path_, old_, [&calls](int& next_ms) {
+    next_ms = 30;
+    return std::vector<std::string>{"tick " + std::to_string(++calls)};
+  }));
+  Sleep(300);
+  ASSERT_TRUE(writer.Stop());
+  EXPECT_GE(calls, 3);
+  EXPECT_EQ(Read(path_).rfind("tick 1\r\ntick 2\r\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace belvane

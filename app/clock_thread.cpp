@@ -1,6 +1,7 @@
 #include "app/clock_thread.h"
 
 #include "app/app_objects.h"
+#include "app/bell_worker.h"
 #include "runtime/text.h"
 #include "ui/ui_task.h"
 
@@ -16,6 +17,10 @@ void PostingClockSink::ShowTime(const std::string& clock_text) {
   PostUiTask(window_.load(), [show_time = handlers_.show_time, clock_text] {
     if (show_time) show_time(clock_text);
   });
+}
+
+void PostingClockSink::LookAhead(int current_second) {
+  if (handlers_.look_ahead) handlers_.look_ahead(current_second);
 }
 
 ClockThread::ClockThread(ClockSource& clock, const StartTimeLookup& lookup,
@@ -86,13 +91,16 @@ SharedTimetable& ProcessTimetable() {
 
 ClockThread& ProcessClockThread() {
   static SystemClock* const clock = new SystemClock();
-  static ClockThread* const thread =
-      new ClockThread(*clock, ProcessTimetable(), ClockRunning, {&StartDueRowOfApp, &ShowClockText});
+  static ClockThread* const thread = new ClockThread(
+      *clock, ProcessTimetable(), ClockRunning, {&StartDueRowOfApp, &ShowClockText, [](int second) {
+                                                   ProcessBellWorker().LookAhead(second);
+                                                 }});
   return *thread;
 }
 
 void StopClockAndWatcher() {
   ProcessClockThread().Stop();
+  ProcessBellWorker().Stop();
   ProcessPlaybackWatcher().Stop();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
+#include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "app/closing.h"
 #include "app/default_config.h"
@@ -44,10 +45,11 @@ LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int StartProgram() {
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 
@@ -114,10 +116,9 @@ void BindEvents() {
 }
 
 void SetMainIcon(FormWindow& window, OwnedIcon& icon) {
-  icon.Reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                           MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXSMICON),
-                                           GetSystemMetrics(SM_CYSMICON), 0)));
+  icon.Reset(static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(BELVANE_ICON_APP), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
   window.SetIcon(icon.Get(), true, ICON_SMALL);
 }
 
@@ -164,6 +165,11 @@ void StartClockStep() {
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
   SetMessageHook(main, &RunPostedTasks);
+  // Files are opened on the bell worker, ahead of their second where it can.
+  if (ProcessBellWorker().Start(MusicFolderPath())) {
+    app.playback.SetStarter(
+        [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
+  }
   ProcessClockThread().Start(main);
 }
 

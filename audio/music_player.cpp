@@ -96,6 +96,44 @@ DWORD MusicPlayer::OpenFile(const TextValue& path) {
   return stream_;
 }
 
+DWORD MusicPlayer::OpenPrimed(const TextValue& path) {
+  auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
+  const DWORD stream = create(FALSE, path.CStr(), 0, 0, 0);
+  if (stream == 0) return 0;
+  // Looked up, not bound: a library without it still plays, only later at the second.
+  using Update = decltype(BASS_ChannelUpdate)*;
+  static const Update update = [] {
+    const HMODULE library = GetModuleHandleA("bass.dll");
+    return library ? reinterpret_cast<Update>(
+                         reinterpret_cast<void*>(GetProcAddress(library, "BASS_ChannelUpdate")))
+                   : nullptr;
+  }();
+  if (update) update(stream, 0);
+  return stream;
+}
+
+void MusicPlayer::FreeUnheld(DWORD stream) {
+  if (stream != 0) entries_.Bound<AudioFunction::kStreamFree>()(stream);
+}
+
+BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path) {
+  auto stop = entries_.Bound<AudioFunction::kChannelStop>();
+  auto play = entries_.Bound<AudioFunction::kChannelPlay>();
+  auto streamFree = entries_.Bound<AudioFunction::kStreamFree>();
+  DWORD previous = 0;
+  BOOL started = FALSE;
+  {
+    std::lock_guard lock(mutex_);
+    previous = stream_;
+    if (previous != 0) stop(previous);
+    stream_ = stream;
+    path_ = path;
+    started = play(stream, FALSE);
+  }
+  if (previous != 0 && previous != stream) streamFree(previous);
+  return started;
+}
+
 BOOL MusicPlayer::CloseStream() {
   return OnStream<AudioFunction::kStreamFree>(BOOL{0}, [&](DWORD stream, auto streamFree) {
     path_ = TextValue();

@@ -57,6 +57,18 @@ class MusicPlayer {
   DWORD Stream() const;
   TextValue Path() const;
 
+  // --- Streams readied ahead (not held until started) --------------------------------------
+  // Opens `path` (GBK) as a stream of its own and readies its output so that a start is
+  // immediate (the library's BASS_ChannelUpdate, skipped where it has none). The held stream is
+  // untouched. 0 when the file cannot be opened.
+  DWORD OpenPrimed(const TextValue& path);
+  // Frees a stream from OpenPrimed that was never started.
+  void FreeUnheld(DWORD stream);
+  // Stops the held stream, starts `stream` (from OpenPrimed, opened from `path`) and holds it,
+  // then frees the stream held before: the old playback stops before the new one sounds, and
+  // freeing it costs the start nothing. The library's result for the start.
+  BOOL StartPrimed(DWORD stream, const TextValue& path);
+
   // --- Playing (each 0 without a library call when no stream is held) ----------------------
   // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).
   BOOL Play(std::optional<BOOL> restart = std::nullopt);

@@ -58,9 +58,9 @@ struct BellWorker::Queue {
   const SharedTimetable* timetable;
   TextValue music_folder;
   OwnedKernelHandle wake = NewManualResetEvent();
-  std::mutex mutex;               // guards what follows
-  std::deque<TextValue> starts;   // in the order they came
-  std::optional<int> look_ahead;  // only the latest second counts
+  std::mutex mutex;                             // guards what follows
+  std::deque<std::optional<TextValue>> starts;  // in the order they came; none = a stop
+  std::optional<int> look_ahead;                // only the latest second counts
   bool quit = false;
 };
 
@@ -79,7 +79,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     BellPreparer preparer(port);
     for (;;) {
       WaitForHandle(queue->wake.Ref(), -1);
-      std::deque<TextValue> starts;
+      std::deque<std::optional<TextValue>> starts;
       std::optional<int> look_ahead;
       {
         std::lock_guard lock(queue->mutex);
@@ -88,7 +88,13 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
         starts.swap(queue->starts);
         look_ahead = std::exchange(queue->look_ahead, std::nullopt);
       }
-      for (const TextValue& path : starts) preparer.Start(path);
+      for (const std::optional<TextValue>& path : starts) {
+        if (path) {
+          preparer.Start(*path);
+        } else {
+          port.StopPlaying();
+        }
+      }
       if (look_ahead) {
         preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder));
       }
@@ -130,6 +136,16 @@ bool BellWorker::StartBell(const TextValue& path) {
   std::lock_guard lock(queue->mutex);
   if (queue->quit) return false;
   queue->starts.push_back(path);
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::StopBell() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  queue->starts.push_back(std::nullopt);
   SignalEvent(queue->wake.Ref());
   return true;
 }

@@ -10,8 +10,9 @@
 // not fit. Manual play goes the same way.
 //
 // Thread policy: LookAhead from the clock thread, StartBell from the user-interface thread,
-// Start and Stop from the user-interface thread (Stop also from an exit begun elsewhere); each
-// only queues and signals. Starts are run before preparation, in the order they came. The
+// StopBell, Start and Stop from the user-interface thread (Stop also from an exit begun
+// elsewhere); each only queues and signals. Starts and stops are run before preparation, in the
+// order they came. The
 // worker touches no window.
 
 #include <memory>
@@ -59,6 +60,9 @@ class BellWorker {
   // Stop what plays and start `path`'s file, prepared or opened now. False when no worker runs
   // to do it (the caller then does it itself).
   bool StartBell(const TextValue& path);
+  // Stop what plays, after every start handed over before it (a stop clicked while a slow file
+  // is still opening must not be overtaken by its start). False as StartBell.
+  bool StopBell();
   // Ends the thread (bounded wait); the prepared stream is freed on its way out.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }

@@ -74,6 +74,9 @@ class PlaybackControl {
   void SetStarter(std::function<bool(const TextValue& path)> starter) {
     starter_ = std::move(starter);
   }
+  // The same for the play button's stop, so that it is never overtaken by a start handed over
+  // before it.
+  void SetStopper(std::function<bool()> stopper) { stopper_ = std::move(stopper); }
 
   // Stop, OpenFile(path), Play (by the starter when one is set), a new watcher, playing. The
   // results are not examined: a file that cannot be opened leaves no stream, and its watcher
@@ -98,6 +101,7 @@ class PlaybackControl {
   PlaybackWatcher& watcher_;
   HWND notify_ = nullptr;
   std::function<bool(const TextValue& path)> starter_;
+  std::function<bool()> stopper_;
   PlaybackController state_;
   // A report posted by a watcher finds this control only while it lives.
   std::shared_ptr<PlaybackControl*> self_ = std::make_shared<PlaybackControl*>(this);

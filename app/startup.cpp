@@ -169,6 +169,7 @@ void StartClockStep() {
   if (ProcessBellWorker().Start(MusicFolderPath())) {
     app.playback.SetStarter(
         [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
+    app.playback.SetStopper([] { return ProcessBellWorker().StopBell(); });
   }
   ProcessClockThread().Start(main);
 }

@@ -35,6 +35,7 @@ struct FakeAudio {
   static inline DWORD next_stream = 0x100;
   static inline std::atomic<DWORD> create_thread{0};  // the thread of the latest Create
   static inline std::atomic<int> plays{0};
+  static inline std::atomic<int> stops{0};
 
   static DWORD WINAPI Create(BOOL, const void* file, QWORD, QWORD, DWORD) {
     const std::string path = static_cast<const char*>(file);
@@ -50,6 +51,7 @@ struct FakeAudio {
   }
   static BOOL WINAPI Stop(DWORD) {
     calls.push_back("Stop");
+    ++stops;
     return TRUE;
   }
   static DWORD WINAPI IsActive(DWORD) { return active.load(); }
@@ -302,9 +304,16 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
   EXPECT_EQ(Caption(), kStopCaption);  // at once, whatever the worker is doing
   ASSERT_TRUE(PumpUntil([] { return FakeAudio::plays.load() == 1; }, 5000));
   EXPECT_NE(FakeAudio::create_thread.load(), GetCurrentThreadId());
+  // A stop handed over after a start is made after it, never overtaken by it.
+  FakeAudio::stops = 0;
+  ASSERT_TRUE(worker.StartBell("c.wav"));
+  ASSERT_TRUE(worker.StopBell());
+  ASSERT_TRUE(PumpUntil([] { return FakeAudio::stops.load() == 2; }, 5000));
   EXPECT_TRUE(worker.Stop(kThreadStopTimeoutMs));
-  // The file was missing when looked at, so it was opened at its start (no stream ahead).
-  EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\x\\mp3\\a.wav", "Play"}));
+  // The files were missing when looked at, so each was opened at its start (no stream ahead).
+  EXPECT_EQ(FakeAudio::calls,
+            (Strings{"Create C:\\x\\mp3\\a.wav", "Play", "Stop", "Create c.wav", "Play", "Stop"}));
+  EXPECT_FALSE(worker.StopBell());
 
   // A worker that has ended takes no start: it is made here, as before.
   FakeAudio::calls.clear();

@@ -104,7 +104,7 @@ TEST(BellPreparerTest, PreparedStreamStartsOnceAndIsNotFreedAfter) {
 TEST(BellPreparerTest, ChangedRowOrFilePlaysWhatIsDueNow) {
   FakePort port;
   port.Put("a.wav", 10, 1);
-  port.Put("b.wav", 20, 1);
+  port.Put("b.wav", 10, 1);  // a copy: only the name tells them apart
   BellPreparer preparer(port);
 
   // The row was edited to another file after its file was prepared.

@@ -1,6 +1,7 @@
 #include "app/clock_thread.h"
 
 #include "app/app_objects.h"
+#include "app/bell_worker.h"
 #include "app/record_events.h"
 #include "runtime/text.h"
 #include "ui/ui_task.h"
@@ -17,6 +18,10 @@ void PostingClockSink::ShowTime(const std::string& clock_text) {
   PostUiTask(window_.load(), [show_time = handlers_.show_time, clock_text] {
     if (show_time) show_time(clock_text);
   });
+}
+
+void PostingClockSink::LookAhead(int current_second) {
+  if (handlers_.look_ahead) handlers_.look_ahead(current_second);
 }
 
 void PostingClockSink::PassedOver(const PassedOverSpan& span) {
@@ -93,13 +98,16 @@ SharedTimetable& ProcessTimetable() {
 
 ClockThread& ProcessClockThread() {
   static SystemClock* const clock = new SystemClock();
-  static ClockThread* const thread = new ClockThread(*clock, ProcessTimetable(), ClockRunning,
-                                                     {&StartDueRowOfApp, &ShowClockText});
+  static ClockThread* const thread = new ClockThread(
+      *clock, ProcessTimetable(), ClockRunning, {&StartDueRowOfApp, &ShowClockText, [](int second) {
+                                                   ProcessBellWorker().LookAhead(second);
+                                                 }});
   return *thread;
 }
 
 void StopClockAndWatcher() {
   ProcessClockThread().Stop();
+  ProcessBellWorker().Stop();
   ProcessPlaybackWatcher().Stop();
 }
 

@@ -31,6 +31,9 @@ struct ClockHandlers {
   std::function<void(int row, const std::string& start_time)> due_row;
   // The clock label's new text, "HH:MM:SS".
   std::function<void(const std::string& clock_text)> show_time;
+  // Run on the clock thread itself, not posted: the second just checked, for the bell worker
+  // to look ahead from. Must only hand work on.
+  std::function<void(int current_second)> look_ahead;
 };
 
 // The clock loop's sink that posts each finding to a window's thread, to run its handler there.
@@ -40,6 +43,7 @@ class PostingClockSink final : public ClockSink {
   void SetWindow(HWND window) { window_.store(window); }
   void StartRow(int row, const std::string& start_time) override;
   void ShowTime(const std::string& clock_text) override;
+  void LookAhead(int current_second) override;
   // Hands the rows passed over to the bell record (on the clock thread: it only queues them).
   void PassedOver(const PassedOverSpan& span) override;
 

@@ -13,7 +13,7 @@ void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextVal
   if (state_.State() == PlaybackState::kStopped) {
     StartPlayback(ConcatTexts(music_folder, "\\", music_list.ItemText(chosen)));
   } else {
-    player_.Stop();
+    if (!stopper_ || !stopper_()) player_.Stop();
     state_.Stopped();
     ShowState();
   }

@@ -67,9 +67,12 @@ void PlaybackControl::ShowState() {
 }
 
 void PlaybackControl::StartPlayback(const TextValue& path) {
-  player_.Stop();
-  player_.OpenFile(path);
-  player_.Play();
+  if (starter_) player_.BindStartFunctions();
+  if (!starter_ || !starter_(path)) {
+    player_.Stop();
+    player_.OpenFile(path);
+    player_.Play();
+  }
   const std::uintptr_t generation = state_.Started();
   watcher_.Start(PlaybackEndedReport(notify_, self_, generation));
   ShowState();

@@ -69,9 +69,18 @@ class PlaybackControl {
 
   // The window whose thread hears of a playback's end (the main window; its hook runs tasks).
   void SetNotifyWindow(HWND window) { notify_ = window; }
+  // Where starts go to have their file opened off this thread (the bell worker); it answers
+  // false when it cannot take the start, which is then made here as before.
+  void SetStarter(std::function<bool(const TextValue& path)> starter) {
+    starter_ = std::move(starter);
+  }
+  // The same for the play button's stop, so that it is never overtaken by a start handed over
+  // before it.
+  void SetStopper(std::function<bool()> stopper) { stopper_ = std::move(stopper); }
 
-  // Stop, OpenFile(path), Play, a new watcher, playing. The results are not examined: a file
-  // that cannot be opened leaves no stream, and its watcher reports the end at its first look.
+  // Stop, OpenFile(path), Play (by the starter when one is set), a new watcher, playing. The
+  // results are not examined: a file that cannot be opened leaves no stream, and its watcher
+  // reports the end at its first look.
   void StartPlayback(const TextValue& path);
   // The play button: with no music chosen nothing happens; when stopped the chosen file of
   // `music_folder` plays; when playing the player stops.
@@ -91,6 +100,8 @@ class PlaybackControl {
   ButtonControl& button_;
   PlaybackWatcher& watcher_;
   HWND notify_ = nullptr;
+  std::function<bool(const TextValue& path)> starter_;
+  std::function<bool()> stopper_;
   PlaybackController state_;
   // A report posted by a watcher finds this control only while it lives.
   std::shared_ptr<PlaybackControl*> self_ = std::make_shared<PlaybackControl*>(this);

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "runtime/files.h"
 #include "runtime/record_writer.h"
@@ -127,12 +128,15 @@ void EndBellRecord() {
 void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
                          const TextValue& music_folder) {
   if (row < 0) return;
-  const RecordTime now = LocalRecordTime();
-  const TimetableEntry& entry = timetable.Row(row);
-  const PlayFacts facts =
-      ObservePlay(ProcessMusicPlayer(), ConcatTexts(music_folder, "\\", entry.music_name));
-  Writer().Add(ScheduledBellLine(now, row + 1, start_time, entry.music_name.View(),
-                                 ClassifyPlay(facts), LatenessMs(RingingSecond(start_time), now)));
+  // The start runs on the bell worker: what it gave is asked there, once it is done.
+  ProcessBellWorker().AfterStarts(
+      [row, start = std::string(start_time), music = timetable.Row(row).music_name, music_folder] {
+        const PlayFacts facts =
+            ObservePlay(ProcessMusicPlayer(), ConcatTexts(music_folder, "\\", music));
+        const RecordTime now = LocalRecordTime();
+        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), ClassifyPlay(facts),
+                                       LatenessMs(RingingSecond(start), now)));
+      });
 }
 
 void RecordPassedOver(const PassedOverSpan& span) {
@@ -155,7 +159,10 @@ void RecordManualToggle(PlaybackState before, PlaybackState after, const TextVal
   const RecordTime now = LocalRecordTime();
   const std::string_view music = FileNameOf(path.View());
   if (after == PlaybackState::kPlaying) {
-    Writer().Add(ManualPlayLine(now, music, ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path))));
+    ProcessBellWorker().AfterStarts([now, music = std::string(music), path] {
+      Writer().Add(
+          ManualPlayLine(now, music, ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path))));
+    });
   } else {
     Writer().Add(ManualStopLine(now, music));
   }

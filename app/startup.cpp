@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
+#include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "app/closing.h"
 #include "app/default_config.h"
@@ -50,11 +51,10 @@ int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
   if (!ClaimProgramFolder(ProgramDirectory())) return 0;
   KeepSystemAwake();
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
-                              [](const EventArgs& args) -> std::int32_t {
-                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-                                return 0;
-                              });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
+    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+    return 0;
+  });
   return 0;
 }
 
@@ -173,6 +173,12 @@ void StartClockStep() {
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
   SetMessageHook(main, &RunPostedTasks);
+  // Files are opened on the bell worker, ahead of their second where it can.
+  if (ProcessBellWorker().Start(MusicFolderPath())) {
+    app.playback.SetStarter(
+        [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
+    app.playback.SetStopper([] { return ProcessBellWorker().StopBell(); });
+  }
   ProcessClockThread().Start(main);
 }
 

@@ -107,14 +107,17 @@ bool MusicPlayer::Free() {
   });
 }
 
-DWORD MusicPlayer::OpenFile(const TextValue& path) {
-  if (entries_.IsBound(AudioFunction::kInit)) {
-    std::lock_guard lock(mutex_);
-    if (device_.RetryBeforePlayback()) {
-      AttemptInitLocked(entries_.Entry<AudioFunction::kInit>(), nullptr,
-                        static_cast<std::int64_t>(GetTickCount64()));
-    }
+void MusicPlayer::RetryDeviceBeforePlayback() {
+  if (!entries_.IsBound(AudioFunction::kInit)) return;
+  std::lock_guard lock(mutex_);
+  if (device_.RetryBeforePlayback()) {
+    AttemptInitLocked(entries_.Entry<AudioFunction::kInit>(), nullptr,
+                      static_cast<std::int64_t>(GetTickCount64()));
   }
+}
+
+DWORD MusicPlayer::OpenFile(const TextValue& path) {
+  RetryDeviceBeforePlayback();
   auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
   auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
   std::lock_guard lock(mutex_);
@@ -126,6 +129,59 @@ DWORD MusicPlayer::OpenFile(const TextValue& path) {
   stream_ = create(FALSE, path.CStr(), 0, 0, 0);
   if (stream_ != 0) path_ = path;
   return stream_;
+}
+
+void MusicPlayer::BindStartFunctions() {
+  entries_.Bound<AudioFunction::kStreamCreateFile>();
+  entries_.Bound<AudioFunction::kStreamFree>();
+  entries_.Bound<AudioFunction::kChannelPlay>();
+  entries_.Bound<AudioFunction::kChannelStop>();
+}
+
+DWORD MusicPlayer::OpenPrimed(const TextValue& path) {
+  for (AudioFunction f : {AudioFunction::kStreamCreateFile, AudioFunction::kStreamFree,
+                          AudioFunction::kChannelPlay, AudioFunction::kChannelStop}) {
+    if (!entries_.IsBound(f)) return 0;
+  }
+  RetryDeviceBeforePlayback();
+  auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
+  const DWORD stream = create(FALSE, path.CStr(), 0, 0, 0);
+  if (stream == 0) return 0;
+  // Looked up, not bound: a library without it still plays, only later at the second.
+  using Update = decltype(BASS_ChannelUpdate)*;
+  static const Update update = [] {
+    const HMODULE library = GetModuleHandleA("bass.dll");
+    return library ? reinterpret_cast<Update>(
+                         reinterpret_cast<void*>(GetProcAddress(library, "BASS_ChannelUpdate")))
+                   : nullptr;
+  }();
+  if (update) update(stream, 0);
+  return stream;
+}
+
+void MusicPlayer::FreeUnheld(DWORD stream) {
+  if (stream != 0) entries_.Bound<AudioFunction::kStreamFree>()(stream);
+}
+
+BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path) {
+  auto stop = entries_.Bound<AudioFunction::kChannelStop>();
+  auto play = entries_.Bound<AudioFunction::kChannelPlay>();
+  auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
+  DWORD previous = 0;
+  BOOL started = FALSE;
+  {
+    std::lock_guard lock(mutex_);
+    previous = stream_;
+    if (previous != 0) stop(previous);
+    stream_ = stream;
+    path_ = path;
+    started = play(stream, FALSE);
+  }
+  // A device lost since the stream was readied: start again on the current one. Asked before
+  // the free below, which would overwrite the thread's last error.
+  if (!started && Stream() == stream) started = PlayOnNewDevice();
+  if (previous != 0 && previous != stream) stream_free(previous);
+  return started;
 }
 
 BOOL MusicPlayer::CloseStream() {

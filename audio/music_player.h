@@ -66,6 +66,25 @@ class MusicPlayer {
   DWORD Stream() const;
   TextValue Path() const;
 
+  // --- Streams readied ahead (not held until started) --------------------------------------
+  // Binds what a start uses (stream create and free, play, stop) on the calling thread: a
+  // missing function takes the fatal path there, as an open at the second did. The
+  // user-interface thread calls it before handing a start to a worker.
+  void BindStartFunctions();
+  // Opens `path` (GBK) as a stream of its own and readies its output so that a start is
+  // immediate (the library's BASS_ChannelUpdate, skipped where it has none). The held stream is
+  // untouched. 0 when the file cannot be opened, or when BindStartFunctions has not bound what
+  // a start needs yet (this never binds: a worker calls it). While no device is initialised,
+  // BASS_Init is tried first.
+  DWORD OpenPrimed(const TextValue& path);
+  // Frees a stream from OpenPrimed that was never started.
+  void FreeUnheld(DWORD stream);
+  // Stops the held stream, starts `stream` (from OpenPrimed, opened from `path`) and holds it,
+  // then frees the stream held before: the old playback stops before the new one sounds, and
+  // freeing it costs the start nothing. The library's result for the start; a start that fails
+  // for the device is tried once more on a device initialised afresh, as Play does.
+  BOOL StartPrimed(DWORD stream, const TextValue& path);
+
   // --- Playing (each 0 without a library call when no stream is held) ----------------------
   // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).
   // When it fails for the device (IsDeviceError), the output is freed and initialised again on
@@ -119,6 +138,8 @@ class MusicPlayer {
                          std::int64_t now_ms);
   // Play's answer to a device failure (see Play).
   BOOL PlayOnNewDevice();
+  // While no device is initialised, BASS_Init once more before a stream is opened.
+  void RetryDeviceBeforePlayback();
 
   AudioEntryTable& entries_;
   mutable std::mutex mutex_;

@@ -1,6 +1,12 @@
 #include "app/schedule/clock_loop.h"
 
 #include <windows.h>
+#include <mmsystem.h>
+
+// Not in every SDK's headers yet; the platforms without it refuse the flag, which is the test.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
 
 namespace belvane {
 
@@ -26,6 +32,48 @@ void EventSleeper::Wait(int milliseconds) {
   }
 }
 
+void EventSleeper::WaitPrecise(int milliseconds) {
+  LARGE_INTEGER frequency{}, start{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const auto elapsed_ms = [&] {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+  };
+  const int timeout = milliseconds > 0 ? milliseconds : 0;
+  if (timeout > kPreciseWindowMs) {
+    // The coarse part; a Stop during it ends the whole wait.
+    if (event_ && WaitForHandle(event_.Ref(), timeout - kPreciseWindowMs)) return;
+    if (!event_) ::Sleep(static_cast<DWORD>(timeout - kPreciseWindowMs));
+  }
+  if (!timer_tried_) {
+    timer_tried_ = true;
+    timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                        TIMER_ALL_ACCESS));
+    timer_high_resolution_ = static_cast<bool>(timer_);
+    if (!timer_) timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS));
+  }
+  const double left_ms = timeout - elapsed_ms();
+  if (left_ms <= 0) return;
+  if (!timer_ || !event_) {
+    Wait(static_cast<int>(left_ms + 0.999));
+    return;
+  }
+  // Relative due time in 100 ns units, negative.
+  LARGE_INTEGER due{};
+  due.QuadPart = -static_cast<LONGLONG>(left_ms * 10000.0);
+  if (!timer_high_resolution_) timeBeginPeriod(1);
+  if (SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+    HANDLE both[2] = {event_.Get(), timer_.Get()};
+    WaitForMultipleObjects(2, both, FALSE, static_cast<DWORD>(left_ms) + 50);
+  } else {
+    WaitForHandle(event_.Ref(), static_cast<int>(left_ms + 0.999));
+  }
+  if (!timer_high_resolution_) timeEndPeriod(1);
+}
+
 void EventSleeper::Interrupt() {
   SignalEvent(event_.Ref());
 }
@@ -38,7 +86,11 @@ void ClockLoop::Run() {
   while (running_.load()) {
     const int wait = RunCycle();
     if (!running_.load()) break;
-    sleeper_.Wait(wait);
+    if (next_wait_precise_) {
+      sleeper_.WaitPrecise(wait);
+    } else {
+      sleeper_.Wait(wait);
+    }
   }
 }
 
@@ -66,12 +118,16 @@ int ClockLoop::RunCycle() {
     sink_.ShowTime(text);
     shown_ = std::move(text);
   }
+  if (plan.checked_count > 0) sink_.LookAhead(plan.current_second);
 
   // Aim at the next second from a fresh reading, so the cycle's own work does not push the
   // wake-up later; a cycle that ran into the next second goes again at once.
   const ClockReading after = clock_.Now();
+  next_wait_precise_ = false;
   if (SecondOfDay(after) != plan.current_second) return 0;
-  return MillisecondsToNextSecond(after.millisecond);
+  next_wait_precise_ = lookup_.FirstRowAt(ClockText(plan.current_second + 1)) >= 0;
+  return MillisecondsToNextSecond(after.millisecond,
+                                  next_wait_precise_ ? kDueWakeMarginMs : kWakeMarginMs);
 }
 
 void ClockLoop::Stop() {

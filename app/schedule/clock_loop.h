@@ -40,23 +40,37 @@ class Sleeper {
   virtual void Wait(int milliseconds) = 0;
   // Ends the current wait and every later one at once; safe from any thread.
   virtual void Interrupt() = 0;
+  // As Wait, but ending within about a millisecond of the time asked: the wait before a due
+  // second. Only its last moments use the finer timer, so an idle clock costs what it did.
+  virtual void WaitPrecise(int milliseconds) { Wait(milliseconds); }
 };
 
 // The real wait: a manual-reset event waited on with a relative timeout, so setting the system
 // clock during a wait neither lengthens nor shortens it. Interruption is sticky (the event stays
 // set), so a Stop that lands between the running-flag check and the wait is not lost. Should the
 // event not be created, waits fall back to a plain Sleep (correct, but not cut short).
+//
+// WaitPrecise waits coarsely until kPreciseWindowMs before the end, then on a high-resolution
+// waitable timer where the platform has one, else on an ordinary one with the system timer
+// resolution raised to 1 ms for that window only.
 class EventSleeper final : public Sleeper {
  public:
+  // The last part of a precise wait that runs on the finer timer.
+  static constexpr int kPreciseWindowMs = 40;
+
   EventSleeper();
   EventSleeper(const EventSleeper&) = delete;
   EventSleeper& operator=(const EventSleeper&) = delete;
 
   void Wait(int milliseconds) override;
   void Interrupt() override;
+  void WaitPrecise(int milliseconds) override;
 
  private:
   OwnedKernelHandle event_;  // holds nothing when it could not be created
+  OwnedKernelHandle timer_;  // made on the first precise wait; nothing when none could be
+  bool timer_high_resolution_ = false;
+  bool timer_tried_ = false;
 };
 
 // What the loop does with a cycle's outcome; the application carries it to the window. Post to
@@ -70,6 +84,9 @@ class ClockSink {
   virtual void StartRow(int row, const std::string& start_time) = 0;
   // The clock label's text, "HH:MM:SS"; called when it changes.
   virtual void ShowTime(const std::string& clock_text) = 0;
+  // Every cycle that checked a second, after the start: the second now current, so that the
+  // next bell can be made ready ahead of its second. Runs on the clock thread: hand work on.
+  virtual void LookAhead(int /*current_second*/) {}
   // Seconds this cycle went past without ringing them (passed_over.h); called after StartRow.
   virtual void PassedOver(const PassedOverSpan&) {}
 };
@@ -97,6 +114,8 @@ class ClockLoop {
   void Run();
   // One cycle: read, plan, start, show; returns the milliseconds to wait before the next one.
   int RunCycle();
+  // Whether the wait after the last cycle ends at a second that has a row (a precise wait).
+  bool NextWaitPrecise() const { return next_wait_precise_; }
   // Clears the running flag and cuts the current wait short; safe from any thread. Clearing the
   // flag alone also ends the loop, but only after the current wait (up to about a second).
   void Stop();
@@ -112,6 +131,7 @@ class ClockLoop {
   ClockSink& sink_;
   std::atomic<bool>& running_;
   int last_checked_ = kNoSecondChecked;
+  bool next_wait_precise_ = false;
   int last_day_ = 0;
   std::string shown_;
   ClockStats stats_;

@@ -18,6 +18,9 @@ inline constexpr int kMaxCatchUpSeconds = 60;
 // How far past the start of the next wall-clock second a cycle aims to wake: enough to absorb a
 // timer that fires a little early, small against the second itself.
 inline constexpr int kWakeMarginMs = 15;
+// The margin when a row is due at the next second: that wake starts a bell, so it is made with
+// a precise timer (see Sleeper::WaitPrecise) and aims just past the second's first millisecond.
+inline constexpr int kDueWakeMarginMs = 1;
 // `last_checked` of a clock that has not run a cycle yet.
 inline constexpr int kNoSecondChecked = -1;
 

@@ -1,18 +1,25 @@
 #!/bin/bash
 # Trigger latency benchmark. Starts, side by side in one Wine session, Belvane.exe with a
 # timetable of COUNT rows two seconds apart and the plain loop (plain_clock.exe) with its rows
-# on the odd seconds between them, both playing a short WAV whose samples are never zero. Each
-# process's sound device is an ALSA file device piping into first_byte, which stamps the first
-# non-zero byte of every playback; the latency of a row is that stamp minus the start of its
-# wall-clock second. Prints p50/p99/max and the rows that never sounded, for both.
+# on the odd seconds between them, both playing a short tone (a square wave whose samples are
+# never zero) as WAV, MP3 or M4A. Each process's sound device is an ALSA file device piping into
+# first_byte, which stamps the first non-zero byte of every playback; the latency of a row is
+# that stamp minus the start of its wall-clock second. Prints p50/p99/max and the rows that
+# never sounded, for both, and the first row after start-up on its own (Belvane's first row is
+# FIRST_DELAY seconds after it was launched).
 #
-# Usage: bench/trigger/run-trigger.sh [BUILD_DIR] [COUNT]   (COUNT defaults to 64)
+# Usage: bench/trigger/run-trigger.sh [BUILD_DIR] [COUNT] [FORMAT] [LOAD]
+#   COUNT defaults to 64; FORMAT is wav (default), mp3 or m4a (MP3 and M4A need ffmpeg);
+#   LOAD=load builds the project (-j2, a scratch build folder) beside the run.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
 BUILD="${1:-build}"
 case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
 COUNT="${2:-64}"
+FORMAT="${3:-wav}"
+LOAD="${4:-}"
+FIRST_DELAY="${FIRST_DELAY:-25}"
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
@@ -28,7 +35,15 @@ data = b"".join(struct.pack("<hh", v, v) for v in ((1000 if (i // 50) % 2 else -
 hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
 open(sys.argv[1], "wb").write(hdr + data)
 PY
-cp "$OUT/belvane/mp3/tone.wav" "$OUT/plain/tone.wav"
+TONE=tone.wav
+if [ "$FORMAT" = mp3 ]; then
+  TONE=tone.mp3
+  ffmpeg -loglevel error -y -i "$OUT/belvane/mp3/tone.wav" -c:a libmp3lame -b:a 128k "$OUT/belvane/mp3/$TONE"
+elif [ "$FORMAT" = m4a ]; then
+  TONE=tone.m4a
+  ffmpeg -loglevel error -y -i "$OUT/belvane/mp3/tone.wav" -c:a aac -b:a 128k "$OUT/belvane/mp3/$TONE"
+fi
+cp "$OUT/belvane/mp3/$TONE" "$OUT/plain/$TONE"
 
 for who in belvane plain; do
   printf 'pcm.!default { type file; slave.pcm "null"; file "|%s %s"; format "raw" }\n' \
@@ -37,10 +52,10 @@ done
 
 # Rows from 25 s from now (Wine's start-up and the window), Belvane on even offsets, the plain
 # loop on odd ones; the local time of day is the one Wine reads.
-python3 - "$OUT" "$COUNT" <<'PY'
+python3 - "$OUT" "$COUNT" "$TONE" "$FIRST_DELAY" <<'PY'
 import sys, time
-out, count = sys.argv[1], int(sys.argv[2])
-start = int(time.time()) + 25
+out, count, tone, delay = sys.argv[1], int(sys.argv[2]), sys.argv[3], int(sys.argv[4])
+start = int(time.time()) + delay
 lt = time.localtime(start)
 first = lt.tm_hour * 3600 + lt.tm_min * 60 + lt.tm_sec
 def text(s):
@@ -48,12 +63,24 @@ def text(s):
     return "%02d:%02d:%02d" % (s // 3600, s // 60 % 60, s % 60)
 lines = ["[total]", "n=%d" % count, "[time]"]
 lines += ["%d=%s" % (i + 1, text(first + 2 * i)) for i in range(count)]
-lines += ["[music]"] + ["%d=tone.wav" % (i + 1) for i in range(count)]
+lines += ["[music]"] + ["%d=%s" % (i + 1, tone) for i in range(count)]
 lines += ["[remark]"] + ["%d=%d" % (i + 1, (first + 2 * i) % 86400) for i in range(count)]
 open(out + "/belvane/Belvane配置.ini", "w").write("\r\n".join(lines) + "\r\n")
 open(out + "/plan", "w").write("%d %d %d\n" % (start, first, count))
 PY
 read -r START FIRST _ <"$OUT/plan"
+
+LOADER=
+if [ "$LOAD" = load ]; then
+  # A build of the project beside the run, as on a machine that is busy with something else.
+  LOAD_BUILD="$OUT/load-build"
+  cmake -S "$ROOT" -B "$LOAD_BUILD" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  # Its own process group, so that the whole build ends with it.
+  setsid bash -c 'while true; do cmake --build "$1" -j2; ninja -C "$1" -t clean; done' _ \
+    "$LOAD_BUILD" >/dev/null 2>&1 &
+  LOADER=$!
+fi
 
 source "$ROOT/scripts/wine-env.sh"
 session() {
@@ -62,7 +89,7 @@ session() {
      exec wine ./Belvane.exe >"$OUT/belvane.log" 2>&1) &
   local belvane=$!
   (cd "$OUT/plain" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/plain.conf" \
-     exec wine ./plain_clock.exe 'tone.wav' $((FIRST + 1)) 2 "$COUNT" >"$OUT/plain.log" 2>&1) &
+     exec wine ./plain_clock.exe "$TONE" $((FIRST + 1)) 2 "$COUNT" >"$OUT/plain.log" 2>&1) &
   local plain=$!
   local end=$((START + 2 * COUNT + 6))
   echo "trigger: $COUNT rows each, until $(date -d @"$end" +%T)"
@@ -73,6 +100,9 @@ session() {
   wait "$belvane" 2>/dev/null || true
 }
 belvane_with_display session
+if [ -n "$LOADER" ]; then
+  kill -- -"$LOADER" 2>/dev/null || true
+fi
 
 python3 - "$OUT" "$START" "$COUNT" <<'PY'
 import sys
@@ -95,8 +125,10 @@ def report(who, offset):
     got.sort()
     def pct(p):
         return got[min(len(got) - 1, int(round(p / 100 * (len(got) - 1))))] if got else float("nan")
-    print("%-8s rows %3d  sounded %3d  missed %2d  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms  min %7.1f ms"
-          % (who, count, len(got), missed, pct(50), pct(99), got[-1] if got else float("nan"), got[0] if got else float("nan")))
+    first = [o for o in seen if due[0] <= o < due[0] + 2 * 10**9]
+    print("%-8s rows %3d  sounded %3d  missed %2d  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms  min %7.1f ms  first row %7.1f ms"
+          % (who, count, len(got), missed, pct(50), pct(99), got[-1] if got else float("nan"), got[0] if got else float("nan"),
+             (first[0] - due[0]) / 1e6 if first else float("nan")))
 report("belvane", 0)
 report("plain", 1)
 PY

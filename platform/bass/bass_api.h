@@ -1,5 +1,5 @@
 #pragma once
-// The audio library's public interface (bass.dll): twenty exports with the 2.4 signatures, all
+// The audio library's public interface (bass.dll): twenty-one exports with the 2.4 signatures, all
 // WINAPI, exported under their plain names. The program binds them late and takes its
 // function-pointer types from these declarations with decltype, so a wrong signature is a
 // compile error there.
@@ -80,6 +80,12 @@ BELVANE_BASS_API BOOL WINAPI BASS_ChannelStop(DWORD handle);
 // kActiveStopped / kActivePlaying / kActiveStalled / kActivePaused; 0 with kErrorHandle too.
 // Any thread; cheap enough to poll.
 BELVANE_BASS_API DWORD WINAPI BASS_ChannelIsActive(DWORD handle);
+// Readies a stopped stream so that the next BASS_ChannelPlay (restart FALSE) starts at once: its
+// output is opened and its first buffers decoded and queued, without a sound. The stream still
+// reads as stopped; BASS_ChannelStop or a restart drops what was readied. `length` is ignored.
+// Other states: nothing done, TRUE. Any thread. Not in the program's entry table: a caller
+// looks it up and does without it when it is missing.
+BELVANE_BASS_API BOOL WINAPI BASS_ChannelUpdate(DWORD handle, DWORD length);
 
 // Global volume 0..1, applied to the samples of every stream on top of the channel volume, from
 // the next buffer on (about 400 ms later). Any thread.

@@ -55,10 +55,20 @@ bool Channel::Play(bool restart, int* error) {
     at_end_ = false;
   } else if (run_ == Run::kPlaying) {
     return true;
-  } else if (run_ == Run::kPaused && sink_) {
+  } else if ((run_ == Run::kPaused || run_ == Run::kPrimed) && sink_) {
+    const bool start_feeder = !feeder_.joinable();
     sink_->Resume();
     run_ = Run::kPlaying;
     progress_ms_ = GetTickCount64();  // nothing was due to finish while paused
+    if (start_feeder) {
+      try {
+        feeder_ = std::thread([this] { Feed(); });
+      } catch (...) {
+        EndRunLocked();
+        *error = kErrorMemory;
+        return false;
+      }
+    }
     SetEvent(wake_);
     return true;
   }
@@ -76,7 +86,25 @@ bool Channel::Play(bool restart, int* error) {
   return true;
 }
 
-bool Channel::StartRunLocked(int* error) {
+bool Channel::Prime(int* error) {
+  std::lock_guard lock(mutex_);
+  if (dead_) {
+    *error = kErrorHandle;
+    return false;
+  }
+  if (run_ != Run::kStopped) return true;
+  if (at_end_) {
+    run_start_ = 0;
+    need_seek_ = true;
+    at_end_ = false;
+  }
+  // A run opened paused: the buffers queue at the device and wait for Play's Resume.
+  if (!StartRunLocked(error, /*paused=*/true)) return false;
+  if (run_ == Run::kPlaying) run_ = Run::kPrimed;
+  return true;
+}
+
+bool Channel::StartRunLocked(int* error, bool paused) {
   if (need_seek_) {
     if (!decoder_->Seek(run_start_)) {
       *error = kErrorPosition;
@@ -96,6 +124,7 @@ bool Channel::StartRunLocked(int* error) {
     sink_ = OpenWaveOutSink(id, format_, wake_, error);
     if (!sink_) return false;
   }
+  if (paused) sink_->Pause();
   run_ = Run::kPlaying;
   progress_ms_ = GetTickCount64();
   // The first buffers go out now, on the caller's thread: the sound starts without waiting for
@@ -257,7 +286,8 @@ bool Channel::SetPosition(uint64_t bytes, int* error) {
     *error = kErrorPosition;
     return false;
   }
-  const Run was = run_;
+  // A primed run is dropped like a stopped one: its queued buffers are from the old position.
+  const Run was = run_ == Run::kPrimed ? Run::kStopped : run_;
   if (sink_) sink_.reset();
   run_start_ = bytes;
   played_ = 0;

@@ -2,12 +2,14 @@
 // One stream: its decoder, its output run and the thread that keeps the output fed.
 //
 // State machine (one lock, re-checked on every call): Stopped -> Play -> Playing -> Pause ->
-// Paused -> Play -> Playing; Stop from any state -> Stopped; at the end of the data the state
-// becomes Stopped once the last buffer has finished playing. A device that fails while playing
-// (it refuses a buffer, or finishes none for OutputSink::kStallMs) also ends the run as Stopped,
-// at what was heard; the next Play opens the output afresh. Play, Pause and Stop are idempotent.
-// Every public method is safe from any thread; after Shutdown every call fails with
-// kErrorHandle. The feeding thread is started on the first Play and joined by Shutdown.
+// Paused -> Play -> Playing; Stopped -> Prime -> Primed (the output open and paused with the
+// first buffers queued; reads as stopped) -> Play -> Playing; Stop from any state -> Stopped; at
+// the end of the data the state becomes Stopped once the last buffer has finished playing. A
+// device that fails while playing (it refuses a buffer, or finishes none for
+// OutputSink::kStallMs) also ends the run as Stopped, at what was heard; the next Play opens the
+// output afresh. Play, Pause and Stop are idempotent. Every public method is safe from any
+// thread; after Shutdown every call fails with kErrorHandle. The feeding thread is started on the
+// first Play and joined by Shutdown.
 
 #include <windows.h>
 
@@ -43,6 +45,10 @@ class Channel {
   bool Play(bool restart, int* error);
   bool Pause(int* error);
   bool Stop(int* error);
+  // Readies a stopped channel so that the next Play (restart FALSE) only starts the device:
+  // decodes the first buffers and queues them at a paused output. Nothing is heard. Does
+  // nothing in any other state.
+  bool Prime(int* error);
   // kActive* (0 after Shutdown).
   DWORD State();
   // Bytes heard so far (whole buffers), the stream's length, and a new position.
@@ -57,7 +63,9 @@ class Channel {
   void Shutdown();
 
  private:
-  bool StartRunLocked(int* error);
+  // Opens the output for a run from run_start_ and queues its first buffers; `paused`: at a
+  // paused output (Prime).
+  bool StartRunLocked(int* error, bool paused = false);
   // Takes back the sink's finished buffers into played_ and progress_ms_.
   void ReapLocked();
   void PumpLocked();
@@ -65,7 +73,7 @@ class Channel {
   void ApplyVolume(uint8_t* data, size_t bytes) const;
   void Feed();
 
-  enum class Run { kStopped, kPlaying, kPaused };
+  enum class Run { kStopped, kPrimed, kPlaying, kPaused };
 
   std::mutex mutex_;
   const std::unique_ptr<Decoder> decoder_;

@@ -254,6 +254,11 @@ BOOL WINAPI BASS_ChannelStop(DWORD handle) {
   return ChannelCommand(handle, [](Channel& c, int* error) { return c.Stop(error); });
 }
 
+BOOL WINAPI BASS_ChannelUpdate(DWORD handle, DWORD length) {
+  (void)length;  // the output's own buffer depth is what gets readied
+  return ChannelCommand(handle, [](Channel& c, int* error) { return c.Prime(error); });
+}
+
 DWORD WINAPI BASS_ChannelIsActive(DWORD handle) {
   return Guarded<DWORD>(kActiveStopped, [&]() -> DWORD {
     auto c = Find(handle);

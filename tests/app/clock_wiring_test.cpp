@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "app/playback.h"
 #include "app/playback_ended.h"
@@ -32,19 +33,25 @@ struct FakeAudio {
   static inline std::vector<std::string> calls;
   static inline std::atomic<DWORD> active{1};
   static inline DWORD next_stream = 0x100;
+  static inline std::atomic<DWORD> create_thread{0};  // the thread of the latest Create
+  static inline std::atomic<int> plays{0};
+  static inline std::atomic<int> stops{0};
 
   static DWORD WINAPI Create(BOOL, const void* file, QWORD, QWORD, DWORD) {
     const std::string path = static_cast<const char*>(file);
+    create_thread = GetCurrentThreadId();
     calls.push_back("Create " + path);
     return path.find("missing") == std::string::npos ? next_stream++ : 0;
   }
   static BOOL WINAPI Free(DWORD) { return TRUE; }
   static BOOL WINAPI Play(DWORD, BOOL) {
+    ++plays;
     calls.push_back("Play");
     return TRUE;
   }
   static BOOL WINAPI Stop(DWORD) {
     calls.push_back("Stop");
+    ++stops;
     return TRUE;
   }
   static DWORD WINAPI IsActive(DWORD) { return active.load(); }
@@ -89,7 +96,8 @@ ClockHandlers RecordingHandlers() {
             if (!g_received) return;
             g_received->times.push_back(clock_text);
             g_received->threads.push_back(GetCurrentThreadId());
-          }};
+          },
+          nullptr};
 }
 
 // A message-only window that runs the tasks posted to it, as the main window's hook does.
@@ -284,6 +292,34 @@ TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   EXPECT_EQ(playback_.State(), PlaybackState::kPlaying) << "a watcher reported while it played";
   EXPECT_TRUE(watcher_.Stop(kThreadStopTimeoutMs));
   EXPECT_FALSE(watcher_.Running());
+}
+
+TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
+  SharedTimetable timetable;
+  BellWorker worker(player_, timetable);
+  ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
+  playback_.SetStarter([&](const TextValue& path) { return worker.StartBell(path); });
+  FakeAudio::plays = 0;
+  playback_.StartPlayback("C:\\x\\mp3\\a.wav");
+  EXPECT_EQ(Caption(), kStopCaption);  // at once, whatever the worker is doing
+  ASSERT_TRUE(PumpUntil([] { return FakeAudio::plays.load() == 1; }, 5000));
+  EXPECT_NE(FakeAudio::create_thread.load(), GetCurrentThreadId());
+  // A stop handed over after a start is made after it, never overtaken by it.
+  FakeAudio::stops = 0;
+  ASSERT_TRUE(worker.StartBell("c.wav"));
+  ASSERT_TRUE(worker.StopBell());
+  ASSERT_TRUE(PumpUntil([] { return FakeAudio::stops.load() == 2; }, 5000));
+  EXPECT_TRUE(worker.Stop(kThreadStopTimeoutMs));
+  // The files were missing when looked at, so each was opened at its start (no stream ahead).
+  EXPECT_EQ(FakeAudio::calls,
+            (Strings{"Create C:\\x\\mp3\\a.wav", "Play", "Stop", "Create c.wav", "Play", "Stop"}));
+  EXPECT_FALSE(worker.StopBell());
+
+  // A worker that has ended takes no start: it is made here, as before.
+  FakeAudio::calls.clear();
+  playback_.StartPlayback("b.wav");
+  EXPECT_EQ(FakeAudio::calls, (Strings{"Stop", "Create b.wav", "Play"}));
+  EXPECT_EQ(FakeAudio::create_thread.load(), GetCurrentThreadId());
 }
 
 TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {

@@ -74,12 +74,18 @@ class CountingLookup final : public StartTimeLookup {
                       (text[4] - '0') * 60 + (text[6] - '0') * 10 + (text[7] - '0');
     const std::int64_t now = time_.Second();
     const std::int64_t back = ((now % kSecondsPerDay) - asked + kSecondsPerDay) % kSecondsPerDay;
+    // The look one second ahead, for a precise wait, checks nothing.
+    if (back == kSecondsPerDay - 1) {
+      ++looks_ahead;
+      return inner_.FirstRowAt(text);
+    }
     const std::int64_t absolute = now - back;
     if (absolute >= static_cast<std::int64_t>(checks.size())) checks.resize(absolute + 1, 0);
     ++checks[absolute];
     return inner_.FirstRowAt(text);
   }
   mutable std::vector<int> checks;  // absolute second -> times checked
+  mutable std::int64_t looks_ahead = 0;
 
  private:
   const StartTimeLookup& inner_;
@@ -96,6 +102,7 @@ class SimSink final : public ClockSink {
     time_.ms += fixed_work_ms >= 0 ? fixed_work_ms : random_() % 151;
   }
   void ShowTime(const std::string& clock_text) override { shown.push_back(clock_text); }
+  void LookAhead(int current_second) override { looked_ahead.push_back(current_second); }
   struct Start {
     std::int64_t at_second;
     int row;
@@ -103,6 +110,7 @@ class SimSink final : public ClockSink {
   };
   std::vector<Start> starts;
   std::vector<std::string> shown;
+  std::vector<int> looked_ahead;
   int fixed_work_ms = -1;  // -1 = random
 
  private:
@@ -138,6 +146,7 @@ TEST(ClockLoopTest, SimulatedDayWithARowEverySecondMissesNone) {
   EXPECT_EQ(stats.jumps, 0);
   EXPECT_GT(sleeper.stalls, 0);
   EXPECT_GT(stats.catch_up_cycles, 0);
+  EXPECT_GT(lookup.looks_ahead, 0);
   EXPECT_EQ(stats.rows_started, static_cast<std::int64_t>(sink.starts.size()));
   // Every row is due, so every cycle that checked a second starts its current one, and no second
   // starts twice.
@@ -192,6 +201,8 @@ TEST(ClockLoopTest, InterruptIsStickyAndAClearedFlagRunsNoCycle) {
   EventSleeper sleeper;
   sleeper.Interrupt();
   sleeper.Wait(600'000);  // returns at once, or the test times out
+  sleeper.WaitPrecise(600'000);
+  sleeper.WaitPrecise(EventSleeper::kPreciseWindowMs / 2);  // within the timer's window only
 
   const TimetableSnapshot index;
   FixedClock clock;
@@ -210,17 +221,24 @@ TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   const TextValue row[] = {"08:30:00"};
   index.Publish(std::make_shared<TimetableSnapshot>(TimetableSnapshot::FromStartTimes(row)));
   SimSink sink(time);
+  sink.fixed_work_ms = 0;
   EventSleeper sleeper;
   std::atomic<bool> running{true};
   ClockLoop loop(clock, sleeper, index, sink, running);
 
-  EXPECT_EQ(loop.RunCycle(), 600 + kWakeMarginMs);
+  // A row is due at the next second: the wait aims just past it, on the precise timer.
+  EXPECT_EQ(loop.RunCycle(), 600 + kDueWakeMarginMs);
+  EXPECT_TRUE(loop.NextWaitPrecise());
   EXPECT_EQ(loop.LastChecked(), 8 * 3600 + 29 * 60 + 59);
   time.ms += 100;  // an early wake in the same second
-  EXPECT_EQ(loop.RunCycle(), 500 + kWakeMarginMs);
+  EXPECT_EQ(loop.RunCycle(), 500 + kDueWakeMarginMs);
   EXPECT_EQ(sink.shown.size(), 1u);
-  time.ms += 500 + kWakeMarginMs;
-  loop.RunCycle();
+  // The same second is not looked ahead from twice.
+  EXPECT_EQ(sink.looked_ahead, std::vector<int>{8 * 3600 + 29 * 60 + 59});
+  time.ms += 500 + kDueWakeMarginMs;
+  // Nothing due after it: back to the ordinary wait.
+  EXPECT_EQ(loop.RunCycle(), 999 + kWakeMarginMs);
+  EXPECT_FALSE(loop.NextWaitPrecise());
   ASSERT_EQ(sink.starts.size(), 1u);
   EXPECT_EQ(sink.starts[0].start_time, "08:30:00");
   EXPECT_EQ(sink.shown.back(), "08:30:00");

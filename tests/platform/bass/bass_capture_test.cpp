@@ -145,6 +145,31 @@ TEST_F(Capture, MemoryStreamAndFileWindowPlayExactlyTheirBytes) {
   ASSERT_NE(memory, 0u) << BASS_ErrorGetCode();
   EXPECT_TRUE(HoldsExactly(PlayToEnd(memory), samples, 0));
   BASS_StreamFree(memory);
+
+  // Readied ahead: silent and stopped until Play, then the same bytes, none lost or doubled;
+  // readied again after Stop, it starts from where it stopped, as Play alone would.
+  const DWORD primed = BASS_StreamCreateFile(FALSE, path.c_str(), 1000, wav.size(), 0);
+  ASSERT_NE(primed, 0u);
+  ClearCapture();
+  ASSERT_TRUE(BASS_ChannelUpdate(primed, 0));
+  EXPECT_TRUE(BASS_ChannelUpdate(primed, 0));  // readied once
+  Sleep(300);
+  EXPECT_EQ(BASS_ChannelIsActive(primed), kActiveStopped);
+  const std::vector<uint8_t> before = SettledCapture(0);
+  EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(HoldsExactly(PlayToEnd(primed), samples, 0));
+  ClearCapture();
+  EXPECT_TRUE(BASS_ChannelUpdate(primed, 0));  // at its end: readied from the start again
+  EXPECT_TRUE(BASS_ChannelStop(primed));       // and dropped
+  EXPECT_EQ(BASS_ChannelIsActive(primed), kActiveStopped);
+  Sleep(300);
+  const std::vector<uint8_t> dropped = SettledCapture(0);
+  EXPECT_TRUE(std::all_of(dropped.begin(), dropped.end(), [](uint8_t b) { return b == 0; }))
+      << dropped.size() << " bytes heard of a readied run that was dropped";
+  EXPECT_TRUE(HoldsExactly(PlayToEnd(primed), samples, 0));
+  BASS_StreamFree(primed);
+  EXPECT_FALSE(BASS_ChannelUpdate(primed, 0));
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorHandle);
 }
 
 TEST_F(Capture, ChannelAndGlobalVolumeScaleTheSamples) {

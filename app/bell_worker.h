@@ -1,0 +1,98 @@
+#pragma once
+// The bell worker: the thread that opens every file the program plays, so that neither the
+// user-interface thread nor the clock thread ever waits on a disk or a decoder.
+//
+// Ahead of a bell the clock tells it the second now current (LookAhead); it finds the next bell
+// within a few seconds in the published timetable snapshot and has its file opened and primed
+// (app/schedule/bell_preparation.h). At the second the user-interface thread hands it the due
+// row's file (StartBell), after making the row current and showing the stop caption; it stops
+// what plays and starts the prepared stream, or opens the file then when the prepared one does
+// not fit. Manual play goes the same way.
+//
+// Thread policy: LookAhead from the clock thread, StartBell from the user-interface thread,
+// StopBell, Start and Stop from the user-interface thread (Stop also from an exit begun
+// elsewhere); each only queues and signals. Starts and stops are run before preparation, in the
+// order they came. The
+// worker touches no window.
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "app/schedule/bell_preparation.h"
+#include "app/schedule/timetable_snapshot.h"
+#include "audio/music_player.h"
+#include "runtime/text_value.h"
+#include "runtime/worker_thread.h"
+
+namespace belvane {
+
+// The file system and the program's player as the preparer's port.
+class PlayerBellPort final : public BellPort {
+ public:
+  explicit PlayerBellPort(MusicPlayer& player) : player_(player) {}
+  FileStamp Stamp(const TextValue& path) override;
+  BellStream OpenPrimed(const TextValue& path) override;
+  void Free(BellStream stream) override;
+  bool StartPrepared(BellStream stream, const TextValue& path) override;
+  bool OpenAndStart(const TextValue& path) override;
+  void StopPlaying() override;
+
+ private:
+  MusicPlayer& player_;
+};
+
+// Size and last-write time of a file (GBK path); not existing when it cannot be looked at.
+FileStamp StampOfFile(const TextValue& path);
+
+// One entry of the worker's queue: a start (path), a stop (neither), or a task run once the
+// entries before it are done (after).
+struct BellJob {
+  std::optional<TextValue> path;
+  std::function<void()> after;
+};
+
+class BellWorker {
+ public:
+  // Both borrowed; they must outlive every worker thread (the process's are never destroyed).
+  BellWorker(MusicPlayer& player, const SharedTimetable& timetable);
+  ~BellWorker();
+  BellWorker(const BellWorker&) = delete;
+  BellWorker& operator=(const BellWorker&) = delete;
+
+  // Starts the thread; bells are looked for in `music_folder`. False when it runs already or
+  // no thread could be started.
+  bool Start(const TextValue& music_folder);
+  // The clock checked `current_second`: have the next bell ready.
+  void LookAhead(int current_second);
+  // Stop what plays and start `path`'s file, prepared or opened now. False when no worker runs
+  // to do it (the caller then does it itself).
+  bool StartBell(const TextValue& path);
+  // Stop what plays, after every start handed over before it (a stop clicked while a slow file
+  // is still opening must not be overtaken by its start). False as StartBell.
+  bool StopBell();
+  // Runs `task` on the worker once every start and stop handed over before it is done (what a
+  // start gave is then known: the bell record asks it there); at once on this thread when no
+  // worker runs. The task must not touch windows.
+  void AfterStarts(std::function<void()> task);
+  // Ends the thread (bounded wait); the prepared stream is freed on its way out.
+  bool Stop(int timeout_ms = kThreadStopTimeoutMs);
+  bool Running() { return thread_.Running(); }
+
+ private:
+  struct Queue;
+  static void Run(const std::shared_ptr<Queue>& queue);
+  std::shared_ptr<Queue> CurrentQueue();
+
+  MusicPlayer& player_;
+  const SharedTimetable& timetable_;
+  std::mutex queue_mutex_;  // guards queue_
+  std::shared_ptr<Queue> queue_;
+  WorkerThread thread_;
+};
+
+// The process's worker over ProcessMusicPlayer() and the clock's timetable; never destroyed.
+BellWorker& ProcessBellWorker();
+
+}  // namespace belvane

@@ -1,0 +1,121 @@
+#pragma once
+// Preparing the next bell ahead of its second, as plain decisions over an injected port, so that
+// every rule can be tested without a window, a sound device or waiting.
+//
+// A few seconds before a row is due its file is opened, decoded and primed (the first buffers
+// ready at the output), so that at the second only a start remains. The prepared stream is tied
+// to the file, not to the row: it is used at the second only when the row due then plays the
+// same path and the file still has the size and last-write time it had when it was opened.
+// Anything else (the row edited or deleted, the file replaced, restored or removed, a clock set
+// back or forward so that another row is due) makes the start open the due file at the second
+// instead, and frees the prepared stream. At most one prepared stream is held; whatever is not
+// used is freed; a started stream is handed over and never started twice.
+//
+// Thread policy: NextBell is pure and safe from any thread. A BellPreparer belongs to one thread
+// (the preparation worker) and calls its port on that thread only.
+
+#include <cstdint>
+#include <optional>
+
+#include "app/schedule/timetable_snapshot.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+// How many seconds ahead of its second a bell's file is made ready: enough for a slow open, few
+// enough that a prepared stream rarely waits long.
+inline constexpr int kPrepareLeadSeconds = 3;
+
+// What the file system says of a file: enough to tell a replaced, restored or removed file from
+// the one that was opened.
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::uint64_t write_time = 0;  // last-write time, in the platform's ticks
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// A bell to have ready: the row due at `second` and the file it plays.
+struct BellTarget {
+  int second = -1;       // second of the day; -1 = no bell
+  TextValue start_time;  // the row's start-time text
+  TextValue path;        // the music folder + "\" + the row's music name
+  bool IsNone() const { return second < 0; }
+  friend bool operator==(const BellTarget&, const BellTarget&) = default;
+};
+
+// The first second after `now` and at most `lead` seconds on (across midnight) that has a row,
+// with that second's first row's file in `music_folder`; none when no such second.
+BellTarget NextBell(const TimetableSnapshot& rows, int now, const TextValue& music_folder,
+                    int lead = kPrepareLeadSeconds);
+
+// Streams as the preparer sees them: the library's stream handle, 0 = none.
+using BellStream = std::uint32_t;
+
+// What the preparer asks of the file system and the audio library.
+class BellPort {
+ public:
+  virtual ~BellPort() = default;
+  // Looks at the file (no open).
+  virtual FileStamp Stamp(const TextValue& path) = 0;
+  // Opens and decodes the file and primes the output without a sound; 0 when it fails.
+  virtual BellStream OpenPrimed(const TextValue& path) = 0;
+  virtual void Free(BellStream stream) = 0;
+  // Stops what plays now, then starts `stream` (opened from `path`), which the player owns from
+  // then on, started or not.
+  virtual bool StartPrepared(BellStream stream, const TextValue& path) = 0;
+  // Stops what plays now, then opens `path` and starts it.
+  virtual bool OpenAndStart(const TextValue& path) = 0;
+  // Stops what plays now (a bell whose file cannot play still ends the one before it).
+  virtual void StopPlaying() = 0;
+};
+
+// The prepared stream and the file it was opened from.
+struct PreparedBell {
+  TextValue path;
+  FileStamp stamp;        // the file when it was opened
+  BellStream stream = 0;  // 0: the open failed, and is not tried again ahead while the stamp holds
+  int second = -1;        // the second it was made ready for
+};
+
+// How a start at the second was made.
+enum class BellStartKind {
+  kPrepared,  // the prepared stream started
+  kOpened,    // the file was opened at the second
+};
+
+struct BellStartResult {
+  BellStartKind kind = BellStartKind::kOpened;
+  bool sounding = false;  // the library accepted the start
+};
+
+class BellPreparer {
+ public:
+  explicit BellPreparer(BellPort& port) : port_(port) {}
+  // Frees the prepared stream.
+  ~BellPreparer();
+  BellPreparer(const BellPreparer&) = delete;
+  BellPreparer& operator=(const BellPreparer&) = delete;
+
+  // Ahead of the second: has `target`'s file ready. A held stream of another path, or of a file
+  // that changed since it was opened, is freed first; one of the same unchanged file is kept. An
+  // open that failed is tried again only once the file's stamp changes, so a damaged or stalling
+  // file is not opened over and over ahead. No target: whatever is held is freed. `now` is the
+  // second the clock has just checked: a stream made ready for that very second is kept, since
+  // its start is on its way (the clock looks ahead in the same cycle that hands the start on).
+  void Prepare(const BellTarget& target, int now = -1);
+  // At the second: starts `path`'s file, from the prepared stream when it is still that file,
+  // else opened now (also when the open failed ahead: the device or the file may be back, and a
+  // bell is never dropped on an earlier failure). The prepared stream is used or freed either way.
+  BellStartResult Start(const TextValue& path);
+  // Frees the prepared stream, if any.
+  void Release();
+
+  const std::optional<PreparedBell>& Held() const { return held_; }
+
+ private:
+  BellPort& port_;
+  std::optional<PreparedBell> held_;
+};
+
+}  // namespace belvane

@@ -28,7 +28,7 @@ DeviceRetryThread::DeviceRetryThread(Step step)
 
 DeviceRetryThread::~DeviceRetryThread() {
   quit_.store(true);
-  if (wake_) SetEvent(wake_);
+  if (wake_) SetEvent(wake_.Get());
   // Never join from the thread itself (a step that ended the program).
   if (thread_.joinable()) {
     if (thread_.get_id() == std::this_thread::get_id()) {
@@ -37,11 +37,10 @@ DeviceRetryThread::~DeviceRetryThread() {
       thread_.join();
     }
   }
-  if (wake_) CloseHandle(wake_);
 }
 
 void DeviceRetryThread::Wake() {
-  if (wake_) SetEvent(wake_);
+  if (wake_) SetEvent(wake_.Get());
 }
 
 void DeviceRetryThread::Run() {
@@ -51,7 +50,7 @@ void DeviceRetryThread::Run() {
       // A bound keeps a wait far below INFINITE's value; the step then simply runs again.
       const DWORD wait =
           due < 0 ? INFINITE : static_cast<DWORD>(std::min<std::int64_t>(due, 3600000));
-      WaitForSingleObject(wake_, wait);
+      WaitForSingleObject(wake_.Get(), wait);
     }
   } catch (...) {
     // Nothing may leave a thread; the retries before each playback still run.

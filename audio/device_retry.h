@@ -23,6 +23,8 @@
 #include <functional>
 #include <thread>
 
+#include "runtime/handles.h"
+
 namespace belvane {
 
 inline constexpr std::int64_t kDeviceRetryIntervalMs = 10000;
@@ -78,7 +80,7 @@ class DeviceRetryThread {
   void Run();
 
   Step step_;
-  HANDLE wake_;  // auto-reset
+  OwnedKernelHandle wake_;  // auto-reset
   std::atomic<bool> quit_{false};
   std::thread thread_;
 };

@@ -25,7 +25,6 @@ Channel::Channel(std::unique_ptr<Decoder> decoder, int device, SinkOpener open_s
 
 Channel::~Channel() {
   Shutdown();
-  if (wake_) CloseHandle(wake_);
 }
 
 void Channel::Shutdown() {
@@ -37,7 +36,7 @@ void Channel::Shutdown() {
     sink_.reset();
     run_ = Run::kStopped;
   }
-  SetEvent(wake_);
+  SetEvent(wake_.Get());
   if (feeder_.joinable()) feeder_.join();
 }
 
@@ -69,7 +68,7 @@ bool Channel::Play(bool restart, int* error) {
         return false;
       }
     }
-    SetEvent(wake_);
+    SetEvent(wake_.Get());
     return true;
   }
   if (!StartRunLocked(error)) return false;
@@ -82,7 +81,7 @@ bool Channel::Play(bool restart, int* error) {
       return false;
     }
   }
-  SetEvent(wake_);
+  SetEvent(wake_.Get());
   return true;
 }
 
@@ -115,13 +114,13 @@ bool Channel::StartRunLocked(int* error, bool paused) {
   }
   played_ = 0;
   if (open_sink_) {
-    sink_ = open_sink_(format_, wake_, error);
+    sink_ = open_sink_(format_, wake_.Get(), error);
     if (!sink_) return false;
   } else if (device_ == 0) {
     sink_ = OpenNullSink(format_);
   } else {
     const UINT id = device_ < 0 ? WAVE_MAPPER : static_cast<UINT>(device_ - 1);
-    sink_ = OpenWaveOutSink(id, format_, wake_, error);
+    sink_ = OpenWaveOutSink(id, format_, wake_.Get(), error);
     if (!sink_) return false;
   }
   if (paused) sink_->Pause();
@@ -208,7 +207,7 @@ void Channel::Feed() {
         if (run_ == Run::kPlaying) wait = sink_->WaitHintMs();
       }
       lock.unlock();
-      WaitForSingleObject(wake_, wait);
+      WaitForSingleObject(wake_.Get(), wait);
       lock.lock();
     }
   } catch (...) {
@@ -303,7 +302,7 @@ bool Channel::SetPosition(uint64_t bytes, int* error) {
   run_ = Run::kStopped;
   if (was == Run::kPlaying) {
     if (!StartRunLocked(error)) return false;
-    SetEvent(wake_);
+    SetEvent(wake_.Get());
   } else if (was == Run::kPaused) {
     run_ = Run::kPaused;  // the new run opens on the next Play
   }

@@ -22,6 +22,7 @@
 
 #include "platform/bass/decoder.h"
 #include "platform/bass/output_sink.h"
+#include "platform/bass/scoped_handle.h"
 
 namespace belvane::bass {
 
@@ -80,7 +81,7 @@ class Channel {
   const PcmFormat format_;
   const int device_;
   const SinkOpener open_sink_;
-  HANDLE wake_;  // auto-reset; set by commands and by waveOut completions
+  ScopedHandle wake_;  // auto-reset; set by commands and by waveOut completions
   std::unique_ptr<OutputSink> sink_;
   std::thread feeder_;
   Run run_ = Run::kStopped;

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/bass/byte_source.h"
+#include "platform/bass/scoped_handle.h"
 
 namespace belvane::bass {
 
@@ -31,9 +33,9 @@ class FileByteSource final : public ByteSource {
   std::string Identity() const;
 
  private:
-  FileByteSource(HANDLE file, uint64_t offset, uint64_t size, bool whole)
-      : file_(file), offset_(offset), size_(size), whole_(whole) {}
-  HANDLE file_;
+  FileByteSource(ScopedHandle file, uint64_t offset, uint64_t size, bool whole)
+      : file_(std::move(file)), offset_(offset), size_(size), whole_(whole) {}
+  ScopedHandle file_;
   uint64_t offset_;
   uint64_t size_;
   bool whole_;

@@ -301,11 +301,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "the last write reads back from the saved bytes");
   }
 
-  // Lines no write changed stay, in order (files held as they are, not converted).
-  const bool utf16 = file.rfind("\xFF\xFE", 0) == 0 || file.rfind("\xFE\xFF", 0) == 0;
-  if (!utf16 && !reshaped) {
-    // A byte-order mark is no part of the first line.
-    const std::size_t mark = file.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  // Lines no write changed stay, in order. Checked for plain (GBK) files only: in a file with a
+  // byte-order mark the names written are converted before they meet the file's lines, which
+  // MayChange does not model (an open question: tests/fuzz/open/README.md).
+  if (!marked(file) && !reshaped) {
+    const std::size_t mark = 0;
     const std::vector<std::string_view> before = Lines(std::string_view(file).substr(mark));
     const std::vector<std::string_view> after = Lines(std::string_view(bytes).substr(mark));
     std::size_t at = 0;

@@ -55,23 +55,16 @@ bool Channel::Play(bool restart, int* error) {
   } else if (run_ == Run::kPlaying) {
     return true;
   } else if ((run_ == Run::kPaused || run_ == Run::kPrimed) && sink_) {
-    const bool start_feeder = !feeder_.joinable();
     sink_->Resume();
     run_ = Run::kPlaying;
     progress_ms_ = GetTickCount64();  // nothing was due to finish while paused
-    if (start_feeder) {
-      try {
-        feeder_ = std::thread([this] { Feed(); });
-      } catch (...) {
-        EndRunLocked();
-        *error = kErrorMemory;
-        return false;
-      }
-    }
-    SetEvent(wake_.Get());
-    return true;
+    return StartFeederLocked(error);
   }
   if (!StartRunLocked(error)) return false;
+  return StartFeederLocked(error);
+}
+
+bool Channel::StartFeederLocked(int* error) {
   if (!feeder_.joinable()) {
     try {
       feeder_ = std::thread([this] { Feed(); });

@@ -69,6 +69,8 @@ class Channel {
   bool StartRunLocked(int* error, bool paused = false);
   // Takes back the sink's finished buffers into played_ and progress_ms_.
   void ReapLocked();
+  // Starts the feeding thread unless it runs, then wakes it; on failure the run ends.
+  bool StartFeederLocked(int* error);
   void PumpLocked();
   void EndRunLocked();
   void ApplyVolume(uint8_t* data, size_t bytes) const;

@@ -185,8 +185,9 @@ std::vector<std::string_view> Lines(std::string_view text) {
 }
 
 // A line a write may replace: a key line of a name written, or a nameless section header
-// (dropped on the first change).
-bool MayChange(std::string_view line, const std::vector<std::string>& written_keys) {
+// (dropped on the first change). Names and lines are in the document's storage form: GBK for a
+// plain file, UTF-8 for one with a byte-order mark.
+bool MayChange(std::string_view line, const std::vector<std::string>& written_keys, bool gbk) {
   const std::string_view trimmed = Trim(line);
   if (!trimmed.empty() && trimmed.front() == '[') {
     // The last "]" that is a character of its own (not the trail byte of a GBK pair).
@@ -194,7 +195,7 @@ bool MayChange(std::string_view line, const std::vector<std::string>& written_ke
     for (std::size_t i = 0; i < trimmed.size(); ++i) {
       const auto lead = static_cast<unsigned char>(trimmed[i]);
       const auto trail = i + 1 < trimmed.size() ? static_cast<unsigned char>(trimmed[i + 1]) : 0;
-      if (lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+      if (gbk && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
         ++i;
       } else if (lead == ']') {
         close = i;
@@ -213,6 +214,21 @@ bool MayChange(std::string_view line, const std::vector<std::string>& written_ke
     if (Fold(k) == folded) return true;
   }
   return false;
+}
+
+// The text a file holds, as the document keeps it: a plain file's bytes, a UTF-8 file's bytes
+// after its mark, a UTF-16 file decoded to UTF-8.
+std::string TextOf(std::string_view bytes) {
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return std::string(bytes.substr(3));
+  const bool little = bytes.rfind("\xFF\xFE", 0) == 0;
+  if (!little && bytes.rfind("\xFE\xFF", 0) != 0) return std::string(bytes);
+  std::u16string wide((bytes.size() - 2) / 2, u'\0');
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const auto a = static_cast<unsigned char>(bytes[2 + 2 * i]);
+    const auto b = static_cast<unsigned char>(bytes[3 + 2 * i]);
+    wide[i] = static_cast<char16_t>(little ? (a | b << 8) : (b | a << 8));
+  }
+  return Utf8FromUtf16(wide);
 }
 
 }  // namespace
@@ -237,6 +253,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  auto marked = [](std::string_view b) {
+    return b.rfind("\xEF\xBB\xBF", 0) == 0 || b.rfind("\xFF\xFE", 0) == 0 ||
+           b.rfind("\xFE\xFF", 0) == 0;
+  };
   bool reshaped = false;  // a raw write may move lines between sections
   std::vector<std::string> written_keys;
   struct Last {
@@ -270,7 +290,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     value = PlainValue(value);
     Require(doc.Write(section, key, value), "a write to a readable document succeeds");
     Require(doc.Read(section, key).Bytes() == value, "a write then a read gives the value");
-    written_keys.push_back(key);
+    // The document holds names as the file's text does.
+    written_keys.push_back(marked(file) ? Utf8FromGbk(key) : key);
     sections.push_back(section);
     keys.push_back(key);
     last = {section, key, value};
@@ -280,10 +301,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ProfileDocument again = ProfileDocument::FromBytes(bytes);
   // A plain file whose first line now begins with the bytes of a byte-order mark reads as that
   // encoding next time, with the platform's calls too: nothing to compare.
-  auto marked = [](std::string_view b) {
-    return b.rfind("\xEF\xBB\xBF", 0) == 0 || b.rfind("\xFF\xFE", 0) == 0 ||
-           b.rfind("\xFE\xFF", 0) == 0;
-  };
   if (marked(bytes) && !marked(file)) return 0;
   for (const std::string& s : sections) {
     for (const std::string& k : keys) {
@@ -301,18 +318,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "the last write reads back from the saved bytes");
   }
 
-  // Lines no write changed stay, in order. Checked for plain (GBK) files only: in a file with a
-  // byte-order mark the names written are converted before they meet the file's lines, which
-  // MayChange does not model (an open question: tests/fuzz/open/README.md).
-  if (!marked(file) && !reshaped) {
-    const std::size_t mark = 0;
-    const std::vector<std::string_view> before = Lines(std::string_view(file).substr(mark));
-    const std::vector<std::string_view> after = Lines(std::string_view(bytes).substr(mark));
+  // Lines no write changed stay, in order, in the file's own encoding.
+  if (!reshaped) {
+    const std::string text_before = TextOf(file);
+    const std::string text_after = TextOf(bytes);
+    const std::vector<std::string_view> before = Lines(text_before);
+    const std::vector<std::string_view> after = Lines(text_after);
     std::size_t at = 0;
     for (const std::string_view line : before) {
       // A line a write may have changed is looked for only where it stood: its like further
       // down is another line.
-      if (MayChange(line, written_keys)) {
+      if (MayChange(line, written_keys, !marked(file))) {
         if (at < after.size() && after[at] == line) ++at;
         continue;
       }

@@ -58,8 +58,15 @@ void OpenRecordThread(std::intptr_t parameter) {
   std::unique_ptr<OpenRequest> request(reinterpret_cast<OpenRequest*>(parameter));
   try {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+    auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
         nullptr, L"open", request->path.c_str(), nullptr, request->folder.c_str(), SW_SHOWNORMAL));
+    if (result <= 32) {
+      // No program is registered for .txt: Notepad, which every Windows has, opens it.
+      const std::wstring quoted = L"\"" + request->path + L"\"";
+      result =
+          reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"notepad.exe", quoted.c_str(),
+                                                  request->folder.c_str(), SW_SHOWNORMAL));
+    }
     if (SUCCEEDED(com)) CoUninitialize();
     if (result > 32) return;
     PostUiTask(request->window, [window = request->window] {
@@ -75,7 +82,9 @@ void OpenRecordThread(std::intptr_t parameter) {
 void OpenRecordItem(HWND window) {
   const TextValue folder = App().program_dir;
   const TextValue path = ConcatTexts(folder, "\\", kRecordFileName);
-  if (!FileExists(path)) {
+  // A folder of that name is no record either.
+  const DWORD attributes = GetFileAttributesW(WideFromGbk(path.View()).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     ShowMessageBox(window,
                    ConcatTexts("还没有播放记录：", folder, " 中没有 ", kRecordFileName, "。"),
                    kRecordCaption, MB_OK | MB_ICONINFORMATION);

@@ -29,12 +29,10 @@ fuzz: setup
 run: build
 	scripts/run-demo.sh $(BUILD)
 
-# A folder for Windows users: Belvane.exe carries everything else it needs.
+# The zip for Windows users: build/release/Belvane-<version>.zip (the program, the demo's
+# announcements and the Chinese guide).
 release: build
-	rm -rf $(BUILD)/release && mkdir -p $(BUILD)/release
-	cp $(BUILD)/bin/Belvane.exe $(BUILD)/release/
-	x86_64-w64-mingw32-strip $(BUILD)/release/Belvane.exe
-	@echo "release: $(BUILD)/release/Belvane.exe"
+	scripts/make-release.sh $(BUILD)
 
 format:
 	find app audio bench platform resources runtime tests ui -name '*.cpp' -o -name '*.h' | xargs -r clang-format -i

@@ -12,6 +12,7 @@
 //   手动  播放, music, result  |  手动  停止, music          the play button
 //   保存  已保存, "N 行"  |  保存  保存失败                   the save button
 //   音频设备  丢失 | 恢复                                    the output device
+//   开机自动启动  已开启, command | 已关闭 | 开启失败 | 关闭失败   the system menu's item
 // Rows are numbered from 1, as the list shows them. A bell's lateness is how long after its
 // second the attempt ended (the play call returned, or the clock noticed it had passed it
 // over), in whole milliseconds with a sign.
@@ -76,5 +77,8 @@ std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellR
 std::string ManualStopLine(const RecordTime& time, std::string_view music);
 std::string SaveLine(const RecordTime& time, bool saved, int rows);
 std::string AudioDeviceLine(const RecordTime& time, bool back);
+// The logon entry was switched on (`command` is what it now starts) or off; `done` false when
+// the change could not be made.
+std::string AutostartLine(const RecordTime& time, bool on, bool done, std::string_view command);
 
 }  // namespace belvane

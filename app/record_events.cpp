@@ -172,6 +172,10 @@ void RecordSave(bool saved, int rows) {
   Writer().Add(SaveLine(LocalRecordTime(), saved, rows));
 }
 
+void RecordAutostart(bool on, bool done, std::string_view command) {
+  Writer().Add(AutostartLine(LocalRecordTime(), on, done, command));
+}
+
 void RecordSecondCopy(const TextValue& program_dir) {
   AppendRecordLineNow(RecordPath(program_dir, kRecordFileName),
                       RecordPath(program_dir, kRecordOldFileName),

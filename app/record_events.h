@@ -55,6 +55,9 @@ void RecordPassedOver(const PassedOverSpan& span);
 void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path);
 // The save button: whether the timetable of `rows` rows was saved.
 void RecordSave(bool saved, int rows);
+// The system menu's logon item: the entry was switched on (starting `command`) or off; `done`
+// false when the change could not be made.
+void RecordAutostart(bool on, bool done, std::string_view command);
 // A second copy started from `program_dir` and handed over to the running one: its line,
 // written at once.
 void RecordSecondCopy(const TextValue& program_dir);

@@ -13,6 +13,7 @@
 #include "app/music_folder.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
+#include "app/system_menu.h"
 #include "app/timetable_handlers.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
@@ -40,9 +41,11 @@ TextValue TwoDigits(int value) {
   return TextValue(text);
 }
 
-// The main window's hook: runs the tasks workers post to the user-interface thread.
-LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
-  return RunUiTask(message, wparam, lparam) ? 1 : 0;
+// The main window's hook: runs the tasks workers post to the user-interface thread and the
+// system menu's own items.
+LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (RunUiTask(message, wparam, lparam)) return 1;
+  return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
 
 }  // namespace
@@ -65,6 +68,7 @@ void OnMainWindowInit(HWND dialog) {
   SetUpMainWindow(dialog, app);
   BindEvents();
   SetMainIcon(app.main_window, app.icon);
+  AddSystemMenuItems(dialog);
   PrepareData();
 }
 
@@ -172,7 +176,7 @@ void StartClockStep() {
   const HWND main = app.main_window.Handle();
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
-  SetMessageHook(main, &RunPostedTasks);
+  SetMessageHook(main, &MainWindowHook);
   // Files are opened on the bell worker, ahead of their second where it can.
   if (ProcessBellWorker().Start(MusicFolderPath())) {
     app.playback.SetStarter(

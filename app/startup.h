@@ -16,7 +16,7 @@ namespace belvane {
 int StartProgram();
 
 // Init handler of the main window, in this order: SetUpMainWindow, BindEvents, SetMainIcon,
-// PrepareData.
+// the system menu's items (app/system_menu.h), PrepareData.
 void OnMainWindowInit(HWND dialog);
 
 // Attaches `controls` to the main window's items and styles them (the clock's font and colour),
@@ -35,7 +35,7 @@ void PrepareData();
 // player; a failure is told to the user and start-up goes on.
 void ProvisionAudioStep();
 // Step 9 of PrepareData, the last: the main window's hook runs the tasks the clock and the
-// watcher post; sets ClockRunning and starts the clock thread.
+// watcher post and the system menu's items; sets ClockRunning and starts the clock thread.
 void StartClockStep();
 
 }  // namespace belvane

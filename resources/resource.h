@@ -21,3 +21,9 @@
 #define BELVANE_ID_CLOCK 1015
 #define BELVANE_ID_MUSIC_CAPTION 1016
 #define BELVANE_ID_NOTE 1017
+
+// The main window's own items in its system menu. System commands keep the low four bits
+// clear and stay below SC_SIZE (0xF000).
+#define BELVANE_SYSMENU_AUTOSTART 0x0110
+#define BELVANE_SYSMENU_OPEN_RECORD 0x0120
+#define BELVANE_SYSMENU_ABOUT 0x0130

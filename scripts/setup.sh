@@ -10,7 +10,7 @@ PACKAGES=(
   wine wine64 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei locales
   libasound2-plugins libgnutls30 libgl1
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  googletest imagemagick sox ffmpeg espeak-ng clang-format
+  googletest imagemagick sox ffmpeg espeak-ng clang-format python3
   clang libclang-rt-14-dev
 )
 

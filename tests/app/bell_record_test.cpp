@@ -1,5 +1,5 @@
-// The record's lines, the bell results, the keep-awake request and the folder claim's name:
-// what the program writes and asks for, without a window.
+// The record's lines, the bell results, the keep-awake request, the folder claim's name and the
+// logon entry: what the program writes and asks for, without a window.
 #include "app/bell_record.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/autostart.h"
 #include "app/keep_awake.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
@@ -35,6 +36,11 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   EXPECT_EQ(SaveLine(kAt, false, 5), stamp + "保存\t保存失败");
   EXPECT_EQ(AudioDeviceLine(kAt, false), stamp + "音频设备\t丢失");
   EXPECT_EQ(AudioDeviceLine(kAt, true), stamp + "音频设备\t恢复");
+  EXPECT_EQ(AutostartLine(kAt, true, true, "\"D:\\铃声 2\\Belvane.exe\""),
+            stamp + "开机自动启动\t已开启\t\"D:\\铃声 2\\Belvane.exe\"");
+  EXPECT_EQ(AutostartLine(kAt, false, true, ""), stamp + "开机自动启动\t已关闭");
+  EXPECT_EQ(AutostartLine(kAt, true, false, "\"x\""), stamp + "开机自动启动\t开启失败");
+  EXPECT_EQ(AutostartLine(kAt, false, false, ""), stamp + "开机自动启动\t关闭失败");
   // GBK bytes, not UTF-8: "定时" is four bytes.
   EXPECT_EQ(std::string("定时"), "\xB6\xA8\xCA\xB1");
 }
@@ -87,6 +93,67 @@ std::vector<EXECUTION_STATE> g_asked;
 EXECUTION_STATE WINAPI FakeSetter(EXECUTION_STATE flags) {
   g_asked.push_back(flags);
   return ES_CONTINUOUS;
+}
+
+// A Run entry held in memory; `refuse` makes every change fail, as a locked-down key would.
+class MemoryRunEntry final : public RunEntryStore {
+ public:
+  std::optional<std::string> Read() override { return value; }
+  bool Write(std::string_view command) override {
+    if (refuse) return false;
+    value = std::string(command);
+    return true;
+  }
+  bool Remove() override {
+    if (refuse) return false;
+    value.reset();
+    return true;
+  }
+  std::optional<std::string> value;
+  bool refuse = false;
+};
+
+TEST(AutostartTest, OnlyAnEntryNamingThisExeCountsAsOn) {
+  const std::string exe = "C:\\学校 铃声\\Belvane.exe";
+  EXPECT_EQ(AutostartCommand(exe), "\"C:\\学校 铃声\\Belvane.exe\"");
+  EXPECT_TRUE(CommandStartsProgram(AutostartCommand(exe), exe));
+  EXPECT_TRUE(CommandStartsProgram("  \"c:\\学校 铃声\\BELVANE.EXE\" /min", exe));
+  EXPECT_TRUE(CommandStartsProgram("C:\\学校 铃声\\Belvane.exe", exe));
+  EXPECT_FALSE(CommandStartsProgram("\"D:\\学校 铃声\\Belvane.exe\"", exe));
+  EXPECT_FALSE(CommandStartsProgram("\"C:\\学校 铃声\\Belvane.exe", exe));
+  EXPECT_FALSE(CommandStartsProgram("\"\"", exe));
+  EXPECT_FALSE(CommandStartsProgram("", exe));
+  // Two different GBK characters whose trail bytes are 'A' and 'a': not the same folder.
+  EXPECT_FALSE(CommandStartsProgram("\"C:\\\xB0\x41\\Belvane.exe\"", "C:\\\xB0\x61\\Belvane.exe"));
+}
+
+TEST(AutostartTest, ChoosingTheItemSwitchesTheEntryForThisExe) {
+  const std::string exe = "D:\\铃声\\Belvane.exe";
+  MemoryRunEntry entry;
+  EXPECT_FALSE(AutostartIsOn(entry, exe));
+  AutostartChange change = ToggleAutostart(entry, exe);
+  EXPECT_TRUE(change.on && change.done);
+  EXPECT_EQ(change.command, "\"D:\\铃声\\Belvane.exe\"");
+  EXPECT_EQ(entry.value, change.command);
+  EXPECT_TRUE(AutostartIsOn(entry, exe));
+
+  change = ToggleAutostart(entry, exe);
+  EXPECT_TRUE(!change.on && change.done);
+  EXPECT_FALSE(entry.value.has_value());
+
+  // The folder was moved: the old entry shows off, and choosing the item points it here.
+  entry.value = "\"E:\\旧文件夹\\Belvane.exe\"";
+  EXPECT_FALSE(AutostartIsOn(entry, exe));
+  change = ToggleAutostart(entry, exe);
+  EXPECT_TRUE(change.on && change.done);
+  EXPECT_EQ(entry.value, "\"D:\\铃声\\Belvane.exe\"");
+
+  // A refusal is reported, and the entry stays as it was.
+  entry.refuse = true;
+  change = ToggleAutostart(entry, exe);
+  EXPECT_FALSE(change.on);
+  EXPECT_FALSE(change.done);
+  EXPECT_TRUE(AutostartIsOn(entry, exe));
 }
 
 TEST(KeepAwakeTest, AsksOnceForTheSystemNotTheDisplayAndLetsGoOnce) {

@@ -5,18 +5,21 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/app_objects.h"
+#include "app/autostart.h"
 #include "app/clock_thread.h"
 #include "app/default_config.h"
 #include "app/startup.h"
 #include "app/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
+#include "runtime/path_text.h"
 #include "tests/app/test_support.h"
 #include "ui/window_layer.h"
 
@@ -49,6 +52,8 @@ struct Seen {
   std::string play_caption;
   std::vector<MessageBoxRequest> boxes;
   std::vector<MessageBoxRequest> start_boxes;  // shown before the window was first inspected
+  Strings system_items;                        // the system menu's last four items
+  bool checked_elsewhere = true, checked_here = false, checked_after_removal = true;
 };
 
 Seen g_seen;
@@ -89,6 +94,30 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   s.clock_text = app.clock_label.Caption().Bytes();
   s.play_caption = app.play_button.Caption().Bytes();
   SetMessageBoxObserver({});
+
+  // The system menu: the autostart mark follows the Run entry each time the menu opens.
+  HMENU menu = GetSystemMenu(dialog, FALSE);
+  const int items = GetMenuItemCount(menu);
+  for (int i = items - 4; i < items; ++i) {
+    char text[64] = {};
+    GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+    s.system_items.push_back(text);
+  }
+  auto checked_on_opening = [&] {
+    SendMessageA(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    return (GetMenuState(menu, BELVANE_SYSMENU_AUTOSTART, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  };
+  {
+    RegistryRunEntry entry;
+    const std::optional<std::string> before = entry.Read();
+    entry.Write("\"C:\\elsewhere\\Belvane.exe\"");
+    s.checked_elsewhere = checked_on_opening();
+    entry.Write(AutostartCommand(ModuleFileName()));
+    s.checked_here = checked_on_opening();
+    entry.Remove();
+    s.checked_after_removal = checked_on_opening();
+    if (before) entry.Write(*before);
+  }
 
   // "3.添加" at the preset 07:00:00 goes to the top; a second press finds the time taken.
   {
@@ -189,6 +218,10 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.clock_font.lfWeight, 800);
   EXPECT_EQ(std::string(s.clock_font.lfFaceName), "宋体");
   EXPECT_TRUE(s.small_icon);
+  EXPECT_EQ(s.system_items, (Strings{"", "开机自动启动", "打开播放记录", "关于 Belvane"}));
+  EXPECT_FALSE(s.checked_elsewhere) << "an entry for another folder's copy";
+  EXPECT_TRUE(s.checked_here);
+  EXPECT_FALSE(s.checked_after_removal);
 
   EXPECT_EQ(s.rows, 7);
   const std::string name = "1.组织考生进入考场.m4a";

@@ -77,7 +77,11 @@ std::string MakeConfig(const std::vector<std::vector<std::string>>& rows, std::s
   return text;
 }
 
-BelvaneApp::BelvaneApp() : app_(BuildBinDir() / "Belvane.exe") {}
+BelvaneApp::BelvaneApp(std::string_view gbk_subfolder)
+    : app_(BuildBinDir() / "Belvane.exe", gbk_subfolder) {}
+
+BelvaneApp::BelvaneApp(const std::filesystem::path& folder)
+    : app_(AppUnderTest::InPlace{}, folder, "Belvane.exe") {}
 
 bool BelvaneApp::Start(int timeout_ms, int* audio_boxes) {
   if (!app_.Start()) return false;

@@ -57,7 +57,10 @@ std::string MakeConfig(const std::vector<std::vector<std::string>>& rows, std::s
 
 class BelvaneApp {
  public:
-  BelvaneApp();
+  // The program copied into a fresh folder, or into `gbk_subfolder` inside it.
+  explicit BelvaneApp(std::string_view gbk_subfolder = {});
+  // The program already in `folder`, run where it is.
+  explicit BelvaneApp(const std::filesystem::path& folder);
 
   AppUnderTest& Process() { return app_; }
   const AppUnderTest& Process() const { return app_; }

@@ -376,14 +376,22 @@ bool RemoteMessageBox::Answer(int button_id) const {
 
 // ---- AppUnderTest
 
-AppUnderTest::AppUnderTest(const std::filesystem::path& program) {
+AppUnderTest::AppUnderTest(InPlace, const std::filesystem::path& folder,
+                           std::string_view program_name)
+    : folder_(folder), program_(folder / Widen(program_name)) {
+  if (GetFileAttributesW(program_.c_str()) == INVALID_FILE_ATTRIBUTES)
+    setup_error_ = "no program in the folder";
+}
+
+AppUnderTest::AppUnderTest(const std::filesystem::path& program, std::string_view gbk_subfolder) {
   static std::atomic<unsigned> counter{0};
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring name = L"belvane-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(GetTickCount64()) + L"-" +
                             std::to_wstring(counter.fetch_add(1));
-  folder_ = std::filesystem::path(temp) / name;
+  root_ = std::filesystem::path(temp) / name;
+  folder_ = gbk_subfolder.empty() ? root_ : root_ / Widen(gbk_subfolder);
   std::error_code ec;
   if (!std::filesystem::create_directories(folder_, ec)) {
     setup_error_ = "cannot make the run folder: " + ec.message();
@@ -400,16 +408,17 @@ AppUnderTest::~AppUnderTest() {
     WaitForSingleObject(process_, kActionTimeoutMs);
     CloseHandle(process_);
   }
+  if (root_.empty()) return;
   // Files made read-only by a test would stop the removal; a just-ended process may still
   // hold its own file for a moment.
   std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder_, ec);
+  for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
        !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
     SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
   WaitUntil([&] {
     std::error_code remove_error;
-    std::filesystem::remove_all(folder_, remove_error);
+    std::filesystem::remove_all(root_, remove_error);
     return !remove_error;
   });
 }

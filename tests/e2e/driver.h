@@ -150,8 +150,13 @@ class RemoteMessageBox : public RemoteWindow {
 // ends a program still running and removes the folder.
 class AppUnderTest {
  public:
-  // `program`: the file to copy (for example BuildBinDir() / "Belvane.exe").
-  explicit AppUnderTest(const std::filesystem::path& program);
+  // `program`: the file to copy (for example BuildBinDir() / "Belvane.exe"); with
+  // `gbk_subfolder` ("铃声 程序") the program runs in that folder inside the fresh one.
+  explicit AppUnderTest(const std::filesystem::path& program, std::string_view gbk_subfolder = {});
+  // A program already in `folder` (an unpacked release), run where it is; nothing is copied
+  // and the folder is left in place.
+  struct InPlace {};
+  AppUnderTest(InPlace, const std::filesystem::path& folder, std::string_view program_name);
   ~AppUnderTest();
   AppUnderTest(const AppUnderTest&) = delete;
   AppUnderTest& operator=(const AppUnderTest&) = delete;
@@ -185,6 +190,7 @@ class AppUnderTest {
   std::vector<HWND> TopLevelWindows(bool visible_only = true) const;
 
  private:
+  std::filesystem::path root_;  // what the destructor removes; empty for a folder in place
   std::filesystem::path folder_;
   std::filesystem::path program_;
   HANDLE process_ = nullptr;

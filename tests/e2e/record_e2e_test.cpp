@@ -1,6 +1,7 @@
 // Belvane.exe's bell record and its one copy per folder, driven from outside: the lines a real
 // run writes for its start, a bell that plays, a bell whose file is missing, the play button,
-// a save and the end; a record that cannot be written; rotation; a second start.
+// a save and the end; a record that cannot be written; rotation; a second start; the system
+// menu's items (the logon entry in the registry, the record, the about box).
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/version.h"
+#include "runtime/gbk.h"
 #include "tests/e2e/belvane_app.h"
 
 namespace belvane::e2e {
@@ -70,6 +73,7 @@ std::string Fields(const std::string& line) {
 
 class RecordTest : public ::testing::Test {
  protected:
+  explicit RecordTest(std::string_view gbk_subfolder = {}) : app_(gbk_subfolder) {}
   std::string Record() const { return app_.Process().ReadFile(kRecord).value_or(""); }
   bool RecordHas(const std::string& fields, int timeout_ms = 10000) const {
     return WaitUntil([&] { return Record().find("\t" + fields) != std::string::npos; }, timeout_ms);
@@ -258,6 +262,129 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     ASSERT_TRUE(other.Start()) << other.Process().SetUpError();
     EXPECT_TRUE(IsWindow(main));
   }
+}
+
+// The current user's logon entry "Belvane", as Windows reads it; put back as it was at the end.
+class RunEntry {
+ public:
+  RunEntry() { before_ = Read(); }
+  ~RunEntry() {
+    if (before_) {
+      Write(*before_);
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"Belvane");
+    }
+  }
+  static std::optional<std::wstring> Read() {
+    wchar_t value[2048] = {};
+    DWORD bytes = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, L"Belvane", RRF_RT_REG_SZ, nullptr, value, &bytes) !=
+        ERROR_SUCCESS)
+      return std::nullopt;
+    return std::wstring(value);
+  }
+  static bool Write(const std::wstring& value) {
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Belvane", REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  std::optional<std::wstring> before_;
+};
+
+// Runs from a folder whose name has Chinese characters and a space.
+class SystemMenuTest : public RecordTest {
+ protected:
+  SystemMenuTest() : RecordTest("学校 铃声") {}
+  bool Choose(int item) const {
+    return PostMessageW(app_.Main().Handle(), WM_SYSCOMMAND, item, 0) && app_.Settle();
+  }
+  std::string Folder() const { return GbkFromWide(app_.Process().Folder().wstring()).Bytes(); }
+};
+
+TEST_F(SystemMenuTest, AutostartWritesThisExesQuotedPathAndRemovesIt) {
+  RunEntry guard;
+  // Left by a copy in a folder that has since moved: not this program's.
+  ASSERT_TRUE(RunEntry::Write(L"\"C:\\旧的铃声\\Belvane.exe\""));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  const std::wstring quoted = L"\"" + (app_.Process().Folder() / L"Belvane.exe").wstring() + L"\"";
+  ASSERT_NE(quoted.find(L"学校 铃声\\Belvane.exe"), std::wstring::npos);
+
+  ASSERT_TRUE(Choose(BELVANE_SYSMENU_AUTOSTART));
+  EXPECT_TRUE(RunEntry::Read() == quoted);
+  EXPECT_TRUE(RecordHas("开机自动启动\t已开启\t" + GbkFromWide(quoted).Bytes() + "\r\n"))
+      << Record();
+
+  ASSERT_TRUE(Choose(BELVANE_SYSMENU_AUTOSTART));
+  EXPECT_FALSE(RunEntry::Read().has_value());
+  EXPECT_TRUE(RecordHas("开机自动启动\t已关闭\r\n")) << Record();
+  EXPECT_TRUE(app_.ShowsNoBox());
+  CloseWithOk();
+}
+
+TEST_F(SystemMenuTest, AboutBoxTellsVersionBuildDateAndFolder) {
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(PostMessageW(app_.Main().Handle(), WM_SYSCOMMAND, BELVANE_SYSMENU_ABOUT, 0));
+  const RemoteMessageBox box = app_.WaitForBox("关于 Belvane");
+  ASSERT_TRUE(box.Exists());
+  const std::string text = box.Message();
+  EXPECT_NE(text.find(std::string("Belvane ") + BELVANE_VERSION_TEXT), std::string::npos) << text;
+  EXPECT_NE(text.find(BELVANE_BUILD_DATE), std::string::npos) << text;
+  EXPECT_NE(text.find(Folder()), std::string::npos) << text;
+  ASSERT_TRUE(box.Answer(IDOK));
+  CloseWithOk();
+}
+
+// The top-level windows of any process whose title holds `part`.
+std::vector<HWND> WindowsTitled(const std::wstring& part) {
+  struct Search {
+    const std::wstring& part;
+    std::vector<HWND> found;
+  } search{part, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        wchar_t title[512] = {};
+        GetWindowTextW(window, title, 512);
+        if (std::wstring(title).find(s->part) != std::wstring::npos) s->found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(SystemMenuTest, OpenRecordShowsItInTheTextEditorOrSaysThereIsNone) {
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("启动\t"));
+  ASSERT_TRUE(Choose(BELVANE_SYSMENU_OPEN_RECORD));
+  std::vector<HWND> editor;
+  EXPECT_TRUE(WaitUntil([&] { return !(editor = WindowsTitled(L"Belvane日志")).empty(); },
+                        kStartTimeoutMs));
+  for (const HWND window : editor) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    EXPECT_NE(id, GetProcessId(nullptr));
+    if (const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+      TerminateProcess(process, 0);
+      WaitForSingleObject(process, kActionTimeoutMs);
+      CloseHandle(process);
+    }
+  }
+  EXPECT_TRUE(app_.ShowsNoBox());
+  CloseWithOk();
+}
+
+TEST_F(SystemMenuTest, OpenRecordSaysSoWhenThereIsNoneYet) {
+  ASSERT_TRUE(app_.Process().MakeFolder(kRecord));  // no record can be written
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(PostMessageW(app_.Main().Handle(), WM_SYSCOMMAND, BELVANE_SYSMENU_OPEN_RECORD, 0));
+  const RemoteMessageBox box = app_.WaitForBox("播放记录");
+  ASSERT_TRUE(box.Exists());
+  EXPECT_NE(box.Message().find("还没有播放记录"), std::string::npos) << box.Message();
+  ASSERT_TRUE(box.Answer(IDOK));
+  CloseWithOk();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "tests/ui/main_dialog_fixture.h"
 
+#include "resources/version.h"
+
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -230,6 +232,55 @@ TEST(Resources, ManifestBringsCommonControlsSix) {
   EXPECT_NE(lower.find("microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
             std::string::npos)
       << path;
+}
+
+// One string of the version resource's Chinese (PRC, UTF-16) table; empty when missing.
+std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring query = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
+  if (!VerQueryValueW(info.data(), query.c_str(), &value, &length) || length == 0) return {};
+  return std::wstring(static_cast<const wchar_t*>(value), length - 1);
+}
+
+TEST(Resources, ProgramFileCarriesItsVersion) {
+  // The built program beside this test, as the file's properties show it.
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring exe(self);
+  exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Belvane.exe";
+  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), nullptr);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<BYTE> info(size);
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  const DWORD high = MAKELONG(BELVANE_VERSION_MINOR, BELVANE_VERSION_MAJOR);
+  const DWORD low = MAKELONG(0, BELVANE_VERSION_PATCH);
+  EXPECT_EQ(fixed->dwFileVersionMS, high);
+  EXPECT_EQ(fixed->dwFileVersionLS, low);
+  EXPECT_EQ(fixed->dwProductVersionMS, high);
+  EXPECT_EQ(fixed->dwProductVersionLS, low);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(translation[0], 0x0804);
+  EXPECT_EQ(translation[1], 1200);
+
+  const std::string version = BELVANE_VERSION_TEXT;
+  const std::wstring wide_version(version.begin(), version.end());
+  EXPECT_TRUE(VersionString(info, L"ProductName") == L"Belvane");
+  EXPECT_TRUE(VersionString(info, L"FileDescription") == L"课铃与考试广播定时播放");
+  EXPECT_TRUE(VersionString(info, L"FileVersion") == wide_version);
+  EXPECT_TRUE(VersionString(info, L"ProductVersion") == wide_version);
+  EXPECT_TRUE(VersionString(info, L"OriginalFilename") == L"Belvane.exe");
+  EXPECT_TRUE(VersionString(info, L"LegalCopyright") == L"Copyright (C) 2026 Belvane developers");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "ui/dpi.h"
 #include "ui/ui_task.h"
 #include "ui/window_layer.h"
 
@@ -24,7 +25,7 @@ namespace belvane {
 
 namespace {
 
-// The timetable list view's columns, left to right: title and width in pixels.
+// The timetable list view's columns, left to right: title and width in pixels at 96 DPI.
 struct ColumnSpec {
   const char* title;
   int width;
@@ -32,6 +33,7 @@ struct ColumnSpec {
 constexpr ColumnSpec kColumns[] = {{"顺序", 50}, {"开始时间", 100}, {"音乐", 300}, {"数值", 60}};
 
 constexpr COLORREF kClockColour = 0xFF0000;  // COLORREF is 0x00BBGGRR: pure blue
+constexpr int kClockFontHeight = 20;         // pixels at 96 DPI
 
 // "07" for 7: two digits, as the time lists show them.
 TextValue TwoDigits(int value) {
@@ -40,8 +42,13 @@ TextValue TwoDigits(int value) {
   return TextValue(text);
 }
 
-// The main window's hook: runs the tasks workers post to the user-interface thread.
-LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+// The main window's hook: lays the window out again when it reaches a screen of another DPI,
+// and runs the tasks workers post to the user-interface thread.
+LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DPICHANGED) {
+    RescaleMainWindow(window, App(), HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+    return 1;  // handled: the dialog manager's own rescaling would undo this one
+  }
   return RunUiTask(message, wparam, lparam) ? 1 : 0;
 }
 
@@ -51,10 +58,11 @@ int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
   if (!ClaimProgramFolder(ProgramDirectory())) return 0;
   KeepSystemAwake();
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 
@@ -71,8 +79,11 @@ void OnMainWindowInit(HWND dialog) {
 void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.time_caption.AttachToDialogItem(dialog, BELVANE_ID_CLOCK_CAPTION);
   app.clock_label.AttachToDialogItem(dialog, BELVANE_ID_CLOCK);
-  app.clock_label.SetFont(
-      CreateFontA(20, 0, 0, 0, 800, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
+  // The template's controls are in dialog units, which follow the DPI; what is set here in
+  // pixels is scaled to the window's DPI.
+  const unsigned dpi = WindowDpi(dialog);
+  app.clock_label.SetFont(CreateFontA(ScalePixels(kClockFontHeight, dpi), 0, 0, 0, 800, FALSE,
+                                      FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
   app.clock_label.TextColour(kClockColour);
 
   app.add_button.AttachToDialogItem(dialog, BELVANE_ID_ADD);
@@ -89,7 +100,11 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   ListViewControl& view = app.timetable_view;
   view.CreateListView(dialog, LVS_REPORT, left, top, width, height);
   for (int i = 0; i < 4; ++i)
-    view.InsertColumn(i, kColumns[i].title, kColumns[i].width, LVCFMT_LEFT);
+    view.InsertColumn(i, kColumns[i].title, ScalePixels(kColumns[i].width, dpi), LVCFMT_LEFT);
+  // The stock font is made for the system DPI, which a window on another screen may not have.
+  if (dpi != SystemDpi())
+    view.SetFont(
+        ScaledFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), dpi, SystemDpi()));
   view.AddListViewExStyle(LVS_EX_GRIDLINES);
   view.AddListViewExStyle(LVS_EX_FULLROWSELECT);
   view.AddStyle(LVS_SINGLESEL);
@@ -99,6 +114,18 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
   app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
   app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  app.layout.Capture(dialog);
+}
+
+void RescaleMainWindow(HWND dialog, MainWindowControls& app, unsigned dpi, const RECT* suggested) {
+  const unsigned before = app.layout.Dpi();
+  if (!app.layout.Apply(dialog, dpi, suggested)) return;
+  // The layout has rescaled every font, the clock's and the list's too; the columns are the
+  // list view's own. From the widths now, so a column the user has widened stays wider.
+  for (int i = 0, n = app.timetable_view.ColumnCount(); i < n; ++i) {
+    app.timetable_view.ColumnWidth(
+        i, ScalePixels(app.timetable_view.ColumnWidth(i), app.layout.Dpi(), before));
+  }
 }
 
 void BindEvents() {
@@ -172,7 +199,7 @@ void StartClockStep() {
   const HWND main = app.main_window.Handle();
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
-  SetMessageHook(main, &RunPostedTasks);
+  SetMessageHook(main, &MainWindowHook);
   // Files are opened on the bell worker, ahead of their second where it can.
   if (ProcessBellWorker().Start(MusicFolderPath())) {
     app.playback.SetStarter(

@@ -101,10 +101,6 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   view.CreateListView(dialog, LVS_REPORT, left, top, width, height);
   for (int i = 0; i < 4; ++i)
     view.InsertColumn(i, kColumns[i].title, ScalePixels(kColumns[i].width, dpi), LVCFMT_LEFT);
-  // The stock font is made for the system DPI, which a window on another screen may not have.
-  if (dpi != SystemDpi())
-    view.SetFont(
-        ScaledFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), dpi, SystemDpi()));
   view.AddListViewExStyle(LVS_EX_GRIDLINES);
   view.AddListViewExStyle(LVS_EX_FULLROWSELECT);
   view.AddStyle(LVS_SINGLESEL);
@@ -114,6 +110,8 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
   app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
   app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  // Also gives the controls that have the stock font, which is made for the system DPI, a copy
+  // for the window's DPI when they differ (a window opened on a second screen).
   app.layout.Capture(dialog);
 }
 

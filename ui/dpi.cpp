@@ -79,16 +79,10 @@ unsigned SystemDpi() {
   return ScreenDpi(nullptr);
 }
 
-HFONT ScaledFont(HFONT font, unsigned to_dpi, unsigned from_dpi) {
-  LOGFONTW description{};
-  if (font == nullptr || GetObjectW(font, sizeof description, &description) == 0) return nullptr;
-  description.lfHeight = ScalePixels(description.lfHeight, to_dpi, from_dpi);
-  description.lfWidth = ScalePixels(description.lfWidth, to_dpi, from_dpi);
-  return CreateFontIndirectW(&description);
-}
-
-void DialogScaler::Capture(HWND dialog) {
+void DialogScaler::Capture(HWND dialog, unsigned stock_font_dpi) {
   captured_dpi_ = dpi_ = WindowDpi(dialog);
+  const HGDIOBJ stock_font = GetStockObject(DEFAULT_GUI_FONT);
+  bool rescale = false;
   fonts_.clear();
   children_.clear();
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
@@ -101,7 +95,9 @@ void DialogScaler::Capture(HWND dialog) {
     LOGFONTW description{};
     if (group == kNoFont && font != nullptr &&
         GetObjectW(font, sizeof description, &description) != 0) {
-      fonts_.push_back({font, description, OwnedFont()});
+      const unsigned made_for = font == stock_font ? Usable(stock_font_dpi) : captured_dpi_;
+      rescale |= made_for != captured_dpi_;
+      fonts_.push_back({font, description, made_for, OwnedFont()});
       group = fonts_.size() - 1;
     }
     children_.push_back({child, ChildRect(dialog, child), group});
@@ -111,6 +107,7 @@ void DialogScaler::Capture(HWND dialog) {
       User32Function<SetBehaviourFunction>("SetDialogDpiChangeBehavior");
   constexpr int kDisableAll = 1;  // DDC_DISABLE_ALL
   if (set_behaviour != nullptr) set_behaviour(dialog, kDisableAll, kDisableAll);
+  if (rescale) Apply(dialog, captured_dpi_, nullptr);
 }
 
 bool DialogScaler::Apply(HWND dialog, unsigned dpi, const RECT* suggested) {
@@ -121,13 +118,13 @@ bool DialogScaler::Apply(HWND dialog, unsigned dpi, const RECT* suggested) {
                  suggested->right - suggested->left, suggested->bottom - suggested->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  // Each group's font for the new DPI; the captured one itself when the DPI is back.
+  // Each group's font for the new DPI; the captured one itself at the DPI it was made for.
   std::vector<OwnedFont> made(fonts_.size());
   for (std::size_t i = 0; i < fonts_.size(); ++i) {
-    if (dpi == captured_dpi_) continue;
+    if (dpi == fonts_[i].made_for) continue;
     LOGFONTW description = fonts_[i].description;
-    description.lfHeight = ScalePixels(description.lfHeight, dpi, captured_dpi_);
-    description.lfWidth = ScalePixels(description.lfWidth, dpi, captured_dpi_);
+    description.lfHeight = ScalePixels(description.lfHeight, dpi, fonts_[i].made_for);
+    description.lfWidth = ScalePixels(description.lfWidth, dpi, fonts_[i].made_for);
     made[i].Reset(CreateFontIndirectW(&description));
   }
   for (const Child& child : children_) {
@@ -140,9 +137,14 @@ bool DialogScaler::Apply(HWND dialog, unsigned dpi, const RECT* suggested) {
       if (now != font && (now == group.captured || (group.scaled && now == group.scaled.Get())))
         SendMessageA(child.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+    // Only when it moves: setting a combo box's height again is not idempotent everywhere
+    // (Wine takes the closed part off the drop-down list each time).
     const RECT rect = ScaleRect(child.rect, dpi, captured_dpi_);
-    SetWindowPos(child.window, nullptr, rect.left, rect.top, rect.right - rect.left,
-                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT now = ChildRect(dialog, child.window);
+    if (!EqualRect(&rect, &now)) {
+      SetWindowPos(child.window, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   // The fonts the children used before are no longer selected anywhere: they may go.
   for (std::size_t i = 0; i < fonts_.size(); ++i) fonts_[i].scaled = std::move(made[i]);

@@ -31,8 +31,6 @@ RECT ScaleRect(const RECT& rect, unsigned to_dpi, unsigned from_dpi);
 unsigned WindowDpi(HWND window);
 // The DPI the stock fonts and system metrics are made for.
 unsigned SystemDpi();
-// A copy of `font` for text at `to_dpi`, where `font` was made for `from_dpi`; null on failure.
-HFONT ScaledFont(HFONT font, unsigned to_dpi, unsigned from_dpi);
 
 // Lays a dialog out again at another DPI: the window takes the rectangle the system suggests,
 // every child its rectangle at the captured DPI scaled, and its font as captured, scaled. A
@@ -40,8 +38,10 @@ HFONT ScaledFont(HFONT font, unsigned to_dpi, unsigned from_dpi);
 class DialogScaler {
  public:
   // Records the dialog's children and their fonts as they are now, and stops the system's own
-  // rescaling of the dialog (Windows 10 1703 on), which would fight this one.
-  void Capture(HWND dialog);
+  // rescaling of the dialog (Windows 10 1703 on), which would fight this one. The stock GUI
+  // font is made for `stock_font_dpi` (the system DPI): on a screen of another DPI the
+  // children that have it get a copy scaled for the window at once.
+  void Capture(HWND dialog, unsigned stock_font_dpi = SystemDpi());
   // Lays the captured dialog out for `dpi`; `suggested` (screen coordinates) may be null to
   // keep the window where it is. False when nothing was captured.
   bool Apply(HWND dialog, unsigned dpi, const RECT* suggested);
@@ -52,8 +52,9 @@ class DialogScaler {
   // One font the children shared at capture (the dialog's, the stock one, the program's own).
   struct FontGroup {
     HFONT captured;        // not owned: whoever set it keeps it
-    LOGFONTW description;  // at the captured DPI
-    OwnedFont scaled;      // the copy for dpi_, when that is not the captured DPI
+    LOGFONTW description;  // at made_for
+    unsigned made_for;     // the DPI its size is for
+    OwnedFont scaled;      // the copy for dpi_, when that is not made_for
   };
   struct Child {
     HWND window;

@@ -76,6 +76,11 @@ std::vector<int> ColumnWidths(ListViewControl& view) {
   return widths;
 }
 
+bool IsDropList(HWND window) {
+  const int id = GetDlgCtrlID(window);
+  return id == BELVANE_ID_HOUR || id == BELVANE_ID_MINUTE || id == BELVANE_ID_SECOND;
+}
+
 bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -110,8 +115,7 @@ TEST_F(MainDialogTest, MovingToAScreenOfAnotherDpiScalesEverythingAndMovingBackR
     for (const auto& [child, rect] : ChildRects(dialog)) {
       SCOPED_TRACE(GetDlgCtrlID(child));
       const RECT& was = before.at(child);
-      if (GetDlgCtrlID(child) == BELVANE_ID_HOUR || GetDlgCtrlID(child) == BELVANE_ID_MINUTE ||
-          GetDlgCtrlID(child) == BELVANE_ID_SECOND) {
+      if (IsDropList(child)) {
         // A closed drop-down list's height follows its font; its place is scaled.
         EXPECT_EQ(rect.left, 2 * was.left);
         EXPECT_EQ(rect.top, 2 * was.top);
@@ -153,6 +157,54 @@ TEST_F(MainDialogTest, MovingToAScreenOfAnotherDpiScalesEverythingAndMovingBackR
     }
     for (const auto& [child, height] : fonts) EXPECT_EQ(FontHeight(child), height);
     EXPECT_EQ(controls.layout.Dpi(), dpi);
+    Close();
+  }});
+}
+
+TEST_F(MainDialogTest, OnAScreenOfAnotherDpiThanTheSystemsTheStockFontIsScaledForTheWindow) {
+  Run({[] {
+    MainWindowControls& controls = ui->controls;
+    const HWND dialog = Dialog();
+    const unsigned dpi = WindowDpi(dialog);
+    const auto stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW stock_font{};
+    GetObjectW(stock, sizeof stock_font, &stock_font);
+    const std::map<HWND, RECT> before = ChildRects(dialog);
+    std::map<HWND, HFONT> fonts;
+    for (const auto& [child, rect] : before) {
+      fonts[child] = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+    }
+    ASSERT_EQ(fonts[controls.add_button.Handle()], stock);
+    ASSERT_EQ(fonts[controls.timetable_view.Handle()], stock);
+
+    // As if the system's DPI were half the window's: the window opened on a denser screen.
+    controls.layout.Capture(dialog, dpi / 2);
+    EXPECT_EQ(controls.layout.Dpi(), dpi);
+    for (const auto& [child, font] : fonts) {
+      SCOPED_TRACE(GetDlgCtrlID(child));
+      if (font == stock) {
+        EXPECT_EQ(FontHeight(child), 2 * stock_font.lfHeight);
+      } else {
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), font);
+      }
+      // In place; a drop-down list's closed height follows its font.
+      RECT now = ChildRects(dialog).at(child);
+      const RECT& was = before.at(child);
+      EXPECT_TRUE(now.left == was.left && now.top == was.top && now.right == was.right);
+      if (!IsDropList(child)) {
+        EXPECT_EQ(now.bottom, was.bottom);
+      }
+    }
+
+    // Moved to a screen of the system's DPI, they have the stock font itself again.
+    RescaleMainWindow(dialog, controls, dpi / 2, nullptr);
+    for (const auto& [child, font] : fonts) {
+      SCOPED_TRACE(GetDlgCtrlID(child));
+      if (font == stock) {
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), stock);
+      }
+    }
+    EXPECT_EQ(FontHeight(controls.clock_label.Handle()), ScalePixels(20, dpi / 2));
     Close();
   }});
 }

@@ -58,11 +58,10 @@ int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
   if (!ClaimProgramFolder(ProgramDirectory())) return 0;
   KeepSystemAwake();
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
-                              [](const EventArgs& args) -> std::int32_t {
-                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-                                return 0;
-                              });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
+    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+    return 0;
+  });
   return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "ui/controls/label_control.h"
 #include "ui/controls/list_box_control.h"
 #include "ui/controls/list_view_control.h"
+#include "ui/dpi.h"
 
 namespace belvane {
 
@@ -30,6 +31,7 @@ struct MainWindowControls {
   DropListControl second_list;  // BELVANE_ID_SECOND
   EditControl note;             // BELVANE_ID_NOTE
   ListBoxControl music_list;    // BELVANE_ID_MUSIC_LIST
+  DialogScaler layout;          // the controls' places, for a change of DPI
 };
 
 }  // namespace belvane

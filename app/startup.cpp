@@ -18,6 +18,7 @@
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "ui/dpi.h"
 #include "ui/ui_task.h"
 #include "ui/window_layer.h"
 
@@ -25,7 +26,7 @@ namespace belvane {
 
 namespace {
 
-// The timetable list view's columns, left to right: title and width in pixels.
+// The timetable list view's columns, left to right: title and width in pixels at 96 DPI.
 struct ColumnSpec {
   const char* title;
   int width;
@@ -33,6 +34,7 @@ struct ColumnSpec {
 constexpr ColumnSpec kColumns[] = {{"顺序", 50}, {"开始时间", 100}, {"音乐", 300}, {"数值", 60}};
 
 constexpr COLORREF kClockColour = 0xFF0000;  // COLORREF is 0x00BBGGRR: pure blue
+constexpr int kClockFontHeight = 20;         // pixels at 96 DPI
 
 // "07" for 7: two digits, as the time lists show them.
 TextValue TwoDigits(int value) {
@@ -41,9 +43,13 @@ TextValue TwoDigits(int value) {
   return TextValue(text);
 }
 
-// The main window's hook: runs the tasks workers post to the user-interface thread and the
-// system menu's own items.
+// The main window's hook: lays the window out again when it reaches a screen of another DPI,
+// runs the tasks workers post to the user-interface thread and the system menu's own items.
 LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DPICHANGED) {
+    RescaleMainWindow(window, App(), HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+    return 1;  // handled: the dialog manager's own rescaling would undo this one
+  }
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
@@ -75,8 +81,11 @@ void OnMainWindowInit(HWND dialog) {
 void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.time_caption.AttachToDialogItem(dialog, BELVANE_ID_CLOCK_CAPTION);
   app.clock_label.AttachToDialogItem(dialog, BELVANE_ID_CLOCK);
-  app.clock_label.SetFont(
-      CreateFontA(20, 0, 0, 0, 800, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
+  // The template's controls are in dialog units, which follow the DPI; what is set here in
+  // pixels is scaled to the window's DPI.
+  const unsigned dpi = WindowDpi(dialog);
+  app.clock_label.SetFont(CreateFontA(ScalePixels(kClockFontHeight, dpi), 0, 0, 0, 800, FALSE,
+                                      FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "宋体"));
   app.clock_label.TextColour(kClockColour);
 
   app.add_button.AttachToDialogItem(dialog, BELVANE_ID_ADD);
@@ -93,7 +102,7 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   ListViewControl& view = app.timetable_view;
   view.CreateListView(dialog, LVS_REPORT, left, top, width, height);
   for (int i = 0; i < 4; ++i)
-    view.InsertColumn(i, kColumns[i].title, kColumns[i].width, LVCFMT_LEFT);
+    view.InsertColumn(i, kColumns[i].title, ScalePixels(kColumns[i].width, dpi), LVCFMT_LEFT);
   view.AddListViewExStyle(LVS_EX_GRIDLINES);
   view.AddListViewExStyle(LVS_EX_FULLROWSELECT);
   view.AddStyle(LVS_SINGLESEL);
@@ -103,6 +112,20 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
   app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
   app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  // Also gives the controls that have the stock font, which is made for the system DPI, a copy
+  // for the window's DPI when they differ (a window opened on a second screen).
+  app.layout.Capture(dialog);
+}
+
+void RescaleMainWindow(HWND dialog, MainWindowControls& app, unsigned dpi, const RECT* suggested) {
+  const unsigned before = app.layout.Dpi();
+  if (!app.layout.Apply(dialog, dpi, suggested)) return;
+  // The layout has rescaled every font, the clock's and the list's too; the columns are the
+  // list view's own. From the widths now, so a column the user has widened stays wider.
+  for (int i = 0, n = app.timetable_view.ColumnCount(); i < n; ++i) {
+    app.timetable_view.ColumnWidth(
+        i, ScalePixels(app.timetable_view.ColumnWidth(i), app.layout.Dpi(), before));
+  }
 }
 
 void BindEvents() {

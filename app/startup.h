@@ -22,7 +22,14 @@ void OnMainWindowInit(HWND dialog);
 // Attaches `controls` to the main window's items and styles them (the clock's font and colour),
 // hides the placeholder and creates the timetable list view in its place with its columns and
 // styles. What the user sees before any data; the UI tests and the preview use it too.
+// Sizes set in pixels (the clock's font, the columns) are scaled to the window's DPI, and the
+// layout is captured for RescaleMainWindow.
 void SetUpMainWindow(HWND dialog, MainWindowControls& controls);
+// Lays the main window out for `dpi` (WM_DPICHANGED): the window takes `suggested` (screen
+// coordinates; null keeps it), the controls their template places scaled, the fonts and the
+// columns' present widths the new DPI.
+void RescaleMainWindow(HWND dialog, MainWindowControls& controls, unsigned dpi,
+                       const RECT* suggested);
 // Binds the four buttons' click handlers and the close handler.
 void BindEvents();
 // Loads icon resource BELVANE_ICON_APP into `icon` and makes it `window`'s small icon.
@@ -35,7 +42,8 @@ void PrepareData();
 // player; a failure is told to the user and start-up goes on.
 void ProvisionAudioStep();
 // Step 9 of PrepareData, the last: the main window's hook runs the tasks the clock and the
-// watcher post and the system menu's items; sets ClockRunning and starts the clock thread.
+// watcher post, the system menu's items and WM_DPICHANGED; sets ClockRunning and starts the
+// clock thread.
 void StartClockStep();
 
 }  // namespace belvane

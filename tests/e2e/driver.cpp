@@ -128,6 +128,14 @@ std::filesystem::path BuildBinDir() {
 
 // ---- RemoteWindow
 
+bool RemoteWindow::SendWithData(UINT message, WPARAM wparam, const void* data, size_t size) const {
+  RemoteBuffer remote(hwnd_, size);
+  if (!remote.Ok() || !remote.Write(0, data, size)) return false;
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(hwnd_, message, wparam, reinterpret_cast<LPARAM>(remote.At(0)),
+                             SMTO_NORMAL, kActionTimeoutMs, &result) != 0;
+}
+
 LRESULT RemoteWindow::Send(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT fallback) const {
   DWORD_PTR result = 0;
   if (!hwnd_ ||
@@ -270,6 +278,10 @@ std::string RemoteListView::ColumnTitle(int column) const {
 
 DWORD RemoteListView::ExtendedListViewStyle() const {
   return static_cast<DWORD>(Send(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0, 0));
+}
+
+int RemoteListView::ColumnWidth(int column) const {
+  return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, 0));
 }
 
 bool RemoteListView::RowRect(int row, RECT* rect) const {

@@ -58,6 +58,10 @@ class RemoteWindow {
   bool Click() const;
   // Posts BM_CLICK and returns at once.
   bool PostClick() const;
+  // Sends `message` with a copy of `data` placed in the window's process, its address as
+  // lParam, for messages whose pointer the system does not carry across processes; false when
+  // the copy could not be placed or the window did not answer.
+  bool SendWithData(UINT message, WPARAM wparam, const void* data, size_t size) const;
   // Posts WM_CLOSE (a close request may ask first, so it is never sent).
   bool PostClose() const;
   // Posts WM_KEYDOWN and WM_KEYUP of `vk` to the window that has the keyboard focus in this
@@ -90,6 +94,8 @@ class RemoteListView : public RemoteWindow {
   int SelectionMark() const;
   // LVM_GETCOLUMNW: the title of a column; empty when there is no such column.
   std::string ColumnTitle(int column) const;
+  // LVM_GETCOLUMNWIDTH: a column's width in pixels; 0 when there is no such column.
+  int ColumnWidth(int column) const;
   // LVM_GETEXTENDEDLISTVIEWSTYLE.
   DWORD ExtendedListViewStyle() const;
   // LVM_GETITEMRECT (LVIR_BOUNDS) read back from the other process; false when not answered.

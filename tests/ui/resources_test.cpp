@@ -5,6 +5,7 @@
 #include "resources/version.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -281,6 +282,70 @@ TEST(Resources, ProgramFileCarriesItsVersion) {
   EXPECT_TRUE(VersionString(info, L"ProductVersion") == wide_version);
   EXPECT_TRUE(VersionString(info, L"OriginalFilename") == L"Belvane.exe");
   EXPECT_TRUE(VersionString(info, L"LegalCopyright") == L"Copyright (C) 2026 Belvane developers");
+}
+
+// What the loader made of the manifest, asked the way the system asks it: a malformed file or a
+// setting in the wrong namespace reads as absent here, whatever the text says.
+std::wstring ManifestSetting(const wchar_t* name_space, const wchar_t* name) {
+  wchar_t value[64] = {};
+  SIZE_T written = 0;
+  if (!QueryActCtxSettingsW(0, nullptr, name_space, name, value, std::size(value), &written))
+    return L"(absent)";
+  return value;
+}
+
+TEST(Resources, ManifestDeclaresWindowsSevenToElevenDpiAwarenessAndLongPaths) {
+  constexpr wchar_t k2005[] = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+  constexpr wchar_t k2016[] = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
+  // Per monitor v2 first; Windows 10 1607 knows only PerMonitor; older systems read dpiAware.
+  EXPECT_EQ(ManifestSetting(k2016, L"dpiAwareness"), L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(ManifestSetting(k2005, L"dpiAware"), L"true/pm");
+  EXPECT_EQ(ManifestSetting(k2016, L"longPathAware"), L"true");
+
+  // The layout systems answer in since Windows 10 (older headers lack the last member).
+  struct Element {
+    GUID id;
+    DWORD type;
+    ULONGLONG max_version_tested;
+  };
+  struct Compatibility {
+    DWORD count;
+    Element elements[16];
+  } compatibility{};
+  SIZE_T needed = 0;
+  // A context made from this executable's manifest resource, as the loader makes it.
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  ACTCTXW request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = exe;
+  request.lpResourceName = MAKEINTRESOURCEW(1);
+  const HANDLE context = CreateActCtxW(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+  const bool answered =
+      QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, &compatibility,
+                   sizeof compatibility, &needed);
+  ReleaseActCtx(context);
+  ASSERT_TRUE(answered) << GetLastError();
+
+  ASSERT_LE(compatibility.count, std::size(compatibility.elements));
+  std::vector<std::string> systems;
+  for (DWORD i = 0; i < compatibility.count; ++i) {
+    if (compatibility.elements[i].type != ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS) continue;
+    const GUID& id = compatibility.elements[i].id;
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", id.Data1,
+                  id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3],
+                  id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+    systems.push_back(text);
+  }
+  EXPECT_EQ(systems, (std::vector<std::string>{
+                         "35138b9a-5d96-4fbd-8e2d-a2440225f93a",  // Windows 7
+                         "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",  // Windows 8
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78",  // Windows 8.1
+                         "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",  // Windows 10 and 11
+                     }));
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ std::int64_t LatenessMs(int due_second, const RecordTime& now) {
   const std::int64_t now_ms =
       (std::int64_t{now.hour} * 3600 + now.minute * 60 + now.second) * 1000 + now.millisecond;
   const std::int64_t ms = now_ms - std::int64_t{due_second} * 1000;
-  return ms < 0 ? ms + kMsPerDay : ms;
+  return ms <= -kEarlyToleranceMs ? ms + kMsPerDay : ms;
 }
 
 std::string LatenessText(std::int64_t ms) {

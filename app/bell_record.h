@@ -13,8 +13,9 @@
 //   保存  已保存, "N 行"  |  保存  保存失败                   the save button
 //   音频设备  丢失 | 恢复                                    the output device
 // Rows are numbered from 1, as the list shows them. A bell's lateness is how long after its
-// second the attempt ended (the play call returned, or the clock noticed it had passed it
-// over), in whole milliseconds with a sign.
+// second its first sound went to the device (where the audio library tells it; else when the
+// play call returned), or when the clock noticed it had passed it over, in whole milliseconds
+// with a sign.
 //
 // Thread policy: pure; safe from any thread.
 
@@ -57,8 +58,10 @@ struct PlayFacts {
 // is back.
 BellResult ClassifyPlay(const PlayFacts& facts);
 
-// Milliseconds from the start of second `due_second` of the day to `now` (the same day or the
-// next, across midnight): 0 .. one day.
+// Milliseconds from the start of second `due_second` of the day to `now`: the same day or the
+// next, across midnight (0 .. one day), except that a `now` less than kEarlyToleranceMs before
+// the second is early, not a day late (two clocks a little apart; a clock set back).
+inline constexpr std::int64_t kEarlyToleranceMs = 60 * 1000;
 std::int64_t LatenessMs(int due_second, const RecordTime& now);
 // "+3 ms".
 std::string LatenessText(std::int64_t ms);

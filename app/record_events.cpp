@@ -65,11 +65,27 @@ class DailyFileCheck {
 
 }  // namespace
 
+namespace {
+
+RecordTime RecordTimeOf(const SYSTEMTIME& t) {
+  return RecordTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+}  // namespace
+
 RecordTime LocalRecordTime() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return RecordTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
-                    now.wMinute, now.wSecond, now.wMilliseconds};
+  return RecordTimeOf(now);
+}
+
+std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime) {
+  const FILETIME utc{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
+  SYSTEMTIME utc_time{}, local{};
+  if (!FileTimeToSystemTime(&utc, &utc_time) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &local))
+    return std::nullopt;
+  return RecordTimeOf(local);
 }
 
 std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
@@ -108,6 +124,9 @@ void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
                     RecordPath(program_dir, kRecordOldFileName),
                     DailyFileCheck(music_folder, DailyFileCheck::Today())))
     return;
+  // From here on the player tells when the output device goes and comes back (the start-up
+  // attempt is made after this).
+  ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
   const RecordTime time = LocalRecordTime();
   int missing = 0;
   for (const TimetableEntry& entry : timetable.Rows()) missing += entry.music_missing ? 1 : 0;
@@ -131,11 +150,19 @@ void RecordScheduledBell(const Timetable& timetable, int row, std::string_view s
   // The start runs on the bell worker: what it gave is asked there, once it is done.
   ProcessBellWorker().AfterStarts(
       [row, start = std::string(start_time), music = timetable.Row(row).music_name, music_folder] {
-        const PlayFacts facts =
-            ObservePlay(ProcessMusicPlayer(), ConcatTexts(music_folder, "\\", music));
+        MusicPlayer& player = ProcessMusicPlayer();
+        const PlayFacts facts = ObservePlay(player, ConcatTexts(music_folder, "\\", music));
+        const BellResult result = ClassifyPlay(facts);
         const RecordTime now = LocalRecordTime();
-        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), ClassifyPlay(facts),
-                                       LatenessMs(RingingSecond(start), now)));
+        // Late by when the first sound went out where the library can tell, else by when the
+        // start returned.
+        std::optional<RecordTime> sounded;
+        if (result == BellResult::kPlayed) {
+          if (const std::optional<std::uint64_t> at = player.SoundStartTime())
+            sounded = LocalRecordTimeOf(*at);
+        }
+        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), result,
+                                       LatenessMs(RingingSecond(start), sounded.value_or(now))));
       });
 }
 
@@ -166,6 +193,10 @@ void RecordManualToggle(PlaybackState before, PlaybackState after, const TextVal
   } else {
     Writer().Add(ManualStopLine(now, music));
   }
+}
+
+void RecordAudioDevice(bool back) {
+  Writer().Add(AudioDeviceLine(LocalRecordTime(), back));
 }
 
 void RecordSave(bool saved, int rows) {

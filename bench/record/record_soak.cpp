@@ -19,6 +19,7 @@
 #include "app/record_events.h"
 #include "audio/music_player.h"
 #include "runtime/record_writer.h"
+#include "tests/e2e/noise_wav.h"
 
 namespace {
 
@@ -58,21 +59,10 @@ void Report(int done) {
   std::fflush(stdout);
 }
 
-// 50 ms of 16-bit stereo silence-ish noise.
+// 50 ms of quiet noise.
 bool WriteWav(const char* path) {
-  const uint32_t bytes = 2205 * 4;
-  std::string wav = "RIFF";
-  auto put = [&wav](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  put(36 + bytes, 4);
-  wav += "WAVEfmt ";
-  put(16, 4), put(1, 2), put(2, 2), put(44100, 4), put(44100 * 4, 4), put(4, 2), put(16, 2);
-  wav += "data";
-  put(bytes, 4);
-  for (uint32_t i = 0; i < bytes; ++i) wav += static_cast<char>(i * 7 & 0x0F);
   std::ofstream out(path, std::ios::binary);
-  out << wav;
+  out << belvane::e2e::NoiseWav(0.05, 1);
   return static_cast<bool>(out);
 }
 

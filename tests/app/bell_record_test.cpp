@@ -60,6 +60,12 @@ TEST(BellRecordTest, LatenessCountsFromTheDueSecondAcrossMidnight) {
   EXPECT_EQ(LatenessMs(8 * 3600 + 30 * 60, kAt), 4);
   EXPECT_EQ(LatenessMs(86399, {2026, 12, 8, 0, 0, 0, 21}), 1021);
   EXPECT_EQ(LatenessMs(8 * 3600, kAt), 30 * 60 * 1000 + 4);
+  // A moment before the second is early (the sound's clock a little ahead, a clock set back),
+  // not a day late; further back it is the next day's.
+  EXPECT_EQ(LatenessMs(8 * 3600 + 30 * 60 + 1, kAt), -996);
+  EXPECT_EQ(LatenessMs(8 * 3600 + 31 * 60, kAt), -59996);
+  EXPECT_EQ(LatenessMs(8 * 3600 + 31 * 60 + 1, kAt), 86400 * 1000 - 60996);
+  EXPECT_EQ(LatenessText(-996), "-996 ms");
   EXPECT_EQ(LatenessText(0), "+0 ms");
   EXPECT_EQ(LatenessText(1021), "+1021 ms");
 }

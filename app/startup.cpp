@@ -40,8 +40,11 @@ TextValue TwoDigits(int value) {
   return TextValue(text);
 }
 
-// The main window's hook: runs the tasks workers post to the user-interface thread.
-LRESULT RunPostedTasks(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+// The main window's hook: runs the tasks workers post to the user-interface thread. A session
+// that ends (log-off, shut-down) may end the process once its message returns, without the
+// close that writes the record's last line: it is written here.
+LRESULT OnMainWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_ENDSESSION && wparam) EndBellRecord();
   return RunUiTask(message, wparam, lparam) ? 1 : 0;
 }
 
@@ -51,10 +54,11 @@ int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
   if (!ClaimProgramFolder(ProgramDirectory())) return 0;
   KeepSystemAwake();
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 
@@ -172,7 +176,7 @@ void StartClockStep() {
   const HWND main = app.main_window.Handle();
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
-  SetMessageHook(main, &RunPostedTasks);
+  SetMessageHook(main, &OnMainWindowMessage);
   // Files are opened on the bell worker, ahead of their second where it can.
   if (ProcessBellWorker().Start(MusicFolderPath())) {
     app.playback.SetStarter(

@@ -104,6 +104,21 @@ TEST_F(RecordTest, ARunRecordsItsStartBellsPlayButtonSaveAndEnd) {
   EXPECT_LE(std::stoi(late[1]), (made - ms_of_day(bell, 0) + 86400000) % 86400000) << lines[2];
 }
 
+// Log-off or shut-down ends the process without a close: the end is written when the session
+// ends, and once only.
+TEST_F(RecordTest, AnEndingSessionWritesTheEndLine) {
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("启动\t"));
+  DWORD_PTR result = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(app_.Main().Handle(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
+                                  kActionTimeoutMs, &result));
+  const std::vector<std::string> lines = Lines(Record());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(Fields(lines.back()), "退出") << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+  EXPECT_EQ(Lines(Record()).size(), lines.size()) << Record();
+}
+
 TEST_F(RecordTest, ARecordThatCannotBeWrittenLeavesTheBellsRingingWithoutABox) {
   ASSERT_TRUE(app_.Process().MakeFolder(kRecord));  // the record's name is taken by a folder
   ASSERT_TRUE(app_.Process().MakeFolder("mp3"));

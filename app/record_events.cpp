@@ -63,10 +63,6 @@ class DailyFileCheck {
   int checked_day_;
 };
 
-}  // namespace
-
-namespace {
-
 RecordTime RecordTimeOf(const SYSTEMTIME& t) {
   return RecordTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }

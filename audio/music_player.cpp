@@ -32,8 +32,8 @@ int PercentOf(double volume) {
   return static_cast<int>(std::lround(volume * kVolumeScale));
 }
 
-// An export of the loaded library that is not in the entry table, looked up once; null where
-// the library has none (another implementation) or none is loaded yet.
+// An export of the loaded library that is not in the entry table; null where the library has
+// none (another implementation) or none is loaded yet.
 template <class Function>
 Function* OptionalExport(const char* name) {
   const HMODULE library = GetModuleHandleA("bass.dll");

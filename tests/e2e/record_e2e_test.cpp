@@ -228,6 +228,14 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
       if (std::wstring(title) == L"Belvane") main = window;
     }
     ASSERT_NE(main, nullptr);
+    // The start line comes before start-up is done (the audio library, the clock): wait until
+    // the window handles messages, or the minimise waits on a busy thread.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          DWORD_PTR result = 0;
+          return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+        },
+        kStartTimeoutMs));
     ShowWindow(main, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }));
     // Whatever the second copy would write, it must not: take the timetable away first.

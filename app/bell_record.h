@@ -66,6 +66,22 @@ std::int64_t LatenessMs(int due_second, const RecordTime& now);
 // "+3 ms".
 std::string LatenessText(std::int64_t ms);
 
+// When the record looks at the day's music files again: at the first look on a day other than
+// the one last looked at (just after midnight, or after a sleep or a clock set across it).
+class DailyLook {
+ public:
+  // Starts on the day of `start`, which counts as looked at (start-up writes its own lines).
+  explicit DailyLook(const RecordTime& start) : day_(DayOf(start)) {}
+  // Whether the look is due at `now` (the day then counts as looked at); *next_ms: how long
+  // until the next look, just past midnight and at most a minute, so that a clock set or a
+  // sleep is seen.
+  bool Due(const RecordTime& now, int* next_ms);
+
+ private:
+  static int DayOf(const RecordTime& t) { return t.year * 400 + t.month * 32 + t.day; }
+  int day_;
+};
+
 // Whole lines, stamp first.
 std::string StartedLine(const RecordTime& time, std::string_view folder, int rows,
                         int missing_rows);

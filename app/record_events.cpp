@@ -36,31 +36,18 @@ std::string_view FileNameOf(std::string_view path) {
 // a line per row of the clock's timetable whose file is not there.
 class DailyFileCheck {
  public:
-  DailyFileCheck(TextValue music_folder, int today)
-      : music_folder_(std::move(music_folder)), checked_day_(today) {}
+  explicit DailyFileCheck(TextValue music_folder)
+      : music_folder_(std::move(music_folder)), look_(LocalRecordTime()) {}
 
   std::vector<std::string> operator()(int& next_ms) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    const int ms_into_day =
-        ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
-    // Wake just after midnight, and at least once a minute so a clock set or a sleep is seen.
-    next_ms = std::min(86400 * 1000 - ms_into_day + 50, 60 * 1000);
-    const int day = now.wYear * 400 + now.wMonth * 32 + now.wDay;
-    if (day == checked_day_) return {};
-    checked_day_ = day;
-    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, LocalRecordTime());
-  }
-
-  static int Today() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return now.wYear * 400 + now.wMonth * 32 + now.wDay;
+    const RecordTime now = LocalRecordTime();
+    if (!look_.Due(now, &next_ms)) return {};
+    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, now);
   }
 
  private:
   TextValue music_folder_;
-  int checked_day_;
+  DailyLook look_;
 };
 
 RecordTime RecordTimeOf(const SYSTEMTIME& t) {
@@ -117,8 +104,7 @@ void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
                      const TextValue& music_folder) {
   RecordWriter& writer = Writer();
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
-                    RecordPath(program_dir, kRecordOldFileName),
-                    DailyFileCheck(music_folder, DailyFileCheck::Today())))
+                    RecordPath(program_dir, kRecordOldFileName), DailyFileCheck(music_folder)))
     return;
   // From here on the player tells when the output device goes and comes back (the start-up
   // attempt is made after this).

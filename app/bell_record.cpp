@@ -1,5 +1,6 @@
 #include "app/bell_record.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace belvane {
@@ -60,7 +61,16 @@ std::int64_t LatenessMs(int due_second, const RecordTime& now) {
   const std::int64_t now_ms =
       (std::int64_t{now.hour} * 3600 + now.minute * 60 + now.second) * 1000 + now.millisecond;
   const std::int64_t ms = now_ms - std::int64_t{due_second} * 1000;
-  return ms < 0 ? ms + kMsPerDay : ms;
+  return ms <= -kEarlyToleranceMs ? ms + kMsPerDay : ms;
+}
+
+bool DailyLook::Due(const RecordTime& now, int* next_ms) {
+  const int ms_into_day = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+  *next_ms = std::min(static_cast<int>(kMsPerDay) - ms_into_day + 50, 60 * 1000);
+  const int day = DayOf(now);
+  if (day == day_) return false;
+  day_ = day;
+  return true;
 }
 
 std::string LatenessText(std::int64_t ms) {

@@ -14,8 +14,9 @@
 //   音频设备  丢失 | 恢复                                    the output device
 //   开机自动启动  已开启, command | 已关闭 | 开启失败 | 关闭失败   the system menu's item
 // Rows are numbered from 1, as the list shows them. A bell's lateness is how long after its
-// second the attempt ended (the play call returned, or the clock noticed it had passed it
-// over), in whole milliseconds with a sign.
+// second its first sound went to the device (where the audio library tells it; else when the
+// play call returned), or when the clock noticed it had passed it over, in whole milliseconds
+// with a sign.
 //
 // Thread policy: pure; safe from any thread.
 
@@ -58,11 +59,29 @@ struct PlayFacts {
 // is back.
 BellResult ClassifyPlay(const PlayFacts& facts);
 
-// Milliseconds from the start of second `due_second` of the day to `now` (the same day or the
-// next, across midnight): 0 .. one day.
+// Milliseconds from the start of second `due_second` of the day to `now`: the same day or the
+// next, across midnight (0 .. one day), except that a `now` less than kEarlyToleranceMs before
+// the second is early, not a day late (two clocks a little apart; a clock set back).
+inline constexpr std::int64_t kEarlyToleranceMs = 60 * 1000;
 std::int64_t LatenessMs(int due_second, const RecordTime& now);
 // "+3 ms".
 std::string LatenessText(std::int64_t ms);
+
+// When the record looks at the day's music files again: at the first look on a day other than
+// the one last looked at (just after midnight, or after a sleep or a clock set across it).
+class DailyLook {
+ public:
+  // Starts on the day of `start`, which counts as looked at (start-up writes its own lines).
+  explicit DailyLook(const RecordTime& start) : day_(DayOf(start)) {}
+  // Whether the look is due at `now` (the day then counts as looked at); *next_ms: how long
+  // until the next look, just past midnight and at most a minute, so that a clock set or a
+  // sleep is seen.
+  bool Due(const RecordTime& now, int* next_ms);
+
+ private:
+  static int DayOf(const RecordTime& t) { return t.year * 400 + t.month * 32 + t.day; }
+  int day_;
+};
 
 // Whole lines, stamp first.
 std::string StartedLine(const RecordTime& time, std::string_view folder, int rows,

@@ -36,40 +36,39 @@ std::string_view FileNameOf(std::string_view path) {
 // a line per row of the clock's timetable whose file is not there.
 class DailyFileCheck {
  public:
-  DailyFileCheck(TextValue music_folder, int today)
-      : music_folder_(std::move(music_folder)), checked_day_(today) {}
+  explicit DailyFileCheck(TextValue music_folder)
+      : music_folder_(std::move(music_folder)), look_(LocalRecordTime()) {}
 
   std::vector<std::string> operator()(int& next_ms) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    const int ms_into_day =
-        ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
-    // Wake just after midnight, and at least once a minute so a clock set or a sleep is seen.
-    next_ms = std::min(86400 * 1000 - ms_into_day + 50, 60 * 1000);
-    const int day = now.wYear * 400 + now.wMonth * 32 + now.wDay;
-    if (day == checked_day_) return {};
-    checked_day_ = day;
-    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, LocalRecordTime());
-  }
-
-  static int Today() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return now.wYear * 400 + now.wMonth * 32 + now.wDay;
+    const RecordTime now = LocalRecordTime();
+    if (!look_.Due(now, &next_ms)) return {};
+    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, now);
   }
 
  private:
   TextValue music_folder_;
-  int checked_day_;
+  DailyLook look_;
 };
+
+RecordTime RecordTimeOf(const SYSTEMTIME& t) {
+  return RecordTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
 
 }  // namespace
 
 RecordTime LocalRecordTime() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return RecordTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
-                    now.wMinute, now.wSecond, now.wMilliseconds};
+  return RecordTimeOf(now);
+}
+
+std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime) {
+  const FILETIME utc{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
+  SYSTEMTIME utc_time{}, local{};
+  if (!FileTimeToSystemTime(&utc, &utc_time) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &local))
+    return std::nullopt;
+  return RecordTimeOf(local);
 }
 
 std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
@@ -105,9 +104,11 @@ void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
                      const TextValue& music_folder) {
   RecordWriter& writer = Writer();
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
-                    RecordPath(program_dir, kRecordOldFileName),
-                    DailyFileCheck(music_folder, DailyFileCheck::Today())))
+                    RecordPath(program_dir, kRecordOldFileName), DailyFileCheck(music_folder)))
     return;
+  // From here on the player tells when the output device goes and comes back (the start-up
+  // attempt is made after this).
+  ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
   const RecordTime time = LocalRecordTime();
   int missing = 0;
   for (const TimetableEntry& entry : timetable.Rows()) missing += entry.music_missing ? 1 : 0;
@@ -131,11 +132,19 @@ void RecordScheduledBell(const Timetable& timetable, int row, std::string_view s
   // The start runs on the bell worker: what it gave is asked there, once it is done.
   ProcessBellWorker().AfterStarts(
       [row, start = std::string(start_time), music = timetable.Row(row).music_name, music_folder] {
-        const PlayFacts facts =
-            ObservePlay(ProcessMusicPlayer(), ConcatTexts(music_folder, "\\", music));
+        MusicPlayer& player = ProcessMusicPlayer();
+        const PlayFacts facts = ObservePlay(player, ConcatTexts(music_folder, "\\", music));
+        const BellResult result = ClassifyPlay(facts);
         const RecordTime now = LocalRecordTime();
-        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), ClassifyPlay(facts),
-                                       LatenessMs(RingingSecond(start), now)));
+        // Late by when the first sound went out where the library can tell, else by when the
+        // start returned.
+        std::optional<RecordTime> sounded;
+        if (result == BellResult::kPlayed) {
+          if (const std::optional<std::uint64_t> at = player.SoundStartTime())
+            sounded = LocalRecordTimeOf(*at);
+        }
+        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), result,
+                                       LatenessMs(RingingSecond(start), sounded.value_or(now))));
       });
 }
 
@@ -166,6 +175,10 @@ void RecordManualToggle(PlaybackState before, PlaybackState after, const TextVal
   } else {
     Writer().Add(ManualStopLine(now, music));
   }
+}
+
+void RecordAudioDevice(bool back) {
+  Writer().Add(AudioDeviceLine(LocalRecordTime(), back));
 }
 
 void RecordSave(bool saved, int rows) {

@@ -8,9 +8,11 @@
 // StartBellRecord (and in a second copy) every other call does nothing. A folder that cannot be
 // written leaves the program running without a record and without a word.
 //
-// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord from any thread (the
-// exit hook); the rest on the user-interface thread.
+// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord and RecordAudioDevice
+// from any thread (the exit hook; the player's threads); the rest on the user-interface thread.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,8 @@ namespace belvane {
 
 // The local time now.
 RecordTime LocalRecordTime();
+// The local time of a FILETIME value of the system's time; nothing when it cannot be converted.
+std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime);
 
 // What the player shows of the play call just made on this thread for `path`; the disk is
 // asked about the file only when no stream was opened.
@@ -46,13 +50,17 @@ void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
 void EndBellRecord();
 
 // A scheduled bell: row `row` (0-based) of `timetable` was due at `start_time` and its file
-// (`music_folder` + "\" + its music name) has just been started on this thread.
+// (`music_folder` + "\" + its music name) has just been started on this thread. Its lateness
+// is that of its first sound where the audio library tells it, else of the start's return.
 void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
                          const TextValue& music_folder);
 // The clock went past `span` without ringing it: one 错过 line per row that would have rung.
 void RecordPassedOver(const PassedOverSpan& span);
 // The play button was pressed: from `before` to `after`; `path` is the file started or stopped.
 void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path);
+// The output device went missing (false) or was initialised again (true); the player's device
+// observer, set by StartBellRecord. Any thread.
+void RecordAudioDevice(bool back);
 // The save button: whether the timetable of `rows` rows was saved.
 void RecordSave(bool saved, int rows);
 // The system menu's logon item: the entry was switched on (starting `command`) or off; `done`

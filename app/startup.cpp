@@ -44,12 +44,15 @@ TextValue TwoDigits(int value) {
 }
 
 // The main window's hook: lays the window out again when it reaches a screen of another DPI,
-// runs the tasks workers post to the user-interface thread and the system menu's own items.
+// runs the tasks workers post to the user-interface thread and the system menu's own items. A
+// session that ends (log-off, shut-down) may end the process once its message returns, without
+// the close that writes the record's last line: it is written here.
 LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_DPICHANGED) {
     RescaleMainWindow(window, App(), HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
     return 1;  // handled: the dialog manager's own rescaling would undo this one
   }
+  if (message == WM_ENDSESSION && wparam) EndBellRecord();
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
@@ -60,10 +63,11 @@ int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
   if (!ClaimProgramFolder(ProgramDirectory())) return 0;
   KeepSystemAwake();
-  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN, [](const EventArgs& args) -> std::int32_t {
-    OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
-    return 0;
-  });
+  App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
+                              [](const EventArgs& args) -> std::int32_t {
+                                OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
+                                return 0;
+                              });
   return 0;
 }
 

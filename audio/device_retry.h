@@ -8,6 +8,8 @@
 //   initialised;
 // - when a playback fails because of the device (IsDeviceError), the output is freed and
 //   initialised again on the current default device at once.
+// The plan also tells when the device went missing and when it came back, once each way: the
+// bell record writes a line for each, never one per failed retry.
 //
 // DeviceRetryPlan is the decision alone, with time given by the caller (milliseconds of any
 // steady clock). DeviceRetryThread is the background half: a thread of its own that never
@@ -41,11 +43,20 @@ class DeviceRetryPlan {
     kMissing,  // the last attempt failed: no device is initialised
   };
 
-  // Records an attempt to initialise the output and its result.
-  void Attempted(bool initialised, std::int64_t now_ms) {
+  // Whether the device went missing or came back.
+  enum class Change { kNone, kLost, kBack };
+
+  // Records an attempt to initialise the output and its result: kLost for the first failure
+  // since a device was last there (or the first attempt of all), kBack for the first success
+  // after one was missing.
+  Change Attempted(bool initialised, std::int64_t now_ms) {
     status_ = initialised ? Status::kReady : Status::kMissing;
     last_attempt_ms_ = now_ms;
+    return Absent(!initialised);
   }
+  // A playback failed because of the device while one was initialised: kLost unless it was
+  // already told. The retry that follows is an Attempted of its own.
+  Change PlaybackLostDevice() { return Absent(true); }
   Status status() const { return status_; }
 
   // Whether a playback about to start should try to initialise the output first.
@@ -55,8 +66,15 @@ class DeviceRetryPlan {
   std::int64_t BackgroundDueInMs(std::int64_t now_ms) const;
 
  private:
+  Change Absent(bool absent) {
+    if (absent == absent_) return Change::kNone;
+    absent_ = absent;
+    return absent ? Change::kLost : Change::kBack;
+  }
+
   Status status_ = Status::kUntried;
   std::int64_t last_attempt_ms_ = 0;
+  bool absent_ = false;  // told as lost and not yet as back
 };
 
 // A thread that runs `step` whenever it is due. `step(now_ms)` makes an attempt if one is due

@@ -1,5 +1,6 @@
 #include "audio/music_player.h"
 
+#include <atomic>
 #include <cmath>
 #include <tuple>
 
@@ -29,6 +30,16 @@ bool InVolumeRange(int volume) {
 // truncated: 0.57f is 0.56999..., and a volume set to 57 must read back as 57.
 int PercentOf(double volume) {
   return static_cast<int>(std::lround(volume * kVolumeScale));
+}
+
+// An export of the loaded library that is not in the entry table; null where the library has
+// none (another implementation) or none is loaded yet.
+template <class Function>
+Function* OptionalExport(const char* name) {
+  const HMODULE library = GetModuleHandleA("bass.dll");
+  return library
+             ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+             : nullptr;
 }
 
 }  // namespace
@@ -74,7 +85,7 @@ bool MusicPlayer::Init(HWND window) {
 bool MusicPlayer::AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init, HWND window,
                                     std::int64_t now_ms) {
   const bool ok = init(bass::kDeviceDefault, 44100, 0, window, nullptr) != FALSE;
-  device_.Attempted(ok, now_ms);
+  TellLocked(device_.Attempted(ok, now_ms));
   if (!ok) {
     if (!retry_thread_) {
       retry_thread_ = std::make_unique<DeviceRetryThread>(
@@ -84,6 +95,20 @@ bool MusicPlayer::AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init
     }
   }
   return ok;
+}
+
+void MusicPlayer::SetDeviceObserver(DeviceObserver observer) {
+  std::lock_guard lock(mutex_);
+  device_observer_ = std::move(observer);
+}
+
+void MusicPlayer::TellLocked(DeviceRetryPlan::Change change) {
+  if (change == DeviceRetryPlan::Change::kNone || !device_observer_) return;
+  try {
+    device_observer_(change == DeviceRetryPlan::Change::kBack);
+  } catch (...) {
+    // A line not recorded must never cost the playback that noticed the change.
+  }
 }
 
 std::int64_t MusicPlayer::RetryDeviceInBackground(std::int64_t now_ms) {
@@ -148,13 +173,7 @@ DWORD MusicPlayer::OpenPrimed(const TextValue& path) {
   const DWORD stream = create(FALSE, path.CStr(), 0, 0, 0);
   if (stream == 0) return 0;
   // Looked up, not bound: a library without it still plays, only later at the second.
-  using Update = decltype(BASS_ChannelUpdate)*;
-  static const Update update = [] {
-    const HMODULE library = GetModuleHandleA("bass.dll");
-    return library ? reinterpret_cast<Update>(
-                         reinterpret_cast<void*>(GetProcAddress(library, "BASS_ChannelUpdate")))
-                   : nullptr;
-  }();
+  static const auto update = OptionalExport<decltype(BASS_ChannelUpdate)>("BASS_ChannelUpdate");
   if (update) update(stream, 0);
   return stream;
 }
@@ -221,6 +240,7 @@ BOOL MusicPlayer::PlayOnNewDevice() {
   std::lock_guard lock(mutex_);
   if (stream_ == 0) return FALSE;
   const TextValue path = path_;
+  TellLocked(device_.PlaybackLostDevice());
   // Freeing lets go of the device that failed; the library frees every stream with it.
   free();
   stream_ = 0;
@@ -245,6 +265,24 @@ BOOL MusicPlayer::Stop() {
 int MusicPlayer::State() {
   return OnStream<AudioFunction::kChannelIsActive>(
       -2, [](DWORD stream, auto is_active) { return static_cast<int>(is_active(stream)); });
+}
+
+std::optional<std::uint64_t> MusicPlayer::SoundStartTime() {
+  // Looked up only with a stream held, so the library is loaded; a miss is asked again later
+  // (cheap, and only once per bell).
+  std::lock_guard lock(mutex_);
+  if (stream_ == 0) return std::nullopt;
+  using StartTime = decltype(BASS_ChannelGetStartTime);
+  static std::atomic<StartTime*> found{nullptr};
+  StartTime* start_time = found.load();
+  if (!start_time) {
+    start_time = OptionalExport<StartTime>("BASS_ChannelGetStartTime");
+    if (!start_time) return std::nullopt;
+    found.store(start_time);
+  }
+  FILETIME at{};
+  if (!start_time(stream_, &at)) return std::nullopt;
+  return (std::uint64_t{at.dwHighDateTime} << 32) | at.dwLowDateTime;
 }
 
 BOOL MusicPlayer::SetMasterVolume(int volume) {

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,6 +54,12 @@ class MusicPlayer {
   // BASS_Free; true when it succeeded. The library frees every stream, so the player lets go of
   // its own.
   bool Free();
+  // Told once when the output device goes missing (false: an attempt to initialise it failed,
+  // the first at start-up included, or a playback failed for the device) and once when it is
+  // initialised again (true); never for each failed retry in between. Called on whichever
+  // thread noticed, under the player's lock: it must be quick and must not call the player.
+  using DeviceObserver = std::function<void(bool back)>;
+  void SetDeviceObserver(DeviceObserver observer);
 
   // --- Stream -------------------------------------------------------------------------------
   // Frees the held stream, then opens `path` (GBK) with BASS_StreamCreateFile; returns the new
@@ -96,6 +103,10 @@ class MusicPlayer {
   BOOL Stop();
   // BASS_ChannelIsActive(stream): 0 stopped, 1 playing, 2 stalled, 3 paused; -2 with no stream.
   int State();
+  // When the held stream began to sound, as a FILETIME value of the system's time (the library's
+  // BASS_ChannelGetStartTime); nothing with no stream, before it sounded, or with a library
+  // that cannot tell (the caller then goes by when its start returned).
+  std::optional<std::uint64_t> SoundStartTime();
 
   // --- Volume -------------------------------------------------------------------------------
   // BASS_SetVolume(volume / 100); outside 0..100: 0 and nothing done.
@@ -136,6 +147,8 @@ class MusicPlayer {
   // BASS_Init under the lock, its result recorded; the first failure starts the retry thread.
   bool AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init, HWND window,
                          std::int64_t now_ms);
+  // Tells the observer of a change, under the lock.
+  void TellLocked(DeviceRetryPlan::Change change);
   // Play's answer to a device failure (see Play).
   BOOL PlayOnNewDevice();
   // While no device is initialised, BASS_Init once more before a stream is opened.
@@ -143,9 +156,10 @@ class MusicPlayer {
 
   AudioEntryTable& entries_;
   mutable std::mutex mutex_;
-  DWORD stream_ = 0;        // guarded by mutex_
-  TextValue path_;          // guarded by mutex_
-  DeviceRetryPlan device_;  // guarded by mutex_
+  DWORD stream_ = 0;                // guarded by mutex_
+  TextValue path_;                  // guarded by mutex_
+  DeviceRetryPlan device_;          // guarded by mutex_
+  DeviceObserver device_observer_;  // guarded by mutex_
   // Created by the first failed attempt. Last, so that it stops before anything it uses goes.
   std::unique_ptr<DeviceRetryThread> retry_thread_;  // guarded by mutex_
 };

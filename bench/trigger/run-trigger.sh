@@ -131,4 +131,29 @@ def report(who, offset):
              (first[0] - due[0]) / 1e6 if first else float("nan")))
 report("belvane", 0)
 report("plain", 1)
+
+# Belvane's own record of each bell (GBK): how late it says the first sound was, against the
+# device's onset of the same row. The difference is the output's own delay after the buffer
+# was handed over (plus the record's clock against the host's).
+def recorded():
+    late = {}
+    try:
+        text = open(out + "/belvane/Belvane日志.txt", "rb").read().decode("gbk")
+    except (FileNotFoundError, UnicodeDecodeError):
+        return late
+    for line in text.split("\r\n"):
+        f = line.split("\t")
+        if len(f) == 7 and f[1] == "定时" and f[5] == "已播放":
+            late[int(f[2]) - 1] = int(f[6].split()[0])
+    return late
+seen, late, diffs = onsets("belvane"), recorded(), []
+for i in range(count):
+    d = (start + 2 * i) * 10**9
+    match = [o for o in seen if d <= o < d + 2 * 10**9]
+    if match and i in late:
+        diffs.append((match[0] - d) / 1e6 - late[i])
+diffs.sort()
+if diffs:
+    print("record   rows %3d  onset minus recorded lateness: min %6.1f ms  p50 %6.1f ms  max %6.1f ms"
+          % (len(diffs), diffs[0], diffs[len(diffs) // 2], diffs[-1]))
 PY

@@ -1,8 +1,8 @@
 #pragma once
-// The audio library's public interface (bass.dll): twenty-one exports with the 2.4 signatures, all
-// WINAPI, exported under their plain names. The program binds them late and takes its
-// function-pointer types from these declarations with decltype, so a wrong signature is a
-// compile error there.
+// The audio library's public interface (bass.dll): twenty-two exports, all WINAPI, exported under
+// their plain names; those it shares with other implementations have the 2.4 signatures. The
+// program binds them late and takes its function-pointer types from these declarations with
+// decltype, so a wrong signature is a compile error there.
 //
 // Thread safety: every export may be called from any thread at any time, including while another
 // thread frees the same handle; such a call fails with kErrorHandle. A stream handle is never
@@ -86,6 +86,15 @@ BELVANE_BASS_API DWORD WINAPI BASS_ChannelIsActive(DWORD handle);
 // Other states: nothing done, TRUE. Any thread. Not in the program's entry table: a caller
 // looks it up and does without it when it is missing.
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelUpdate(DWORD handle, DWORD length);
+// When the channel's sound began, as the system's time (UTC, to the microsecond where the
+// platform can): the moment the first buffer of its current output run was handed to a running
+// device. A primed channel (BASS_ChannelUpdate) is marked when Play starts its device, not when
+// its buffers were queued; Pause and Play keep the mark; a Play after Stop, a restart or a
+// SetPosition while playing marks afresh. The mark stays readable after the channel stopped.
+// kErrorStart while the current run has not sounded (never played, or primed only),
+// kErrorIllParam for a null `time`. Any thread. Not in the program's entry table and not in
+// other implementations of this interface: a caller looks it up and does without it.
+BELVANE_BASS_API BOOL WINAPI BASS_ChannelGetStartTime(DWORD handle, FILETIME* time);
 
 // Global volume 0..1, applied to the samples of every stream on top of the channel volume, from
 // the next buffer on (about 400 ms later). Any thread.

@@ -9,6 +9,29 @@
 
 namespace belvane::bass {
 
+namespace {
+
+// The system's time as a FILETIME value, to the microsecond where the platform can (Windows 8
+// on); the coarse clock elsewhere.
+uint64_t WallClockNow() {
+  using Reader = void(WINAPI*)(FILETIME*);
+  static const Reader precise = [] {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<Reader>(reinterpret_cast<void*>(
+                        GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime")))
+                  : nullptr;
+  }();
+  FILETIME now{};
+  if (precise) {
+    precise(&now);
+  } else {
+    GetSystemTimeAsFileTime(&now);
+  }
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
+}  // namespace
+
 std::atomic<float>& MasterVolume() {
   static std::atomic<float> volume{1.0f};
   return volume;
@@ -55,7 +78,9 @@ bool Channel::Play(bool restart, int* error) {
   } else if (run_ == Run::kPlaying) {
     return true;
   } else if ((run_ == Run::kPaused || run_ == Run::kPrimed) && sink_) {
+    const uint64_t now = WallClockNow();
     sink_->Resume();
+    sound_start_.Resumed(sink_->Queued(), now);
     run_ = Run::kPlaying;
     progress_ms_ = GetTickCount64();  // nothing was due to finish while paused
     return StartFeederLocked(error);
@@ -117,6 +142,7 @@ bool Channel::StartRunLocked(int* error, bool paused) {
     if (!sink_) return false;
   }
   if (paused) sink_->Pause();
+  sound_start_.RunOpened(paused);
   run_ = Run::kPlaying;
   progress_ms_ = GetTickCount64();
   // The first buffers go out now, on the caller's thread: the sound starts without waiting for
@@ -159,10 +185,12 @@ void Channel::PumpLocked() {
       break;
     }
     ApplyVolume(buffer, n);
+    const uint64_t now = WallClockNow();
     if (!sink_->Submit(n)) {
       EndRunLocked();  // the device went away: stop rather than spin
       return;
     }
+    sound_start_.Submitted(now);
   }
   if (eof_ && sink_->Queued() == 0) {
     EndRunLocked();
@@ -218,6 +246,7 @@ bool Channel::Pause(int* error) {
   if (run_ == Run::kPlaying) {
     ReapLocked();
     sink_->Pause();
+    sound_start_.Paused();
     run_ = Run::kPaused;
   }
   return true;
@@ -309,6 +338,21 @@ bool Channel::SetVolume(float volume, int* error) {
     return false;
   }
   volume_ = volume;
+  return true;
+}
+
+bool Channel::StartTime(uint64_t* filetime, int* error) {
+  std::lock_guard lock(mutex_);
+  if (dead_) {
+    *error = kErrorHandle;
+    return false;
+  }
+  const std::optional<uint64_t> at = sound_start_.At();
+  if (!at) {
+    *error = kErrorStart;
+    return false;
+  }
+  *filetime = *at;
   return true;
 }
 

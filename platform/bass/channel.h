@@ -23,6 +23,7 @@
 #include "platform/bass/decoder.h"
 #include "platform/bass/output_sink.h"
 #include "platform/bass/scoped_handle.h"
+#include "platform/bass/sound_start.h"
 
 namespace belvane::bass {
 
@@ -60,6 +61,9 @@ class Channel {
   const PcmFormat& Format() const { return format_; }
   bool SetVolume(float volume, int* error);
   bool Volume(float* volume, int* error);
+  // When the current or last run began to sound (SoundStart), as a FILETIME value of the
+  // system's time; kErrorStart when it has not.
+  bool StartTime(uint64_t* filetime, int* error);
   // Stops output and joins the feeding thread; idempotent. Not from the feeding thread.
   void Shutdown();
 
@@ -97,6 +101,7 @@ class Channel {
   float volume_ = 1.0f;
   // When the current run last had a buffer finish (or began): the stalled-device bound.
   uint64_t progress_ms_ = 0;
+  SoundStart sound_start_;
 };
 
 }  // namespace belvane::bass

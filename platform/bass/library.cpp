@@ -259,6 +259,17 @@ BOOL WINAPI BASS_ChannelUpdate(DWORD handle, DWORD length) {
   return ChannelCommand(handle, [](Channel& c, int* error) { return c.Prime(error); });
 }
 
+BOOL WINAPI BASS_ChannelGetStartTime(DWORD handle, FILETIME* time) {
+  return ChannelCommand(handle, [&](Channel& c, int* error) {
+    if (!time) return Refuse(kErrorIllParam, error);
+    uint64_t at = 0;
+    if (!c.StartTime(&at, error)) return false;
+    time->dwLowDateTime = static_cast<DWORD>(at);
+    time->dwHighDateTime = static_cast<DWORD>(at >> 32);
+    return true;
+  });
+}
+
 DWORD WINAPI BASS_ChannelIsActive(DWORD handle) {
   return Guarded<DWORD>(kActiveStopped, [&]() -> DWORD {
     auto c = Find(handle);

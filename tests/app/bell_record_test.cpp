@@ -66,8 +66,30 @@ TEST(BellRecordTest, LatenessCountsFromTheDueSecondAcrossMidnight) {
   EXPECT_EQ(LatenessMs(8 * 3600 + 30 * 60, kAt), 4);
   EXPECT_EQ(LatenessMs(86399, {2026, 12, 8, 0, 0, 0, 21}), 1021);
   EXPECT_EQ(LatenessMs(8 * 3600, kAt), 30 * 60 * 1000 + 4);
+  // A moment before the second is early (the sound's clock a little ahead, a clock set back),
+  // not a day late; further back it is the next day's.
+  EXPECT_EQ(LatenessMs(8 * 3600 + 30 * 60 + 1, kAt), -996);
+  EXPECT_EQ(LatenessMs(8 * 3600 + 31 * 60, kAt), -59996);
+  EXPECT_EQ(LatenessMs(8 * 3600 + 31 * 60 + 1, kAt), 86400 * 1000 - 60996);
+  EXPECT_EQ(LatenessText(-996), "-996 ms");
   EXPECT_EQ(LatenessText(0), "+0 ms");
   EXPECT_EQ(LatenessText(1021), "+1021 ms");
+}
+
+// The music files are looked at again at the first look of each new day, once.
+TEST(BellRecordTest, TheDailyLookComesOnceJustAfterMidnight) {
+  DailyLook look({2026, 12, 7, 8, 0, 0, 0});
+  int next = 0;
+  EXPECT_FALSE(look.Due({2026, 12, 7, 12, 0, 0, 0}, &next));
+  EXPECT_EQ(next, 60 * 1000);
+  EXPECT_FALSE(look.Due({2026, 12, 7, 23, 59, 59, 900}, &next));
+  EXPECT_EQ(next, 150);  // wakes just past midnight
+  EXPECT_TRUE(look.Due({2026, 12, 8, 0, 0, 0, 50}, &next));
+  EXPECT_FALSE(look.Due({2026, 12, 8, 0, 0, 1, 0}, &next));
+  // A sleep over several days, and a month's end: each day looked at once.
+  EXPECT_TRUE(look.Due({2026, 12, 31, 9, 0, 0, 0}, &next));
+  EXPECT_TRUE(look.Due({2027, 1, 1, 0, 0, 0, 0}, &next));
+  EXPECT_FALSE(look.Due({2027, 1, 1, 0, 0, 30, 0}, &next));
 }
 
 TEST(BellRecordTest, MissingFileLinesNameEachRowWhoseFileIsNotThere) {

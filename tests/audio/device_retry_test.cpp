@@ -34,6 +34,26 @@ TEST(DeviceRetryPlan, RetriesOnlyWhileTheLastAttemptFailed) {
   EXPECT_EQ(plan.BackgroundDueInMs(100000), -1);
 }
 
+// The record gets one line when the device goes and one when it is back, never one per retry.
+TEST(DeviceRetryPlan, TellsLostAndBackOnceEachWay) {
+  using Change = DeviceRetryPlan::Change;
+  DeviceRetryPlan found;
+  EXPECT_EQ(found.Attempted(true, 0), Change::kNone);  // there from the start: nothing to tell
+  EXPECT_EQ(found.PlaybackLostDevice(), Change::kLost);
+  EXPECT_EQ(found.PlaybackLostDevice(), Change::kNone);
+  EXPECT_EQ(found.Attempted(false, 10), Change::kNone);  // the retry after the loss
+  EXPECT_EQ(found.Attempted(false, 10010), Change::kNone);
+  EXPECT_EQ(found.Attempted(true, 20010), Change::kBack);
+  EXPECT_EQ(found.Attempted(true, 20020), Change::kNone);
+  EXPECT_EQ(found.PlaybackLostDevice(), Change::kLost);
+  EXPECT_EQ(found.Attempted(true, 20030), Change::kBack);  // back at once on a new default
+
+  DeviceRetryPlan missing;  // none at start-up
+  EXPECT_EQ(missing.Attempted(false, 0), Change::kLost);
+  EXPECT_EQ(missing.Attempted(false, 10000), Change::kNone);
+  EXPECT_EQ(missing.Attempted(true, 20000), Change::kBack);
+}
+
 TEST(DeviceRetryPlan, DeviceErrorsAreTheOutputsNotTheFiles) {
   for (int e : {bass::kErrorDriver, bass::kErrorDevice, bass::kErrorStart, bass::kErrorInit}) {
     EXPECT_TRUE(IsDeviceError(e)) << e;

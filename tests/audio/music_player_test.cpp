@@ -140,6 +140,10 @@ class MusicPlayerTest : public ::testing::Test {
     fake_.Set<F::kPluginLoad>(&FakeLibrary::PluginLoad);
   }
   std::vector<std::string>& Calls() { return FakeLibrary::calls; }
+  // The device's comings and goings, among the library calls.
+  void ObserveDevice() {
+    player_.SetDeviceObserver([](bool back) { FakeLibrary::Log(back ? "(back)" : "(lost)"); });
+  }
 
   AudioEntryTable fake_;
   MusicPlayer player_{fake_};
@@ -171,21 +175,23 @@ TEST_F(MusicPlayerTest, InitUsesTheDefaultDeviceAndReportsTheResult) {
 
 // No device at start-up: each playback tries again first, until one is initialised.
 TEST_F(MusicPlayerTest, FailedInitIsTriedAgainBeforeEachPlaybackUntilItWorks) {
+  ObserveDevice();
   FakeLibrary::init_result = FALSE;
   EXPECT_FALSE(player_.Init(nullptr));
   EXPECT_EQ(player_.OpenFile("a.wav"), 0x10001u);
   FakeLibrary::init_result = TRUE;
   player_.OpenFile("b.wav");
   player_.OpenFile("c.wav");
-  EXPECT_THAT(Calls(),
-              ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null",
-                          "Create 0 a.wav 0 0 0", "Init -1 44100 0 0 null", "StreamFree 10001",
-                          "Create 0 b.wav 0 0 0", "StreamFree 10002", "Create 0 c.wav 0 0 0"));
+  EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "(lost)", "Init -1 44100 0 0 null",
+                                   "Create 0 a.wav 0 0 0", "Init -1 44100 0 0 null", "(back)",
+                                   "StreamFree 10001", "Create 0 b.wav 0 0 0", "StreamFree 10002",
+                                   "Create 0 c.wav 0 0 0"));
 }
 
 TEST_F(MusicPlayerTest, BackgroundRetryIsDueTenSecondsAfterEachFailedAttempt) {
   const std::int64_t start = static_cast<std::int64_t>(GetTickCount64());
   EXPECT_EQ(player_.RetryDeviceInBackground(start), -1);  // nothing tried yet
+  ObserveDevice();
   FakeLibrary::init_result = FALSE;
   player_.Init(nullptr);
   const std::int64_t failed = static_cast<std::int64_t>(GetTickCount64());
@@ -200,13 +206,14 @@ TEST_F(MusicPlayerTest, BackgroundRetryIsDueTenSecondsAfterEachFailedAttempt) {
   EXPECT_EQ(player_.RetryDeviceInBackground(failed + 20000), -1);
   EXPECT_EQ(player_.RetryDeviceInBackground(failed + 40000), -1);
   player_.OpenFile("a.wav");
-  EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null",
+  EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "Init -1 44100 0 0 null", "(back)",
                                    "Create 0 a.wav 0 0 0"));
 }
 
 // A device that went away: the failed play frees the output, initialises it again and plays
 // the file from its start; any other failure is only reported.
 TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
+  ObserveDevice();
   player_.OpenFile("a.wav");
   FakeLibrary::failing_plays = 1;
   FakeLibrary::error = bass::kErrorFileForm;
@@ -216,9 +223,9 @@ TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
   EXPECT_EQ(player_.Play(), TRUE);
   EXPECT_EQ(player_.Stream(), 0x10002u);
   EXPECT_EQ(player_.Path(), TextValue("a.wav"));
-  EXPECT_THAT(Calls(),
-              ElementsAre("Create 0 a.wav 0 0 0", "Play 10001 0", "Play 10001 0", "Free",
-                          "Init -1 44100 0 0 null", "Create 0 a.wav 0 0 0", "Play 10002 1"));
+  EXPECT_THAT(Calls(), ElementsAre("Create 0 a.wav 0 0 0", "Play 10001 0", "Play 10001 0", "(lost)",
+                                   "Free", "Init -1 44100 0 0 null", "(back)",
+                                   "Create 0 a.wav 0 0 0", "Play 10002 1"));
 
   // No device any more: the playback ends with no stream, and the next one tries first.
   Calls().clear();
@@ -229,9 +236,9 @@ TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
   FakeLibrary::init_result = TRUE;
   player_.OpenFile("b.wav");
   EXPECT_EQ(player_.Play(), TRUE);
-  EXPECT_THAT(Calls(),
-              ElementsAre("Play 10002 0", "Free", "Init -1 44100 0 0 null",
-                          "Init -1 44100 0 0 null", "Create 0 b.wav 0 0 0", "Play 10003 0"));
+  EXPECT_THAT(Calls(), ElementsAre("Play 10002 0", "(lost)", "Free", "Init -1 44100 0 0 null",
+                                   "Init -1 44100 0 0 null", "(back)", "Create 0 b.wav 0 0 0",
+                                   "Play 10003 0"));
 }
 
 TEST_F(MusicPlayerTest, OpenHoldsTheStreamAndPlayCycleReachesIt) {

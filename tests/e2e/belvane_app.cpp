@@ -147,4 +147,11 @@ bool BelvaneApp::ShowsNoBox() const {
   return true;
 }
 
+bool BelvaneApp::CloseConfirmed() const {
+  if (!main_.PostClose()) return false;
+  const RemoteMessageBox box = WaitForBox("防止误操作");
+  if (!box.Exists() || !box.Answer(IDOK)) return false;
+  return app_.WaitForExit() == std::optional<DWORD>(0);
+}
+
 }  // namespace belvane::e2e

@@ -96,6 +96,9 @@ class BelvaneApp {
   RemoteMessageBox WaitForBox(std::string_view caption, int timeout_ms = kStartTimeoutMs) const;
   // True when the program has no dialog besides its main window, shown or about to be.
   bool ShowsNoBox() const;
+  // Asks the program to close, answers its confirmation with OK and waits for it to end: true
+  // when it ended with exit code 0.
+  bool CloseConfirmed() const;
 
   // The timetable file's bytes; nothing when it does not exist.
   std::optional<std::string> Config() const { return app_.ReadFile(kConfigName); }

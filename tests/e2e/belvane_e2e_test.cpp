@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/belvane_app.h"
+#include "tests/e2e/noise_wav.h"
 
 namespace belvane::e2e {
 namespace {
@@ -36,14 +37,6 @@ class BelvaneTest : public ::testing::Test {
   // The audio library beside the program: a built stand-in of tests/e2e/fixture, or raw bytes.
   static std::string StubLibrary(const char* name) {
     return ReadWholeFile(BuildBinDir() / name).value_or("");
-  }
-  // Closes with a confirmed close request and expects a clean exit.
-  void CloseWithOk() {
-    ASSERT_TRUE(app_.Main().PostClose());
-    const RemoteMessageBox box = app_.WaitForBox("防止误操作");
-    ASSERT_TRUE(box.Exists());
-    ASSERT_TRUE(box.Answer(IDOK));
-    EXPECT_EQ(app_.Process().WaitForExit(), std::optional<DWORD>(0));
   }
 
   BelvaneApp app_;
@@ -128,7 +121,7 @@ TEST_F(BelvaneTest, ExistingTimetableIsNeverOverwrittenAndLoadsInKeyOrder) {
   EXPECT_EQ(Column(app_.Rows(), 1),
             (std::vector<std::string>{"10:00:00", "08:00:00", "08:30:00", "09:00:00"}));
   EXPECT_EQ(app_.Config(), std::optional<std::string>(text));
-  CloseWithOk();
+  EXPECT_TRUE(app_.CloseConfirmed());
   EXPECT_EQ(app_.Config(), std::optional<std::string>(text));  // closing never saves
 }
 
@@ -214,7 +207,7 @@ TEST_F(BelvaneTest, SavingFromSevenToFiveRowsKeepsTheOldKeysAboveFive) {
   EXPECT_EQ(IniValue(ini, "music", "7"), std::optional<std::string>("7.停止答题.m4a"));
   EXPECT_EQ(IniValue(ini, "remark", "7"), std::optional<std::string>("39600"));
   EXPECT_EQ(ini.find(kMissingMarker), std::string::npos);
-  CloseWithOk();
+  EXPECT_TRUE(app_.CloseConfirmed());
 
   // A file restored later is found again at the next start.
   PutMusic({"2.宣读考试规则.m4a"});
@@ -267,6 +260,13 @@ TEST_F(BelvaneTest, FailedSaveIsToldAndKeepsTheRows) {
   ASSERT_TRUE(app_.Press(kSaveButton));
   EXPECT_TRUE(app_.ShowsNoBox());
   EXPECT_EQ(IniValue(app_.Config().value_or(""), "total", "n"), std::optional<std::string>("6"));
+  // The record holds both, in order.
+  EXPECT_TRUE(WaitUntil([&] {
+    const std::string record = app_.Process().ReadFile("Belvane日志.txt").value_or("");
+    const size_t failed = record.find("\t保存\t保存失败\r\n");
+    return failed != std::string::npos &&
+           record.find("\t保存\t已保存\t时间表 6 行\r\n", failed) != std::string::npos;
+  })) << app_.Process().ReadFile("Belvane日志.txt").value_or("");
 }
 
 // ---- The music folder
@@ -472,16 +472,6 @@ TEST_F(BelvaneTest, BindingFailureFromThePlayButtonShowsOneBoxAndEndsWithCodeZer
   ExpectOneDllErrorThenCodeZero(app_.Process(), kNoStreamFunction, app_.Main().Handle());
 }
 
-// Local time `ahead` seconds from now as HH:MM:SS.
-std::string TimeTextIn(int ahead) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const int t = (now.wHour * 3600 + now.wMinute * 60 + now.wSecond + ahead + 86400) % 86400;
-  char text[16];
-  std::snprintf(text, sizeof(text), "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
-  return text;
-}
-
 // The clock's posted row message fails to bind. A second row that comes due while the box is up
 // is still handled (it is selected) but shows no second box and does not end the process.
 TEST_F(BelvaneTest, BindingFailureFromADueRowShowsOneBoxAndEndsWithCodeZero) {
@@ -548,13 +538,37 @@ class DeviceTest : public BelvaneTest {
         timeout_ms);
   }
   std::string PlayCaption() const { return app_.Control(kPlayButton).Text(); }
+  // The record's events: each line's fields without its stamp, a start line cut to its kind and
+  // a bell's without its lateness.
+  std::vector<std::string> RecordEvents() const {
+    const std::string text = app_.Process().ReadFile("Belvane日志.txt").value_or("");
+    std::vector<std::string> events;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+      const size_t tab = text.find('\t', at);
+      std::string fields = tab < end ? text.substr(tab + 1, end - tab - 1) : "";
+      if (fields.rfind("启动\t", 0) == 0) fields = "启动";
+      if (fields.rfind("定时\t", 0) == 0) fields.erase(fields.rfind('\t'));
+      events.push_back(fields);
+    }
+    return events;
+  }
+  bool Recorded(const std::string& event, int timeout_ms) const {
+    return WaitUntil(
+        [&] {
+          const auto events = RecordEvents();
+          return std::find(events.begin(), events.end(), event) != events.end();
+        },
+        timeout_ms);
+  }
 };
 
 // No device at start-up: the one box, then quiet retries. The first bell's own retry still
-// finds none; the background one 10 s later does, and the next bell rings.
+// finds none; the background one 10 s later does, and the next bell rings. The record tells the
+// device missing once and back once.
 TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
   UseDouble("fail_inits=2\r\n");
-  WriteConfig(MakeConfig({{TimeTextIn(8), "a.wav", "0"}, {TimeTextIn(30), "b.wav", "0"}}, "2"));
+  const std::string at_a = TimeTextIn(8), at_b = TimeTextIn(30);
+  WriteConfig(MakeConfig({{at_a, "a.wav", "0"}, {at_b, "b.wav", "0"}}, "2"));
   int boxes = 0;
   ASSERT_TRUE(app_.Start(kStartTimeoutMs, &boxes)) << app_.Process().SetUpError();
   EXPECT_EQ(boxes, 1);
@@ -572,14 +586,21 @@ TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
   EXPECT_GE(log[3].tick - log[2].tick, 2000u);
   EXPECT_TRUE(WaitUntil([&] { return PlayCaption() == "播放音乐"; }, 5000));
   EXPECT_TRUE(app_.ShowsNoBox());
-  CloseWithOk();
+  EXPECT_TRUE(Recorded("定时\t2\t" + at_b + "\tb.wav\t已播放", 5000));
+  EXPECT_TRUE(app_.CloseConfirmed());
+  EXPECT_EQ(RecordEvents(),
+            (std::vector<std::string>{"启动", "音频设备\t丢失",
+                                      "定时\t1\t" + at_a + "\ta.wav\t无音频设备", "音频设备\t恢复",
+                                      "定时\t2\t" + at_b + "\tb.wav\t已播放", "退出"}));
 }
 
 // A device that goes away while the program runs: the bell that fails ends (the caption comes
-// back), and the next bell initialises the output again and rings.
+// back), and the next bell initialises the output again and rings. The record tells the loss
+// the next bell found and the device back at once.
 TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
   UseDouble("lose_at_play=1\r\nplay_ms=60000\r\n");
-  WriteConfig(MakeConfig({{TimeTextIn(6), "a.wav", "0"}, {TimeTextIn(14), "b.wav", "0"}}, "2"));
+  const std::string at_a = TimeTextIn(6), at_b = TimeTextIn(14);
+  WriteConfig(MakeConfig({{at_a, "a.wav", "0"}, {at_b, "b.wav", "0"}}, "2"));
   int boxes = 0;
   ASSERT_TRUE(app_.Start(kStartTimeoutMs, &boxes)) << app_.Process().SetUpError();
   EXPECT_EQ(boxes, 0);
@@ -595,7 +616,11 @@ TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
                                 "play fail b.wav", "free", "init ok", "open b.wav", "play b.wav"}));
   EXPECT_EQ(PlayCaption(), "停止播放");
   EXPECT_TRUE(app_.ShowsNoBox());
-  CloseWithOk();
+  EXPECT_TRUE(Recorded("定时\t2\t" + at_b + "\tb.wav\t已播放", 5000));
+  EXPECT_TRUE(app_.CloseConfirmed());
+  EXPECT_EQ(RecordEvents(), (std::vector<std::string>{
+                                "启动", "定时\t1\t" + at_a + "\ta.wav\t已播放", "音频设备\t丢失",
+                                "音频设备\t恢复", "定时\t2\t" + at_b + "\tb.wav\t已播放", "退出"}));
 }
 
 }  // namespace

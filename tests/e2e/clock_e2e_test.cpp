@@ -12,43 +12,10 @@
 #include <vector>
 
 #include "tests/e2e/belvane_app.h"
+#include "tests/e2e/noise_wav.h"
 
 namespace belvane::e2e {
 namespace {
-
-constexpr int kRate = 44100;
-constexpr int kFrameBytes = 4;  // 16-bit stereo
-
-// A PCM WAV of `seconds` of quiet noise; `seed` makes each file's samples its own.
-std::string NoiseWav(double seconds, uint32_t seed) {
-  const uint32_t data_bytes = static_cast<uint32_t>(seconds * kRate) * kFrameBytes;
-  std::string wav;
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  auto put16 = [&](uint16_t v) {
-    wav += static_cast<char>(v & 0xFF);
-    wav += static_cast<char>(v >> 8);
-  };
-  wav += "RIFF";
-  put32(36 + data_bytes);
-  wav += "WAVEfmt ";
-  put32(16);
-  put16(1);  // PCM
-  put16(2);
-  put32(kRate);
-  put32(kRate * kFrameBytes);
-  put16(kFrameBytes);
-  put16(16);
-  wav += "data";
-  put32(data_bytes);
-  uint32_t state = seed;
-  for (uint32_t i = 0; i < data_bytes / 2; ++i) {
-    state = state * 1664525u + 1013904223u;
-    put16(static_cast<uint16_t>(static_cast<int16_t>((state >> 16) % 4001) - 2000));
-  }
-  return wav;
-}
 
 // 4 KiB from the start, middle or end of a WAV's samples: found in the capture only if that
 // part of that file played.
@@ -58,7 +25,7 @@ std::string FirstOf(const std::string& wav) {
   return wav.substr(kHeader, kProbe);
 }
 std::string MiddleOf(const std::string& wav) {
-  return wav.substr(kHeader + (wav.size() - kHeader) / 2 / kFrameBytes * kFrameBytes, kProbe);
+  return wav.substr(kHeader + (wav.size() - kHeader) / 2 / kWavFrameBytes * kWavFrameBytes, kProbe);
 }
 std::string LastOf(const std::string& wav) {
   return wav.substr(wav.size() - kProbe);
@@ -75,16 +42,6 @@ std::wstring CapturePath() {
 
 std::string ReadCapture() {
   return ReadWholeFile(CapturePath()).value_or("");
-}
-
-// Local time `ahead` seconds from now as HH:MM:SS.
-std::string TimeTextIn(int ahead) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const int t = (now.wHour * 3600 + now.wMinute * 60 + now.wSecond + ahead + 86400) % 86400;
-  char text[16];
-  std::snprintf(text, sizeof(text), "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
-  return text;
 }
 
 class ClockTest : public ::testing::Test {

@@ -157,7 +157,17 @@ TEST_F(Capture, MemoryStreamAndFileWindowPlayExactlyTheirBytes) {
   EXPECT_EQ(BASS_ChannelIsActive(primed), kActiveStopped);
   const std::vector<uint8_t> before = SettledCapture(0);
   EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](uint8_t b) { return b == 0; }));
+  FILETIME sounded{};
+  EXPECT_FALSE(BASS_ChannelGetStartTime(primed, &sounded));
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorStart);
+  FILETIME play{};
+  GetSystemTimeAsFileTime(&play);
   EXPECT_TRUE(HoldsExactly(PlayToEnd(primed), samples, 0));
+  // Its sound began at Play, not when it was readied; still told once it has ended.
+  ASSERT_TRUE(BASS_ChannelGetStartTime(primed, &sounded));
+  EXPECT_GE(CompareFileTime(&sounded, &play), 0);
+  EXPECT_FALSE(BASS_ChannelGetStartTime(primed, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorIllParam);
   ClearCapture();
   EXPECT_TRUE(BASS_ChannelUpdate(primed, 0));  // at its end: readied from the start again
   EXPECT_TRUE(BASS_ChannelStop(primed));       // and dropped

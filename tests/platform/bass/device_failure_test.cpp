@@ -1,5 +1,6 @@
 // A device that fails under a playing stream, through sinks that stand in for it: the stream ends
-// as stopped (its thread does not hang on), and the next Play opens the output afresh.
+// as stopped (its thread does not hang on), and the next Play opens the output afresh. Also when
+// a stream's sound began, as the sinks see their first buffer.
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,50 @@ TEST_F(DeviceFailure, ADeviceThatRefusesABufferEndsTheStreamAtWhatWasHeard) {
   ASSERT_TRUE(channel_->Pause(&error));
   Sleep(static_cast<DWORD>(OutputSink::kStallMs) + 500);
   EXPECT_EQ(channel_->State(), kActivePaused);
+}
+
+// The system's time as the library stamps it (the coarse clock never runs ahead of the fine one).
+uint64_t SystemNow() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
+// A readied stream sounds at Play, not when its buffers were queued; a pause keeps the start,
+// a new run takes a new one, and the last stays readable once stopped.
+TEST_F(DeviceFailure, TheStartTimeIsWhenTheFirstBufferReachedARunningOutput) {
+  stalled_ = true;  // nothing finishes: the run stays where the test puts it
+  constexpr uint64_t kCoarseSlack = 20 * 10000;  // 20 ms in FILETIME units
+  int error = 0;
+  uint64_t at = 0;
+  EXPECT_FALSE(channel_->StartTime(&at, &error));
+  EXPECT_EQ(error, kErrorStart);
+  ASSERT_TRUE(channel_->Prime(&error));
+  EXPECT_FALSE(channel_->StartTime(&at, &error)) << "readied, not heard";
+  Sleep(200);
+  const uint64_t before_play = SystemNow();
+  ASSERT_TRUE(channel_->Play(false, &error));
+  const uint64_t after_play = SystemNow();
+  ASSERT_TRUE(channel_->StartTime(&at, &error));
+  EXPECT_GE(at, before_play) << "marked when readied";
+  EXPECT_LE(at, after_play + kCoarseSlack);
+
+  ASSERT_TRUE(channel_->Pause(&error));
+  Sleep(50);
+  ASSERT_TRUE(channel_->Play(false, &error));
+  uint64_t later = 0;
+  ASSERT_TRUE(channel_->StartTime(&later, &error));
+  EXPECT_EQ(later, at);
+
+  ASSERT_TRUE(channel_->Stop(&error));
+  ASSERT_TRUE(channel_->StartTime(&later, &error));
+  EXPECT_EQ(later, at);
+  Sleep(50);
+  const uint64_t before_again = SystemNow();
+  ASSERT_TRUE(channel_->Play(false, &error));
+  ASSERT_TRUE(channel_->StartTime(&later, &error));
+  EXPECT_GE(later, before_again);
+  EXPECT_EQ(opened_, 2);
 }
 
 }  // namespace

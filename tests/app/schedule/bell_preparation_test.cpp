@@ -252,6 +252,25 @@ TEST(BellPreparerTest, TheStreamDueNowWaitsForItsStart) {
   EXPECT_TRUE(port.live.empty());
 }
 
+// Played or stopped by hand while a bell is ready: the hand's file plays, never the bell's
+// stream; the bell is readied again at the next look and rings its own file.
+TEST(BellPreparerTest, ManualPlayOrStopBeforeTheBell) {
+  FakePort port;
+  port.Put("bell.wav", 10, 1);
+  port.Put("hand.mp3", 20, 1);
+  BellPreparer preparer(port);
+  port.Ready(preparer, Target(100, "bell.wav"), 97);
+  preparer.Stop();
+  EXPECT_EQ(port.live.size(), 1u) << "a stop by hand let go of the bell";
+  EXPECT_TRUE(port.StartOpening(preparer, "hand.mp3"));
+  EXPECT_EQ(port.played.back(), "hand.mp3");
+  EXPECT_TRUE(port.live.empty());
+  port.Ready(preparer, Target(100, "bell.wav"), 98);
+  EXPECT_EQ(preparer.Start("bell.wav").kind, BellStartKind::kPrepared);
+  EXPECT_EQ(port.played.back(), "bell.wav");
+  EXPECT_TRUE(port.live.empty());
+}
+
 // A file whose open takes long or never ends holds up no other bell, is not opened again while
 // it hangs, and its stream, should it come after all, never sounds late over a later bell.
 TEST(BellPreparerTest, StalledOpenDelaysNoOtherBell) {

@@ -1,5 +1,5 @@
 #pragma once
-// The bell worker: the thread that opens every file the program plays, so that neither the
+// The bell worker: the thread that has every file the program plays opened, so that neither the
 // user-interface thread nor the clock thread ever waits on a disk or a decoder.
 //
 // Ahead of a bell the clock tells it the second now current (LookAhead); it finds the next bell
@@ -13,8 +13,8 @@
 // Thread policy: LookAhead from the clock thread, StartBell from the user-interface thread,
 // StopBell, Start and Stop from the user-interface thread (Stop also from an exit begun
 // elsewhere); each only queues and signals. Starts and stops are run before preparation, in the
-// order they came. The
-// worker touches no window.
+// order they came; a start or stop overtakes a start still waiting for its file. The worker and
+// the open threads touch no window.
 
 #include <functional>
 #include <memory>

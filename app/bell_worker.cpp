@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <deque>
 #include <thread>
 #include <mutex>
@@ -79,6 +80,7 @@ struct BellWorker::Queue {
   std::deque<BellJob> starts;     // in the order they came
   std::optional<int> look_ahead;  // only the latest second counts
   bool quit = false;
+  std::atomic<bool> start_waiting{false};  // written by the worker only
 };
 
 BellWorker::BellWorker(MusicPlayer& player, const SharedTimetable& timetable)
@@ -172,6 +174,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
           }
         }
       }
+      queue->start_waiting.store(preparer.StartWaiting());
       if (look_ahead) {
         preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
                          *look_ahead);
@@ -206,6 +209,11 @@ void BellWorker::LookAhead(int current_second) {
   std::lock_guard lock(queue->mutex);
   queue->look_ahead = current_second;
   SignalEvent(queue->wake.Ref());
+}
+
+bool BellWorker::StartWaiting() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  return queue && thread_.Running() && queue->start_waiting.load();
 }
 
 bool BellWorker::StartBell(const TextValue& path) {

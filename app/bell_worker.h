@@ -95,6 +95,8 @@ class BellWorker {
   // Ends the thread (bounded wait); the prepared stream is freed on its way out.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }
+  // Whether a start waits for its file to open; any thread.
+  bool StartWaiting();
 
  private:
   struct Queue;

@@ -181,6 +181,7 @@ void StartClockStep() {
     app.playback.SetStarter(
         [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
     app.playback.SetStopper([] { return ProcessBellWorker().StopBell(); });
+    ProcessPlaybackWatcher().SetOpeningCheck([] { return ProcessBellWorker().StartWaiting(); });
   }
   ProcessClockThread().Start(main);
 }

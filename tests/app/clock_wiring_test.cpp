@@ -278,6 +278,19 @@ TEST_F(PlaybackTest, AFileThatCannotBeOpenedPutsTheCaptionBack) {
   EXPECT_EQ(Caption(), kPlayCaption);
 }
 
+// A start whose file is still opening elsewhere holds no stream yet: not an end.
+TEST_F(PlaybackTest, AFileStillOpeningKeepsTheStopCaptionUntilItsOpenFails) {
+  std::atomic<bool> opening{true};
+  watcher_.SetOpeningCheck([&] { return opening.load(); });
+  playback_.StartPlayback("C:\\x\\mp3\\missing.wav");
+  EXPECT_EQ(player_.State(), -2);
+  EXPECT_FALSE(EndedWithin(200)) << "ended while its file was still opening";
+  EXPECT_EQ(Caption(), kStopCaption);
+  opening = false;
+  ASSERT_TRUE(EndedWithin(2000));
+  EXPECT_EQ(Caption(), kPlayCaption);
+}
+
 TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   playback_.StartPlayback("a.wav");
   const std::uintptr_t first = playback_.Generation();

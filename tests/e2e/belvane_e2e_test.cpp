@@ -639,6 +639,8 @@ TEST_F(DeviceTest, StalledOpenDelaysNoOtherBellAndTheWindowAnswers) {
   ASSERT_TRUE(app_.Press(kPlayButton));
   EXPECT_LT(GetTickCount64() - click, 1000u) << "the click waited for the open";
   ASSERT_TRUE(Logged("stall stall.wav", 3000)) << "the file played by hand was not opened";
+  Sleep(1500);  // past the watcher's first look
+  EXPECT_EQ(PlayCaption(), "停止播放") << "the caption went back while the file still opened";
   // Its row comes due while the open hangs: the row becomes current all the same.
   EXPECT_TRUE(WaitUntil([&] { return app_.Timetable().SelectedRow() == 0; }, 20000));
   ASSERT_TRUE(Logged("play a.wav", 10000)) << "the bell after the stalled one did not sound";

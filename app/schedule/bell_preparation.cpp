@@ -37,8 +37,9 @@ const BellPreparer::UnderWay* BellPreparer::FindUnderWay(const TextValue& path,
   return nullptr;
 }
 
-OpenTicket BellPreparer::Begin(const TextValue& path, const FileStamp& stamp, int second) {
-  if (OpensUnderWay() >= kMaxOpensUnderWay) return 0;
+OpenTicket BellPreparer::Begin(const TextValue& path, const FileStamp& stamp, int second,
+                               bool bounded) {
+  if (bounded && OpensUnderWay() >= kMaxOpensUnderWay) return 0;
   const OpenTicket ticket = ++last_ticket_;
   // Counted before it is begun: a port may answer at once.
   under_way_.push_back(UnderWay{ticket, path, stamp, second});
@@ -81,7 +82,7 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
     return;
   }
   // None could be begun (too many under way): asked again next second.
-  wanted_ahead_ = Begin(target.path, stamp, target.second);
+  wanted_ahead_ = Begin(target.path, stamp, target.second, true);
 }
 
 BellStartResult BellPreparer::Start(const TextValue& path) {
@@ -105,7 +106,9 @@ BellStartResult BellPreparer::Start(const TextValue& path) {
     if (wanted_ahead_ == start_ticket_) wanted_ahead_ = 0;
     return {BellStartKind::kOpening, false};
   }
-  start_ticket_ = Begin(path, stamp, -1);
+  // Not bounded: files that hang must never keep a bell of another file from ringing. Each
+  // file as it is on disk hangs at most one open, so this stays within the timetable's files.
+  start_ticket_ = Begin(path, stamp, -1, false);
   return {start_ticket_ != 0 ? BellStartKind::kOpening : BellStartKind::kFailed, false};
 }
 

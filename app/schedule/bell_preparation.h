@@ -59,9 +59,10 @@ using BellStream = std::uint32_t;
 // Names one open begun by the preparer; 0 = none.
 using OpenTicket = std::uint64_t;
 
-// How many opens may be under way at once. An open that never returns (a decoder stuck on a
-// damaged file, a folder on a network that went away) keeps its slot, so this bounds what such
-// files can hold; while it is reached, nothing more is opened.
+// How many opens may be under way at once for files made ready ahead. An open that never returns
+// (a decoder stuck on a damaged file, a folder on a network that went away) keeps its slot, so
+// this bounds what such files can hold; while it is reached, nothing more is opened ahead, and
+// bells open their files at the second.
 inline constexpr int kMaxOpensUnderWay = 4;
 
 // What the preparer asks of the file system and the audio library.
@@ -98,7 +99,7 @@ enum class BellStartKind {
   kPrepared,  // the prepared stream started
   kOpening,   // the file is being opened; it starts when its stream comes back, unless a later
               // start or stop came first
-  kFailed,    // nothing could be opened (too many opens under way); what played was stopped
+  kFailed,    // no open could be begun (no thread); what played was stopped
 };
 
 struct BellStartResult {
@@ -160,8 +161,8 @@ class BellPreparer {
   };
   // The open under way of `path` as it is now; null when none.
   const UnderWay* FindUnderWay(const TextValue& path, const FileStamp& stamp) const;
-  // Begins an open; 0 when none could be begun.
-  OpenTicket Begin(const TextValue& path, const FileStamp& stamp, int second);
+  // Begins an open; 0 when none could be begun (`bounded`: also while kMaxOpensUnderWay are).
+  OpenTicket Begin(const TextValue& path, const FileStamp& stamp, int second, bool bounded);
 
   BellPort& port_;
   std::optional<PreparedBell> held_;

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <deque>
+#include <thread>
 #include <mutex>
 #include <optional>
 
@@ -29,8 +31,27 @@ FileStamp PlayerBellPort::Stamp(const TextValue& path) {
   return StampOfFile(path);
 }
 
-BellStream PlayerBellPort::OpenPrimed(const TextValue& path) {
-  return player_.OpenPrimed(path);
+bool PlayerBellPort::BeginOpen(OpenTicket ticket, const TextValue& path) {
+  try {
+    std::thread([player = &player_, deliver = deliver_, ticket, path] {
+      // Compressed files are decoded through Media Foundation on this thread.
+      const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      BellStream stream = 0;
+      int error = 0;
+      try {
+        stream = player->OpenPrimed(path);
+        if (stream == 0) error = player->LastErrorIfBound();
+        deliver(ticket, stream, error);
+      } catch (...) {
+        // Nothing may leave a thread; a stream whose delivery failed is not wanted.
+        if (stream != 0) player->FreeUnheld(stream);
+      }
+      if (SUCCEEDED(com)) CoUninitialize();
+    }).detach();
+  } catch (...) {
+    return false;
+  }
+  return true;
 }
 
 void PlayerBellPort::Free(BellStream stream) {
@@ -41,15 +62,12 @@ bool PlayerBellPort::StartPrepared(BellStream stream, const TextValue& path) {
   return player_.StartPrimed(stream, path) != FALSE;
 }
 
-bool PlayerBellPort::OpenAndStart(const TextValue& path) {
-  // What a start always did, now off the user-interface thread.
-  player_.Stop();
-  player_.OpenFile(path);
-  return player_.Play() != FALSE;
-}
-
 void PlayerBellPort::StopPlaying() {
   player_.Stop();
+}
+
+void PlayerBellPort::ClearPlaying() {
+  player_.CloseStream();
 }
 
 // What the callers hand the thread; the thread holds its own reference.
@@ -62,6 +80,7 @@ struct BellWorker::Queue {
   std::deque<BellJob> starts;     // in the order they came
   std::optional<int> look_ahead;  // only the latest second counts
   bool quit = false;
+  std::atomic<bool> start_waiting{false};  // written by the worker only
 };
 
 BellWorker::BellWorker(MusicPlayer& player, const SharedTimetable& timetable)
@@ -71,14 +90,55 @@ BellWorker::~BellWorker() {
   Stop();
 }
 
+namespace {
+thread_local int t_last_start_error = 0;
+}  // namespace
+
+int BellWorker::LastStartError() {
+  return t_last_start_error;
+}
+
 void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
-  // Compressed files are decoded through Media Foundation on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {
-    PlayerBellPort port(*queue->player);
+    // Opens come back as jobs, so every decision stays on this thread.
+    const std::weak_ptr<Queue> weak = queue;
+    MusicPlayer* const player = queue->player;
+    PlayerBellPort port(*player, [weak, player](OpenTicket ticket, BellStream stream, int error) {
+      const std::shared_ptr<Queue> q = weak.lock();
+      if (q) {
+        std::lock_guard lock(q->mutex);
+        if (!q->quit) {
+          q->starts.push_back(BellJob{std::nullopt, {}, ticket, stream, error});
+          SignalEvent(q->wake.Ref());
+          return;
+        }
+      }
+      if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
+    });
     BellPreparer preparer(port);
+    // Tasks handed over after a start that still waits for its file run once it is done.
+    std::deque<std::function<void()>> deferred;
+    ULONGLONG give_up_at = 0;
+    const auto run_deferred = [&] {
+      while (!deferred.empty()) {
+        const std::function<void()> task = std::move(deferred.front());
+        deferred.pop_front();
+        task();
+      }
+    };
+    const auto give_up_waiting_start = [&] {
+      if (!preparer.StartWaiting()) return;
+      preparer.AbandonStart();
+      run_deferred();
+    };
     for (;;) {
-      WaitForHandle(queue->wake.Ref(), -1);
+      int timeout = -1;
+      if (preparer.StartWaiting()) {
+        const ULONGLONG now = GetTickCount64();
+        timeout = now >= give_up_at ? 0 : static_cast<int>(give_up_at - now);
+      }
+      WaitForHandle(queue->wake.Ref(), timeout);
       std::deque<BellJob> starts;
       std::optional<int> look_ahead;
       {
@@ -88,21 +148,39 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
         starts.swap(queue->starts);
         look_ahead = std::exchange(queue->look_ahead, std::nullopt);
       }
-      for (const BellJob& job : starts) {
-        if (job.after) {
-          job.after();
-        } else if (job.path) {
-          preparer.Start(*job.path);
+      if (preparer.StartWaiting() && GetTickCount64() >= give_up_at) give_up_waiting_start();
+      for (BellJob& job : starts) {
+        if (job.ticket != 0) {
+          const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
+          if (opened.was_start) {
+            if (job.stream == 0) t_last_start_error = job.error;
+            run_deferred();
+          }
+        } else if (job.after) {
+          if (preparer.StartWaiting()) {
+            deferred.push_back(std::move(job.after));
+          } else {
+            job.after();
+          }
         } else {
-          port.StopPlaying();
+          // A later start or stop overtakes a start still waiting for its file.
+          give_up_waiting_start();
+          t_last_start_error = 0;
+          if (job.path) {
+            preparer.Start(*job.path);
+            give_up_at = GetTickCount64() + kStartOpenWaitMs;
+          } else {
+            preparer.Stop();
+          }
         }
       }
+      queue->start_waiting.store(preparer.StartWaiting());
       if (look_ahead) {
         preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
                          *look_ahead);
       }
     }
-  }  // the prepared stream is freed here, on the thread that opened it
+  }  // the prepared stream is freed here; opens still under way free theirs when they end
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
@@ -131,6 +209,11 @@ void BellWorker::LookAhead(int current_second) {
   std::lock_guard lock(queue->mutex);
   queue->look_ahead = current_second;
   SignalEvent(queue->wake.Ref());
+}
+
+bool BellWorker::StartWaiting() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  return queue && thread_.Running() && queue->start_waiting.load();
 }
 
 bool BellWorker::StartBell(const TextValue& path) {

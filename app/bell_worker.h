@@ -1,19 +1,20 @@
 #pragma once
-// The bell worker: the thread that opens every file the program plays, so that neither the
+// The bell worker: the thread that has every file the program plays opened, so that neither the
 // user-interface thread nor the clock thread ever waits on a disk or a decoder.
 //
 // Ahead of a bell the clock tells it the second now current (LookAhead); it finds the next bell
 // within a few seconds in the published timetable snapshot and has its file opened and primed
 // (app/schedule/bell_preparation.h). At the second the user-interface thread hands it the due
 // row's file (StartBell), after making the row current and showing the stop caption; it stops
-// what plays and starts the prepared stream, or opens the file then when the prepared one does
-// not fit. Manual play goes the same way.
+// what plays and starts the prepared stream, or has the file opened then when the prepared one
+// does not fit. Manual play goes the same way. Opens run on threads of their own, so a file that
+// takes long to open, or never does, holds up neither the starts after it nor the look-ahead.
 //
 // Thread policy: LookAhead from the clock thread, StartBell from the user-interface thread,
 // StopBell, Start and Stop from the user-interface thread (Stop also from an exit begun
 // elsewhere); each only queues and signals. Starts and stops are run before preparation, in the
-// order they came. The
-// worker touches no window.
+// order they came; a start or stop overtakes a start still waiting for its file. The worker and
+// the open threads touch no window.
 
 #include <functional>
 #include <memory>
@@ -28,30 +29,41 @@
 
 namespace belvane {
 
-// The file system and the program's player as the preparer's port.
+// The file system and the program's player as the preparer's port. Opens run on threads of
+// their own, each handing its stream to `deliver` (on that thread) when it is done.
 class PlayerBellPort final : public BellPort {
  public:
-  explicit PlayerBellPort(MusicPlayer& player) : player_(player) {}
+  using Deliver = std::function<void(OpenTicket ticket, BellStream stream, int error)>;
+  PlayerBellPort(MusicPlayer& player, Deliver deliver)
+      : player_(player), deliver_(std::move(deliver)) {}
   FileStamp Stamp(const TextValue& path) override;
-  BellStream OpenPrimed(const TextValue& path) override;
+  bool BeginOpen(OpenTicket ticket, const TextValue& path) override;
   void Free(BellStream stream) override;
   bool StartPrepared(BellStream stream, const TextValue& path) override;
-  bool OpenAndStart(const TextValue& path) override;
   void StopPlaying() override;
+  void ClearPlaying() override;
 
  private:
   MusicPlayer& player_;
+  Deliver deliver_;
 };
 
 // Size and last-write time of a file (GBK path); not existing when it cannot be looked at.
 FileStamp StampOfFile(const TextValue& path);
 
-// One entry of the worker's queue: a start (path), a stop (neither), or a task run once the
-// entries before it are done (after).
+// One entry of the worker's queue: a start (path), a stop (none of the others), a task run
+// once the entries before it are done (after), or an open that came back (ticket).
 struct BellJob {
   std::optional<TextValue> path;
   std::function<void()> after;
+  OpenTicket ticket = 0;
+  BellStream stream = 0;
+  int error = 0;  // the library's error on the thread that failed to open
 };
+
+// How long a start waits for its file to open before it is given up (the library gives up on a
+// stuck decoder after 15 s); what was queued behind it then runs.
+inline constexpr int kStartOpenWaitMs = 20000;
 
 class BellWorker {
  public:
@@ -76,9 +88,15 @@ class BellWorker {
   // start gave is then known: the bell record asks it there); at once on this thread when no
   // worker runs. The task must not touch windows.
   void AfterStarts(std::function<void()> task);
+  // In a task run by AfterStarts: the library's error of the last start whose file could not
+  // be opened (opens run on other threads, whose errors the worker's own does not show); 0 when
+  // the last start's open did not fail.
+  static int LastStartError();
   // Ends the thread (bounded wait); the prepared stream is freed on its way out.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }
+  // Whether a start waits for its file to open; any thread.
+  bool StartWaiting();
 
  private:
   struct Queue;

@@ -11,6 +11,7 @@ struct PlaybackWatcher::Run {
   MusicPlayer* player;
   int interval_ms;
   std::function<void()> ended;
+  std::function<bool()> opening;
   OwnedKernelHandle stop = NewManualResetEvent();  // manual-reset: set = end now
 };
 
@@ -27,7 +28,7 @@ void PlaybackWatcher::Watch(const Run& run) {
     if (WaitForHandle(run.stop.Ref(), run.interval_ms)) return;
     const int state = run.player->State();
     // -2: no stream (the file could not be opened), so nothing will ever play to an end.
-    if (state == 0 || state == -2) {
+    if ((state == 0 || state == -2) && !(run.opening && run.opening())) {
       run.ended();
       return;
     }
@@ -39,7 +40,7 @@ bool PlaybackWatcher::Start(std::function<void()> ended) {
   SignalEvent(run_ ? run_->stop.Ref() : KernelHandleRef());
   thread_.Stop();
   run_.reset();
-  auto run = std::make_shared<Run>(Run{&player_, interval_ms_, std::move(ended)});
+  auto run = std::make_shared<Run>(Run{&player_, interval_ms_, std::move(ended), opening_});
   if (!run->stop) return false;
   if (!thread_.Start([run] { Watch(*run); })) return false;
   run_ = std::move(run);

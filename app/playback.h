@@ -38,6 +38,10 @@ class PlaybackWatcher {
   // Ends the watcher that runs, if any, then starts one that calls `ended` when the playback
   // has ended; false when no thread could be started.
   bool Start(std::function<void()> ended);
+  // Asked (on the watcher's thread) before a stopped player or one with no stream counts as
+  // ended: true while the start's file is still being opened elsewhere, so the stop caption
+  // stays until the sound starts or the open fails. Set before the first Start.
+  void SetOpeningCheck(std::function<bool()> opening) { opening_ = std::move(opening); }
   // Tells the watcher to end and waits up to `timeout_ms`; true when none runs any more. A
   // watcher that outlives the wait ends at its next look without calling `ended`.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
@@ -50,6 +54,7 @@ class PlaybackWatcher {
 
   MusicPlayer& player_;
   int interval_ms_;
+  std::function<bool()> opening_;
   // Start and Stop come from the user-interface thread, and Stop also from an exit that began
   // on another thread.
   std::mutex mutex_;

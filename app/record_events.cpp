@@ -87,7 +87,7 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
   return lines;
 }
 
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path) {
+PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error) {
   PlayFacts facts;
   facts.opened = player.Stream() != 0;
   if (facts.opened) {
@@ -95,7 +95,8 @@ PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path) {
     const int state = player.State();
     facts.playing = state == 1 || state == 2 || (state == 0 && player.GetPosition() > 0);
   }
-  if (!facts.playing) facts.library_error = player.LastError();
+  // An open that failed on a thread of its own left its error there, not on this thread.
+  if (!facts.playing) facts.library_error = start_error != 0 ? start_error : player.LastError();
   if (!facts.opened) facts.file_exists = FileExists(path);
   return facts;
 }
@@ -133,7 +134,8 @@ void RecordScheduledBell(const Timetable& timetable, int row, std::string_view s
   ProcessBellWorker().AfterStarts(
       [row, start = std::string(start_time), music = timetable.Row(row).music_name, music_folder] {
         MusicPlayer& player = ProcessMusicPlayer();
-        const PlayFacts facts = ObservePlay(player, ConcatTexts(music_folder, "\\", music));
+        const PlayFacts facts = ObservePlay(player, ConcatTexts(music_folder, "\\", music),
+                                            BellWorker::LastStartError());
         const BellResult result = ClassifyPlay(facts);
         const RecordTime now = LocalRecordTime();
         // Late by when the first sound went out where the library can tell, else by when the
@@ -169,8 +171,9 @@ void RecordManualToggle(PlaybackState before, PlaybackState after, const TextVal
   const std::string_view music = FileNameOf(path.View());
   if (after == PlaybackState::kPlaying) {
     ProcessBellWorker().AfterStarts([now, music = std::string(music), path] {
-      Writer().Add(
-          ManualPlayLine(now, music, ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path))));
+      Writer().Add(ManualPlayLine(
+          now, music,
+          ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path, BellWorker::LastStartError()))));
     });
   } else {
     Writer().Add(ManualStopLine(now, music));

@@ -32,8 +32,9 @@ RecordTime LocalRecordTime();
 std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime);
 
 // What the player shows of the play call just made on this thread for `path`; the disk is
-// asked about the file only when no stream was opened.
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path);
+// asked about the file only when no stream was opened. `start_error`: the library's error of an
+// open that failed on another thread (0: the player is asked for this thread's).
+PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error = 0);
 
 // A 文件缺失 line per row of `rows` whose file is not in `music_folder` (each name asked of
 // the disk once), stamped `time`.

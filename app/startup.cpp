@@ -204,11 +204,15 @@ void StartClockStep() {
   // The clock thread and the watcher post their tasks to the main window; its hook runs them.
   app.playback.SetNotifyWindow(main);
   SetMessageHook(main, &MainWindowHook);
-  // Files are opened on the bell worker, ahead of their second where it can.
+  // Files are opened on the bell worker, ahead of their second where it can; the first bell
+  // too, once what a start needs is bound (quietly: a library that lacks it still fails
+  // at the first start, as it always did).
+  ProcessMusicPlayer().BindStartFunctionsIfPresent();
   if (ProcessBellWorker().Start(MusicFolderPath())) {
     app.playback.SetStarter(
         [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
     app.playback.SetStopper([] { return ProcessBellWorker().StopBell(); });
+    ProcessPlaybackWatcher().SetOpeningCheck([] { return ProcessBellWorker().StartWaiting(); });
   }
   ProcessClockThread().Start(main);
 }

@@ -94,6 +94,20 @@ void* AudioEntryTable::Bind(AudioFunction f) {
   return address;
 }
 
+bool AudioEntryTable::TryBind(AudioFunction f) {
+  if (IsBound(f)) return true;
+  const AudioEntryName& name = kAudioEntryNames[IndexOf(f)];
+  HMODULE module = GetModuleHandleA(name.library);
+  if (!module) return false;
+  void* address = reinterpret_cast<void*>(GetProcAddress(module, name.function));
+  if (!address) return false;
+  // Pinned as Bind pins it.
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     static_cast<LPCSTR>(address), &module);
+  Store(f, address);
+  return true;
+}
+
 void* AudioEntryTable::StubAddress(AudioFunction f) {
   return Stubs()[IndexOf(f)];
 }

@@ -118,6 +118,9 @@ class AudioEntryTable {
   void* Address(AudioFunction f) const;
   // True once the entry no longer holds its binding stub.
   bool IsBound(AudioFunction f) const;
+  // Binds the entry when its library is loaded already and has the function; false, and the
+  // entry left at its stub, otherwise. Never fatal: a later call still takes the fatal path.
+  bool TryBind(AudioFunction f);
   // Binds the entry through BindLibraryFunction, stores the address and returns it.
   void* Bind(AudioFunction f);
   // The binding stub of an entry (what it holds before its first call).

@@ -163,6 +163,16 @@ void MusicPlayer::BindStartFunctions() {
   entries_.Bound<AudioFunction::kChannelStop>();
 }
 
+bool MusicPlayer::BindStartFunctionsIfPresent() {
+  bool all = true;
+  for (AudioFunction f :
+       {AudioFunction::kStreamCreateFile, AudioFunction::kStreamFree, AudioFunction::kChannelPlay,
+        AudioFunction::kChannelStop, AudioFunction::kErrorGetCode}) {
+    all = entries_.TryBind(f) && all;
+  }
+  return all;
+}
+
 DWORD MusicPlayer::OpenPrimed(const TextValue& path) {
   for (AudioFunction f : {AudioFunction::kStreamCreateFile, AudioFunction::kStreamFree,
                           AudioFunction::kChannelPlay, AudioFunction::kChannelStop}) {
@@ -336,6 +346,11 @@ BOOL MusicPlayer::SetPosition(std::int64_t milliseconds) {
 int MusicPlayer::LastError() {
   // The library keeps the last error per calling thread; the lock does not change that.
   return Locked<AudioFunction::kErrorGetCode>([](auto error_get_code) { return error_get_code(); });
+}
+
+int MusicPlayer::LastErrorIfBound() {
+  if (!entries_.IsBound(AudioFunction::kErrorGetCode)) return 0;
+  return entries_.Entry<AudioFunction::kErrorGetCode>()();
 }
 
 void MusicPlayer::LoadPlugins(const TextValue& folder) {

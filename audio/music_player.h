@@ -78,6 +78,10 @@ class MusicPlayer {
   // missing function takes the fatal path there, as an open at the second did. The
   // user-interface thread calls it before handing a start to a worker.
   void BindStartFunctions();
+  // The same, and the error query, each where the loaded library has it (never fatal): at
+  // start-up, so that the first bell is readied ahead like every later one. True when all are
+  // bound; a missing one still takes the fatal path where it is first used, as before.
+  bool BindStartFunctionsIfPresent();
   // Opens `path` (GBK) as a stream of its own and readies its output so that a start is
   // immediate (the library's BASS_ChannelUpdate, skipped where it has none). The held stream is
   // untouched. 0 when the file cannot be opened, or when BindStartFunctions has not bound what
@@ -132,6 +136,8 @@ class MusicPlayer {
   // --- Other --------------------------------------------------------------------------------
   // BASS_ErrorGetCode: the last error of the calling thread.
   int LastError();
+  // The same without binding (a worker asks it): 0 while the entry is unbound.
+  int LastErrorIfBound();
   // BASS_PluginLoad(folder + "\" + name, 0) for every file matching folder + "\bass*.dll".
   void LoadPlugins(const TextValue& folder);
 

@@ -1,5 +1,6 @@
 #include "app/schedule/bell_preparation.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "runtime/text.h"
@@ -28,11 +29,40 @@ void BellPreparer::Release() {
   held_.reset();
 }
 
+const BellPreparer::UnderWay* BellPreparer::FindUnderWay(const TextValue& path,
+                                                         const FileStamp& stamp) const {
+  for (const UnderWay& open : under_way_) {
+    if (open.path == path && open.stamp == stamp) return &open;
+  }
+  return nullptr;
+}
+
+OpenTicket BellPreparer::Begin(const TextValue& path, const FileStamp& stamp, int second,
+                               bool bounded) {
+  if (bounded && OpensUnderWay() >= kMaxOpensUnderWay) return 0;
+  const OpenTicket ticket = ++last_ticket_;
+  // Counted before it is begun: a port may answer at once.
+  under_way_.push_back(UnderWay{ticket, path, stamp, second});
+  if (!port_.BeginOpen(ticket, path)) {
+    under_way_.pop_back();
+    return 0;
+  }
+  return ticket;
+}
+
 void BellPreparer::Prepare(const BellTarget& target, int now) {
   // Due now, its start not yet here: keep it.
   if (now >= 0 && held_ && held_->stream != 0 && held_->second == now) return;
+  // An open still under way for the second now current waits for its start just the same.
+  const auto due_now = [&] {
+    return now >= 0 && std::any_of(under_way_.begin(), under_way_.end(), [&](const UnderWay& o) {
+             return o.ticket == wanted_ahead_ && o.second == now;
+           });
+  };
+  if (due_now()) return;
   if (target.IsNone()) {
     Release();
+    wanted_ahead_ = 0;
     return;
   }
   const FileStamp stamp = port_.Stamp(target.path);
@@ -40,25 +70,77 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
   if (held_ && held_->path == target.path && held_->stamp == stamp) return;
   // Free first: at most one prepared stream exists at any time.
   Release();
-  const BellStream stream = stamp.exists ? port_.OpenPrimed(target.path) : 0;
-  held_ = PreparedBell{target.path, stamp, stream, target.second};
+  if (const UnderWay* open = FindUnderWay(target.path, stamp)) {
+    // Still opening (slow, or stuck): wait for it rather than begin another. The open a start
+    // waits for stays the start's.
+    if (open->ticket != start_ticket_) wanted_ahead_ = open->ticket;
+    return;
+  }
+  wanted_ahead_ = 0;
+  if (!stamp.exists) {
+    held_ = PreparedBell{target.path, stamp, 0, target.second};
+    return;
+  }
+  // None could be begun (too many under way): asked again next second.
+  wanted_ahead_ = Begin(target.path, stamp, target.second, true);
 }
 
 BellStartResult BellPreparer::Start(const TextValue& path) {
+  start_ticket_ = 0;  // a start still waiting is overtaken by this one
   const FileStamp stamp = port_.Stamp(path);
-  if (held_ && held_->path == path && held_->stamp == stamp) {
-    if (held_->stream != 0) {
-      // Handed over before the start, so it is never started or freed twice.
-      const BellStream stream = std::exchange(held_->stream, 0);
-      held_.reset();
-      return {BellStartKind::kPrepared, port_.StartPrepared(stream, path)};
-    }
-    // Failed ahead: tried once more now (the device may be back), while the failure stays on
-    // record so that the next row of the same file is not opened ahead again.
-    return {BellStartKind::kOpened, port_.OpenAndStart(path)};
+  if (held_ && held_->path == path && held_->stamp == stamp && held_->stream != 0) {
+    // Handed over before the start, so it is never started or freed twice.
+    const BellStream stream = std::exchange(held_->stream, 0);
+    held_.reset();
+    return {BellStartKind::kPrepared, port_.StartPrepared(stream, path)};
   }
-  Release();
-  return {BellStartKind::kOpened, port_.OpenAndStart(path)};
+  // The previous playback stops at the second, whatever the new file takes to open, and the
+  // player holds nothing while it opens (as an open at the second always left it).
+  port_.StopPlaying();
+  port_.ClearPlaying();
+  // A failure ahead stays on record, so the next row of the same file is not opened ahead
+  // again; anything else held is not this file any more.
+  if (!(held_ && held_->path == path && held_->stamp == stamp)) Release();
+  if (const UnderWay* open = FindUnderWay(path, stamp)) {
+    start_ticket_ = open->ticket;
+    if (wanted_ahead_ == start_ticket_) wanted_ahead_ = 0;
+    return {BellStartKind::kOpening, false};
+  }
+  // Not bounded: files that hang must never keep a bell of another file from ringing. Each
+  // file as it is on disk hangs at most one open, so this stays within the timetable's files.
+  start_ticket_ = Begin(path, stamp, -1, false);
+  return {start_ticket_ != 0 ? BellStartKind::kOpening : BellStartKind::kFailed, false};
+}
+
+void BellPreparer::Stop() {
+  start_ticket_ = 0;
+  port_.StopPlaying();
+}
+
+OpenedResult BellPreparer::Opened(OpenTicket ticket, BellStream stream) {
+  const auto found = std::find_if(under_way_.begin(), under_way_.end(),
+                                  [&](const UnderWay& open) { return open.ticket == ticket; });
+  if (found == under_way_.end()) {
+    if (stream != 0) port_.Free(stream);
+    return {};
+  }
+  const UnderWay open = *found;
+  under_way_.erase(found);
+  if (ticket == start_ticket_) {
+    start_ticket_ = 0;
+    if (stream == 0) return {true, false};
+    return {true, port_.StartPrepared(stream, open.path)};
+  }
+  if (ticket == wanted_ahead_) {
+    wanted_ahead_ = 0;
+    Release();
+    // A failed open is held too (stream 0): it is not tried again ahead while the file holds.
+    held_ = PreparedBell{open.path, open.stamp, stream, open.second};
+    return {};
+  }
+  // Nobody wants it any more: the row changed, or its start was overtaken or given up.
+  if (stream != 0) port_.Free(stream);
+  return {};
 }
 
 }  // namespace belvane

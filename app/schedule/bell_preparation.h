@@ -11,11 +11,16 @@
 // instead, and frees the prepared stream. At most one prepared stream is held; whatever is not
 // used is freed; a started stream is handed over and never started twice.
 //
+// Opening never holds up the thread that starts bells: opens are begun through the port and
+// their streams come back later (Opened), so a file that takes long to open, or never does,
+// delays no other bell.
+//
 // Thread policy: NextBell is pure and safe from any thread. A BellPreparer belongs to one thread
 // (the preparation worker) and calls its port on that thread only.
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "app/schedule/timetable_snapshot.h"
 #include "runtime/text_value.h"
@@ -51,6 +56,14 @@ BellTarget NextBell(const TimetableSnapshot& rows, int now, const TextValue& mus
 
 // Streams as the preparer sees them: the library's stream handle, 0 = none.
 using BellStream = std::uint32_t;
+// Names one open begun by the preparer; 0 = none.
+using OpenTicket = std::uint64_t;
+
+// How many opens may be under way at once for files made ready ahead. An open that never returns
+// (a decoder stuck on a damaged file, a folder on a network that went away) keeps its slot, so
+// this bounds what such files can hold; while it is reached, nothing more is opened ahead, and
+// bells open their files at the second.
+inline constexpr int kMaxOpensUnderWay = 4;
 
 // What the preparer asks of the file system and the audio library.
 class BellPort {
@@ -58,16 +71,19 @@ class BellPort {
   virtual ~BellPort() = default;
   // Looks at the file (no open).
   virtual FileStamp Stamp(const TextValue& path) = 0;
-  // Opens and decodes the file and primes the output without a sound; 0 when it fails.
-  virtual BellStream OpenPrimed(const TextValue& path) = 0;
+  // Begins opening and decoding the file and priming the output without a sound, elsewhere:
+  // it must not wait for the open. Its stream (0 when the open failed) comes back through
+  // BellPreparer::Opened with `ticket`. False when it could not be begun.
+  virtual bool BeginOpen(OpenTicket ticket, const TextValue& path) = 0;
   virtual void Free(BellStream stream) = 0;
   // Stops what plays now, then starts `stream` (opened from `path`), which the player owns from
   // then on, started or not.
   virtual bool StartPrepared(BellStream stream, const TextValue& path) = 0;
-  // Stops what plays now, then opens `path` and starts it.
-  virtual bool OpenAndStart(const TextValue& path) = 0;
   // Stops what plays now (a bell whose file cannot play still ends the one before it).
   virtual void StopPlaying() = 0;
+  // Lets go of the stopped stream the player holds: while a start's file opens the player holds
+  // none, as an open at the second always left it.
+  virtual void ClearPlaying() = 0;
 };
 
 // The prepared stream and the file it was opened from.
@@ -81,41 +97,79 @@ struct PreparedBell {
 // How a start at the second was made.
 enum class BellStartKind {
   kPrepared,  // the prepared stream started
-  kOpened,    // the file was opened at the second
+  kOpening,   // the file is being opened; it starts when its stream comes back, unless a later
+              // start or stop came first
+  kFailed,    // no open could be begun (no thread); what played was stopped
 };
 
 struct BellStartResult {
-  BellStartKind kind = BellStartKind::kOpened;
-  bool sounding = false;  // the library accepted the start
+  BellStartKind kind = BellStartKind::kFailed;
+  bool sounding = false;  // kPrepared: the library accepted the start
+};
+
+// What became of a stream that came back.
+struct OpenedResult {
+  bool was_start = false;  // it was the open of the start still waiting
+  bool sounding = false;   // was_start: it started and the library accepted the start
 };
 
 class BellPreparer {
  public:
   explicit BellPreparer(BellPort& port) : port_(port) {}
-  // Frees the prepared stream.
+  // Frees the prepared stream. Opens still under way free their streams when they come back.
   ~BellPreparer();
   BellPreparer(const BellPreparer&) = delete;
   BellPreparer& operator=(const BellPreparer&) = delete;
 
-  // Ahead of the second: has `target`'s file ready. A held stream of another path, or of a file
-  // that changed since it was opened, is freed first; one of the same unchanged file is kept. An
-  // open that failed is tried again only once the file's stamp changes, so a damaged or stalling
-  // file is not opened over and over ahead. No target: whatever is held is freed. `now` is the
-  // second the clock has just checked: a stream made ready for that very second is kept, since
-  // its start is on its way (the clock looks ahead in the same cycle that hands the start on).
+  // Ahead of the second: has `target`'s file opened. A held stream of another path, or of a
+  // file that changed since it was opened, is freed first; one of the same unchanged file is
+  // kept. An open of the same unchanged file that is still under way is waited for, never begun
+  // again; one that failed is tried again only once the file's stamp changes, so a damaged or
+  // stalling file is not opened over and over ahead. No target: whatever is held is freed. `now`
+  // is the second the clock has just checked: a stream made ready for that very second is kept,
+  // since its start is on its way (the clock looks ahead in the same cycle that hands the start
+  // on).
   void Prepare(const BellTarget& target, int now = -1);
-  // At the second: starts `path`'s file, from the prepared stream when it is still that file,
-  // else opened now (also when the open failed ahead: the device or the file may be back, and a
-  // bell is never dropped on an earlier failure). The prepared stream is used or freed either way.
+  // At the second: starts `path`'s file, from the prepared stream when it is still that file.
+  // Else what plays stops now and the file's stream starts when it comes back: from an open of
+  // the same unchanged file already under way, or from one begun now (also when the open failed
+  // ahead: the device or the file may be back, and a bell is never dropped on an earlier
+  // failure). Never waits for an open. A start still waiting is given up: its stream is freed
+  // when it comes.
   BellStartResult Start(const TextValue& path);
+  // Stops what plays, and gives up a start still waiting for its open.
+  void Stop();
+  // Gives up a start still waiting for its open (it took too long); nothing else changes.
+  void AbandonStart() { start_ticket_ = 0; }
+  // Open `ticket` came back with `stream` (0: it failed): started when it is the waiting
+  // start's, held when it is the file wanted ahead, else freed.
+  OpenedResult Opened(OpenTicket ticket, BellStream stream);
   // Frees the prepared stream, if any.
   void Release();
 
   const std::optional<PreparedBell>& Held() const { return held_; }
+  // Whether a start waits for its open.
+  bool StartWaiting() const { return start_ticket_ != 0; }
+  int OpensUnderWay() const { return static_cast<int>(under_way_.size()); }
 
  private:
+  struct UnderWay {
+    OpenTicket ticket = 0;
+    TextValue path;
+    FileStamp stamp;
+    int second = -1;
+  };
+  // The open under way of `path` as it is now; null when none.
+  const UnderWay* FindUnderWay(const TextValue& path, const FileStamp& stamp) const;
+  // Begins an open; 0 when none could be begun (`bounded`: also while kMaxOpensUnderWay are).
+  OpenTicket Begin(const TextValue& path, const FileStamp& stamp, int second, bool bounded);
+
   BellPort& port_;
   std::optional<PreparedBell> held_;
+  std::vector<UnderWay> under_way_;
+  OpenTicket wanted_ahead_ = 0;  // the open whose stream is to be held ahead
+  OpenTicket start_ticket_ = 0;  // the open whose stream is to start when it comes
+  OpenTicket last_ticket_ = 0;
 };
 
 }  // namespace belvane

@@ -52,11 +52,13 @@ class Sleeper {
 //
 // WaitPrecise waits coarsely until kPreciseWindowMs before the end, then on a high-resolution
 // waitable timer where the platform has one, else on an ordinary one with the system timer
-// resolution raised to 1 ms for that window only.
+// resolution raised to 1 ms for that window only, and spins through the last kSpinMs.
 class EventSleeper final : public Sleeper {
  public:
   // The last part of a precise wait that runs on the finer timer.
   static constexpr int kPreciseWindowMs = 40;
+  // Of that, the very end that is spun rather than slept.
+  static constexpr double kSpinMs = 2.0;
 
   EventSleeper();
   EventSleeper(const EventSleeper&) = delete;

@@ -19,8 +19,10 @@ inline constexpr int kMaxCatchUpSeconds = 60;
 // timer that fires a little early, small against the second itself.
 inline constexpr int kWakeMarginMs = 15;
 // The margin when a row is due at the next second: that wake starts a bell, so it is made with
-// a precise timer (see Sleeper::WaitPrecise) and aims just past the second's first millisecond.
-inline constexpr int kDueWakeMarginMs = 1;
+// a precise wait (see Sleeper::WaitPrecise) and aims at the second itself. The reading's
+// milliseconds are cut, not rounded, so the wake lands within a millisecond after the second;
+// one that came early anyway finds the old second checked and waits again, briefly.
+inline constexpr int kDueWakeMarginMs = 0;
 // `last_checked` of a clock that has not run a cycle yet.
 inline constexpr int kNoSecondChecked = -1;
 

@@ -11,6 +11,8 @@
 # Usage: bench/trigger/run-trigger.sh [BUILD_DIR] [COUNT] [FORMAT] [LOAD]
 #   COUNT defaults to 64; FORMAT is wav (default), mp3 or m4a (MP3 and M4A need ffmpeg);
 #   LOAD=load builds the project (-j2, a scratch build folder) beside the run.
+#   FIRST_DELAY=600 in the environment puts the first row ten minutes after the launch: the
+#   first bell after an idle stretch (default 25 s).
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"

@@ -562,11 +562,11 @@ class DeviceTest : public BelvaneTest {
   }
 };
 
-// No device at start-up: the one box, then quiet retries. The first bell's own retry still
-// finds none; the background one 10 s later does, and the next bell rings. The record tells the
-// device missing once and back once.
+// No device at start-up: the one box, then quiet retries. The first bell's own retries (ahead
+// of its second and at it) still find none; the background one 10 s later does, and the next
+// bell rings. The record tells the device missing once and back once.
 TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
-  UseDouble("fail_inits=2\r\n");
+  UseDouble("fail_inits=3\r\n");
   const std::string at_a = TimeTextIn(8), at_b = TimeTextIn(30);
   WriteConfig(MakeConfig({{at_a, "a.wav", "0"}, {at_b, "b.wav", "0"}}, "2"));
   int boxes = 0;
@@ -576,14 +576,14 @@ TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
       << "the first bell was not handled";
   ASSERT_TRUE(Logged("play b.wav", 40000)) << "the second bell did not sound";
   const std::vector<DeviceEvent> log = DoubleLog(app_.Process());
-  EXPECT_EQ(Events(log), (std::vector<std::string>{"init fail", "init fail", "init ok",
+  EXPECT_EQ(Events(log), (std::vector<std::string>{"init fail", "init fail", "init fail", "init ok",
                                                    "open b.wav", "play b.wav"}));
-  ASSERT_EQ(log.size(), 5u);
-  // Start-up, then the first bell; the background retry 10 s after that one found the device,
-  // well before the second bell.
-  EXPECT_GE(log[2].tick - log[1].tick, 9500u);
-  EXPECT_LE(log[2].tick - log[1].tick, 12000u);
-  EXPECT_GE(log[3].tick - log[2].tick, 2000u);
+  ASSERT_EQ(log.size(), 6u);
+  // Start-up, then the first bell ahead and at its second; the background retry 10 s after the
+  // last found the device, well before the second bell.
+  EXPECT_GE(log[3].tick - log[2].tick, 9500u);
+  EXPECT_LE(log[3].tick - log[2].tick, 12000u);
+  EXPECT_GE(log[4].tick - log[3].tick, 2000u);
   EXPECT_TRUE(WaitUntil([&] { return PlayCaption() == "播放音乐"; }, 5000));
   EXPECT_TRUE(app_.ShowsNoBox());
   EXPECT_TRUE(Recorded("定时\t2\t" + at_b + "\tb.wav\t已播放", 5000));
@@ -621,6 +621,72 @@ TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
   EXPECT_EQ(RecordEvents(), (std::vector<std::string>{
                                 "启动", "定时\t1\t" + at_a + "\ta.wav\t已播放", "音频设备\t丢失",
                                 "音频设备\t恢复", "定时\t2\t" + at_b + "\tb.wav\t已播放", "退出"}));
+}
+
+// The first line of the log naming `event` (paths cut as Events does); null when none.
+const DeviceEvent* FindEvent(const std::vector<DeviceEvent>& log, const std::string& event) {
+  const std::vector<std::string> events = Events(log);
+  const auto at = std::find(events.begin(), events.end(), event);
+  return at == events.end() ? nullptr : &log[static_cast<size_t>(at - events.begin())];
+}
+
+// The first bell after start-up is opened ahead of its second like every later one, not at it.
+TEST_F(DeviceTest, FirstBellAfterStartUpIsOpenedAhead) {
+  UseDouble("");
+  WriteConfig(MakeConfig({{TimeTextIn(12), "a.wav", "0"}}, "1"));
+  Launch();
+  ASSERT_TRUE(Logged("play a.wav", 20000)) << "the bell did not sound";
+  const std::vector<DeviceEvent> log = DoubleLog(app_.Process());
+  const DeviceEvent* open = FindEvent(log, "open a.wav");
+  const DeviceEvent* play = FindEvent(log, "play a.wav");
+  ASSERT_TRUE(open && play);
+  EXPECT_GE(play->tick - open->tick, 1000u) << "opened at its second, not ahead";
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// A file whose open hangs for 25 s, played by hand and then due: the click answers at once, the
+// window answers while it hangs, the bells due meanwhile sound on their seconds, the hanging
+// file is not opened again for its own row, and it never sounds late over the later bells.
+TEST_F(DeviceTest, StalledOpenDelaysNoOtherBellAndTheWindowAnswers) {
+  UseDouble("stall_ms=25000\r\nplay_ms=500\r\n");
+  PutMusic({"stall.wav"});
+  WriteConfig(MakeConfig({{TimeTextIn(14), "stall.wav", "0"},
+                          {TimeTextIn(18), "a.wav", "0"},
+                          {TimeTextIn(21), "b.wav", "0"}},
+                         "3"));
+  Launch();
+  const std::vector<std::string> items = app_.Music().Items();
+  const auto at = std::find(items.begin(), items.end(), "stall.wav");
+  ASSERT_NE(at, items.end());
+  ASSERT_TRUE(app_.Music().Select(static_cast<int>(at - items.begin())));
+  const ULONGLONG click = GetTickCount64();
+  ASSERT_TRUE(app_.Press(kPlayButton));
+  EXPECT_LT(GetTickCount64() - click, 1000u) << "the click waited for the open";
+  ASSERT_TRUE(Logged("stall stall.wav", 3000)) << "the file played by hand was not opened";
+  Sleep(1500);  // past the watcher's first look
+  EXPECT_EQ(PlayCaption(), "停止播放") << "the caption went back while the file still opened";
+  // Its row comes due while the open hangs: the row becomes current all the same.
+  EXPECT_TRUE(WaitUntil([&] { return app_.Timetable().SelectedRow() == 0; }, 20000));
+  ASSERT_TRUE(Logged("play a.wav", 10000)) << "the bell after the stalled one did not sound";
+  EXPECT_EQ(app_.Timetable().SelectedRow(), 1);
+  ASSERT_TRUE(Logged("play b.wav", 6000));
+  const std::vector<DeviceEvent> log = DoubleLog(app_.Process());
+  const DeviceEvent* stall = FindEvent(log, "stall stall.wav");
+  const DeviceEvent* a = FindEvent(log, "play a.wav");
+  const DeviceEvent* b = FindEvent(log, "play b.wav");
+  ASSERT_TRUE(stall && a && b);
+  // 3 s apart as due, both long before the hanging open ended.
+  EXPECT_LT(b->tick - stall->tick, 25000u);
+  EXPECT_GE(b->tick - a->tick, 2700u);
+  EXPECT_LE(b->tick - a->tick, 3300u);
+  // Wait for the hanging open to end: its stream is let go, never played.
+  ASSERT_TRUE(Logged("open stall.wav", 30000));
+  Sleep(1500);
+  const std::vector<std::string> events = Events(DoubleLog(app_.Process()));
+  EXPECT_EQ(std::count(events.begin(), events.end(), "stall stall.wav"), 1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "play stall.wav"), 0);
+  EXPECT_TRUE(app_.ShowsNoBox());
+  EXPECT_TRUE(app_.CloseConfirmed());
 }
 
 }  // namespace

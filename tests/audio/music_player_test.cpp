@@ -264,6 +264,15 @@ TEST_F(MusicPlayerTest, StreamEndedByItsDeviceIsToldLostAsTheWatcherSeesIt) {
                                    "IsActive 10001", "IsActive 10001", "IsActive 10001", "(lost)",
                                    "IsActive 10001", "StreamFree 10001", "Create 0 b.wav 0 0 0",
                                    "Play 10002 0", "(back)"));
+
+  // The same for a start readied ahead, as the clock's bells start.
+  Calls().clear();
+  EXPECT_EQ(player_.WatchState(), 0);
+  player_.BindStartFunctions();
+  const DWORD primed = player_.OpenPrimed("c.wav");
+  EXPECT_EQ(player_.StartPrimed(primed, "c.wav"), TRUE);
+  EXPECT_THAT(Calls(), ElementsAre("IsActive 10002", "(lost)", "Create 0 c.wav 0 0 0", "Stop 10002",
+                                   "Play 10003 0", "(back)", "StreamFree 10002"));
 }
 
 TEST_F(MusicPlayerTest, OpenHoldsTheStreamAndPlayCycleReachesIt) {

@@ -26,7 +26,8 @@ void PlaybackWatcher::Watch(const Run& run) {
   for (;;) {
     // Signalled, or a failed wait: end without a report.
     if (WaitForHandle(run.stop.Ref(), run.interval_ms)) return;
-    const int state = run.player->State();
+    // Also tells the record of a device that failed under the stream, as it happens.
+    const int state = run.player->WatchState();
     // -2: no stream (the file could not be opened), so nothing will ever play to an end.
     if ((state == 0 || state == -2) && !(run.opening && run.opening())) {
       run.ended();

@@ -4,8 +4,8 @@
 //
 // Thread policy: PlaybackControl runs on the user-interface thread only; PlaybackWatcher::Stop
 // may also come from an exit that began on another thread. The watcher runs on a thread of its
-// own and touches the player only through State (the player locks itself); it never waits on a
-// window: its report is a task posted to the user-interface thread (ui/ui_task.h), so that
+// own and touches the player only through WatchState (the player locks itself); it never waits
+// on a window: its report is a task posted to the user-interface thread (ui/ui_task.h), so that
 // thread may wait for a watcher to end without a deadlock. At most one watcher polls at a time.
 
 #include <windows.h>
@@ -24,8 +24,8 @@
 
 namespace belvane {
 
-// Watches one playback: every interval asks the player's State and, once it reports stopped (0)
-// or no stream (-2: the file could not be opened), calls its `ended` routine (on the watcher's
+// Watches one playback: every interval asks the player's WatchState and, once it reports stopped
+// (0) or no stream (-2: the file could not be opened), calls its `ended` routine (on the watcher's
 // thread) and ends.
 class PlaybackWatcher {
  public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/bass/bass_api.h"
 #include "platform/bass/bass_errors.h"
 
 namespace belvane {
@@ -9,6 +10,10 @@ namespace belvane {
 bool IsDeviceError(int error) {
   return error == bass::kErrorDriver || error == bass::kErrorDevice || error == bass::kErrorStart ||
          error == bass::kErrorInit;
+}
+
+bool EndedForTheDevice(int state, int error) {
+  return state == static_cast<int>(bass::kActiveStopped) && IsDeviceError(error);
 }
 
 std::int64_t DeviceRetryPlan::BackgroundDueInMs(std::int64_t now_ms) const {

@@ -8,6 +8,9 @@
 //   initialised;
 // - when a playback fails because of the device (IsDeviceError), the output is freed and
 //   initialised again on the current default device at once.
+// A device that fails under a playing stream ends it quietly; the playback watcher hears it
+// from the library (EndedForTheDevice) and tells the loss then, not hours later at the next
+// bell, whose start then initialises again as above or simply sounds on a working device.
 // The plan also tells when the device went missing and when it came back, once each way: the
 // bell record writes a line for each, never one per failed retry.
 //
@@ -35,6 +38,10 @@ inline constexpr std::int64_t kDeviceRetryIntervalMs = 10000;
 // opposed to the file or the stream).
 bool IsDeviceError(int error);
 
+// Whether a watched stream's state (BASS_ChannelIsActive) and the library's error right after it
+// say the stream stopped because its device failed, not because it played to its end.
+bool EndedForTheDevice(int state, int error);
+
 class DeviceRetryPlan {
  public:
   enum class Status {
@@ -57,6 +64,9 @@ class DeviceRetryPlan {
   // A playback failed because of the device while one was initialised: kLost unless it was
   // already told. The retry that follows is an Attempted of its own.
   Change PlaybackLostDevice() { return Absent(true); }
+  // A playback started on the initialised device: kBack when it was told lost (a stream's
+  // device failed, and the library found a working one for the next start by itself).
+  Change PlaybackStarted() { return status_ == Status::kReady ? Absent(false) : Change::kNone; }
   Status status() const { return status_; }
 
   // Whether a playback about to start should try to initialise the output first.

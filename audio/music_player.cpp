@@ -205,6 +205,7 @@ BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path) {
     stream_ = stream;
     path_ = path;
     started = play(stream, FALSE);
+    if (started) TellStartedLocked();
   }
   // A device lost since the stream was readied: start again on the current one. Asked before
   // the free below, which would overwrite the thread's last error.
@@ -235,8 +236,16 @@ TextValue MusicPlayer::Path() const {
 BOOL MusicPlayer::Play(std::optional<BOOL> restart) {
   const BOOL played = OnStream<AudioFunction::kChannelPlay>(
       BOOL{0}, [&](DWORD stream, auto play) { return play(stream, restart.value_or(FALSE)); });
+  if (played) {
+    std::lock_guard lock(mutex_);
+    TellStartedLocked();
+  }
   if (played || Stream() == 0) return played;
   return PlayOnNewDevice();
+}
+
+void MusicPlayer::TellStartedLocked() {
+  TellLocked(device_.PlaybackStarted());
 }
 
 BOOL MusicPlayer::PlayOnNewDevice() {
@@ -275,6 +284,18 @@ BOOL MusicPlayer::Stop() {
 int MusicPlayer::State() {
   return OnStream<AudioFunction::kChannelIsActive>(
       -2, [](DWORD stream, auto is_active) { return static_cast<int>(is_active(stream)); });
+}
+
+int MusicPlayer::WatchState() {
+  // Never bound here: the watcher's thread must not take the fatal path for the error query.
+  const bool can_tell = entries_.IsBound(AudioFunction::kErrorGetCode);
+  return OnStream<AudioFunction::kChannelIsActive>(-2, [&](DWORD stream, auto is_active) {
+    const int state = static_cast<int>(is_active(stream));
+    // Asked at once, on this thread and under the lock: the error is the state query's own.
+    if (can_tell && EndedForTheDevice(state, entries_.Entry<AudioFunction::kErrorGetCode>()()))
+      TellLocked(device_.PlaybackLostDevice());
+    return state;
+  });
 }
 
 std::optional<std::uint64_t> MusicPlayer::SoundStartTime() {

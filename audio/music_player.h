@@ -107,6 +107,10 @@ class MusicPlayer {
   BOOL Stop();
   // BASS_ChannelIsActive(stream): 0 stopped, 1 playing, 2 stalled, 3 paused; -2 with no stream.
   int State();
+  // State for the playback watcher: when the held stream has stopped because its device failed
+  // (the library says so in its error right after; one without the error query never does),
+  // the device observer hears of the loss at once, and only once until the device is back.
+  int WatchState();
   // When the held stream began to sound, as a FILETIME value of the system's time (the library's
   // BASS_ChannelGetStartTime); nothing with no stream, before it sounded, or with a library
   // that cannot tell (the caller then goes by when its start returned).
@@ -155,6 +159,8 @@ class MusicPlayer {
                          std::int64_t now_ms);
   // Tells the observer of a change, under the lock.
   void TellLocked(DeviceRetryPlan::Change change);
+  // A start that succeeded: the observer hears the device is back if it was told lost.
+  void TellStartedLocked();
   // Play's answer to a device failure (see Play).
   BOOL PlayOnNewDevice();
   // While no device is initialised, BASS_Init once more before a stream is opened.

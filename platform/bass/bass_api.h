@@ -17,8 +17,9 @@
 // SetPosition while playing), so with -1 a new stream plays on whatever is the system's default
 // output at that moment. A device that fails under a playing stream (it refuses a buffer, or
 // finishes none for 5 s) ends that stream as stopped, at what was heard, and its thread waits on
-// as for any stopped stream; a later Play opens the output afresh, or fails with kErrorDriver
-// while none can be opened.
+// as for any stopped stream; BASS_ChannelIsActive then tells it apart from a stream that played
+// to its end or was stopped (kErrorDriver as the thread's error). A later Play opens the output
+// afresh, or fails with kErrorDriver while none can be opened.
 
 #include <windows.h>
 
@@ -78,7 +79,9 @@ BELVANE_BASS_API BOOL WINAPI BASS_ChannelPlay(DWORD handle, BOOL restart);
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelPause(DWORD handle);
 BELVANE_BASS_API BOOL WINAPI BASS_ChannelStop(DWORD handle);
 // kActiveStopped / kActivePlaying / kActiveStalled / kActivePaused; 0 with kErrorHandle too.
-// Any thread; cheap enough to poll.
+// The thread's error also says why a stopped stream stopped: kErrorDriver when its device
+// failed under it (until a new Play, Prime or SetPosition starts a run), kErrorOk when it played
+// to its end, was stopped, or never played. Any thread; cheap enough to poll.
 BELVANE_BASS_API DWORD WINAPI BASS_ChannelIsActive(DWORD handle);
 // Readies a stopped stream so that the next BASS_ChannelPlay (restart FALSE) starts at once: its
 // output is opened and its first buffers decoded and queued, without a sound. The stream still

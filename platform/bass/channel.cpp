@@ -131,6 +131,7 @@ bool Channel::StartRunLocked(int* error, bool paused) {
     eof_ = false;
   }
   played_ = 0;
+  device_failed_ = false;
   if (open_sink_) {
     sink_ = open_sink_(format_, wake_.Get(), error);
     if (!sink_) return false;
@@ -163,6 +164,11 @@ void Channel::EndRunLocked() {
   run_ = Run::kStopped;
 }
 
+void Channel::DeviceFailedLocked() {
+  EndRunLocked();
+  device_failed_ = true;
+}
+
 void Channel::ReapLocked() {
   const uint64_t finished = sink_->Reap();
   played_ += finished;
@@ -172,7 +178,7 @@ void Channel::ReapLocked() {
 void Channel::PumpLocked() {
   ReapLocked();
   if (sink_->Queued() > 0 && GetTickCount64() - progress_ms_ > OutputSink::kStallMs) {
-    EndRunLocked();  // the device has stopped taking sound: stop rather than play on forever
+    DeviceFailedLocked();  // the device has stopped taking sound: stop rather than play on
     return;
   }
   while (!eof_) {
@@ -187,7 +193,7 @@ void Channel::PumpLocked() {
     ApplyVolume(buffer, n);
     const uint64_t now = WallClockNow();
     if (!sink_->Submit(n)) {
-      EndRunLocked();  // the device went away: stop rather than spin
+      DeviceFailedLocked();  // the device went away: stop rather than spin
       return;
     }
     sound_start_.Submitted(now);
@@ -262,8 +268,9 @@ bool Channel::Stop(int* error) {
   return true;
 }
 
-DWORD Channel::State() {
+DWORD Channel::State(int* why) {
   std::lock_guard lock(mutex_);
+  if (why) *why = run_ == Run::kStopped && device_failed_ ? kErrorDriver : kErrorOk;
   switch (run_) {
     case Run::kPlaying:
       return sink_ && sink_->Queued() == 0 && !eof_ ? kActiveStalled : kActivePlaying;

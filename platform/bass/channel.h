@@ -51,8 +51,11 @@ class Channel {
   // decodes the first buffers and queues them at a paused output. Nothing is heard. Does
   // nothing in any other state.
   bool Prime(int* error);
-  // kActive* (0 after Shutdown).
-  DWORD State();
+  // kActive* (0 after Shutdown). With `why`: for a stopped channel whose last run its device
+  // ended (refused a buffer, or finished none for OutputSink::kStallMs) kErrorDriver, else
+  // kErrorOk; so a caller can tell a failed device from a stream that played to its end or was
+  // stopped. A new run clears it.
+  DWORD State(int* why = nullptr);
   // Bytes heard so far (whole buffers), the stream's length, and a new position.
   bool Position(uint64_t* bytes, int* error);
   bool Length(uint64_t* bytes, int* error);
@@ -71,6 +74,8 @@ class Channel {
   // Opens the output for a run from run_start_ and queues its first buffers; `paused`: at a
   // paused output (Prime).
   bool StartRunLocked(int* error, bool paused = false);
+  // Ends the run because its device failed.
+  void DeviceFailedLocked();
   // Takes back the sink's finished buffers into played_ and progress_ms_.
   void ReapLocked();
   // Starts the feeding thread unless it runs, then wakes it; on failure the run ends.
@@ -99,6 +104,8 @@ class Channel {
   bool quit_ = false;
   bool dead_ = false;
   float volume_ = 1.0f;
+  // The last run was ended by its device failing, not by Stop or the end of the data.
+  bool device_failed_ = false;
   // When the current run last had a buffer finish (or began): the stalled-device bound.
   uint64_t progress_ms_ = 0;
   SoundStart sound_start_;

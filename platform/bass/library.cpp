@@ -274,8 +274,10 @@ DWORD WINAPI BASS_ChannelIsActive(DWORD handle) {
   return Guarded<DWORD>(kActiveStopped, [&]() -> DWORD {
     auto c = Find(handle);
     if (!c) return kActiveStopped;
-    t_error = kErrorOk;
-    return c->State();
+    int why = kErrorOk;
+    const DWORD state = c->State(&why);
+    t_error = why;
+    return state;
   });
 }
 

@@ -47,10 +47,16 @@ TEST(DeviceRetryPlan, TellsLostAndBackOnceEachWay) {
   EXPECT_EQ(found.Attempted(true, 20020), Change::kNone);
   EXPECT_EQ(found.PlaybackLostDevice(), Change::kLost);
   EXPECT_EQ(found.Attempted(true, 20030), Change::kBack);  // back at once on a new default
+  // A stream's device failed, and the next start found a working one without a new output.
+  EXPECT_EQ(found.PlaybackStarted(), Change::kNone);
+  EXPECT_EQ(found.PlaybackLostDevice(), Change::kLost);
+  EXPECT_EQ(found.PlaybackStarted(), Change::kBack);
+  EXPECT_EQ(found.PlaybackStarted(), Change::kNone);
 
   DeviceRetryPlan missing;  // none at start-up
   EXPECT_EQ(missing.Attempted(false, 0), Change::kLost);
   EXPECT_EQ(missing.Attempted(false, 10000), Change::kNone);
+  EXPECT_EQ(missing.PlaybackStarted(), Change::kNone);  // nothing initialised: not back
   EXPECT_EQ(missing.Attempted(true, 20000), Change::kBack);
 }
 
@@ -63,6 +69,13 @@ TEST(DeviceRetryPlan, DeviceErrorsAreTheOutputsNotTheFiles) {
                 bass::kErrorMemory}) {
     EXPECT_FALSE(IsDeviceError(e)) << e;
   }
+  // A watched stream: only a stopped one whose library blames the device.
+  EXPECT_TRUE(EndedForTheDevice(0, bass::kErrorDriver));
+  EXPECT_FALSE(EndedForTheDevice(0, bass::kErrorOk));       // played to its end
+  EXPECT_FALSE(EndedForTheDevice(0, bass::kErrorHandle));   // freed meanwhile
+  EXPECT_FALSE(EndedForTheDevice(1, bass::kErrorDriver));   // still playing
+  EXPECT_FALSE(EndedForTheDevice(3, bass::kErrorDriver));   // paused
+  EXPECT_FALSE(EndedForTheDevice(-2, bass::kErrorDriver));  // no stream
 }
 
 TEST(DeviceRetryThread, StepsAtOnceWhenDueAndWhenWokenAndStopsWhenGone) {

@@ -241,6 +241,40 @@ TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
                                    "Play 10003 0"));
 }
 
+// A device that fails under a playing stream ends it quietly: the watcher's look tells the loss
+// once, a stream that played to its end tells nothing, and the next start that sounds on a
+// working device tells it back.
+TEST_F(MusicPlayerTest, StreamEndedByItsDeviceIsToldLostAsTheWatcherSeesIt) {
+  ObserveDevice();
+  EXPECT_EQ(player_.WatchState(), -2);
+  EXPECT_TRUE(player_.Init(nullptr));
+  player_.OpenFile("a.wav");
+  EXPECT_EQ(player_.Play(), TRUE);
+  FakeLibrary::error = bass::kErrorOk;
+  EXPECT_EQ(player_.WatchState(), 0);  // played to its end
+  FakeLibrary::active = bass::kActivePlaying;
+  FakeLibrary::error = bass::kErrorDriver;
+  EXPECT_EQ(player_.WatchState(), 1);
+  FakeLibrary::active = bass::kActiveStopped;
+  EXPECT_EQ(player_.WatchState(), 0);
+  EXPECT_EQ(player_.WatchState(), 0);
+  player_.OpenFile("b.wav");
+  EXPECT_EQ(player_.Play(), TRUE);
+  EXPECT_THAT(Calls(), ElementsAre("Init -1 44100 0 0 null", "Create 0 a.wav 0 0 0", "Play 10001 0",
+                                   "IsActive 10001", "IsActive 10001", "IsActive 10001", "(lost)",
+                                   "IsActive 10001", "StreamFree 10001", "Create 0 b.wav 0 0 0",
+                                   "Play 10002 0", "(back)"));
+
+  // The same for a start readied ahead, as the clock's bells start.
+  Calls().clear();
+  EXPECT_EQ(player_.WatchState(), 0);
+  player_.BindStartFunctions();
+  const DWORD primed = player_.OpenPrimed("c.wav");
+  EXPECT_EQ(player_.StartPrimed(primed, "c.wav"), TRUE);
+  EXPECT_THAT(Calls(), ElementsAre("IsActive 10002", "(lost)", "Create 0 c.wav 0 0 0", "Stop 10002",
+                                   "Play 10003 0", "(back)", "StreamFree 10002"));
+}
+
 TEST_F(MusicPlayerTest, OpenHoldsTheStreamAndPlayCycleReachesIt) {
   EXPECT_EQ(player_.OpenFile("C:\\音乐\\a.wav"), 0x10001u);
   EXPECT_EQ(player_.Path(), TextValue("C:\\音乐\\a.wav"));

@@ -596,7 +596,7 @@ TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
 
 // A device that goes away while the program runs: the bell that fails ends (the caption comes
 // back), and the next bell initialises the output again and rings. The record tells the loss
-// the next bell found and the device back at once.
+// when the playback ends, and the device back when the next bell initialises it again.
 TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
   UseDouble("lose_at_play=1\r\nplay_ms=60000\r\n");
   const std::string at_a = TimeTextIn(6), at_b = TimeTextIn(14);
@@ -609,6 +609,10 @@ TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
   // The device went 300 ms in; the watcher looks once a second.
   EXPECT_TRUE(WaitUntil([&] { return PlayCaption() == "播放音乐"; }, 4000))
       << "the failed playback still shows as playing";
+  // The loss is recorded as the watcher sees it, long before the next bell finds it.
+  EXPECT_TRUE(Recorded("音频设备\t丢失", 3000)) << "the loss waited for the next bell";
+  const std::vector<std::string> by_loss = Events(DoubleLog(app_.Process()));
+  EXPECT_EQ(std::find(by_loss.begin(), by_loss.end(), "play fail b.wav"), by_loss.end());
   ASSERT_TRUE(Logged("play b.wav", 15000)) << "the second bell did not sound";
   EXPECT_EQ(
       Events(DoubleLog(app_.Process())),

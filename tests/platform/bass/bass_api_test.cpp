@@ -52,6 +52,7 @@ TEST_F(Library, SetUpAndTearDownReportMisuse) {
   ASSERT_NE(s, 0u);
   ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
   EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(s) == kActiveStopped; }, 5000));
+  EXPECT_EQ(BASS_ErrorGetCode(), kErrorOk) << "a stream played to its end told as a failed device";
   EXPECT_EQ(BASS_ChannelGetPosition(s, kPosByte), BASS_ChannelGetLength(s, kPosByte));
 }
 

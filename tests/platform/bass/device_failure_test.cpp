@@ -88,6 +88,10 @@ TEST_F(DeviceFailure, ADeviceThatStopsFinishingBuffersEndsTheStreamAsStopped) {
   ASSERT_TRUE(WaitFor([&] { return channel_->State() == kActiveStopped; },
                       static_cast<DWORD>(OutputSink::kStallMs) + 3000));
   EXPECT_GE(GetTickCount64() - start, OutputSink::kStallMs);
+  // Told apart from a stream that played to its end, so the loss is known as it happens.
+  int why = kErrorOk;
+  EXPECT_EQ(channel_->State(&why), kActiveStopped);
+  EXPECT_EQ(why, kErrorDriver);
   uint64_t heard = 1;
   ASSERT_TRUE(channel_->Position(&heard, &error));
   EXPECT_EQ(heard, 0u);
@@ -96,7 +100,11 @@ TEST_F(DeviceFailure, ADeviceThatStopsFinishingBuffersEndsTheStreamAsStopped) {
   stalled_ = false;
   ASSERT_TRUE(channel_->Play(false, &error));
   EXPECT_EQ(opened_, 2);
+  EXPECT_EQ(channel_->State(&why), kActivePlaying);
+  EXPECT_EQ(why, kErrorOk);
   ASSERT_TRUE(WaitFor([&] { return channel_->State() == kActiveStopped; }, 10000));
+  EXPECT_EQ(channel_->State(&why), kActiveStopped);
+  EXPECT_EQ(why, kErrorOk) << "a stream played to its end told as a failed device";
   uint64_t length = 0;
   ASSERT_TRUE(channel_->Length(&length, &error));
   ASSERT_TRUE(channel_->Position(&heard, &error));
@@ -114,13 +122,21 @@ TEST_F(DeviceFailure, ADeviceThatRefusesABufferEndsTheStreamAtWhatWasHeard) {
   uint64_t heard = 0;
   ASSERT_TRUE(channel_->Position(&heard, &error));
   EXPECT_EQ(heard, 20 * BufferBytes(channel_->Format()));
+  int why = kErrorOk;
+  EXPECT_EQ(channel_->State(&why), kActiveStopped);
+  EXPECT_EQ(why, kErrorDriver);
   // A paused stream is not a stalled one: nothing is due to finish while it waits.
   accepted_ = -1;
   stalled_ = true;
   ASSERT_TRUE(channel_->Play(false, &error));
   ASSERT_TRUE(channel_->Pause(&error));
   Sleep(static_cast<DWORD>(OutputSink::kStallMs) + 500);
-  EXPECT_EQ(channel_->State(), kActivePaused);
+  EXPECT_EQ(channel_->State(&why), kActivePaused);
+  EXPECT_EQ(why, kErrorOk);
+  // Stopped by the caller is no failed device either.
+  ASSERT_TRUE(channel_->Stop(&error));
+  EXPECT_EQ(channel_->State(&why), kActiveStopped);
+  EXPECT_EQ(why, kErrorOk);
 }
 
 // The system's time as the library stamps it (the coarse clock never runs ahead of the fine one).

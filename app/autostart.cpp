@@ -3,27 +3,11 @@
 #include <windows.h>
 
 #include "runtime/gbk.h"
+#include "runtime/path_text.h"
 
 namespace belvane {
 
 namespace {
-
-// ASCII letters folded to lower case; the bytes of a GBK double-byte character are kept as they
-// are (a trail byte may look like a letter).
-std::string FoldCase(std::string_view text) {
-  std::string folded;
-  folded.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
-      folded += text[i];
-      folded += text[++i];
-    } else {
-      folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-  }
-  return folded;
-}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -102,7 +86,8 @@ bool CommandStartsProgram(std::string_view command, std::string_view exe_path) {
     if (close == std::string_view::npos) return false;
     program = program.substr(0, close);
   }
-  return !program.empty() && FoldCase(program) == FoldCase(exe_path);
+  return !program.empty() &&
+         PathIdentity(WideFromGbk(program)) == PathIdentity(WideFromGbk(exe_path));
 }
 
 bool AutostartIsOn(RunEntryStore& store, std::string_view exe_path) {

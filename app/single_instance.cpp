@@ -6,6 +6,7 @@
 #include "app/record_events.h"
 #include "runtime/gbk.h"
 #include "runtime/handles.h"
+#include "runtime/path_text.h"
 
 namespace belvane {
 
@@ -43,12 +44,7 @@ void BringToFront(HWND window) {
 }  // namespace
 
 std::wstring FolderInstanceName(std::wstring_view folder_wide) {
-  std::wstring upper(folder_wide);
-  // Trailing separators name the same folder.
-  while (upper.size() > 1 && (upper.back() == L'\\' || upper.back() == L'/')) upper.pop_back();
-  for (wchar_t& c : upper)
-    if (c == L'/') c = L'\\';
-  if (!upper.empty()) CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  const std::wstring upper = PathIdentity(folder_wide);
   std::uint64_t hash = 14695981039346656037ull;
   for (const wchar_t c : upper) {
     hash ^= static_cast<std::uint16_t>(c);

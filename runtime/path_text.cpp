@@ -31,4 +31,13 @@ std::size_t LastBackslash(std::string_view path) {
   return last;
 }
 
+std::wstring PathIdentity(std::wstring_view path) {
+  std::wstring identity(path);
+  for (wchar_t& c : identity)
+    if (c == L'/') c = L'\\';
+  while (identity.size() > 1 && identity.back() == L'\\') identity.pop_back();
+  if (!identity.empty()) CharUpperBuffW(identity.data(), static_cast<DWORD>(identity.size()));
+  return identity;
+}
+
 }  // namespace belvane

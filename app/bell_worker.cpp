@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <thread>
@@ -59,7 +60,21 @@ void PlayerBellPort::Free(BellStream stream) {
 }
 
 bool PlayerBellPort::StartPrepared(BellStream stream, const TextValue& path) {
-  return player_.StartPrimed(stream, path) != FALSE;
+  DWORD replaced = 0;
+  const bool started = player_.StartPrimed(stream, path, &replaced) != FALSE;
+  if (replaced != 0) {
+    try {
+      replaced_.push_back(replaced);
+    } catch (...) {
+      player_.FreeUnheld(replaced);  // no room to keep it: free it now
+    }
+  }
+  return started;
+}
+
+void PlayerBellPort::FreeReplaced() {
+  for (const BellStream stream : replaced_) player_.FreeUnheld(stream);
+  replaced_.clear();
 }
 
 void PlayerBellPort::StopPlaying() {
@@ -120,6 +135,8 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     // Tasks handed over after a start that still waits for its file run once it is done.
     std::deque<std::function<void()>> deferred;
     ULONGLONG give_up_at = 0;
+    ULONGLONG quiet_until = 0;      // kQuietAfterStartMs after the last start
+    std::optional<int> look_ahead;  // waits out the quiet; only the latest second counts
     const auto run_deferred = [&] {
       while (!deferred.empty()) {
         const std::function<void()> task = std::move(deferred.front());
@@ -132,26 +149,31 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
       preparer.AbandonStart();
       run_deferred();
     };
+    const auto left_until = [](ULONGLONG at) {
+      const ULONGLONG now = GetTickCount64();
+      return now >= at ? 0 : static_cast<int>(at - now);
+    };
     for (;;) {
       int timeout = -1;
-      if (preparer.StartWaiting()) {
-        const ULONGLONG now = GetTickCount64();
-        timeout = now >= give_up_at ? 0 : static_cast<int>(give_up_at - now);
+      if (preparer.StartWaiting()) timeout = left_until(give_up_at);
+      if (look_ahead || port.HoldsReplaced()) {
+        const int quiet = left_until(quiet_until);
+        timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
       }
       WaitForHandle(queue->wake.Ref(), timeout);
       std::deque<BellJob> starts;
-      std::optional<int> look_ahead;
       {
         std::lock_guard lock(queue->mutex);
         if (queue->quit) break;
         ResetEvent(queue->wake.Get());
         starts.swap(queue->starts);
-        look_ahead = std::exchange(queue->look_ahead, std::nullopt);
+        if (queue->look_ahead) look_ahead = std::exchange(queue->look_ahead, std::nullopt);
       }
       if (preparer.StartWaiting() && GetTickCount64() >= give_up_at) give_up_waiting_start();
       for (BellJob& job : starts) {
         if (job.ticket != 0) {
           const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
+          if (opened.sounding) quiet_until = GetTickCount64() + kQuietAfterStartMs;
           if (opened.was_start) {
             if (job.stream == 0) t_last_start_error = job.error;
             run_deferred();
@@ -167,7 +189,9 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
           give_up_waiting_start();
           t_last_start_error = 0;
           if (job.path) {
-            preparer.Start(*job.path);
+            if (preparer.Start(*job.path).sounding) {
+              quiet_until = GetTickCount64() + kQuietAfterStartMs;
+            }
             give_up_at = GetTickCount64() + kStartOpenWaitMs;
           } else {
             preparer.Stop();
@@ -175,9 +199,12 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
         }
       }
       queue->start_waiting.store(preparer.StartWaiting());
+      if (left_until(quiet_until) > 0) continue;
+      port.FreeReplaced();
       if (look_ahead) {
         preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
                          *look_ahead);
+        look_ahead.reset();
       }
     }
   }  // the prepared stream is freed here; opens still under way free theirs when they end

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "app/schedule/bell_preparation.h"
 #include "app/schedule/timetable_snapshot.h"
@@ -43,9 +44,19 @@ class PlayerBellPort final : public BellPort {
   void StopPlaying() override;
   void ClearPlaying() override;
 
+  // A start keeps the stream it replaced, stopped, until this frees it: freeing a stream (its
+  // output, its decoder) right after the start would compete with the new sound's first
+  // moments. The destructor frees what is left.
+  void FreeReplaced();
+  bool HoldsReplaced() const { return !replaced_.empty(); }
+  ~PlayerBellPort() override { FreeReplaced(); }
+  PlayerBellPort(const PlayerBellPort&) = delete;
+  PlayerBellPort& operator=(const PlayerBellPort&) = delete;
+
  private:
   MusicPlayer& player_;
   Deliver deliver_;
+  std::vector<BellStream> replaced_;
 };
 
 // Size and last-write time of a file (GBK path); not existing when it cannot be looked at.
@@ -64,6 +75,10 @@ struct BellJob {
 // How long a start waits for its file to open before it is given up (the library gives up on a
 // stuck decoder after 15 s); what was queued behind it then runs.
 inline constexpr int kStartOpenWaitMs = 20000;
+
+// After a start, the moments that carry its first sound to the device are left to it: opens
+// ahead of the next bell, and freeing the stream the start replaced, wait this long.
+inline constexpr int kQuietAfterStartMs = 250;
 
 class BellWorker {
  public:

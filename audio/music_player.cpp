@@ -192,7 +192,7 @@ void MusicPlayer::FreeUnheld(DWORD stream) {
   if (stream != 0) entries_.Bound<AudioFunction::kStreamFree>()(stream);
 }
 
-BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path) {
+BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path, DWORD* replaced) {
   auto stop = entries_.Bound<AudioFunction::kChannelStop>();
   auto play = entries_.Bound<AudioFunction::kChannelPlay>();
   auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
@@ -210,7 +210,8 @@ BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path) {
   // A device lost since the stream was readied: start again on the current one. Asked before
   // the free below, which would overwrite the thread's last error.
   if (!started && Stream() == stream) started = PlayOnNewDevice();
-  if (previous != 0 && previous != stream) stream_free(previous);
+  if (replaced) *replaced = previous != stream ? previous : 0;
+  if (!replaced && previous != 0 && previous != stream) stream_free(previous);
   return started;
 }
 

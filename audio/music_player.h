@@ -93,8 +93,10 @@ class MusicPlayer {
   // Stops the held stream, starts `stream` (from OpenPrimed, opened from `path`) and holds it,
   // then frees the stream held before: the old playback stops before the new one sounds, and
   // freeing it costs the start nothing. The library's result for the start; a start that fails
-  // for the device is tried once more on a device initialised afresh, as Play does.
-  BOOL StartPrimed(DWORD stream, const TextValue& path);
+  // for the device is tried once more on a device initialised afresh, as Play does. With
+  // `replaced`, the stopped stream held before is handed there (0: none) for the caller to free
+  // with FreeUnheld once the new sound is under way, instead of being freed here.
+  BOOL StartPrimed(DWORD stream, const TextValue& path, DWORD* replaced = nullptr);
 
   // --- Playing (each 0 without a library call when no stream is held) ----------------------
   // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).

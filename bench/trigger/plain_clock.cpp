@@ -56,5 +56,7 @@ int main(int argc, char** argv) {
     Sleep(1000);
   }
   std::printf("plain_clock: %d of %d rows started in %d cycles\n", started, count, cycles);
+  // Let the library end its streams' threads and decoders before the process tears down.
+  player.Free();
   return 0;
 }

@@ -13,6 +13,8 @@
 #   LOAD=load builds the project (-j2, a scratch build folder) beside the run.
 #   FIRST_DELAY=600 in the environment puts the first row ten minutes after the launch: the
 #   first bell after an idle stretch (default 25 s).
+#   TONE_MS=3000 makes the tone longer than the two seconds between rows, so that every bell
+#   starts while the one before it still plays (default 300).
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -22,6 +24,7 @@ COUNT="${2:-64}"
 FORMAT="${3:-wav}"
 LOAD="${4:-}"
 FIRST_DELAY="${FIRST_DELAY:-25}"
+TONE_MS="${TONE_MS:-300}"
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
@@ -29,10 +32,11 @@ cc -O2 -o "$OUT/first_byte" "$HERE/first_byte.c"
 cp "$BUILD/bin/Belvane.exe" "$OUT/belvane/"
 cp "$BUILD/bin/plain_clock.exe" "$BUILD/bin/bass.dll" "$OUT/plain/"
 
-# 0.3 s of a square wave at +-1000: no byte of its samples is zero.
-python3 - "$OUT/belvane/mp3/tone.wav" <<'PY'
+# TONE_MS of a square wave at +-1000: no byte of its samples is zero.
+python3 - "$OUT/belvane/mp3/tone.wav" "$TONE_MS" <<'PY'
 import struct, sys
-rate, frames = 44100, 13230
+rate = 44100
+frames = rate * int(sys.argv[2]) // 1000
 data = b"".join(struct.pack("<hh", v, v) for v in ((1000 if (i // 50) % 2 else -1000) for i in range(frames)))
 hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
 open(sys.argv[1], "wb").write(hdr + data)
@@ -154,6 +158,8 @@ for i in range(count):
     match = [o for o in seen if d <= o < d + 2 * 10**9]
     if match and i in late:
         diffs.append((match[0] - d) / 1e6 - late[i])
+    if match and (match[0] - d) / 1e6 > 5:
+        print("slow     row %3d  onset %6.1f ms  recorded %s ms" % (i + 1, (match[0] - d) / 1e6, late.get(i, "-")))
 diffs.sort()
 if diffs:
     print("record   rows %3d  onset minus recorded lateness: min %6.1f ms  p50 %6.1f ms  max %6.1f ms"

@@ -118,6 +118,14 @@ bool Channel::Prime(int* error) {
   // A run opened paused: the buffers queue at the device and wait for Play's Resume.
   if (!StartRunLocked(error, /*paused=*/true)) return false;
   if (run_ == Run::kPlaying) run_ = Run::kPrimed;
+  // The feeding thread is made now rather than at Play: making a thread costs a millisecond or
+  // more, which at Play is taken from the sound's first moments. Play makes it if this fails.
+  if (!feeder_.joinable()) {
+    try {
+      feeder_ = std::thread([this] { Feed(); });
+    } catch (...) {
+    }
+  }
   return true;
 }
 

@@ -37,15 +37,28 @@ struct FakeAudio {
   static inline std::atomic<DWORD> create_thread{0};  // the thread of the latest Create
   static inline std::atomic<int> plays{0};
   static inline std::atomic<int> stops{0};
+  // When each open, start and free was made (GetTickCount64), as "Create path", "Play", "Free n".
+  static inline std::vector<std::pair<std::string, ULONGLONG>> timed;
+  static ULONGLONG TickOf(const std::string& call) {
+    for (const auto& [name, tick] : timed) {
+      if (name == call) return tick;
+    }
+    return 0;
+  }
 
   static DWORD WINAPI Create(BOOL, const void* file, QWORD, QWORD, DWORD) {
     const std::string path = static_cast<const char*>(file);
     create_thread = GetCurrentThreadId();
     calls.push_back("Create " + path);
+    timed.emplace_back("Create " + path, GetTickCount64());
     return path.find("missing") == std::string::npos ? next_stream++ : 0;
   }
-  static BOOL WINAPI Free(DWORD) { return TRUE; }
+  static BOOL WINAPI Free(DWORD stream) {
+    timed.emplace_back("Free " + std::to_string(stream), GetTickCount64());
+    return TRUE;
+  }
   static BOOL WINAPI Play(DWORD, BOOL) {
+    timed.emplace_back("Play " + std::to_string(plays + 1), GetTickCount64());
     ++plays;
     calls.push_back("Play");
     return TRUE;
@@ -221,6 +234,7 @@ class PlaybackTest : public ListViewTest {
   void SetUp() override {
     ListViewTest::SetUp();
     FakeAudio::calls.clear();
+    FakeAudio::timed.clear();
     FakeAudio::active = 1;
     using F = AudioFunction;
     entries_.Set<F::kStreamCreateFile>(&FakeAudio::Create);
@@ -347,6 +361,36 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
   EXPECT_EQ(Strings(FakeAudio::calls.end() - 2, FakeAudio::calls.end()),
             (Strings{"Create b.wav", "Play"}));
   EXPECT_EQ(FakeAudio::create_thread.load(), GetCurrentThreadId());
+}
+
+// A bell's first moments at the device are left to it: the stream it replaced is freed, and the
+// next bell's file opened ahead, only once they are over.
+TEST_F(PlaybackTest, WhatFollowsABellWaitsOutItsFirstMoments) {
+  const ScratchFolder folder;
+  const std::string b = folder.Write("b.wav", "RIFF");
+  const std::string a = folder.Path() + "\\a.wav";  // not on disk: opened at its start
+  SharedTimetable timetable;
+  BellWorker worker(player_, timetable);
+  ASSERT_TRUE(worker.Start(folder.Path()));
+  FakeAudio::plays = 0;
+  const DWORD first_stream = FakeAudio::next_stream;
+  ASSERT_TRUE(worker.StartBell(a));
+  ASSERT_TRUE(PumpUntil([] { return FakeAudio::plays.load() == 1; }, 5000));
+  timetable.Publish(std::make_shared<TimetableSnapshot>(
+      std::vector<TimetableEntry>{{"00:01:40", "b.wav", "100"}}));
+  worker.LookAhead(99);
+  ASSERT_TRUE(PumpUntil([&] { return FakeAudio::TickOf("Create " + b) != 0; }, 5000));
+  ASSERT_TRUE(worker.StartBell(b));
+  const std::string freed = "Free " + std::to_string(first_stream);
+  ASSERT_TRUE(PumpUntil([&] { return FakeAudio::TickOf(freed) != 0; }, 5000));
+  EXPECT_TRUE(worker.Stop(kThreadStopTimeoutMs));
+  // A tick of the coarse clock is allowed for.
+  const ULONGLONG quiet = kQuietAfterStartMs - 20;
+  EXPECT_GE(FakeAudio::TickOf("Create " + b) - FakeAudio::TickOf("Play 1"), quiet);
+  ASSERT_NE(FakeAudio::TickOf("Play 2"), 0u);
+  EXPECT_GE(FakeAudio::TickOf(freed) - FakeAudio::TickOf("Play 2"), quiet);
+  EXPECT_EQ(std::count(FakeAudio::calls.begin(), FakeAudio::calls.end(), "Create " + b), 1)
+      << "b.wav did not start from the stream made ready ahead";
 }
 
 TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {

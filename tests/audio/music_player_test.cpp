@@ -273,6 +273,13 @@ TEST_F(MusicPlayerTest, StreamEndedByItsDeviceIsToldLostAsTheWatcherSeesIt) {
   EXPECT_EQ(player_.StartPrimed(primed, "c.wav"), TRUE);
   EXPECT_THAT(Calls(), ElementsAre("IsActive 10002", "(lost)", "Create 0 c.wav 0 0 0", "Stop 10002",
                                    "Play 10003 0", "(back)", "StreamFree 10002"));
+
+  // Asked to, the start hands the stream it replaced back, stopped, for the caller to free.
+  Calls().clear();
+  DWORD replaced = 0;
+  EXPECT_EQ(player_.StartPrimed(player_.OpenPrimed("d.wav"), "d.wav", &replaced), TRUE);
+  EXPECT_EQ(replaced, primed);
+  EXPECT_THAT(Calls(), ElementsAre("Create 0 d.wav 0 0 0", "Stop 10003", "Play 10004 0"));
 }
 
 TEST_F(MusicPlayerTest, OpenHoldsTheStreamAndPlayCycleReachesIt) {

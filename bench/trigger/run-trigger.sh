@@ -6,7 +6,9 @@
 # first_byte, which stamps the first non-zero byte of every playback; the latency of a row is
 # that stamp minus the start of its wall-clock second. Prints p50/p99/max and the rows that
 # never sounded, for both, and the first row after start-up on its own (Belvane's first row is
-# FIRST_DELAY seconds after it was launched).
+# FIRST_DELAY seconds after it was launched). Each of Belvane's rows over 5 ms is listed with
+# the lateness its record gives and the longest stall that stall_probe, a native process doing
+# nothing else, saw around it: a row late with the machine, not through Belvane.
 #
 # Usage: bench/trigger/run-trigger.sh [BUILD_DIR] [COUNT] [FORMAT] [LOAD]
 #   COUNT defaults to 64; FORMAT is wav (default), mp3 or m4a (MP3 and M4A need ffmpeg);
@@ -29,6 +31,7 @@ OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
 cc -O2 -o "$OUT/first_byte" "$HERE/first_byte.c"
+cc -O2 -o "$OUT/stall_probe" "$HERE/stall_probe.c"
 cp "$BUILD/bin/Belvane.exe" "$OUT/belvane/"
 cp "$BUILD/bin/plain_clock.exe" "$BUILD/bin/bass.dll" "$OUT/plain/"
 
@@ -88,6 +91,11 @@ if [ "$LOAD" = load ]; then
   LOADER=$!
 fi
 
+# The machine's own stalls over the whole run, for the slow rows to be set against.
+"$OUT/stall_probe" "$OUT/stalls" &
+PROBE=$!
+trap 'kill "$PROBE" 2>/dev/null || true' EXIT
+
 source "$ROOT/scripts/wine-env.sh"
 session() {
   wineserver -p >/dev/null 2>&1
@@ -106,6 +114,7 @@ session() {
   wait "$belvane" 2>/dev/null || true
 }
 belvane_with_display session
+kill "$PROBE" 2>/dev/null || true
 if [ -n "$LOADER" ]; then
   kill -- -"$LOADER" 2>/dev/null || true
 fi
@@ -152,6 +161,12 @@ def recorded():
         if len(f) == 7 and f[1] == "定时" and f[5] == "已播放":
             late[int(f[2]) - 1] = int(f[6].split()[0])
     return late
+def probe_stalls():
+    try:
+        return [tuple(int(v) for v in l.split()[1:3]) for l in open(out + "/stalls") if l.startswith("stall")]
+    except FileNotFoundError:
+        return []
+stalls = probe_stalls()
 seen, late, diffs = onsets("belvane"), recorded(), []
 for i in range(count):
     d = (start + 2 * i) * 10**9
@@ -159,7 +174,11 @@ for i in range(count):
     if match and i in late:
         diffs.append((match[0] - d) / 1e6 - late[i])
     if match and (match[0] - d) / 1e6 > 5:
-        print("slow     row %3d  onset %6.1f ms  recorded %s ms" % (i + 1, (match[0] - d) / 1e6, late.get(i, "-")))
+        # The longest stall the native probe saw from 10 ms before the second to the onset.
+        near = [late_us for at, late_us in stalls if d - 10**7 <= at <= match[0]]
+        print("slow     row %3d  onset %6.1f ms  recorded %s ms  machine stall %s"
+              % (i + 1, (match[0] - d) / 1e6, late.get(i, "-"),
+                 "%.1f ms" % (max(near) / 1e3) if near else "none"))
 diffs.sort()
 if diffs:
     print("record   rows %3d  onset minus recorded lateness: min %6.1f ms  p50 %6.1f ms  max %6.1f ms"

@@ -149,6 +149,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
       preparer.AbandonStart();
       run_deferred();
     };
+    const auto started_now = [&] { quiet_until = GetTickCount64() + kQuietAfterStartMs; };
     const auto left_until = [](ULONGLONG at) {
       const ULONGLONG now = GetTickCount64();
       return now >= at ? 0 : static_cast<int>(at - now);
@@ -173,7 +174,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
       for (BellJob& job : starts) {
         if (job.ticket != 0) {
           const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
-          if (opened.sounding) quiet_until = GetTickCount64() + kQuietAfterStartMs;
+          if (opened.sounding) started_now();
           if (opened.was_start) {
             if (job.stream == 0) t_last_start_error = job.error;
             run_deferred();
@@ -189,9 +190,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
           give_up_waiting_start();
           t_last_start_error = 0;
           if (job.path) {
-            if (preparer.Start(*job.path).sounding) {
-              quiet_until = GetTickCount64() + kQuietAfterStartMs;
-            }
+            if (preparer.Start(*job.path).sounding) started_now();
             give_up_at = GetTickCount64() + kStartOpenWaitMs;
           } else {
             preparer.Stop();

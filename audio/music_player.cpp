@@ -195,7 +195,6 @@ void MusicPlayer::FreeUnheld(DWORD stream) {
 BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path, DWORD* replaced) {
   auto stop = entries_.Bound<AudioFunction::kChannelStop>();
   auto play = entries_.Bound<AudioFunction::kChannelPlay>();
-  auto stream_free = entries_.Bound<AudioFunction::kStreamFree>();
   DWORD previous = 0;
   BOOL started = FALSE;
   {
@@ -207,11 +206,9 @@ BOOL MusicPlayer::StartPrimed(DWORD stream, const TextValue& path, DWORD* replac
     started = play(stream, FALSE);
     if (started) TellStartedLocked();
   }
-  // A device lost since the stream was readied: start again on the current one. Asked before
-  // the free below, which would overwrite the thread's last error.
+  // A device lost since the stream was readied: start again on the current one.
   if (!started && Stream() == stream) started = PlayOnNewDevice();
-  if (replaced) *replaced = previous != stream ? previous : 0;
-  if (!replaced && previous != 0 && previous != stream) stream_free(previous);
+  *replaced = previous != stream ? previous : 0;
   return started;
 }
 

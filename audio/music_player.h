@@ -90,13 +90,13 @@ class MusicPlayer {
   DWORD OpenPrimed(const TextValue& path);
   // Frees a stream from OpenPrimed that was never started.
   void FreeUnheld(DWORD stream);
-  // Stops the held stream, starts `stream` (from OpenPrimed, opened from `path`) and holds it,
-  // then frees the stream held before: the old playback stops before the new one sounds, and
-  // freeing it costs the start nothing. The library's result for the start; a start that fails
-  // for the device is tried once more on a device initialised afresh, as Play does. With
-  // `replaced`, the stopped stream held before is handed there (0: none) for the caller to free
-  // with FreeUnheld once the new sound is under way, instead of being freed here.
-  BOOL StartPrimed(DWORD stream, const TextValue& path, DWORD* replaced = nullptr);
+  // Stops the held stream, starts `stream` (from OpenPrimed, opened from `path`) and holds it:
+  // the old playback stops before the new one sounds. The stream held before is handed back,
+  // stopped, in `replaced` (0: none), for the caller to free with FreeUnheld once the new sound
+  // is under way, so that freeing it takes nothing from the start. The library's result for the
+  // start; a start that fails for the device is tried once more on a device initialised
+  // afresh, as Play does.
+  BOOL StartPrimed(DWORD stream, const TextValue& path, DWORD* replaced);
 
   // --- Playing (each 0 without a library call when no stream is held) ----------------------
   // BASS_ChannelPlay(stream, restart); restart left out = false (resume where it stopped).

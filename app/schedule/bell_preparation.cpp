@@ -54,12 +54,11 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
   // Due now, its start not yet here: keep it.
   if (now >= 0 && held_ && held_->stream != 0 && held_->second == now) return;
   // An open still under way for the second now current waits for its start just the same.
-  const auto due_now = [&] {
-    return now >= 0 && std::any_of(under_way_.begin(), under_way_.end(), [&](const UnderWay& o) {
-             return o.ticket == wanted_ahead_ && o.second == now;
-           });
-  };
-  if (due_now()) return;
+  if (now >= 0 && std::any_of(under_way_.begin(), under_way_.end(), [&](const UnderWay& open) {
+        return open.ticket == wanted_ahead_ && open.second == now;
+      })) {
+    return;
+  }
   if (target.IsNone()) {
     Release();
     wanted_ahead_ = 0;

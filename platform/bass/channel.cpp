@@ -89,15 +89,21 @@ bool Channel::Play(bool restart, int* error) {
   return StartFeederLocked(error);
 }
 
+bool Channel::MakeFeederLocked() {
+  if (feeder_.joinable()) return true;
+  try {
+    feeder_ = std::thread([this] { Feed(); });
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
 bool Channel::StartFeederLocked(int* error) {
-  if (!feeder_.joinable()) {
-    try {
-      feeder_ = std::thread([this] { Feed(); });
-    } catch (...) {
-      EndRunLocked();
-      *error = kErrorMemory;
-      return false;
-    }
+  if (!MakeFeederLocked()) {
+    EndRunLocked();
+    *error = kErrorMemory;
+    return false;
   }
   SetEvent(wake_.Get());
   return true;
@@ -120,12 +126,7 @@ bool Channel::Prime(int* error) {
   if (run_ == Run::kPlaying) run_ = Run::kPrimed;
   // The feeding thread is made now rather than at Play: making a thread costs a millisecond or
   // more, which at Play is taken from the sound's first moments. Play makes it if this fails.
-  if (!feeder_.joinable()) {
-    try {
-      feeder_ = std::thread([this] { Feed(); });
-    } catch (...) {
-    }
-  }
+  MakeFeederLocked();
   return true;
 }
 

@@ -78,6 +78,8 @@ class Channel {
   void DeviceFailedLocked();
   // Takes back the sink's finished buffers into played_ and progress_ms_.
   void ReapLocked();
+  // Makes the feeding thread unless it runs; false when it could not be made.
+  bool MakeFeederLocked();
   // Starts the feeding thread unless it runs, then wakes it; on failure the run ends.
   bool StartFeederLocked(int* error);
   void PumpLocked();

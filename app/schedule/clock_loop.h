@@ -73,7 +73,6 @@ class EventSleeper final : public Sleeper {
   OwnedKernelHandle timer_;  // made on the first precise wait; nothing when none could be
   bool timer_high_resolution_ = false;
   bool timer_tried_ = false;
-  std::atomic<bool> interrupted_{false};  // Interrupt was called; what the spin reads
 };
 
 // What the loop does with a cycle's outcome; the application carries it to the window. Post to

@@ -84,6 +84,11 @@ void* AudioEntryTable::Bind(AudioFunction f) {
   const AudioEntryName& name = kAudioEntryNames[IndexOf(f)];
   // The binder's own slot store is not atomic, so it gets no slot: the entry is stored here.
   void* address = BindLibraryFunction(name.library, name.function, nullptr);
+  PinAndStore(f, address);
+  return address;
+}
+
+void AudioEntryTable::PinAndStore(AudioFunction f, void* address) {
   // Pin the library: the exit sequence releases it while the process still runs, and the
   // library's playback threads and our watcher threads may still be inside it then; unloading
   // it under them crashes the program on its way out. A pinned library goes with the process.
@@ -91,7 +96,6 @@ void* AudioEntryTable::Bind(AudioFunction f) {
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                      static_cast<LPCSTR>(address), &module);
   Store(f, address);
-  return address;
 }
 
 bool AudioEntryTable::TryBind(AudioFunction f) {
@@ -101,10 +105,7 @@ bool AudioEntryTable::TryBind(AudioFunction f) {
   if (!module) return false;
   void* address = reinterpret_cast<void*>(GetProcAddress(module, name.function));
   if (!address) return false;
-  // Pinned as Bind pins it.
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     static_cast<LPCSTR>(address), &module);
-  Store(f, address);
+  PinAndStore(f, address);
   return true;
 }
 

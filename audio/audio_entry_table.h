@@ -128,6 +128,9 @@ class AudioEntryTable {
 
  private:
   void Store(AudioFunction f, void* address);
+  // Pins the library that holds `address` (it is never unloaded under a running thread), then
+  // stores the entry.
+  void PinAndStore(AudioFunction f, void* address);
 
   std::array<std::atomic<void*>, kAudioEntryCount> entries_;
 };

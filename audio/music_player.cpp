@@ -163,14 +163,12 @@ void MusicPlayer::BindStartFunctions() {
   entries_.Bound<AudioFunction::kChannelStop>();
 }
 
-bool MusicPlayer::BindStartFunctionsIfPresent() {
-  bool all = true;
+void MusicPlayer::BindStartFunctionsIfPresent() {
   for (AudioFunction f :
        {AudioFunction::kStreamCreateFile, AudioFunction::kStreamFree, AudioFunction::kChannelPlay,
         AudioFunction::kChannelStop, AudioFunction::kErrorGetCode}) {
-    all = entries_.TryBind(f) && all;
+    entries_.TryBind(f);
   }
-  return all;
 }
 
 DWORD MusicPlayer::OpenPrimed(const TextValue& path) {

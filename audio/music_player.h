@@ -79,9 +79,9 @@ class MusicPlayer {
   // user-interface thread calls it before handing a start to a worker.
   void BindStartFunctions();
   // The same, and the error query, each where the loaded library has it (never fatal): at
-  // start-up, so that the first bell is readied ahead like every later one. True when all are
-  // bound; a missing one still takes the fatal path where it is first used, as before.
-  bool BindStartFunctionsIfPresent();
+  // start-up, so that the first bell is readied ahead like every later one. A missing one still
+  // takes the fatal path where it is first used, as before.
+  void BindStartFunctionsIfPresent();
   // Opens `path` (GBK) as a stream of its own and readies its output so that a start is
   // immediate (the library's BASS_ChannelUpdate, skipped where it has none). The held stream is
   // untouched. 0 when the file cannot be opened, or when BindStartFunctions has not bound what

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "runtime/gbk.h"
@@ -14,11 +17,52 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 constexpr int kNoTickMs = 60 * 60 * 1000;
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Which file a handle holds, whatever its name now; nothing when the system does not say.
+std::optional<std::array<DWORD, 3>> FileIdentity(const OwnedKernelHandle& file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+  return std::array<DWORD, 3>{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The name as the rename wants it: a whole path under \??\ (a bare name is taken from the
+// file's own folder by some systems and from the current folder by others).
+std::wstring RenameTarget(const std::wstring& path) {
+  std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+  full.resize(
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  if (full.starts_with(L"\\\\?\\")) return L"\\??\\" + full.substr(4);
+  if (full.starts_with(L"\\\\")) return L"\\??\\UNC\\" + full.substr(2);
+  return L"\\??\\" + full;
+}
+
+// A file deleted while open keeps its name until its last handle closes, where the system
+// does not remove names at once: ours would keep it there for good.
+bool DeletePending(const OwnedKernelHandle& file) {
+  FILE_STANDARD_INFO info{};
+  return GetFileInformationByHandleEx(file.Get(), FileStandardInfo, &info, sizeof info) &&
+         info.DeletePending;
+}
+
+// Renames the file `file` holds, not whatever its name holds by then, to `name`.
+bool RenameHeld(const OwnedKernelHandle& file, const std::wstring& name) {
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  name.copy(info->FileName, name.size());
+  return SetFileInformationByHandle(file.Get(), FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size()));
+}
+
 // The record file, opened for appending, shared with every other writer and with a rename.
 class RecordFile {
  public:
   RecordFile(const TextValue& path, const TextValue& old_path, std::uint64_t limit)
-      : path_(WideFromGbk(path.View())), old_path_(WideFromGbk(old_path.View())), limit_(limit) {}
+      : path_(WideFromGbk(path.View())),
+        old_target_(RenameTarget(WideFromGbk(old_path.View()))),
+        limit_(limit) {}
 
   bool Write(std::string_view line) {
     std::string bytes(line);
@@ -28,8 +72,8 @@ class RecordFile {
     // Another process may have appended since: ask the file, not a count of our own.
     if (GetFileSizeEx(file_.Get(), &size) &&
         RecordNeedsRotation(static_cast<std::uint64_t>(size.QuadPart), bytes.size(), limit_)) {
+      RotateHeld();
       file_.Reset();
-      MoveFileExW(path_.c_str(), old_path_.c_str(), MOVEFILE_REPLACE_EXISTING);
       // Should the rename fail (the old file held open elsewhere), the line still goes on.
       if (!Open()) return false;
     }
@@ -43,18 +87,44 @@ class RecordFile {
   }
 
  private:
+  // The handle held is kept only while it is still the file at the record's name: a record
+  // deleted or renamed meanwhile would take every later line out of sight.
   bool Open() {
+    if (file_ && !HeldAtName()) file_.Reset();
     if (file_) return true;
-    file_.Reset(CreateFileW(path_.c_str(), FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.Reset(CreateFileW(path_.c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    identity_ = FileIdentity(file_);
     return static_cast<bool>(file_);
   }
 
+  OwnedKernelHandle OpenName(DWORD access) const {
+    return OwnedKernelHandle(CreateFileW(path_.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+
+  bool IsHeld(const OwnedKernelHandle& named) const {
+    return identity_ && FileIdentity(named) == identity_;
+  }
+
+  bool HeldAtName() const {
+    return IsHeld(OpenName(FILE_READ_ATTRIBUTES)) && !DeletePending(file_);
+  }
+
+  // Only the file measured, and only while it is at the record's name: another copy may have
+  // rotated it since, and renaming what the name holds then would put its fresh file over the
+  // history. The rename goes by a handle checked to be that file, so no third file can slip in
+  // between the look and the rename.
+  void RotateHeld() {
+    const OwnedKernelHandle named = OpenName(DELETE | FILE_READ_ATTRIBUTES);
+    if (IsHeld(named)) RenameHeld(named, old_target_);
+  }
+
   std::wstring path_;
-  std::wstring old_path_;
+  std::wstring old_target_;
   std::uint64_t limit_;
   OwnedKernelHandle file_;
+  std::optional<std::array<DWORD, 3>> identity_;  // of file_, taken when it was opened
 };
 
 }  // namespace
@@ -73,7 +143,8 @@ struct RecordWriter::Shared {
   Shared(const TextValue& path, const TextValue& old_path, Tick tick_routine, std::uint64_t limit)
       : file(path, old_path, limit), tick(std::move(tick_routine)) {}
 
-  RecordFile file;  // the writer thread's alone
+  RecordFile file;                 // the writer thread's alone
+  std::deque<std::string> unsent;  // the writer thread's alone: lines the file did not take yet
   Tick tick;
   OwnedKernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // auto-reset
   std::mutex mutex;                                                      // guards queue, stop
@@ -82,8 +153,18 @@ struct RecordWriter::Shared {
   std::atomic<std::uint64_t> written{0};
   std::atomic<std::uint64_t> dropped{0};
 
-  void Write(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) (file.Write(line) ? written : dropped).fetch_add(1);
+  // Lines wait, in order, behind any the file did not take before.
+  void Write(std::vector<std::string> lines) {
+    for (std::string& line : lines) unsent.push_back(std::move(line));
+    while (!unsent.empty() && file.Write(unsent.front())) {
+      unsent.pop_front();
+      written.fetch_add(1);
+    }
+    // The oldest go first: the latest bells are the ones asked about.
+    while (unsent.size() > kRecordUnsentLines) {
+      unsent.pop_front();
+      dropped.fetch_add(1);
+    }
   }
 };
 
@@ -92,8 +173,9 @@ RecordWriter::~RecordWriter() {
 }
 
 void RecordWriter::Run(const std::shared_ptr<Shared>& shared) {
-  int wait_ms = kNoTickMs;
-  if (shared->tick) shared->Write(shared->tick(wait_ms));
+  int tick_ms = kNoTickMs;
+  if (shared->tick) shared->Write(shared->tick(tick_ms));
+  ULONGLONG tick_at = GetTickCount64() + (tick_ms < 0 ? 0 : tick_ms);
   for (;;) {
     std::deque<Job> jobs;
     bool stop = false;
@@ -103,12 +185,21 @@ void RecordWriter::Run(const std::shared_ptr<Shared>& shared) {
       stop = shared->stop;
     }
     for (Job& job : jobs) shared->Write(job());
-    if (stop) return;
+    if (stop) {
+      shared->dropped.fetch_add(shared->unsent.size());
+      return;
+    }
     if (!jobs.empty()) continue;  // more may have come while these were written
-    if (!WaitForHandle(shared->wake.Ref(), wait_ms < 0 ? 0 : wait_ms) && shared->tick) {
-      // A timeout (not a wake for new lines): the tick's time has come.
-      wait_ms = kNoTickMs;
-      shared->Write(shared->tick(wait_ms));
+    const ULONGLONG now = GetTickCount64();
+    ULONGLONG wait_ms = tick_at > now ? tick_at - now : 0;
+    if (!shared->unsent.empty()) wait_ms = std::min<ULONGLONG>(wait_ms, kRecordRetryMs);
+    if (WaitForHandle(shared->wake.Ref(), static_cast<int>(wait_ms))) continue;
+    if (shared->tick && GetTickCount64() >= tick_at) {
+      tick_ms = kNoTickMs;
+      shared->Write(shared->tick(tick_ms));
+      tick_at = GetTickCount64() + (tick_ms < 0 ? 0 : tick_ms);
+    } else {
+      shared->Write({});  // the lines kept, once more
     }
   }
 }

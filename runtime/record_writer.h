@@ -5,15 +5,21 @@
 // Each line is written as soon as the writer takes it, with the file's own line end added, and
 // flushed at once: a crash loses at most the line being written. The file is opened for
 // appending with every kind of sharing, so another process (a second copy of the program) may
-// append its own line meanwhile. A file that cannot be opened or written costs nothing but the
-// line: the writer tries again with the next one and never tells anyone.
+// append its own line meanwhile. Before each line the writer checks that the file it holds is
+// still the one at the record's name, and opens the name anew if not (the record was deleted
+// or renamed). Lines the file cannot take (another program holds it without sharing) are kept,
+// up to kRecordUnsentLines, and written in order with the next line or at the next retry; past
+// the bound the oldest are dropped, and lines still kept when the writer stops are dropped.
+// Nobody is told either way.
 //
-// Rotation: before a line that would take the file past the size limit, the file is renamed to
-// the old-file name (replacing an older one) and a new file begins.
+// Rotation: before a line that would take the file at the record's name past the size limit,
+// that file is renamed to the old-file name (replacing an older one) and a new file begins. A
+// file another copy has rotated meanwhile is left alone.
 //
 // Thread policy: every method is safe from any thread. The jobs and the tick run on the
 // writer's thread; they may be slow (they may touch the disk), never touch a window.
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -30,6 +36,9 @@ namespace belvane {
 
 // A record file passes this size only by a single line longer than it.
 inline constexpr std::uint64_t kRecordLimitBytes = 1024 * 1024;
+// Lines kept while the file cannot take them, and how often the writer tries it again.
+inline constexpr std::size_t kRecordUnsentLines = 1000;
+inline constexpr int kRecordRetryMs = 2000;
 
 // Whether a line of `line_bytes` written to a file of `file_bytes` must go to a fresh file: it
 // would take the file past `limit`, and the file is not empty (a line longer than the limit
@@ -38,7 +47,8 @@ bool RecordNeedsRotation(std::uint64_t file_bytes, std::uint64_t line_bytes,
                          std::uint64_t limit = kRecordLimitBytes);
 
 // Appends one line (line end added) to `path` now, on the calling thread, with the same
-// rotation; false when it could not be written. For a process that has no writer thread.
+// rotation; false when it could not be written (nothing is kept). For a process that has no
+// writer thread.
 bool AppendRecordLineNow(const TextValue& path, const TextValue& old_path, std::string_view line,
                          std::uint64_t limit = kRecordLimitBytes);
 
@@ -46,8 +56,8 @@ class RecordWriter {
  public:
   // Lines to write, made on the writer's thread.
   using Job = std::function<std::vector<std::string>()>;
-  // Called on the writer's thread at start and then after each wait; gives the lines it wants
-  // written and the milliseconds until it wants to be called again.
+  // Called on the writer's thread at start and then when its time comes; gives the lines it
+  // wants written and the milliseconds until it wants to be called again.
   using Tick = std::function<std::vector<std::string>(int& next_ms)>;
 
   RecordWriter() = default;

@@ -1,11 +1,14 @@
 // The record writer against real files: appended CRLF lines, rotation, a file that cannot be
-// written, and another process's line appended meanwhile.
+// written, another process's line appended meanwhile, a record renamed or rotated under the
+// writer, and lines kept while the record is locked.
 #include "runtime/record_writer.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -26,6 +29,7 @@ class RecordWriterTest : public ::testing::Test {
   void TearDown() override {
     DeleteFileA(path_.c_str());
     DeleteFileA(old_.c_str());
+    DeleteFileA(Moved().c_str());
     RemoveDirectoryA(path_.c_str());
     RemoveDirectoryA(folder_.c_str());
   }
@@ -34,6 +38,13 @@ class RecordWriterTest : public ::testing::Test {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+
+  std::string Moved() const { return folder_ + "\\moved.txt"; }
+  static bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
+    for (const ULONGLONG end = GetTickCount64() + timeout_ms; !done(); Sleep(10))
+      if (GetTickCount64() > end) return false;
+    return true;
   }
 
   std::string folder_, path_, old_;
@@ -85,6 +96,55 @@ TEST_F(RecordWriterTest, AFileThatCannotBeWrittenDropsLinesAndNeverStalls) {
   EXPECT_EQ(writer.LinesWritten(), 0u);
   EXPECT_EQ(writer.LinesDropped(), 100u);
   EXPECT_FALSE(AppendRecordLineNow(path_, old_, "x"));
+}
+
+// Renamed (or deleted) while the writer holds it: later lines begin the record again under its
+// name instead of following the file out of sight.
+TEST_F(RecordWriterTest, ARecordRenamedWhileHeldBeginsAgainUnderItsName) {
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_));
+  writer.Add("before");
+  ASSERT_TRUE(WaitFor([&] { return writer.LinesWritten() == 1; }, 5000));
+  ASSERT_TRUE(MoveFileA(path_.c_str(), Moved().c_str()));
+  writer.Add("after");
+  ASSERT_TRUE(writer.Stop());
+  EXPECT_EQ(Read(Moved()), "before\r\n");
+  EXPECT_EQ(Read(path_), "after\r\n");
+}
+
+// Another copy rotated the file this writer holds: its fresh file is not renamed over the old
+// one, the history is.
+TEST_F(RecordWriterTest, AFileRotatedByAnotherCopyIsNotRotatedAgain) {
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_, {}, 20));
+  writer.Add("0123456");
+  writer.Add("abcdefg");
+  ASSERT_TRUE(WaitFor([&] { return writer.LinesWritten() == 2; }, 5000));
+  ASSERT_TRUE(MoveFileExA(path_.c_str(), old_.c_str(), MOVEFILE_REPLACE_EXISTING));
+  ASSERT_TRUE(AppendRecordLineNow(path_, old_, "fresh", 20));
+  writer.Add("ABCDEFG");
+  ASSERT_TRUE(writer.Stop());
+  EXPECT_EQ(Read(old_), "0123456\r\nabcdefg\r\n");
+  EXPECT_EQ(Read(path_), "fresh\r\nABCDEFG\r\n");
+}
+
+// Held without sharing by another program: the lines wait, the oldest beyond the bound go, and
+// the rest are written in order when it lets go, with no further line to carry them.
+TEST_F(RecordWriterTest, LinesWaitWhileTheRecordIsLockedAndFollowInOrder) {
+  HANDLE lock = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  RecordWriter writer;
+  ASSERT_TRUE(writer.Start(path_, old_));
+  for (std::size_t i = 0; i < kRecordUnsentLines + 2; ++i) writer.Add(std::to_string(i));
+  ASSERT_TRUE(WaitFor([&] { return writer.LinesDropped() == 2; }, 5000));
+  CloseHandle(lock);
+  EXPECT_TRUE(WaitFor([&] { return writer.LinesWritten() > 0; }, 3 * kRecordRetryMs));
+  ASSERT_TRUE(writer.Stop(60000));
+  EXPECT_EQ(writer.LinesWritten(), kRecordUnsentLines);
+  const std::string text = Read(path_);
+  EXPECT_EQ(text.rfind("2\r\n3\r\n", 0), 0u) << text.substr(0, 20);
+  EXPECT_TRUE(text.ends_with("\n1001\r\n"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1000);
 }
 
 TEST_F(RecordWriterTest, TickRunsOnTheWritersThreadAtStartAndWhenItsTimeComes) {

@@ -103,8 +103,9 @@ class RecordFile {
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
+  // Where the system cannot tell a file's identity, the name is taken to hold ours, as before.
   bool IsHeld(const OwnedKernelHandle& named) const {
-    return identity_ && FileIdentity(named) == identity_;
+    return named && (!identity_ || FileIdentity(named) == identity_);
   }
 
   bool HeldAtName() const {

@@ -192,7 +192,7 @@ void RecordWriter::Run(const std::shared_ptr<Shared>& shared) {
     }
     if (!jobs.empty()) continue;  // more may have come while these were written
     const ULONGLONG now = GetTickCount64();
-    ULONGLONG wait_ms = tick_at > now ? tick_at - now : 0;
+    ULONGLONG wait_ms = !shared->tick ? kNoTickMs : tick_at > now ? tick_at - now : 0;
     if (!shared->unsent.empty()) wait_ms = std::min<ULONGLONG>(wait_ms, kRecordRetryMs);
     if (WaitForHandle(shared->wake.Ref(), static_cast<int>(wait_ms))) continue;
     if (shared->tick && GetTickCount64() >= tick_at) {

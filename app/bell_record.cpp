@@ -102,6 +102,12 @@ std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view 
               LatenessText(lateness_ms));
 }
 
+std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,
+                              const RecordTime& last) {
+  return Line(time, BellResultText(BellResult::kMissed), std::to_string(rows) + " 行",
+              RecordStamp(first) + "~" + RecordStamp(last));
+}
+
 std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellResult result) {
   return Line(time, "手动", "播放", music, BellResultText(result));
 }

@@ -9,6 +9,8 @@
 //   再次启动  "已切换到正在运行的窗口"                       a second copy handed over
 //   文件缺失  row, start time, music                        at start-up and after midnight
 //   定时  row, start time, music, result, lateness          a scheduled bell
+//   错过  "N 行", first~last (stamps)                       rows a jump passed over before its
+//                                                          last day, summed up
 //   手动  播放, music, result  |  手动  停止, music          the play button
 //   保存  已保存, "N 行"  |  保存  保存失败                   the save button
 //   音频设备  丢失 | 恢复                                    the output device
@@ -92,6 +94,9 @@ std::string MissingFileLine(const RecordTime& time, int row, std::string_view st
                             std::string_view music);
 std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
                               std::string_view music, BellResult result, std::int64_t lateness_ms);
+// `rows` rows passed over, the first due at `first` and the last at `last`.
+std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,
+                              const RecordTime& last);
 std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellResult result);
 std::string ManualStopLine(const RecordTime& time, std::string_view music);
 std::string SaveLine(const RecordTime& time, bool saved, int rows);

@@ -56,6 +56,14 @@ RecordTime RecordTimeOf(const SYSTEMTIME& t) {
 
 }  // namespace
 
+RecordTime RecordTimeOfClockSecond(std::int64_t second) {
+  const std::uint64_t ticks = static_cast<std::uint64_t>(second) * 10000000ULL;
+  const FILETIME local{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME t{};
+  FileTimeToSystemTime(&local, &t);
+  return RecordTimeOf(t);
+}
+
 RecordTime LocalRecordTime() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
@@ -155,6 +163,10 @@ void RecordPassedOver(const PassedOverSpan& span) {
   // The rows are looked up on the writer's thread: a span may be a whole day.
   Writer().AddLines([span, now, rows = ProcessTimetable().Current()] {
     std::vector<std::string> lines;
+    // Days of rows are summed up in one line; the last day's are listed.
+    if (const PassedOverSummary earlier = SummarizeEarlier(span, *rows); earlier.count > 0)
+      lines.push_back(MissedSummaryLine(now, earlier.count, RecordTimeOfClockSecond(earlier.first),
+                                        RecordTimeOfClockSecond(earlier.last)));
     for (const int row : PassedOverRows(span, *rows)) {
       const TimetableEntry& entry = rows->Row(row);
       lines.push_back(ScheduledBellLine(now, row + 1, entry.start_time.View(),

@@ -30,6 +30,9 @@ namespace belvane {
 RecordTime LocalRecordTime();
 // The local time of a FILETIME value of the system's time; nothing when it cannot be converted.
 std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime);
+// The local time of a second counted as the clock counts them: its local day (days since 1601)
+// times kSecondsPerDay plus the second of the day.
+RecordTime RecordTimeOfClockSecond(std::int64_t second);
 
 // What the player shows of the play call just made on this thread for `path`; the disk is
 // asked about the file only when no stream was opened. `start_error`: the library's error of an
@@ -55,7 +58,8 @@ void EndBellRecord();
 // is that of its first sound where the audio library tells it, else of the start's return.
 void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
                          const TextValue& music_folder);
-// The clock went past `span` without ringing it: one 错过 line per row that would have rung.
+// The clock went past `span` without ringing it: one 错过 line per row of its last day that
+// would have rung, after one summing up those of any days before.
 void RecordPassedOver(const PassedOverSpan& span);
 // The play button was pressed: from `before` to `after`; `path` is the file started or stopped.
 void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path);

@@ -108,16 +108,19 @@ void ClockLoop::Run() {
 
 int ClockLoop::RunCycle() {
   const ClockReading reading = clock_.Now();
-  const ClockPlan plan = PlanCycle(last_checked_, SecondOfDay(reading), lookup_);
+  // A day of 0 is a clock that does not tell it.
+  const int days_on = reading.day != 0 && last_day_ != 0 ? reading.day - last_day_ : kDaysUntold;
+  const ClockPlan plan = PlanCycle(last_checked_, SecondOfDay(reading), lookup_, days_on);
   const PassedOverSpan passed_over = PassedOverBy(plan, last_checked_, last_day_, reading.day);
-  last_checked_ = plan.current_second;
-  last_day_ = reading.day;
+  // Stepped back: the second held is still the one of the day it was checked on.
+  if (plan.step != ClockStep::kSteppedBack) last_day_ = reading.day;
+  last_checked_ = plan.last_checked;
 
   ++stats_.cycles;
   stats_.seconds_checked += plan.checked_count;
   stats_.due_seconds += plan.due_seconds;
   if (plan.step == ClockStep::kCatchUp) ++stats_.catch_up_cycles;
-  if (plan.step == ClockStep::kJump) ++stats_.jumps;
+  if (plan.step == ClockStep::kJump || plan.step == ClockStep::kSteppedBack) ++stats_.jumps;
 
   // The row first: the label can wait a few milliseconds, the bell should not.
   if (plan.start_row >= 0) {

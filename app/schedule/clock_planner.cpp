@@ -1,6 +1,7 @@
 #include "app/schedule/clock_planner.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace belvane {
 
@@ -39,21 +40,31 @@ int ClockPlan::FirstChecked() const {
   return Wrap(current_second - checked_count + 1);
 }
 
-ClockPlan PlanCycle(int last_checked, int now, const StartTimeLookup& lookup) {
+ClockPlan PlanCycle(int last_checked, int now, const StartTimeLookup& lookup, int days_on) {
   ClockPlan plan;
   plan.current_second = Wrap(now);
+  plan.last_checked = plan.current_second;
   if (last_checked < 0 || last_checked >= kSecondsPerDay) {
     plan.step = ClockStep::kFirst;
     plan.checked_count = 1;
   } else {
-    // Distance forward, so that 23:59:59 -> 00:00:00 is one second.
-    const int forward = Wrap(plan.current_second - last_checked);
+    std::int64_t forward = plan.current_second - last_checked;
+    if (days_on == kDaysUntold) {
+      forward = Wrap(static_cast<int>(forward));
+      if (forward > kSecondsPerDay / 2) forward -= kSecondsPerDay;
+    } else {
+      forward += std::int64_t{days_on} * kSecondsPerDay;
+    }
     if (forward == 0) {
       plan.step = ClockStep::kSameSecond;
       plan.checked_count = 0;
-    } else if (forward <= kMaxCatchUpSeconds) {
+    } else if (forward > 0 && forward <= kMaxCatchUpSeconds) {
       plan.step = forward == 1 ? ClockStep::kOnTime : ClockStep::kCatchUp;
-      plan.checked_count = forward;
+      plan.checked_count = static_cast<int>(forward);
+    } else if (forward < 0 && forward >= -kMaxCatchUpSeconds) {
+      plan.step = ClockStep::kSteppedBack;
+      plan.checked_count = 0;
+      plan.last_checked = last_checked;
     } else {
       plan.step = ClockStep::kJump;
       plan.checked_count = 1;

@@ -25,6 +25,8 @@ inline constexpr int kWakeMarginMs = 15;
 inline constexpr int kDueWakeMarginMs = 0;
 // `last_checked` of a clock that has not run a cycle yet.
 inline constexpr int kNoSecondChecked = -1;
+// `days_on` when the clock does not tell the day.
+inline constexpr int kDaysUntold = -1000000;
 
 // One reading of the local time of day, as the platform clock gives it.
 struct ClockReading {
@@ -56,11 +58,13 @@ class StartTimeLookup {
 
 // How one cycle relates to the one before it.
 enum class ClockStep {
-  kFirst,       // no cycle before: only the current second is checked
-  kSameSecond,  // still in the last checked second (an early wake): nothing is checked
-  kOnTime,      // the next second: one second is checked
-  kCatchUp,     // 2..kMaxCatchUpSeconds seconds on: every second passed over is checked too
-  kJump,        // further on, or back: only the current second is checked
+  kFirst,        // no cycle before: only the current second is checked
+  kSameSecond,   // still in the last checked second (an early wake): nothing is checked
+  kOnTime,       // the next second: one second is checked
+  kCatchUp,      // 2..kMaxCatchUpSeconds seconds on: every second passed over is checked too
+  kSteppedBack,  // 1..kMaxCatchUpSeconds seconds back (time synchronisation): nothing is checked,
+                 // since those seconds were; the last checked second holds until it is reached
+  kJump,         // further on, or further back: only the current second is checked
 };
 
 // What one cycle checks and starts. The checked seconds are the `checked_count` seconds of the
@@ -73,20 +77,25 @@ struct ClockPlan {
   int start_row = -1;      // first row of that second; -1 = none
   int due_seconds = 0;     // checked seconds that have a row; those other than the started one
                            // are superseded by it (starting them would cut them off at once)
+  int last_checked = kNoSecondChecked;  // what the next cycle passes as its `last_checked`
 
   // First checked second of the day; meaningful when checked_count > 0.
   int FirstChecked() const;
 };
 
-// Plans one cycle. `last_checked` is the last second the previous cycle checked (or
-// kNoSecondChecked), `now` the second of the day of this cycle's reading; the next cycle passes
-// `now` as its `last_checked`.
+// Plans one cycle. `last_checked` is the plan's `last_checked` of the previous cycle (or
+// kNoSecondChecked), `now` the second of the day of this cycle's reading, `days_on` the local
+// days from the day of `last_checked` to that of `now` (kDaysUntold: the nearer way round the
+// clock face is taken, so 23:59:59 to 00:00:00 is one second on and the reverse one back).
 //
 // The seconds from the one after `last_checked` up to `now` are checked when that is 1 to
-// kMaxCatchUpSeconds seconds forward (23:59:59 to 00:00:00 is one second). Any other distance is
-// a clock that jumped: forward past the bound, or back; then only `now` is checked, so seconds
-// passed over start nothing and a clock moved back starts only rows of its new current second.
-// Of the checked seconds that have a row, the latest one is started.
-ClockPlan PlanCycle(int last_checked, int now, const StartTimeLookup& lookup);
+// kMaxCatchUpSeconds seconds forward. A clock set back by up to that bound checks nothing: the
+// seconds it went back over were checked, and a bell that rang must not ring again; seconds
+// after `last_checked` are checked as usual once reached. Any other distance is a clock that
+// jumped: forward past the bound, or back further, or to the same second of another day; then
+// only `now` is checked, so seconds passed over start nothing. Of the checked seconds that have a
+// row, the latest one is started.
+ClockPlan PlanCycle(int last_checked, int now, const StartTimeLookup& lookup,
+                    int days_on = kDaysUntold);
 
 }  // namespace belvane

@@ -12,6 +12,23 @@ int Wrap(int second) {
   return s < 0 ? s + kSecondsPerDay : s;
 }
 
+std::int64_t Wrap(std::int64_t second) {
+  const std::int64_t s = second % kSecondsPerDay;
+  return s < 0 ? s + kSecondsPerDay : s;
+}
+
+// The rows that ring, each with its second: the first row of each clock-form start time.
+template <class Visit>
+void ForEachRingingRow(const TimetableSnapshot& rows, Visit visit) {
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const std::string_view text = rows.Row(row).start_time.View();
+    const int second = RingingSecond(text);
+    if (second < 0) continue;
+    if (rows.FirstRowAt(text) != row) continue;  // a later row of a taken time never rings
+    visit(row, second);
+  }
+}
+
 }  // namespace
 
 int RingingSecond(std::string_view text) {
@@ -29,7 +46,7 @@ int RingingSecond(std::string_view text) {
 
 PassedOverSpan PassedOverBy(const ClockPlan& plan, int last_checked, int last_day, int day) {
   PassedOverSpan span;
-  if (last_checked < 0) return span;
+  if (last_checked < 0 || plan.step == ClockStep::kSteppedBack) return span;
   // The seconds gone by, told by the days as well: the planner sees only the time of day.
   const std::int64_t elapsed =
       std::int64_t{day - last_day} * kSecondsPerDay + plan.current_second - last_checked;
@@ -38,6 +55,8 @@ PassedOverSpan PassedOverBy(const ClockPlan& plan, int last_checked, int last_da
     if (elapsed - plan.checked_count >= kSecondsPerDay - 1) {
       span.first = Wrap(plan.current_second + 1);
       span.count = kSecondsPerDay - 1;
+      span.earlier_count = elapsed - plan.checked_count - span.count;
+      span.earlier_first = std::int64_t{last_day} * kSecondsPerDay + last_checked + 1;
     } else {
       span.first = Wrap(last_checked + 1);
       span.count = static_cast<int>(elapsed) - plan.checked_count;
@@ -56,20 +75,33 @@ PassedOverSpan PassedOverBy(const ClockPlan& plan, int last_checked, int last_da
 std::vector<int> PassedOverRows(const PassedOverSpan& span, const TimetableSnapshot& rows) {
   // By row rather than by second: a span may be a whole day, and most seconds have no row.
   std::vector<std::pair<int, int>> found;  // (offset in the span, row)
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    const std::string_view text = rows.Row(row).start_time.View();
-    const int second = RingingSecond(text);
-    if (second < 0 || second == span.except) continue;
+  ForEachRingingRow(rows, [&](int row, int second) {
+    if (second == span.except) return;
     const int offset = Wrap(second - span.first);
-    if (offset >= span.count) continue;
-    if (rows.FirstRowAt(text) != row) continue;  // a later row of a taken time never rings
-    found.emplace_back(offset, row);
-  }
+    if (offset < span.count) found.emplace_back(offset, row);
+  });
   std::sort(found.begin(), found.end());
   std::vector<int> result;
   result.reserve(found.size());
   for (const auto& [offset, row] : found) result.push_back(row);
   return result;
+}
+
+PassedOverSummary SummarizeEarlier(const PassedOverSpan& span, const TimetableSnapshot& rows) {
+  PassedOverSummary summary;
+  if (span.earlier_count <= 0) return summary;
+  const std::int64_t from = span.earlier_first;
+  const std::int64_t to = from + span.earlier_count - 1;
+  ForEachRingingRow(rows, [&](int, int second) {
+    // The row's first and last ringing within [from, to].
+    const std::int64_t first = from + Wrap(second - from);
+    if (first > to) return;
+    const std::int64_t last = to - Wrap(to - second);
+    summary.first = summary.count == 0 ? first : std::min(summary.first, first);
+    summary.last = summary.count == 0 ? last : std::max(summary.last, last);
+    summary.count += (last - first) / kSecondsPerDay + 1;
+  });
+  return summary;
 }
 
 }  // namespace belvane

@@ -29,6 +29,11 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   EXPECT_EQ(SecondCopyLine(kAt), stamp + "再次启动\t已切换到正在运行的窗口");
   EXPECT_EQ(MissingFileLine(kAt, 2, "08:40:00", "2.宣读考试规则.m4a"),
             stamp + "文件缺失\t2\t08:40:00\t2.宣读考试规则.m4a");
+  EXPECT_EQ(MissedSummaryLine(kAt, 728, {2025, 12, 7, 12, 0, 0, 0}, {2026, 12, 6, 8, 0, 0, 0}),
+            stamp + "错过\t728 行\t2025-12-07 12:00:00.000~2026-12-06 08:00:00.000");
+  // The clock's days count from 1601.
+  EXPECT_EQ(RecordStamp(RecordTimeOfClockSecond(155568LL * 86400 + 8 * 3600 + 30 * 60)),
+            "2026-12-07 08:30:00.000");
   EXPECT_EQ(ManualPlayLine(kAt, "a.wav", BellResult::kCannotPlay),
             stamp + "手动\t播放\ta.wav\t无法播放");
   EXPECT_EQ(ManualStopLine(kAt, "a.wav"), stamp + "手动\t停止\ta.wav");

@@ -109,6 +109,9 @@ TEST(NextBellTest, FirstRowWithinTheLeadAcrossMidnight) {
   EXPECT_EQ(NextBell(snapshot, eight + 2, "D:\\mp3"), Target(eight + 3, "D:\\mp3\\late.wav"));
   EXPECT_TRUE(NextBell(snapshot, eight + 3, "D:\\mp3").IsNone());
   EXPECT_TRUE(NextBell(snapshot, eight - 2, "D:\\mp3", 1).IsNone());  // beyond the lead
+  // The default lead is three seconds, not fewer nor more.
+  EXPECT_EQ(NextBell(snapshot, eight - 1, "D:\\mp3"), Target(eight + 2, "D:\\mp3\\first.mp3"));
+  EXPECT_TRUE(NextBell(snapshot, eight - 2, "D:\\mp3").IsNone());
 
   std::vector<TimetableEntry> night(1);
   night[0] = {"00:00:01", "n.wav", "", false};

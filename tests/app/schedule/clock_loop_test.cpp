@@ -252,6 +252,13 @@ TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   EXPECT_EQ(loop.RunCycle(), 0);
   ASSERT_EQ(sink.starts.size(), 1u);
   EXPECT_EQ(sink.starts[0].row, 1);
+
+  // Time synchronisation sets the clock back a second just after: neither row rings again.
+  for (const int s : {0, 1}) {
+    time.ms = (8 * 3600 + 30 * 60 + s) * 1000 + 500;
+    loop.RunCycle();
+  }
+  EXPECT_EQ(sink.starts.size(), 1u);
 }
 
 }  // namespace

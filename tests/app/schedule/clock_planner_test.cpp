@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace belvane {
@@ -128,22 +129,38 @@ TEST(PlanCycleTest, CatchUpIsBoundedAtSixtySeconds) {
   EXPECT_EQ(plan.start_row, 2);  // the new current second's row does start
 }
 
-TEST(PlanCycleTest, ClockMovedBackStartsOnlyTheNewCurrentSecond) {
+TEST(PlanCycleTest, ClockSetBackWithinTheBoundStartsNothingAgain) {
   FakeLookup rows;
   rows.Add("09:00:00", 0);
   rows.Add("09:00:05", 1);
   rows.Add("09:00:09", 2);
+  rows.Add("09:00:11", 3);
+  rows.Add("23:59:59", 4);
+  // 09:00:10 was checked, then time synchronisation set the clock back 5 s: what rang does not
+  // ring again, and 09:00:10 stays the last checked until the clock reaches it.
   ClockPlan plan = PlanCycle(At(9, 0, 10), At(9, 0, 5), rows);
-  EXPECT_EQ(plan.step, ClockStep::kJump);
-  EXPECT_EQ(plan.checked_count, 1);
-  EXPECT_EQ(plan.start_row, 1);
-  EXPECT_EQ(rows.asked, std::vector<std::string>{"09:00:05"});
-
-  plan = PlanCycle(At(9, 0, 10), At(9, 0, 1), rows);
+  EXPECT_EQ(plan.step, ClockStep::kSteppedBack);
+  EXPECT_EQ(plan.checked_count, 0);
   EXPECT_EQ(plan.start_row, -1);
-  plan = PlanCycle(At(9, 0, 10), At(9, 0, 9), rows);  // back one second
-  EXPECT_EQ(plan.step, ClockStep::kJump);
-  EXPECT_EQ(plan.start_row, 2);
+  EXPECT_EQ(plan.last_checked, At(9, 0, 10));
+  EXPECT_TRUE(rows.asked.empty());
+  EXPECT_EQ(PlanCycle(At(9, 0, 10), At(9, 0, 9), rows).start_row, -1);
+  EXPECT_EQ(PlanCycle(At(9, 0, 10), At(9, 0, 11), rows).start_row, 3);
+  // Back across midnight, with the day told or not.
+  EXPECT_EQ(PlanCycle(1, At(23, 59, 59), rows).step, ClockStep::kSteppedBack);
+  EXPECT_EQ(PlanCycle(1, At(23, 59, 59), rows, -1).step, ClockStep::kSteppedBack);
+  EXPECT_EQ(PlanCycle(At(9, 1, 5), At(9, 0, 5), rows).step, ClockStep::kSteppedBack);
+
+  // Further back than the bound, or to the next day, rings the new current second as usual.
+  for (const auto& [last, days_on] : {std::pair{At(9, 1, 6), kDaysUntold},
+                                      {At(10, 0, 5), 0},
+                                      {At(9, 0, 5), 1},
+                                      {At(9, 0, 7), 1}}) {
+    plan = PlanCycle(last, At(9, 0, 5), rows, days_on);
+    EXPECT_EQ(plan.step, ClockStep::kJump) << last << " " << days_on;
+    EXPECT_EQ(plan.start_row, 1) << last << " " << days_on;
+    EXPECT_EQ(plan.last_checked, At(9, 0, 5));
+  }
 }
 
 TEST(PlanCycleTest, MidnightIsConsecutive) {

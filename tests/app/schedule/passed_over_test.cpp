@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,30 @@ TEST(PassedOverTest, ClockMovedBackPassesNothingOver) {
 TEST(PassedOverTest, AJumpOfADayOrMoreListsEveryRowButTheCurrentSecondsOnce) {
   const TimetableSnapshot rows = Rows({"08:00:00", "09:00:00", "07:00:00"});
   EXPECT_EQ(Passed(rows, k0800, k0800, 1, 3), (std::vector<int>{1, 2}));
+}
+
+// A jump of a day or more lists the last day's rows and sums up those of the days before.
+TEST(PassedOverTest, AJumpOfDaysListsTheLastDayAndSumsUpTheRest) {
+  const TimetableSnapshot rows = Rows({"08:00:00", "12:00:00", "08:00:00"});
+  constexpr std::int64_t kDay = kSecondsPerDay, k1200 = 12 * 3600;
+  const struct {
+    int last, last_day, now, day;
+    std::vector<int> listed;
+    PassedOverSummary summed;
+  } cases[] = {
+      {10 * 3600, 1, 9 * 3600, 2, {1, 0}, {}},
+      {k1200, 1, k1200 + 1, 2, {0, 1}, {}},  // the one second before the last day has no row
+      {k1200 - 1, 1, k1200 + 1, 2, {0, 1}, {1, kDay + k1200, kDay + k1200}},
+      {k0800, 1, k0800, 4, {1}, {4, kDay + k1200, 3 * kDay + k0800}},
+      {10 * 3600, 10, 10 * 3600, 375, {1, 0}, {728, 10 * kDay + k1200, 374 * kDay + k0800}},
+      {k0800 + 1, 2, k0800 - 1, 2, {}, {}},  // set back: nothing
+  };
+  for (const auto& c : cases) {
+    const ClockPlan plan = PlanCycle(c.last, c.now, rows, c.day - c.last_day);
+    const PassedOverSpan span = PassedOverBy(plan, c.last, c.last_day, c.day);
+    EXPECT_EQ(PassedOverRows(span, rows), c.listed) << c.last_day << " " << c.day;
+    EXPECT_EQ(SummarizeEarlier(span, rows), c.summed) << c.last_day << " " << c.day;
+  }
 }
 
 TEST(PassedOverTest, RingingSecondAcceptsOnlyTheClocksOwnForm) {

@@ -55,14 +55,37 @@ std::wstring FolderInstanceName(std::wstring_view folder_wide) {
   return name;
 }
 
+std::wstring FolderIdentityName(DWORD volume_serial, DWORD index_high, DWORD index_low) {
+  wchar_t name[48];
+  std::swprintf(name, 48, L"Local\\Belvane-%08lX-%08lX%08lX",
+                static_cast<unsigned long>(volume_serial), static_cast<unsigned long>(index_high),
+                static_cast<unsigned long>(index_low));
+  return name;
+}
+
+std::wstring ProgramFolderInstanceName(std::wstring_view folder_wide) {
+  // No access asked for: the identity is readable wherever the folder can be listed at all.
+  const OwnedKernelHandle folder(CreateFileW(
+      std::wstring(folder_wide).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (folder && GetFileInformationByHandle(folder.Get(), &info)) {
+    return FolderIdentityName(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+  }
+  return FolderInstanceName(folder_wide);
+}
+
+bool HeldByAnotherCopy(bool created, DWORD error) {
+  return created ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+}
+
 bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms) {
   FolderClaim& claim = Claim();
   if (claim.mutex) return true;
-  claim.name = FolderInstanceName(WideFromGbk(program_dir.View()));
+  claim.name = ProgramFolderInstanceName(WideFromGbk(program_dir.View()));
   OwnedKernelHandle mutex(CreateMutexW(nullptr, FALSE, claim.name.c_str()));
-  const DWORD error = GetLastError();
-  // No mutex at all: better two copies than none.
-  if (!mutex || error != ERROR_ALREADY_EXISTS) {
+  // Any other failure is no mutex at all: better two copies than none.
+  if (!HeldByAnotherCopy(static_cast<bool>(mutex), GetLastError())) {
     claim.mutex = std::move(mutex);
     return true;
   }

@@ -189,13 +189,27 @@ void PrepareData() {
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
 
   // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
-  ProvisionAudioStep();
+  const bool sound = ProvisionAudioStep();
   StartClockStep();
+  // 10. Only now, with the clock and the bells running, is a failed audio start told.
+  if (!sound) TellNoSoundStep();
 }
 
-void ProvisionAudioStep() {
-  // A failure has been told to the user inside; start-up goes on without sound.
-  ProvisionAudioLibrary(App().program_dir);
+bool ProvisionAudioStep() {
+  // Not told here: the box would hold start-up, and with it every bell, until it is answered.
+  return ProvisionAudioLibrary(App().program_dir, ProcessMusicPlayer(), nullptr);
+}
+
+void TellNoSoundStep() {
+  const HWND main = App().main_window.Handle();
+  // Posted, so the box waits for its answer outside start-up; its loop runs the tasks posted to
+  // the main window meanwhile (the clock's, the bells'), as the window's own loop would.
+  PostUiTask(main, [main] {
+    // The dialog shows itself once its queue is first idle, which it is not until the box is
+    // answered: an unattended PC would show a box over nothing.
+    if (!IsWindowVisible(main)) ShowWindow(main, SW_SHOWNORMAL);
+    ShowNoSoundBox();
+  });
 }
 
 void StartClockStep() {

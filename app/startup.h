@@ -35,15 +35,17 @@ void BindEvents();
 // Loads icon resource BELVANE_ICON_APP into `icon` and makes it `window`'s small icon.
 void SetMainIcon(FormWindow& window, OwnedIcon& icon);
 // Fills the window's data: program folder, time lists, default timetable file, the timetable,
-// the music list, then the audio and clock steps.
+// the music list, then the audio and clock steps, and the no-sound box's task when needed.
 void PrepareData();
 
 // Step 8 of PrepareData: writes bass.dll beside the program when missing and initialises the
-// player; a failure is told to the user and start-up goes on.
-void ProvisionAudioStep();
-// Step 9 of PrepareData, the last: the main window's hook runs the tasks the clock and the
-// watcher post, the system menu's items and WM_DPICHANGED; sets ClockRunning and starts the
-// clock thread.
+// player; false when the output could not be initialised (not told here). Start-up goes on.
+bool ProvisionAudioStep();
+// Step 9 of PrepareData: the main window's hook runs the tasks the clock and the watcher post,
+// the system menu's items and WM_DPICHANGED; sets ClockRunning and starts the clock thread.
 void StartClockStep();
+// Step 10 of PrepareData, after a failed step 8: posts the task that shows the main window and
+// the no-sound box over it, so nothing of start-up waits for its answer.
+void TellNoSoundStep();
 
 }  // namespace belvane

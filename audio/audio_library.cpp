@@ -20,12 +20,17 @@ AudioLibraryFile ProvideAudioLibraryFile(const TextValue& program_dir) {
                                                    : AudioLibraryFile::kWriteFailed;
 }
 
-bool ProvisionAudioLibrary(const TextValue& program_dir, MusicPlayer& player) {
+void ShowNoSoundBox() {
+  ShowMessageBox(nullptr, "无法播放音乐，请关闭重试", "错误", MB_OK);
+}
+
+bool ProvisionAudioLibrary(const TextValue& program_dir, MusicPlayer& player,
+                           void (*tell_failure)()) {
   // A failed write is not reported: the library may still be found elsewhere, and when it is
   // not, the binder says so.
   ProvideAudioLibraryFile(program_dir);
   if (player.Init(nullptr)) return true;
-  ShowMessageBox(nullptr, "无法播放音乐，请关闭重试", "错误", MB_OK);
+  if (tell_failure != nullptr) tell_failure();
   return false;
 }
 

@@ -3,7 +3,8 @@
 // start-up (written beside the program when missing, then the output initialised).
 //
 // Thread policy: ProvisionAudioLibrary runs once, on the user-interface thread, during start-up
-// (before the clock thread exists). AudioLibraryImage is constant and safe from any thread.
+// (before the clock thread exists); ShowNoSoundBox on the user-interface thread. AudioLibraryImage
+// is constant and safe from any thread.
 
 #include "audio/music_player.h"
 #include "runtime/byte_block.h"
@@ -26,11 +27,15 @@ enum class AudioLibraryFile {
 // overwrites, whatever is there (a 0-byte file, another build, a folder).
 AudioLibraryFile ProvideAudioLibraryFile(const TextValue& program_dir);
 
-// Start-up step: ProvideAudioLibraryFile, then player.Init(no window). When Init fails, shows
-// "无法播放音乐，请关闭重试" / "错误" (OK only, no icon, no owner) and returns false; start-up
-// goes on either way. The first Init binds and loads the library: a library that cannot be
-// loaded ends the program with the binder's "DLL ERROR" message.
-bool ProvisionAudioLibrary(const TextValue& program_dir,
-                           MusicPlayer& player = ProcessMusicPlayer());
+// The box of an output that could not be initialised: "无法播放音乐，请关闭重试" / "错误" (OK only,
+// no icon, no owner). Returns when it has been answered.
+void ShowNoSoundBox();
+
+// Start-up step: ProvideAudioLibraryFile, then player.Init(no window). When Init fails, calls
+// `tell_failure` (null: the caller tells it) and returns false; start-up goes on either way. The
+// first Init binds and loads the library: a library that cannot be loaded ends the program with
+// the binder's "DLL ERROR" message.
+bool ProvisionAudioLibrary(const TextValue& program_dir, MusicPlayer& player = ProcessMusicPlayer(),
+                           void (*tell_failure)() = &ShowNoSoundBox);
 
 }  // namespace belvane

@@ -210,5 +210,12 @@ TEST(FolderInstanceTest, NameIsTheFolderWithoutCaseInTheSessionNamespace) {
   EXPECT_NE(FolderInstanceName(deep), FolderInstanceName(deep + L"x"));
 }
 
+TEST(FolderInstanceTest, AMutexThatExistsOrIsDeniedIsAnotherCopysClaim) {
+  EXPECT_FALSE(HeldByAnotherCopy(true, ERROR_SUCCESS));
+  EXPECT_TRUE(HeldByAnotherCopy(true, ERROR_ALREADY_EXISTS));
+  EXPECT_TRUE(HeldByAnotherCopy(false, ERROR_ACCESS_DENIED));    // an administrator's copy holds it
+  EXPECT_FALSE(HeldByAnotherCopy(false, ERROR_INVALID_HANDLE));  // the name is another object's
+}
+
 }  // namespace
 }  // namespace belvane

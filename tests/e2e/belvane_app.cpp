@@ -83,23 +83,40 @@ BelvaneApp::BelvaneApp(std::string_view gbk_subfolder)
 BelvaneApp::BelvaneApp(const std::filesystem::path& folder)
     : app_(AppUnderTest::InPlace{}, folder, "Belvane.exe") {}
 
-bool BelvaneApp::Start(int timeout_ms, int* audio_boxes) {
+bool BelvaneApp::Start(int timeout_ms, int* audio_boxes, bool answer_audio_box) {
   if (!app_.Start()) return false;
   HWND answered = nullptr;  // a box answered stays findable until it has handled the answer
+  const auto answer = [&] {
+    RemoteMessageBox audio(app_.FindDialog("错误").Handle());
+    if (answer_audio_box && audio.Exists() && audio.Message() == "无法播放音乐，请关闭重试" &&
+        audio.Answer(IDOK) && audio.Handle() != answered) {
+      answered = audio.Handle();
+      if (audio_boxes) ++*audio_boxes;
+    }
+  };
   WaitUntil(
       [&] {
         main_ = app_.FindDialog("Belvane");
         if (main_.Exists() || !app_.Running()) return true;  // shown, or ended without a window
-        RemoteMessageBox audio(app_.FindDialog("错误").Handle());
-        if (audio.Exists() && audio.Message() == "无法播放音乐，请关闭重试" && audio.Answer(IDOK) &&
-            audio.Handle() != answered) {
-          answered = audio.Handle();
-          if (audio_boxes) ++*audio_boxes;
-        }
+        answer();
         return false;
       },
       timeout_ms);
-  return main_.Exists();
+  if (!main_.Exists()) return false;
+  // The box may come after the window: it is made by a task posted during start-up, so it
+  // exists once the window has handled what is posted now, and is shown soon after.
+  if (!Settle()) return false;
+  WaitUntil([&] {
+    for (HWND hwnd : app_.TopLevelWindows(false)) {
+      const RemoteWindow box(hwnd);
+      if (hwnd != main_.Handle() && box.ClassName() == "#32770" && box.Text() == "错误") {
+        answer();
+        return answered != nullptr || !answer_audio_box;
+      }
+    }
+    return true;
+  });
+  return true;
 }
 
 RemoteListView BelvaneApp::Timetable() const {

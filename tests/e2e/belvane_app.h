@@ -67,7 +67,9 @@ class BelvaneApp {
 
   // Starts the program and waits for its main window, answering the start-up's audio error
   // box if it comes (no sound device is not what these suites test); `audio_boxes` counts them.
-  bool Start(int timeout_ms = kStartTimeoutMs, int* audio_boxes = nullptr);
+  // With `answer_audio_box` false the box is left as it is.
+  bool Start(int timeout_ms = kStartTimeoutMs, int* audio_boxes = nullptr,
+             bool answer_audio_box = true);
   const RemoteWindow& Main() const { return main_; }
 
   RemoteListView Timetable() const;

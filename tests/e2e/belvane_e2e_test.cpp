@@ -594,6 +594,24 @@ TEST_F(DeviceTest, NoDeviceAtStartUpRingsTheFirstBellAfterOneAppears) {
                                       "定时\t2\t" + at_b + "\tb.wav\t已播放", "退出"}));
 }
 
+// No device at start-up and nobody to answer the box: the window and the clock run under it,
+// and the device, back for the row's own retry, rings the row while the box still waits.
+TEST_F(DeviceTest, NoDeviceAtStartUpHoldsNoBellWhileItsBoxIsUnanswered) {
+  UseDouble("fail_inits=1\r\n");
+  const std::string at_a = TimeTextIn(8);
+  WriteConfig(MakeConfig({{at_a, "a.wav", "0"}}, "1"));
+  ASSERT_TRUE(app_.Start(kStartTimeoutMs, nullptr, false)) << "the box held the window";
+  const RemoteMessageBox box = app_.WaitForBox("错误");
+  ASSERT_TRUE(box.Exists());
+  EXPECT_EQ(box.Message(), "无法播放音乐，请关闭重试");
+  EXPECT_TRUE(app_.Main().Visible());
+  ASSERT_TRUE(Logged("play a.wav", 15000)) << "the bell waited for the box";
+  EXPECT_TRUE(Recorded("定时\t1\t" + at_a + "\ta.wav\t已播放", 5000));
+  EXPECT_TRUE(box.Exists()) << "the box went without an answer";
+  ASSERT_TRUE(box.Answer(IDOK));
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // A device that goes away while the program runs: the bell that fails ends (the caption comes
 // back), and the next bell initialises the output again and rings. The record tells the loss
 // when the playback ends, and the device back when the next bell initialises it again.

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -227,6 +229,36 @@ class Process {
   DWORD id_ = 0;
 };
 
+// Runs a Unix program (Wine starts one it is given by its path on Z:) and waits until `done`
+// holds: Wine hands back no process to wait for.
+bool RunUnix(std::wstring command, const std::function<bool()>& done) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return false;
+  }
+  if (info.hThread) CloseHandle(info.hThread);
+  if (info.hProcess) CloseHandle(info.hProcess);
+  return WaitUntil(done);
+}
+
+// The Unix path of `path`, a file or folder that exists.
+std::wstring UnixPath(const std::filesystem::path& path) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* name = unix_name ? unix_name(path.c_str()) : nullptr;
+  if (name == nullptr) return {};
+  std::wstring wide(std::strlen(name), L'\0');
+  wide.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), static_cast<int>(wide.size() + 1)) -
+      1));
+  HeapFree(GetProcessHeap(), 0, name);
+  return wide;
+}
+
 TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
   // A folder with a Chinese name, deep enough to pass the old path limit's half.
   wchar_t temp[MAX_PATH + 1] = {};
@@ -289,6 +321,32 @@ TEST(OneCopyTest, ASecondStartFromTheSameFolderHandsOverAndEndsAtOnce) {
     const std::string text = ReadWholeFile(record).value_or("");
     EXPECT_NE(text.find("\t再次启动\t已切换到正在运行的窗口\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("\t启动\t"), text.rfind("\t启动\t")) << "a second start line";
+
+    // The same folder through a symbolic link, made from the Unix side (Wine's own call says
+    // yes and makes nothing), and removed there before the folder goes.
+    const std::filesystem::path link = folder.parent_path() / L"link";
+    const std::wstring unix_link = UnixPath(folder.parent_path()) + L"/link";
+    ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln -s \"" + UnixPath(folder) + L"\" \"" + unix_link + L"\"",
+                        [&] { return std::filesystem::exists(link / L"Belvane.exe"); }));
+    struct Unlink {
+      std::wstring unix_link;
+      std::filesystem::path link;
+      ~Unlink() {
+        RunUnix(L"Z:\\bin\\rm \"" + unix_link + L"\"",
+                [&] { return !std::filesystem::exists(link); });
+      }
+    } unlink{unix_link, link};
+    ASSERT_TRUE(WaitUntil([&] {
+      if (!IsIconic(main)) ShowWindow(main, SW_MINIMIZE);
+      return IsIconic(main) != FALSE;
+    }));
+    Process linked{link / L"Belvane.exe"};
+    ASSERT_TRUE(linked.Started());
+    EXPECT_EQ(linked.WaitForExit(10000), std::optional<DWORD>(0));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) == FALSE; })) << "not brought back";
+    EXPECT_FALSE(std::filesystem::exists(folder / L"Belvane配置.ini"));
+    const std::string linked_text = ReadWholeFile(record).value_or("");
+    EXPECT_EQ(linked_text.find("\t启动\t"), linked_text.rfind("\t启动\t")) << linked_text;
 
     // Another folder's copy runs beside it.
     BelvaneApp other;

@@ -49,6 +49,10 @@ function(belvane_layer_includes target folder)
     file(CREATE_LINK ${source}/${entry} ${view}/${entry} SYMBOLIC)
   endforeach()
 
+  # What the view was made of, for a probe that must be compiled as a source of this layer.
+  set_target_properties(${target} PROPERTIES BELVANE_LAYER_FOLDER "${folder}"
+                                             BELVANE_LAYER_EXCLUDE "${L_EXCLUDE}")
+
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "INTERFACE_LIBRARY")
     target_include_directories(${target} INTERFACE ${root})

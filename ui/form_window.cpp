@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/process_frame.h"
+#include "ui/event_binder.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -348,22 +349,16 @@ bool FormWindow::UnregisterHotkey(int id) {
   return UnregisterHotKey(Handle(), id) != FALSE;
 }
 
-#define BELVANE_FORM_BINDER(Name, Event)                      \
-  EventHandler FormWindow::Bind##Name(EventHandler handler) { \
-    Slot(FormEvent::Event) = handler;                         \
-    return handler;                                           \
-  }
-BELVANE_FORM_BINDER(MenuCommand, kMenuCommand)
-BELVANE_FORM_BINDER(Destroyed, kDestroyed)
-BELVANE_FORM_BINDER(Moved, kMoved)
-BELVANE_FORM_BINDER(Resized, kResized)
-BELVANE_FORM_BINDER(Activated, kActivated)
-BELVANE_FORM_BINDER(Deactivated, kDeactivated)
-BELVANE_FORM_BINDER(FirstActivation, kFirstActivation)
-BELVANE_FORM_BINDER(Shown, kShown)
-BELVANE_FORM_BINDER(Hidden, kHidden)
-BELVANE_FORM_BINDER(TrayEvent, kTrayEvent)
-#undef BELVANE_FORM_BINDER
+BELVANE_DEFINE_BINDER(FormWindow, MenuCommand, FormEvent::kMenuCommand)
+BELVANE_DEFINE_BINDER(FormWindow, Destroyed, FormEvent::kDestroyed)
+BELVANE_DEFINE_BINDER(FormWindow, Moved, FormEvent::kMoved)
+BELVANE_DEFINE_BINDER(FormWindow, Resized, FormEvent::kResized)
+BELVANE_DEFINE_BINDER(FormWindow, Activated, FormEvent::kActivated)
+BELVANE_DEFINE_BINDER(FormWindow, Deactivated, FormEvent::kDeactivated)
+BELVANE_DEFINE_BINDER(FormWindow, FirstActivation, FormEvent::kFirstActivation)
+BELVANE_DEFINE_BINDER(FormWindow, Shown, FormEvent::kShown)
+BELVANE_DEFINE_BINDER(FormWindow, Hidden, FormEvent::kHidden)
+BELVANE_DEFINE_BINDER(FormWindow, TrayEvent, FormEvent::kTrayEvent)
 
 EventHandler FormWindow::BindHotkey(EventHandler handler) {
   hotkey_handler_ = handler;

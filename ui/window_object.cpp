@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/message_box.h"
+#include "ui/event_binder.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -681,27 +682,21 @@ HCURSOR WindowObject::ClassCursor(HCURSOR cursor) {
 
 // ---- Binders
 
-#define BELVANE_BINDER(Name, Event)                             \
-  EventHandler WindowObject::Bind##Name(EventHandler handler) { \
-    Slot(InputEvent::Event) = handler;                          \
-    return handler;                                             \
-  }
-BELVANE_BINDER(LeftButtonDown, kLeftButtonDown)
-BELVANE_BINDER(LeftButtonUp, kLeftButtonUp)
-BELVANE_BINDER(LeftDoubleClick, kLeftDoubleClick)
-BELVANE_BINDER(RightButtonDown, kRightButtonDown)
-BELVANE_BINDER(RightButtonUp, kRightButtonUp)
-BELVANE_BINDER(MouseMove, kMouseMove)
-BELVANE_BINDER(GotFocus, kGotFocus)
-BELVANE_BINDER(LostFocus, kLostFocus)
-BELVANE_BINDER(KeyDown, kKeyDown)
-BELVANE_BINDER(KeyUp, kKeyUp)
-BELVANE_BINDER(Wheel, kWheel)
-BELVANE_BINDER(Character, kCharacter)
-BELVANE_BINDER(FilesDropped, kFilesDropped)
-BELVANE_BINDER(MouseEnter, kMouseEnter)
-BELVANE_BINDER(MouseLeave, kMouseLeave)
-BELVANE_BINDER(Paint, kPaint)
-#undef BELVANE_BINDER
+BELVANE_DEFINE_BINDER(WindowObject, LeftButtonDown, InputEvent::kLeftButtonDown)
+BELVANE_DEFINE_BINDER(WindowObject, LeftButtonUp, InputEvent::kLeftButtonUp)
+BELVANE_DEFINE_BINDER(WindowObject, LeftDoubleClick, InputEvent::kLeftDoubleClick)
+BELVANE_DEFINE_BINDER(WindowObject, RightButtonDown, InputEvent::kRightButtonDown)
+BELVANE_DEFINE_BINDER(WindowObject, RightButtonUp, InputEvent::kRightButtonUp)
+BELVANE_DEFINE_BINDER(WindowObject, MouseMove, InputEvent::kMouseMove)
+BELVANE_DEFINE_BINDER(WindowObject, GotFocus, InputEvent::kGotFocus)
+BELVANE_DEFINE_BINDER(WindowObject, LostFocus, InputEvent::kLostFocus)
+BELVANE_DEFINE_BINDER(WindowObject, KeyDown, InputEvent::kKeyDown)
+BELVANE_DEFINE_BINDER(WindowObject, KeyUp, InputEvent::kKeyUp)
+BELVANE_DEFINE_BINDER(WindowObject, Wheel, InputEvent::kWheel)
+BELVANE_DEFINE_BINDER(WindowObject, Character, InputEvent::kCharacter)
+BELVANE_DEFINE_BINDER(WindowObject, FilesDropped, InputEvent::kFilesDropped)
+BELVANE_DEFINE_BINDER(WindowObject, MouseEnter, InputEvent::kMouseEnter)
+BELVANE_DEFINE_BINDER(WindowObject, MouseLeave, InputEvent::kMouseLeave)
+BELVANE_DEFINE_BINDER(WindowObject, Paint, InputEvent::kPaint)
 
 }  // namespace belvane

@@ -32,12 +32,15 @@
 #include "app/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "tests/support/file_tree.h"
 #include "ui/controls/list_view_control.h"
 #include "ui/form_window.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
 namespace {
+
+using testing::RemoveTree;
 
 constexpr int kSizes[] = {100, 8000, 86400};
 const char* const kMusic[] = {"1.组织考生进入考场.m4a", "2.宣读考试规则.m4a",
@@ -97,25 +100,6 @@ std::string TempFolder(const char* tag) {
                              std::to_string(++counter);
     if (CreateDirectoryA(path.c_str(), nullptr)) return path;
   }
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
 }
 
 // A program folder: the mp3 folder with the seven files the rows name.

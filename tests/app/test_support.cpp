@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/timetable_rules.h"
+#include "tests/support/file_tree.h"
 #include "ui/window_layer.h"
 
 namespace belvane::testing {
@@ -87,30 +88,6 @@ ScratchFolder::ScratchFolder() {
     if (CreateDirectoryA(path_.c_str(), nullptr)) break;
   }
 }
-
-namespace {
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
-}  // namespace
 
 ScratchFolder::~ScratchFolder() {
   RemoveTree(path_);

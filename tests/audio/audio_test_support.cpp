@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "tests/support/file_tree.h"
+
 namespace belvane::test {
 
 namespace {
@@ -41,22 +43,7 @@ TempFolder::TempFolder(std::string_view tag) {
 }
 
 TempFolder::~TempFolder() {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA(File("*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryA(File(name).c_str());
-      } else {
-        SetFileAttributesA(File(name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(File(name).c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path_.c_str());
+  testing::RemoveTree(path_);
 }
 
 std::string TempFolder::File(std::string_view name) const {

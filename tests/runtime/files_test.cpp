@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/path_text.h"
+#include "tests/support/file_tree.h"
 
 namespace belvane {
 namespace {
@@ -19,28 +20,10 @@ class FilesTest : public ::testing::Test {
   void SetUp() override {
     folder_ = std::string("files_test_") +
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    Remove(folder_);
+    testing::RemoveTree(folder_);
     CreateDirectoryA(folder_.c_str(), nullptr);
   }
-  void TearDown() override { Remove(folder_); }
-
-  static void Remove(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(folder + "\\" + name);
-        } else {
-          DeleteFileA((folder + "\\" + name).c_str());
-        }
-      } while (FindNextFileA(find, &entry));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-  }
+  void TearDown() override { testing::RemoveTree(folder_); }
 
   TextValue Path(const std::string& name) const { return TextValue(folder_ + "\\" + name); }
 

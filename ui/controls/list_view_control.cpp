@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/memory.h"
+#include "ui/event_binder.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -598,21 +599,15 @@ HWND ListViewControl::Header() const {
   return reinterpret_cast<HWND>(SendWindowMessage(LVM_GETHEADER));
 }
 
-#define BELVANE_LIST_BINDER(Name, Which)                           \
-  EventHandler ListViewControl::Bind##Name(EventHandler handler) { \
-    Slot(Event::Which) = handler;                                  \
-    return handler;                                                \
-  }
-BELVANE_LIST_BINDER(RowSelected, kRowSelected)
-BELVANE_LIST_BINDER(HotTrack, kHotTrack)
-BELVANE_LIST_BINDER(ColumnClick, kColumnClick)
-BELVANE_LIST_BINDER(Activate, kActivate)
-BELVANE_LIST_BINDER(BeginLabelEdit, kBeginLabelEdit)
-BELVANE_LIST_BINDER(EndLabelEdit, kEndLabelEdit)
-BELVANE_LIST_BINDER(Click, kClick)
-BELVANE_LIST_BINDER(RightClick, kRightClick)
-BELVANE_LIST_BINDER(DoubleClick, kDoubleClick)
-BELVANE_LIST_BINDER(CheckStateChanging, kCheckStateChanging)
-#undef BELVANE_LIST_BINDER
+BELVANE_DEFINE_BINDER(ListViewControl, RowSelected, Event::kRowSelected)
+BELVANE_DEFINE_BINDER(ListViewControl, HotTrack, Event::kHotTrack)
+BELVANE_DEFINE_BINDER(ListViewControl, ColumnClick, Event::kColumnClick)
+BELVANE_DEFINE_BINDER(ListViewControl, Activate, Event::kActivate)
+BELVANE_DEFINE_BINDER(ListViewControl, BeginLabelEdit, Event::kBeginLabelEdit)
+BELVANE_DEFINE_BINDER(ListViewControl, EndLabelEdit, Event::kEndLabelEdit)
+BELVANE_DEFINE_BINDER(ListViewControl, Click, Event::kClick)
+BELVANE_DEFINE_BINDER(ListViewControl, RightClick, Event::kRightClick)
+BELVANE_DEFINE_BINDER(ListViewControl, DoubleClick, Event::kDoubleClick)
+BELVANE_DEFINE_BINDER(ListViewControl, CheckStateChanging, Event::kCheckStateChanging)
 
 }  // namespace belvane

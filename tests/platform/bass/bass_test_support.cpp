@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/support/file_tree.h"
+
 namespace belvane::bass::test {
 namespace {
 
@@ -129,21 +131,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((dir_ + "\\*").c_str(), &found);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryA(Path(name).c_str());
-      } else {
-        DeleteFileA(Path(name).c_str());
-      }
-    } while (FindNextFileA(h, &found));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir_.c_str());
+  belvane::testing::RemoveTree(dir_);
 }
 
 std::string TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {

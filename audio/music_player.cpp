@@ -120,9 +120,18 @@ std::int64_t MusicPlayer::RetryDeviceInBackground(std::int64_t now_ms) {
   return device_.BackgroundDueInMs(now_ms);
 }
 
+BOOL MusicPlayer::FreeLocked(AudioEntryPointer<AudioFunction::kFree> free) {
+  // Raised before, so a stream checked while the library frees is already out of date, and
+  // after, so one begun meanwhile is too.
+  ++device_generation_;
+  const BOOL result = free();
+  ++device_generation_;
+  return result;
+}
+
 bool MusicPlayer::Free() {
   return Locked<AudioFunction::kFree>([&](auto free) {
-    const BOOL result = free();
+    const BOOL result = FreeLocked(free);
     if (result) {
       // The library has freed every stream; a handle kept now would name a dead stream.
       stream_ = 0;
@@ -257,7 +266,7 @@ BOOL MusicPlayer::PlayOnNewDevice() {
   const TextValue path = path_;
   TellLocked(device_.PlaybackLostDevice());
   // Freeing lets go of the device that failed; the library frees every stream with it.
-  free();
+  FreeLocked(free);
   stream_ = 0;
   path_ = TextValue();
   if (!AttemptInitLocked(init, nullptr, static_cast<std::int64_t>(GetTickCount64()))) return FALSE;

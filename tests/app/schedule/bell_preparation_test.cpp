@@ -31,7 +31,8 @@ class FakePort final : public BellPort {
     return true;
   }
   void Free(BellStream stream) override {
-    EXPECT_EQ(live.erase(stream), 1u) << "freed a stream that was not prepared";
+    EXPECT_EQ(live.erase(stream) + dead.erase(stream), 1u)
+        << "freed a stream that was not prepared";
   }
   bool StartPrepared(BellStream stream, const TextValue& path) override {
     const auto found = live.find(stream);
@@ -44,6 +45,13 @@ class FakePort final : public BellPort {
   }
   void StopPlaying() override { played.push_back("stop"); }
   void ClearPlaying() override { played.push_back("clear"); }
+  std::uint64_t DeviceGeneration() override { return generation; }
+  // The output initialised afresh: every stream opened so far is dead (still to be freed).
+  void NewDevice() {
+    ++generation;
+    for (const auto& [stream, path] : live) dead.insert(stream);
+    live.clear();
+  }
 
   // Ends the open of `path` (the oldest under way) as the file is now.
   OpenedResult Finish(BellPreparer& preparer, std::string path) {  // a copy: erased below
@@ -86,6 +94,8 @@ class FakePort final : public BellPort {
   std::map<std::string, FileStamp> files;
   std::set<std::string> broken;
   std::map<BellStream, std::string> live;
+  std::set<BellStream> dead;
+  std::uint64_t generation = 0;
   std::map<OpenTicket, std::string> pending;
   std::vector<std::string> opened;
   std::vector<std::string> played;
@@ -250,6 +260,38 @@ TEST(BellPreparerTest, TheStreamDueNowWaitsForItsStart) {
   preparer.Prepare(BellTarget{}, 105);
   preparer.Prepare(BellTarget{}, 106);
   EXPECT_TRUE(port.live.empty());
+}
+
+// The output initialised afresh (a start failed for the device) kills what was readied and what
+// is opening: the bell due next opens its file again rather than start a dead stream.
+TEST(BellPreparerTest, StreamsOfAnEarlierOutputAreNotPrepared) {
+  FakePort port;
+  port.Put("a.wav", 10, 1);
+  port.Put("b.wav", 20, 1);
+  BellPreparer preparer(port);
+  port.Ready(preparer, Target(100, "a.wav"), 97);
+  port.NewDevice();
+  EXPECT_TRUE(port.StartOpening(preparer, "a.wav"));
+  // Readied ahead, then the output renewed: made ready again at the next look.
+  port.Ready(preparer, Target(105, "b.wav"), 102);
+  port.NewDevice();
+  preparer.Prepare(Target(105, "b.wav"), 103);
+  port.FinishAll(preparer);
+  EXPECT_EQ(preparer.Start("b.wav").kind, BellStartKind::kPrepared);
+  // Renewed while opening, ahead and at the second: opened once more, never started dead.
+  preparer.Prepare(Target(110, "a.wav"), 108);
+  port.NewDevice();
+  port.FinishAll(preparer);
+  EXPECT_FALSE(preparer.Held());
+  EXPECT_EQ(preparer.Start("a.wav").kind, BellStartKind::kOpening);
+  port.NewDevice();
+  EXPECT_EQ(port.Finish(preparer, "a.wav").was_start, false);
+  EXPECT_TRUE(port.Finish(preparer, "a.wav").sounding);
+  EXPECT_EQ(std::count(port.opened.begin(), port.opened.end(), "a.wav"), 5);
+  EXPECT_EQ(port.played, (std::vector<std::string>{"stop", "clear", "a.wav", "b.wav", "stop",
+                                                   "clear", "a.wav"}));
+  EXPECT_TRUE(port.live.empty());
+  EXPECT_TRUE(port.dead.empty());
 }
 
 // Played or stopped by hand while a bell is ready: the hand's file plays, never the bell's

@@ -1,5 +1,6 @@
 // Opens the caller gives up on: the helpers left behind are bounded, and the caller's memory and
-// file are let go of as soon as the open has failed.
+// file are let go of as soon as the open has failed. A read that blocks under a playing stream
+// holds up neither its stop and free nor another stream.
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,16 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
+#include "platform/bass/bass_api.h"
 #include "platform/bass/bass_errors.h"
 #include "platform/bass/bounded_call.h"
+#include "platform/bass/channel.h"
 #include "platform/bass/file_byte_source.h"
 #include "platform/bass/mf_decoder.h"
+#include "platform/bass/scoped_handle.h"
+#include "platform/bass/wav_decoder.h"
 #include "tests/platform/bass/bass_test_support.h"
 
 namespace belvane::bass {
@@ -135,6 +141,59 @@ TEST(AbandonedOpen, LetsGoOfTheCallersBytesAndFileAtOnce) {
   Sleep(1000);
   EXPECT_EQ(late_reads, 0);
   EXPECT_TRUE(WaitFor([] { return MfDecoder::AbandonedOpens() == 0; }, 20000));
+}
+
+// A drive that stalls once `stall` is set: every read from then waits at the gate. Tells when
+// it is let go of.
+class StallingSource final : public ByteSource {
+ public:
+  StallingSource(const std::vector<uint8_t>& bytes, std::shared_ptr<ScopedHandle> gate,
+                 std::shared_ptr<std::atomic<int>> state)
+      : inner_(bytes.data(), bytes.size()), gate_(std::move(gate)), state_(std::move(state)) {}
+  ~StallingSource() override { *state_ = 3; }
+  uint64_t Size() const override { return inner_.Size(); }
+  size_t ReadAt(uint64_t pos, void* out, size_t n) override {
+    if (*state_ >= 1) {
+      *state_ = 2;  // inside a stalled read
+      // Bounded, so that a fault shows as a slow step rather than a hung test.
+      WaitForSingleObject(gate_->Get(), 4000);
+    }
+    return inner_.ReadAt(pos, out, n);
+  }
+
+ private:
+  MemoryByteSource inner_;
+  std::shared_ptr<ScopedHandle> gate_;       // a manual-reset event
+  std::shared_ptr<std::atomic<int>> state_;  // 0 reads, 1 stall, 2 stalled, 3 let go of
+};
+
+TEST(StalledRead, HoldsUpNeitherTheStopAndFreeNorTheNextStream) {
+  test::WavLayout layout;
+  const std::vector<uint8_t> wav = test::WavFile(layout, test::NoiseSamples(layout, 44100 * 4));
+  auto gate = std::make_shared<ScopedHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  auto state = std::make_shared<std::atomic<int>>(0);
+  int error = kErrorOk;
+  auto stalling = std::make_unique<Channel>(
+      WavDecoder::Open(std::make_unique<StallingSource>(wav, gate, state), &error), kDeviceNoSound);
+  auto next = std::make_unique<Channel>(
+      WavDecoder::Open(std::make_unique<MemoryByteSource>(wav.data(), wav.size()), &error),
+      kDeviceNoSound);
+  ASSERT_TRUE(stalling->Play(false, &error));
+  *state = 1;
+  ASSERT_TRUE(WaitFor([&] { return *state == 2; }, 5000));
+
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(stalling->Stop(&error));
+  EXPECT_EQ(stalling->State(), kActiveStopped);
+  EXPECT_TRUE(next->Play(false, &error));
+  EXPECT_EQ(next->State(), kActivePlaying);
+  stalling.reset();  // the free
+  EXPECT_LT(GetTickCount64() - start, 1000u);
+  // The read returns: the feeding thread lets go of the decoder and its file then.
+  EXPECT_EQ(*state, 2);
+  SetEvent(gate->Get());
+  EXPECT_TRUE(WaitFor([&] { return *state == 3; }, 5000));
+  EXPECT_EQ(next->State(), kActivePlaying);
 }
 
 }  // namespace

@@ -46,8 +46,7 @@ class FakePort final : public BellPort {
   void StopPlaying() override { played.push_back("stop"); }
   void ClearPlaying() override { played.push_back("clear"); }
   std::uint64_t DeviceGeneration() override { return generation; }
-  // The output initialised afresh: every stream opened so far is dead (still to be freed).
-  void NewDevice() {
+  void NewDevice() {  // every stream opened so far dies (and is still to be freed)
     ++generation;
     for (const auto& [stream, path] : live) dead.insert(stream);
     live.clear();
@@ -262,36 +261,30 @@ TEST(BellPreparerTest, TheStreamDueNowWaitsForItsStart) {
   EXPECT_TRUE(port.live.empty());
 }
 
-// The output initialised afresh (a start failed for the device) kills what was readied and what
-// is opening: the bell due next opens its file again rather than start a dead stream.
+// The output initialised afresh kills what was readied and what is opening: the bell opens its
+// file again rather than start a dead stream, and the next one is readied again.
 TEST(BellPreparerTest, StreamsOfAnEarlierOutputAreNotPrepared) {
   FakePort port;
   port.Put("a.wav", 10, 1);
-  port.Put("b.wav", 20, 1);
   BellPreparer preparer(port);
   port.Ready(preparer, Target(100, "a.wav"), 97);
   port.NewDevice();
   EXPECT_TRUE(port.StartOpening(preparer, "a.wav"));
-  // Readied ahead, then the output renewed: made ready again at the next look.
-  port.Ready(preparer, Target(105, "b.wav"), 102);
+  port.Ready(preparer, Target(105, "a.wav"), 102);
   port.NewDevice();
-  preparer.Prepare(Target(105, "b.wav"), 103);
-  port.FinishAll(preparer);
-  EXPECT_EQ(preparer.Start("b.wav").kind, BellStartKind::kPrepared);
-  // Renewed while opening, ahead and at the second: opened once more, never started dead.
+  port.Ready(preparer, Target(105, "a.wav"), 103);
+  EXPECT_EQ(preparer.Start("a.wav").kind, BellStartKind::kPrepared);
+  // Renewed while opening, ahead and then at the second.
   preparer.Prepare(Target(110, "a.wav"), 108);
   port.NewDevice();
   port.FinishAll(preparer);
   EXPECT_FALSE(preparer.Held());
   EXPECT_EQ(preparer.Start("a.wav").kind, BellStartKind::kOpening);
   port.NewDevice();
-  EXPECT_EQ(port.Finish(preparer, "a.wav").was_start, false);
+  EXPECT_FALSE(port.Finish(preparer, "a.wav").was_start);
   EXPECT_TRUE(port.Finish(preparer, "a.wav").sounding);
-  EXPECT_EQ(std::count(port.opened.begin(), port.opened.end(), "a.wav"), 5);
-  EXPECT_EQ(port.played, (std::vector<std::string>{"stop", "clear", "a.wav", "b.wav", "stop",
-                                                   "clear", "a.wav"}));
-  EXPECT_TRUE(port.live.empty());
-  EXPECT_TRUE(port.dead.empty());
+  EXPECT_EQ(port.opened.size(), 7u);
+  EXPECT_TRUE(port.live.empty() && port.dead.empty());
 }
 
 // Played or stopped by hand while a bell is ready: the hand's file plays, never the bell's

@@ -143,57 +143,52 @@ TEST(AbandonedOpen, LetsGoOfTheCallersBytesAndFileAtOnce) {
   EXPECT_TRUE(WaitFor([] { return MfDecoder::AbandonedOpens() == 0; }, 20000));
 }
 
-// A drive that stalls once `stall` is set: every read from then waits at the gate. Tells when
-// it is let go of.
+// A drive that stalls: once `state` is 1 each read waits for `resume` (4 s at most, so that a
+// fault shows as a slow step rather than a hung test). 2: in a stalled read; 3: let go of.
+struct Stall {
+  ScopedHandle resume{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::atomic<int> state{0};
+};
 class StallingSource final : public ByteSource {
  public:
-  StallingSource(const std::vector<uint8_t>& bytes, std::shared_ptr<ScopedHandle> gate,
-                 std::shared_ptr<std::atomic<int>> state)
-      : inner_(bytes.data(), bytes.size()), gate_(std::move(gate)), state_(std::move(state)) {}
-  ~StallingSource() override { *state_ = 3; }
+  StallingSource(const std::vector<uint8_t>& bytes, std::shared_ptr<Stall> stall)
+      : inner_(bytes.data(), bytes.size()), stall_(std::move(stall)) {}
+  ~StallingSource() override { stall_->state = 3; }
   uint64_t Size() const override { return inner_.Size(); }
   size_t ReadAt(uint64_t pos, void* out, size_t n) override {
-    if (*state_ >= 1) {
-      *state_ = 2;  // inside a stalled read
-      // Bounded, so that a fault shows as a slow step rather than a hung test.
-      WaitForSingleObject(gate_->Get(), 4000);
+    if (stall_->state >= 1) {
+      stall_->state = 2;
+      WaitForSingleObject(stall_->resume.Get(), 4000);
     }
     return inner_.ReadAt(pos, out, n);
   }
 
  private:
   MemoryByteSource inner_;
-  std::shared_ptr<ScopedHandle> gate_;       // a manual-reset event
-  std::shared_ptr<std::atomic<int>> state_;  // 0 reads, 1 stall, 2 stalled, 3 let go of
+  std::shared_ptr<Stall> stall_;
 };
 
 TEST(StalledRead, HoldsUpNeitherTheStopAndFreeNorTheNextStream) {
   test::WavLayout layout;
   const std::vector<uint8_t> wav = test::WavFile(layout, test::NoiseSamples(layout, 44100 * 4));
-  auto gate = std::make_shared<ScopedHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  auto state = std::make_shared<std::atomic<int>>(0);
+  auto stall = std::make_shared<Stall>();
   int error = kErrorOk;
-  auto stalling = std::make_unique<Channel>(
-      WavDecoder::Open(std::make_unique<StallingSource>(wav, gate, state), &error), kDeviceNoSound);
-  auto next = std::make_unique<Channel>(
-      WavDecoder::Open(std::make_unique<MemoryByteSource>(wav.data(), wav.size()), &error),
-      kDeviceNoSound);
-  ASSERT_TRUE(stalling->Play(false, &error));
-  *state = 1;
-  ASSERT_TRUE(WaitFor([&] { return *state == 2; }, 5000));
-
+  auto stalled = std::make_unique<Channel>(
+      WavDecoder::Open(std::make_unique<StallingSource>(wav, stall), &error), kDeviceNoSound);
+  Channel next(WavDecoder::Open(std::make_unique<MemoryByteSource>(wav.data(), wav.size()), &error),
+               kDeviceNoSound);
+  ASSERT_TRUE(stalled->Play(false, &error));
+  stall->state = 1;
+  ASSERT_TRUE(WaitFor([&] { return stall->state == 2; }, 5000));
   const ULONGLONG start = GetTickCount64();
-  EXPECT_TRUE(stalling->Stop(&error));
-  EXPECT_EQ(stalling->State(), kActiveStopped);
-  EXPECT_TRUE(next->Play(false, &error));
-  EXPECT_EQ(next->State(), kActivePlaying);
-  stalling.reset();  // the free
+  EXPECT_TRUE(stalled->Stop(&error));
+  EXPECT_TRUE(next.Play(false, &error));
+  stalled.reset();  // the free
   EXPECT_LT(GetTickCount64() - start, 1000u);
-  // The read returns: the feeding thread lets go of the decoder and its file then.
-  EXPECT_EQ(*state, 2);
-  SetEvent(gate->Get());
-  EXPECT_TRUE(WaitFor([&] { return *state == 3; }, 5000));
-  EXPECT_EQ(next->State(), kActivePlaying);
+  // The decoder and its file go once the read returns, on the feeding thread.
+  EXPECT_EQ(stall->state, 2);
+  SetEvent(stall->resume.Get());
+  EXPECT_TRUE(WaitFor([&] { return stall->state == 3; }, 5000));
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ class PlayerBellPort final : public BellPort {
   bool StartPrepared(BellStream stream, const TextValue& path) override;
   void StopPlaying() override;
   void ClearPlaying() override;
+  std::uint64_t DeviceGeneration() override { return player_.DeviceGeneration(); }
 
   // A start keeps the stream it replaced, stopped, until this frees it: freeing a stream (its
   // output, its decoder) right after the start would compete with the new sound's first

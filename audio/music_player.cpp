@@ -120,9 +120,18 @@ std::int64_t MusicPlayer::RetryDeviceInBackground(std::int64_t now_ms) {
   return device_.BackgroundDueInMs(now_ms);
 }
 
+BOOL MusicPlayer::FreeLocked(AudioEntryPointer<AudioFunction::kFree> free) {
+  // Raised before, so a stream checked while the library frees is already out of date, and
+  // after, so one begun meanwhile is too.
+  ++device_generation_;
+  const BOOL result = free();
+  ++device_generation_;
+  return result;
+}
+
 bool MusicPlayer::Free() {
   return Locked<AudioFunction::kFree>([&](auto free) {
-    const BOOL result = free();
+    const BOOL result = FreeLocked(free);
     if (result) {
       // The library has freed every stream; a handle kept now would name a dead stream.
       stream_ = 0;
@@ -252,19 +261,34 @@ BOOL MusicPlayer::PlayOnNewDevice() {
   auto init = entries_.Bound<AudioFunction::kInit>();
   auto create = entries_.Bound<AudioFunction::kStreamCreateFile>();
   auto play = entries_.Bound<AudioFunction::kChannelPlay>();
+  TextValue path;
+  {
+    std::lock_guard lock(mutex_);
+    if (stream_ == 0) return FALSE;
+    path = path_;
+    TellLocked(device_.PlaybackLostDevice());
+    // Freeing lets go of the device that failed; the library frees every stream with it.
+    FreeLocked(free);
+    stream_ = 0;
+    path_ = TextValue();
+    if (!AttemptInitLocked(init, nullptr, static_cast<std::int64_t>(GetTickCount64())))
+      return FALSE;
+  }
+  // Opened and started without the lock: a file that stalls must hold up no other caller.
+  const DWORD stream = create(FALSE, path.CStr(), 0, 0, 0);
+  if (stream == 0) return FALSE;
+  const BOOL played = play(stream, TRUE);
   std::lock_guard lock(mutex_);
-  if (stream_ == 0) return FALSE;
-  const TextValue path = path_;
-  TellLocked(device_.PlaybackLostDevice());
-  // Freeing lets go of the device that failed; the library frees every stream with it.
-  free();
-  stream_ = 0;
-  path_ = TextValue();
-  if (!AttemptInitLocked(init, nullptr, static_cast<std::int64_t>(GetTickCount64()))) return FALSE;
-  stream_ = create(FALSE, path.CStr(), 0, 0, 0);
-  if (stream_ == 0) return FALSE;
+  if (stream_ != 0) {
+    // Another stream was opened or started meanwhile: it is the one wanted now. (Whatever held
+    // a stream bound the free; never bound here, under the lock.)
+    if (entries_.IsBound(AudioFunction::kStreamFree))
+      entries_.Entry<AudioFunction::kStreamFree>()(stream);
+    return FALSE;
+  }
+  stream_ = stream;
   path_ = path;
-  return play(stream_, TRUE);
+  return played;
 }
 
 BOOL MusicPlayer::Pause() {

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,9 @@ class MusicPlayer {
   // BASS_Free; true when it succeeded. The library frees every stream, so the player lets go of
   // its own.
   bool Free();
+  // Counts the player's BASS_Free calls, raised before and after each: a stream opened (or
+  // readied) under an earlier count may be dead, freed with the output. Any thread, no lock.
+  std::uint64_t DeviceGeneration() const { return device_generation_.load(); }
   // Told once when the output device goes missing (false: an attempt to initialise it failed,
   // the first at start-up included, or a playback failed for the device) and once when it is
   // initialised again (true); never for each failed retry in between. Called on whichever
@@ -168,7 +172,11 @@ class MusicPlayer {
   // While no device is initialised, BASS_Init once more before a stream is opened.
   void RetryDeviceBeforePlayback();
 
+  // BASS_Free under the lock, the device generation raised around it.
+  BOOL FreeLocked(AudioEntryPointer<AudioFunction::kFree> free);
+
   AudioEntryTable& entries_;
+  std::atomic<std::uint64_t> device_generation_{0};
   mutable std::mutex mutex_;
   DWORD stream_ = 0;                // guarded by mutex_
   TextValue path_;                  // guarded by mutex_

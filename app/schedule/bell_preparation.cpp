@@ -42,7 +42,7 @@ OpenTicket BellPreparer::Begin(const TextValue& path, const FileStamp& stamp, in
   if (bounded && OpensUnderWay() >= kMaxOpensUnderWay) return 0;
   const OpenTicket ticket = ++last_ticket_;
   // Counted before it is begun: a port may answer at once.
-  under_way_.push_back(UnderWay{ticket, path, stamp, second});
+  under_way_.push_back(UnderWay{ticket, path, stamp, second, port_.DeviceGeneration()});
   if (!port_.BeginOpen(ticket, path)) {
     under_way_.pop_back();
     return 0;
@@ -65,8 +65,12 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
     return;
   }
   const FileStamp stamp = port_.Stamp(target.path);
-  // The same file, unchanged: ready already, or failed and not worth another try.
-  if (held_ && held_->path == target.path && held_->stamp == stamp) return;
+  // The same file, unchanged: ready already, or failed and not worth another try. Not so once
+  // the output was initialised afresh: the stream died with the old one, and the device may be
+  // what failed the open.
+  if (held_ && held_->path == target.path && held_->stamp == stamp &&
+      OnCurrentDevice(held_->generation))
+    return;
   // Free first: at most one prepared stream exists at any time.
   Release();
   if (const UnderWay* open = FindUnderWay(target.path, stamp)) {
@@ -77,7 +81,7 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
   }
   wanted_ahead_ = 0;
   if (!stamp.exists) {
-    held_ = PreparedBell{target.path, stamp, 0, target.second};
+    held_ = PreparedBell{target.path, stamp, 0, target.second, port_.DeviceGeneration()};
     return;
   }
   // None could be begun (too many under way): asked again next second.
@@ -87,7 +91,9 @@ void BellPreparer::Prepare(const BellTarget& target, int now) {
 BellStartResult BellPreparer::Start(const TextValue& path) {
   start_ticket_ = 0;  // a start still waiting is overtaken by this one
   const FileStamp stamp = port_.Stamp(path);
-  if (held_ && held_->path == path && held_->stamp == stamp && held_->stream != 0) {
+  const bool same_file = held_ && held_->path == path && held_->stamp == stamp;
+  const bool current = held_ && OnCurrentDevice(held_->generation);
+  if (same_file && held_->stream != 0 && current) {
     // Handed over before the start, so it is never started or freed twice.
     const BellStream stream = std::exchange(held_->stream, 0);
     held_.reset();
@@ -98,8 +104,8 @@ BellStartResult BellPreparer::Start(const TextValue& path) {
   port_.StopPlaying();
   port_.ClearPlaying();
   // A failure ahead stays on record, so the next row of the same file is not opened ahead
-  // again; anything else held is not this file any more.
-  if (!(held_ && held_->path == path && held_->stamp == stamp)) Release();
+  // again; anything else held is not this file any more, or died with an earlier output.
+  if (!same_file || !current) Release();
   if (const UnderWay* open = FindUnderWay(path, stamp)) {
     start_ticket_ = open->ticket;
     if (wanted_ahead_ == start_ticket_) wanted_ahead_ = 0;
@@ -125,6 +131,15 @@ OpenedResult BellPreparer::Opened(OpenTicket ticket, BellStream stream) {
   }
   const UnderWay open = *found;
   under_way_.erase(found);
+  if (!OnCurrentDevice(open.generation)) {
+    // The output was initialised afresh while it opened: the stream is dead or may be. A start
+    // opens its file again; one wanted ahead is opened again at the next look.
+    if (stream != 0) port_.Free(stream);
+    if (ticket == wanted_ahead_) wanted_ahead_ = 0;
+    if (ticket != start_ticket_) return {};
+    start_ticket_ = Begin(open.path, open.stamp, -1, false);
+    return {start_ticket_ == 0, false};
+  }
   if (ticket == start_ticket_) {
     start_ticket_ = 0;
     if (stream == 0) return {true, false};
@@ -134,7 +149,7 @@ OpenedResult BellPreparer::Opened(OpenTicket ticket, BellStream stream) {
     wanted_ahead_ = 0;
     Release();
     // A failed open is held too (stream 0): it is not tried again ahead while the file holds.
-    held_ = PreparedBell{open.path, open.stamp, stream, open.second};
+    held_ = PreparedBell{open.path, open.stamp, stream, open.second, open.generation};
     return {};
   }
   // Nobody wants it any more: the row changed, or its start was overtaken or given up.

@@ -84,6 +84,9 @@ class BellPort {
   // Lets go of the stopped stream the player holds: while a start's file opens the player holds
   // none, as an open at the second always left it.
   virtual void ClearPlaying() = 0;
+  // Counts the times the output was initialised afresh: every stream opened before died with
+  // the output it was opened on. A cheap read, asked at the second.
+  virtual std::uint64_t DeviceGeneration() { return 0; }
 };
 
 // The prepared stream and the file it was opened from.
@@ -92,6 +95,7 @@ struct PreparedBell {
   FileStamp stamp;        // the file when it was opened
   BellStream stream = 0;  // 0: the open failed, and is not tried again ahead while the stamp holds
   int second = -1;        // the second it was made ready for
+  std::uint64_t generation = 0;  // the output's (BellPort::DeviceGeneration) when it was begun
 };
 
 // How a start at the second was made.
@@ -158,7 +162,10 @@ class BellPreparer {
     TextValue path;
     FileStamp stamp;
     int second = -1;
+    std::uint64_t generation = 0;
   };
+  // Whether what was begun under `generation` still has the output it was opened on.
+  bool OnCurrentDevice(std::uint64_t generation) { return generation == port_.DeviceGeneration(); }
   // The open under way of `path` as it is now; null when none.
   const UnderWay* FindUnderWay(const TextValue& path, const FileStamp& stamp) const;
   // Begins an open; 0 when none could be begun (`bounded`: also while kMaxOpensUnderWay are).

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "platform/bass/bass_api.h"
@@ -38,8 +39,9 @@ std::atomic<float>& MasterVolume() {
 }
 
 Channel::Channel(std::unique_ptr<Decoder> decoder, int device, SinkOpener open_sink)
-    : decoder_(std::move(decoder)),
-      format_(decoder_->Format()),
+    : reading_(std::make_shared<Reading>(std::move(decoder))),
+      format_(reading_->decoder->Format()),
+      length_(reading_->decoder->Length()),
       device_(device),
       open_sink_(std::move(open_sink)),
       wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
@@ -57,14 +59,25 @@ void Channel::Shutdown() {
     dead_ = true;
     quit_ = true;
     sink_.reset();
+    ++run_serial_;
     run_ = Run::kStopped;
   }
   SetEvent(wake_.Get());
-  if (feeder_.joinable()) feeder_.join();
+  if (!feeder_.joinable()) return;
+  {
+    std::lock_guard lock(reading_->mutex);
+    if (reading_->feeder_inside) {
+      // A read that blocks must hold up no free (nor the player, nor the next bell).
+      reading_->orphaned = true;
+      feeder_.detach();
+      return;
+    }
+  }
+  feeder_.join();
 }
 
 bool Channel::Play(bool restart, int* error) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (dead_) {
     *error = kErrorHandle;
     return false;
@@ -79,20 +92,27 @@ bool Channel::Play(bool restart, int* error) {
     return true;
   } else if ((run_ == Run::kPaused || run_ == Run::kPrimed) && sink_) {
     const uint64_t now = WallClockNow();
-    sink_->Resume();
+    if (!sink_->Resume()) {
+      // The device went between the priming and now: a start that sounds nothing must fail as
+      // the device's, so that it is tried again on a device initialised afresh.
+      DeviceFailedLocked();
+      *error = kErrorDriver;
+      return false;
+    }
     sound_start_.Resumed(sink_->Queued(), now);
     run_ = Run::kPlaying;
     progress_ms_ = GetTickCount64();  // nothing was due to finish while paused
     return StartFeederLocked(error);
   }
-  if (!StartRunLocked(error)) return false;
+  if (!StartRunLocked(lock, error)) return false;
   return StartFeederLocked(error);
 }
 
 bool Channel::MakeFeederLocked() {
-  if (feeder_.joinable()) return true;
+  // Shut down while a first read was under way: nothing is left to feed, or to join it.
+  if (feeder_.joinable() || quit_) return true;
   try {
-    feeder_ = std::thread([this] { Feed(); });
+    feeder_ = std::thread([this, reading = reading_]() mutable { Feed(std::move(reading)); });
   } catch (...) {
     return false;
   }
@@ -110,7 +130,7 @@ bool Channel::StartFeederLocked(int* error) {
 }
 
 bool Channel::Prime(int* error) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (dead_) {
     *error = kErrorHandle;
     return false;
@@ -122,23 +142,14 @@ bool Channel::Prime(int* error) {
     at_end_ = false;
   }
   // A run opened paused: the buffers queue at the device and wait for Play's Resume.
-  if (!StartRunLocked(error, /*paused=*/true)) return false;
-  if (run_ == Run::kPlaying) run_ = Run::kPrimed;
+  if (!StartRunLocked(lock, error, /*paused=*/true)) return false;
   // The feeding thread is made now rather than at Play: making a thread costs a millisecond or
   // more, which at Play is taken from the sound's first moments. Play makes it if this fails.
   MakeFeederLocked();
   return true;
 }
 
-bool Channel::StartRunLocked(int* error, bool paused) {
-  if (need_seek_) {
-    if (!decoder_->Seek(run_start_)) {
-      *error = kErrorPosition;
-      return false;
-    }
-    need_seek_ = false;
-    eof_ = false;
-  }
+bool Channel::StartRunLocked(std::unique_lock<std::mutex>& lock, int* error, bool paused) {
   played_ = 0;
   device_failed_ = false;
   if (open_sink_) {
@@ -151,13 +162,22 @@ bool Channel::StartRunLocked(int* error, bool paused) {
     sink_ = OpenWaveOutSink(id, format_, wake_.Get(), error);
     if (!sink_) return false;
   }
+  ++run_serial_;
   if (paused) sink_->Pause();
   sound_start_.RunOpened(paused);
-  run_ = Run::kPlaying;
+  run_ = paused ? Run::kPrimed : Run::kPlaying;
   progress_ms_ = GetTickCount64();
   // The first buffers go out now, on the caller's thread: the sound starts without waiting for
   // the feeding thread, and the channel never looks stalled before its first buffer.
-  PumpLocked();
+  if (PumpLocked(lock, /*feeder=*/false) == Fill::kSeekFailed) {
+    EndRunLocked();
+    *error = kErrorPosition;
+    return false;
+  }
+  if (dead_) {  // shut down while the first buffers were read
+    *error = kErrorHandle;
+    return false;
+  }
   return true;
 }
 
@@ -166,6 +186,7 @@ void Channel::EndRunLocked() {
     played_ += sink_->Reap();
     sink_.reset();
   }
+  ++run_serial_;
   // Continue later from what was heard; the decoder ran ahead by the queued buffers.
   run_start_ += played_;
   played_ = 0;
@@ -184,34 +205,68 @@ void Channel::ReapLocked() {
   if (finished > 0) progress_ms_ = GetTickCount64();
 }
 
-void Channel::PumpLocked() {
+Channel::Fill Channel::PumpLocked(std::unique_lock<std::mutex>& lock, bool feeder) {
   ReapLocked();
   if (sink_->Queued() > 0 && GetTickCount64() - progress_ms_ > OutputSink::kStallMs) {
     DeviceFailedLocked();  // the device has stopped taking sound: stop rather than play on
-    return;
+    return Fill::kDone;
   }
-  while (!eof_) {
+  Reading& reading = *reading_;  // kept alive by the feeding thread's own reference
+  while (!decoding_ && sink_ && (run_ == Run::kPlaying || run_ == Run::kPrimed) &&
+         (need_seek_ || !eof_)) {
     size_t capacity = 0;
-    uint8_t* buffer = sink_->FreeBuffer(&capacity);
-    if (!buffer) break;
-    const size_t n = decoder_->Read(buffer, capacity);
+    if (!sink_->FreeBuffer(&capacity)) break;
+    const uint64_t serial = run_serial_;
+    const bool seek = need_seek_;
+    const uint64_t seek_to = run_start_;
+    if (reading.scratch.size() < capacity) reading.scratch.resize(capacity);
+    uint8_t* const scratch = reading.scratch.data();
+    decoding_ = true;
+    if (feeder) {
+      std::lock_guard inside(reading.mutex);
+      reading.feeder_inside = true;
+    }
+    lock.unlock();
+    const bool sought = !seek || reading.decoder->Seek(seek_to);
+    const size_t n = sought ? reading.decoder->Read(scratch, capacity) : 0;
+    if (feeder) {
+      std::lock_guard inside(reading.mutex);
+      reading.feeder_inside = false;
+      if (reading.orphaned) return Fill::kOrphaned;
+    }
+    lock.lock();
+    decoding_ = false;
+    if (serial != run_serial_) {
+      need_seek_ = true;  // the run ended or moved meanwhile: these bytes are not its own
+      continue;
+    }
+    if (!sought) return Fill::kSeekFailed;
+    if (seek) {
+      need_seek_ = false;
+      eof_ = false;
+    }
     if (n == 0) {
       eof_ = true;
       break;
     }
+    uint8_t* const buffer = sink_->FreeBuffer(&capacity);
+    if (!buffer) break;
+    std::memcpy(buffer, scratch, n);
     ApplyVolume(buffer, n);
     const uint64_t now = WallClockNow();
     if (!sink_->Submit(n)) {
       DeviceFailedLocked();  // the device went away: stop rather than spin
-      return;
+      return Fill::kDone;
     }
     sound_start_.Submitted(now);
   }
-  if (eof_ && sink_->Queued() == 0) {
+  if (sink_ && (run_ == Run::kPlaying || run_ == Run::kPrimed) && eof_ && !need_seek_ &&
+      sink_->Queued() == 0) {
     EndRunLocked();
     need_seek_ = false;  // the decoder really is at the end
     at_end_ = true;
   }
+  return Fill::kDone;
 }
 
 void Channel::ApplyVolume(uint8_t* data, size_t bytes) const {
@@ -231,7 +286,7 @@ void Channel::ApplyVolume(uint8_t* data, size_t bytes) const {
   }
 }
 
-void Channel::Feed() {
+void Channel::Feed(std::shared_ptr<Reading> reading) {
   // Media Foundation decoders are used from here: give the thread an apartment.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   try {
@@ -239,8 +294,13 @@ void Channel::Feed() {
     while (!quit_) {
       DWORD wait = INFINITE;
       if (run_ == Run::kPlaying && sink_) {
-        PumpLocked();
-        if (run_ == Run::kPlaying) wait = sink_->WaitHintMs();
+        const Fill fill = PumpLocked(lock, /*feeder=*/true);
+        if (fill == Fill::kOrphaned) {
+          reading.reset();  // the channel is gone: the decoder goes here, inside the apartment
+          break;
+        }
+        if (fill == Fill::kSeekFailed) EndRunLocked();
+        if (run_ == Run::kPlaying && sink_) wait = sink_->WaitHintMs();
       }
       lock.unlock();
       WaitForSingleObject(wake_.Get(), wait);
@@ -307,39 +367,34 @@ bool Channel::Length(uint64_t* bytes, int* error) {
     *error = kErrorHandle;
     return false;
   }
-  *bytes = decoder_->Length();
+  *bytes = length_;
   return true;
 }
 
 bool Channel::SetPosition(uint64_t bytes, int* error) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (dead_) {
     *error = kErrorHandle;
     return false;
   }
   const uint32_t block = format_.BlockAlign();
   bytes -= bytes % block;
-  if (bytes > decoder_->Length()) {
+  if (bytes > length_) {
     *error = kErrorPosition;
     return false;
   }
   // A primed run is dropped like a stopped one: its queued buffers are from the old position.
   const Run was = run_ == Run::kPrimed ? Run::kStopped : run_;
   if (sink_) sink_.reset();
+  ++run_serial_;
   run_start_ = bytes;
   played_ = 0;
   at_end_ = false;
-  if (!decoder_->Seek(bytes)) {
-    need_seek_ = true;
-    run_ = Run::kStopped;
-    *error = kErrorPosition;
-    return false;
-  }
-  need_seek_ = false;
-  eof_ = false;
+  // Moved by the run that opens next, on whichever thread has the decoder then.
+  need_seek_ = true;
   run_ = Run::kStopped;
   if (was == Run::kPlaying) {
-    if (!StartRunLocked(error)) return false;
+    if (!StartRunLocked(lock, error)) return false;
     SetEvent(wake_.Get());
   } else if (was == Run::kPaused) {
     run_ = Run::kPaused;  // the new run opens on the next Play

@@ -10,6 +10,10 @@
 // output afresh. Play, Pause and Stop are idempotent. Every public method is safe from any
 // thread; after Shutdown every call fails with kErrorHandle. The feeding thread is started on the
 // first Play and joined by Shutdown.
+//
+// The decoder is called with the lock let go, by one thread at a time (whichever took its turn):
+// a read that blocks (a drive that stalls, a network file cut off) holds up no Stop, no State and
+// no free. Bytes read for a run that has ended or moved meanwhile are dropped.
 
 #include <windows.h>
 
@@ -19,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/bass/decoder.h"
 #include "platform/bass/output_sink.h"
@@ -67,13 +72,27 @@ class Channel {
   // When the current or last run began to sound (SoundStart), as a FILETIME value of the
   // system's time; kErrorStart when it has not.
   bool StartTime(uint64_t* filetime, int* error);
-  // Stops output and joins the feeding thread; idempotent. Not from the feeding thread.
+  // Stops output and joins the feeding thread; idempotent. Not from the feeding thread. A feeding
+  // thread inside a decoder call is not waited for: it ends when the call returns and lets go
+  // of the decoder then.
   void Shutdown();
 
  private:
+  // What the decoder is read with: shared with the feeding thread, which may outlive the channel
+  // while a read blocks.
+  struct Reading {
+    explicit Reading(std::unique_ptr<Decoder> d) : decoder(std::move(d)) {}
+    const std::unique_ptr<Decoder> decoder;
+    std::vector<uint8_t> scratch;  // the bytes of one read, used by the thread whose turn it is
+    std::mutex mutex;              // guards what follows
+    bool feeder_inside = false;    // the feeding thread is in a decoder call
+    bool orphaned = false;         // the channel is gone: the feeding thread ends after its call
+  };
+  enum class Fill { kDone, kSeekFailed, kOrphaned };
+
   // Opens the output for a run from run_start_ and queues its first buffers; `paused`: at a
   // paused output (Prime).
-  bool StartRunLocked(int* error, bool paused = false);
+  bool StartRunLocked(std::unique_lock<std::mutex>& lock, int* error, bool paused = false);
   // Ends the run because its device failed.
   void DeviceFailedLocked();
   // Takes back the sink's finished buffers into played_ and progress_ms_.
@@ -82,27 +101,34 @@ class Channel {
   bool MakeFeederLocked();
   // Starts the feeding thread unless it runs, then wakes it; on failure the run ends.
   bool StartFeederLocked(int* error);
-  void PumpLocked();
+  // Fills the run's free buffers from the decoder, each decoder call with `lock` let go; stops
+  // early when another thread has the decoder (it fills on when it is back). kSeekFailed: the
+  // run could not be moved to run_start_; kOrphaned (`feeder` only): the channel went during the
+  // call, and nothing of it may be touched.
+  Fill PumpLocked(std::unique_lock<std::mutex>& lock, bool feeder);
   void EndRunLocked();
   void ApplyVolume(uint8_t* data, size_t bytes) const;
-  void Feed();
+  void Feed(std::shared_ptr<Reading> reading);
 
   enum class Run { kStopped, kPrimed, kPlaying, kPaused };
 
   std::mutex mutex_;
-  const std::unique_ptr<Decoder> decoder_;
+  const std::shared_ptr<Reading> reading_;
   const PcmFormat format_;
+  const uint64_t length_;  // the decoder's, fixed at open
   const int device_;
   const SinkOpener open_sink_;
   ScopedHandle wake_;  // auto-reset; set by commands and by waveOut completions
   std::unique_ptr<OutputSink> sink_;
   std::thread feeder_;
   Run run_ = Run::kStopped;
-  uint64_t run_start_ = 0;  // stream position where the current output run began
-  uint64_t played_ = 0;     // bytes of the current run that have finished playing
-  bool need_seek_ = false;  // the decoder is not at run_start_
-  bool eof_ = false;        // the decoder has no more data for this run
-  bool at_end_ = false;     // the last run played to the end of the data
+  uint64_t run_start_ = 0;   // stream position where the current output run began
+  uint64_t played_ = 0;      // bytes of the current run that have finished playing
+  bool need_seek_ = false;   // the decoder is not at run_start_
+  bool decoding_ = false;    // a thread is in a decoder call, the lock let go
+  uint64_t run_serial_ = 0;  // changes whenever the output run is replaced or ended
+  bool eof_ = false;         // the decoder has no more data for this run
+  bool at_end_ = false;      // the last run played to the end of the data
   bool quit_ = false;
   bool dead_ = false;
   float volume_ = 1.0f;

@@ -1,7 +1,8 @@
 #pragma once
 // A decoder turns a source into the channel's output format: interleaved 16-bit signed PCM, or
 // 8-bit unsigned PCM for 8-bit WAV sources, at the source's own rate and channel count.
-// Positions are byte offsets in that format. Used by one thread at a time (the channel's lock).
+// Positions are byte offsets in that format. Used by one thread at a time (the channel hands out
+// turns; the call itself runs without its lock).
 
 #include <cstddef>
 #include <cstdint>

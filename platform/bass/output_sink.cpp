@@ -57,7 +57,7 @@ class WaveOutSink final : public OutputSink {
   }
   int Queued() const override { return queued_; }
   void Pause() override { waveOutPause(out_); }
-  void Resume() override { waveOutRestart(out_); }
+  bool Resume() override { return waveOutRestart(out_) == MMSYSERR_NOERROR; }
   // Completions signal the wake event; the timeout only guards against a lost signal.
   DWORD WaitHintMs() const override { return 100; }
 
@@ -110,11 +110,12 @@ class NullSink final : public OutputSink {
       paused_at_ = NowMs();
     }
   }
-  void Resume() override {
-    if (!paused_) return;
+  bool Resume() override {
+    if (!paused_) return true;
     paused_ = false;
     const int64_t held = NowMs() - paused_at_;
     for (int k = 0; k < queued_; ++k) ends_[(oldest_ + k) % kBuffers] += held;
+    return true;
   }
   DWORD WaitHintMs() const override {
     if (paused_ || queued_ == 0) return 100;

@@ -35,7 +35,8 @@ class OutputSink {
   // Buffers queued and not finished.
   virtual int Queued() const = 0;
   virtual void Pause() = 0;
-  virtual void Resume() = 0;
+  // Starts a paused output; false when the device would not start (it has gone since).
+  virtual bool Resume() = 0;
   // Milliseconds until the sink next needs a look without being signalled.
   virtual DWORD WaitHintMs() const = 0;
 };

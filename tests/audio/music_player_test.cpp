@@ -218,9 +218,12 @@ TEST_F(MusicPlayerTest, PlayFailingForTheDeviceStartsAgainOnANewOutput) {
   FakeLibrary::failing_plays = 1;
   FakeLibrary::error = bass::kErrorFileForm;
   EXPECT_EQ(player_.Play(), 0);
+  const std::uint64_t generation = player_.DeviceGeneration();
   FakeLibrary::failing_plays = 1;
   FakeLibrary::error = bass::kErrorDriver;
   EXPECT_EQ(player_.Play(), TRUE);
+  // Streams readied before are dead: those who hold one can tell.
+  EXPECT_NE(player_.DeviceGeneration(), generation);
   EXPECT_EQ(player_.Stream(), 0x10002u);
   EXPECT_EQ(player_.Path(), TextValue("a.wav"));
   EXPECT_THAT(Calls(), ElementsAre("Create 0 a.wav 0 0 0", "Play 10001 0", "Play 10001 0", "(lost)",

@@ -31,7 +31,8 @@ class FakePort final : public BellPort {
     return true;
   }
   void Free(BellStream stream) override {
-    EXPECT_EQ(live.erase(stream), 1u) << "freed a stream that was not prepared";
+    EXPECT_EQ(live.erase(stream) + dead.erase(stream), 1u)
+        << "freed a stream that was not prepared";
   }
   bool StartPrepared(BellStream stream, const TextValue& path) override {
     const auto found = live.find(stream);
@@ -44,6 +45,12 @@ class FakePort final : public BellPort {
   }
   void StopPlaying() override { played.push_back("stop"); }
   void ClearPlaying() override { played.push_back("clear"); }
+  std::uint64_t DeviceGeneration() override { return generation; }
+  void NewDevice() {  // every stream opened so far dies (and is still to be freed)
+    ++generation;
+    for (const auto& [stream, path] : live) dead.insert(stream);
+    live.clear();
+  }
 
   // Ends the open of `path` (the oldest under way) as the file is now.
   OpenedResult Finish(BellPreparer& preparer, std::string path) {  // a copy: erased below
@@ -86,6 +93,8 @@ class FakePort final : public BellPort {
   std::map<std::string, FileStamp> files;
   std::set<std::string> broken;
   std::map<BellStream, std::string> live;
+  std::set<BellStream> dead;
+  std::uint64_t generation = 0;
   std::map<OpenTicket, std::string> pending;
   std::vector<std::string> opened;
   std::vector<std::string> played;
@@ -253,6 +262,32 @@ TEST(BellPreparerTest, TheStreamDueNowWaitsForItsStart) {
   preparer.Prepare(BellTarget{}, 105);
   preparer.Prepare(BellTarget{}, 106);
   EXPECT_TRUE(port.live.empty());
+}
+
+// The output initialised afresh kills what was readied and what is opening: the bell opens its
+// file again rather than start a dead stream, and the next one is readied again.
+TEST(BellPreparerTest, StreamsOfAnEarlierOutputAreNotPrepared) {
+  FakePort port;
+  port.Put("a.wav", 10, 1);
+  BellPreparer preparer(port);
+  port.Ready(preparer, Target(100, "a.wav"), 97);
+  port.NewDevice();
+  EXPECT_TRUE(port.StartOpening(preparer, "a.wav"));
+  port.Ready(preparer, Target(105, "a.wav"), 102);
+  port.NewDevice();
+  port.Ready(preparer, Target(105, "a.wav"), 103);
+  EXPECT_EQ(preparer.Start("a.wav").kind, BellStartKind::kPrepared);
+  // Renewed while opening, ahead and then at the second.
+  preparer.Prepare(Target(110, "a.wav"), 108);
+  port.NewDevice();
+  port.FinishAll(preparer);
+  EXPECT_FALSE(preparer.Held());
+  EXPECT_EQ(preparer.Start("a.wav").kind, BellStartKind::kOpening);
+  port.NewDevice();
+  EXPECT_FALSE(port.Finish(preparer, "a.wav").was_start);
+  EXPECT_TRUE(port.Finish(preparer, "a.wav").sounding);
+  EXPECT_EQ(port.opened.size(), 7u);
+  EXPECT_TRUE(port.live.empty() && port.dead.empty());
 }
 
 // Played or stopped by hand while a bell is ready: the hand's file plays, never the bell's

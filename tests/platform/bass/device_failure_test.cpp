@@ -20,11 +20,11 @@ namespace {
 using test::WaitFor;
 
 // A device that takes `accepted` buffers (-1: all), then refuses the next; it finishes each
-// buffer at once unless `stalled`, when it finishes none.
+// buffer at once unless `stalled`, when it finishes none; `gone`: it will not start once paused.
 class FakeSink final : public OutputSink {
  public:
-  FakeSink(size_t bytes, int accepted, bool stalled)
-      : buffer_(bytes), accepted_(accepted), stalled_(stalled) {}
+  FakeSink(size_t bytes, int accepted, bool stalled, bool gone = false)
+      : buffer_(bytes), accepted_(accepted), stalled_(stalled), gone_(gone) {}
   uint8_t* FreeBuffer(size_t* capacity) override {
     if (queued_.size() == kBuffers) return nullptr;
     *capacity = buffer_.size();
@@ -45,7 +45,7 @@ class FakeSink final : public OutputSink {
   }
   int Queued() const override { return static_cast<int>(queued_.size()); }
   void Pause() override {}
-  void Resume() override {}
+  bool Resume() override { return !gone_; }
   DWORD WaitHintMs() const override { return 20; }
 
  private:
@@ -53,6 +53,7 @@ class FakeSink final : public OutputSink {
   std::vector<size_t> queued_;
   int accepted_;
   bool stalled_;
+  bool gone_;
 };
 
 class DeviceFailure : public ::testing::Test {
@@ -68,7 +69,7 @@ class DeviceFailure : public ::testing::Test {
         std::move(decoder), kDeviceDefault,
         [this](const PcmFormat& format, HANDLE, int*) -> std::unique_ptr<OutputSink> {
           ++opened_;
-          return std::make_unique<FakeSink>(BufferBytes(format), accepted_, stalled_);
+          return std::make_unique<FakeSink>(BufferBytes(format), accepted_, stalled_, gone_);
         });
   }
 
@@ -76,6 +77,7 @@ class DeviceFailure : public ::testing::Test {
   std::atomic<int> opened_{0};
   int accepted_ = -1;
   bool stalled_ = false;
+  bool gone_ = false;
   std::unique_ptr<Channel> channel_;
 };
 
@@ -137,6 +139,15 @@ TEST_F(DeviceFailure, ADeviceThatRefusesABufferEndsTheStreamAtWhatWasHeard) {
   ASSERT_TRUE(channel_->Stop(&error));
   EXPECT_EQ(channel_->State(&why), kActiveStopped);
   EXPECT_EQ(why, kErrorOk);
+
+  // Readied on a device that is gone by the second: the start fails for the device, not
+  // "played" in silence.
+  gone_ = true;
+  ASSERT_TRUE(channel_->Prime(&error));
+  EXPECT_FALSE(channel_->Play(false, &error));
+  EXPECT_EQ(error, kErrorDriver);
+  EXPECT_EQ(channel_->State(&why), kActiveStopped);
+  EXPECT_EQ(why, kErrorDriver);
 }
 
 // The system's time as the library stamps it (the coarse clock never runs ahead of the fine one).

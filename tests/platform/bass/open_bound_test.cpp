@@ -1,5 +1,6 @@
 // Opens the caller gives up on: the helpers left behind are bounded, and the caller's memory and
-// file are let go of as soon as the open has failed.
+// file are let go of as soon as the open has failed. A read that blocks under a playing stream
+// holds up neither its stop and free nor another stream.
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,16 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
+#include "platform/bass/bass_api.h"
 #include "platform/bass/bass_errors.h"
 #include "platform/bass/bounded_call.h"
+#include "platform/bass/channel.h"
 #include "platform/bass/file_byte_source.h"
 #include "platform/bass/mf_decoder.h"
+#include "platform/bass/scoped_handle.h"
+#include "platform/bass/wav_decoder.h"
 #include "tests/platform/bass/bass_test_support.h"
 
 namespace belvane::bass {
@@ -135,6 +141,54 @@ TEST(AbandonedOpen, LetsGoOfTheCallersBytesAndFileAtOnce) {
   Sleep(1000);
   EXPECT_EQ(late_reads, 0);
   EXPECT_TRUE(WaitFor([] { return MfDecoder::AbandonedOpens() == 0; }, 20000));
+}
+
+// A drive that stalls: once `state` is 1 each read waits for `resume` (4 s at most, so that a
+// fault shows as a slow step rather than a hung test). 2: in a stalled read; 3: let go of.
+struct Stall {
+  ScopedHandle resume{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::atomic<int> state{0};
+};
+class StallingSource final : public ByteSource {
+ public:
+  StallingSource(const std::vector<uint8_t>& bytes, std::shared_ptr<Stall> stall)
+      : inner_(bytes.data(), bytes.size()), stall_(std::move(stall)) {}
+  ~StallingSource() override { stall_->state = 3; }
+  uint64_t Size() const override { return inner_.Size(); }
+  size_t ReadAt(uint64_t pos, void* out, size_t n) override {
+    if (stall_->state >= 1) {
+      stall_->state = 2;
+      WaitForSingleObject(stall_->resume.Get(), 4000);
+    }
+    return inner_.ReadAt(pos, out, n);
+  }
+
+ private:
+  MemoryByteSource inner_;
+  std::shared_ptr<Stall> stall_;
+};
+
+TEST(StalledRead, HoldsUpNeitherTheStopAndFreeNorTheNextStream) {
+  test::WavLayout layout;
+  const std::vector<uint8_t> wav = test::WavFile(layout, test::NoiseSamples(layout, 44100 * 4));
+  auto stall = std::make_shared<Stall>();
+  int error = kErrorOk;
+  auto stalled = std::make_unique<Channel>(
+      WavDecoder::Open(std::make_unique<StallingSource>(wav, stall), &error), kDeviceNoSound);
+  Channel next(WavDecoder::Open(std::make_unique<MemoryByteSource>(wav.data(), wav.size()), &error),
+               kDeviceNoSound);
+  ASSERT_TRUE(stalled->Play(false, &error));
+  stall->state = 1;
+  ASSERT_TRUE(WaitFor([&] { return stall->state == 2; }, 5000));
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(stalled->Stop(&error));
+  EXPECT_TRUE(next.Play(false, &error));
+  stalled.reset();  // the free
+  EXPECT_LT(GetTickCount64() - start, 1000u);
+  // The decoder and its file go once the read returns, on the feeding thread.
+  EXPECT_EQ(stall->state, 2);
+  SetEvent(stall->resume.Get());
+  EXPECT_TRUE(WaitFor([&] { return stall->state == 3; }, 5000));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "audio/device_retry.h"
+
 namespace belvane {
 
 namespace {
@@ -49,11 +51,8 @@ const char* BellResultText(BellResult result) {
 BellResult ClassifyPlay(const PlayFacts& facts) {
   if (facts.opened && facts.playing) return BellResult::kPlayed;
   if (!facts.opened && !facts.file_exists) return BellResult::kFileMissing;
-  // The library's "not initialised", "no such device" and "driver failed".
-  constexpr int kErrorDriver = 3, kErrorInit = 8, kErrorDevice = 23;
-  if (facts.library_error == kErrorInit || facts.library_error == kErrorDevice ||
-      facts.library_error == kErrorDriver)
-    return BellResult::kNoDevice;
+  // The same rule the player retries the device by.
+  if (IsDeviceError(facts.library_error)) return BellResult::kNoDevice;
   return BellResult::kCannotPlay;
 }
 

@@ -95,6 +95,8 @@ struct BellWorker::Queue {
   std::deque<BellJob> starts;     // in the order they came
   std::optional<int> look_ahead;  // only the latest second counts
   bool quit = false;
+  ULONGLONG quit_by = 0;  // quit: until when a start still waits for its file
+  bool ended = false;     // the worker has left: opens that come back free their streams
   std::atomic<bool> start_waiting{false};  // written by the worker only
 };
 
@@ -123,7 +125,7 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
       const std::shared_ptr<Queue> q = weak.lock();
       if (q) {
         std::lock_guard lock(q->mutex);
-        if (!q->quit) {
+        if (!q->ended) {
           q->starts.push_back(BellJob{std::nullopt, {}, ticket, stream, error});
           SignalEvent(q->wake.Ref());
           return;
@@ -137,6 +139,10 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     ULONGLONG give_up_at = 0;
     ULONGLONG quiet_until = 0;      // kQuietAfterStartMs after the last start
     std::optional<int> look_ahead;  // waits out the quiet; only the latest second counts
+    // Asked to end: what was handed over still runs, and a start's file is waited for until
+    // quit_by, then the worker ends.
+    bool quitting = false;
+    ULONGLONG quit_by = 0;
     const auto run_deferred = [&] {
       while (!deferred.empty()) {
         const std::function<void()> task = std::move(deferred.front());
@@ -157,7 +163,9 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     for (;;) {
       int timeout = -1;
       if (preparer.StartWaiting()) timeout = left_until(give_up_at);
-      if (look_ahead || port.HoldsReplaced()) {
+      if (quitting) {
+        if (timeout < 0) timeout = 0;
+      } else if (look_ahead || port.HoldsReplaced()) {
         const int quiet = left_until(quiet_until);
         timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
       }
@@ -165,7 +173,15 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
       std::deque<BellJob> starts;
       {
         std::lock_guard lock(queue->mutex);
-        if (queue->quit) break;
+        if (queue->quit && !quitting) {
+          quitting = true;
+          quit_by = queue->quit_by;
+          give_up_at = std::min(give_up_at, quit_by);
+        }
+        if (quitting && queue->starts.empty() && !preparer.StartWaiting()) {
+          queue->ended = true;
+          break;
+        }
         ResetEvent(queue->wake.Get());
         starts.swap(queue->starts);
         if (queue->look_ahead) look_ahead = std::exchange(queue->look_ahead, std::nullopt);
@@ -192,13 +208,14 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
           if (job.path) {
             if (preparer.Start(*job.path).sounding) started_now();
             give_up_at = GetTickCount64() + kStartOpenWaitMs;
+            if (quitting) give_up_at = std::min(give_up_at, quit_by);
           } else {
             preparer.Stop();
           }
         }
       }
       queue->start_waiting.store(preparer.StartWaiting());
-      if (left_until(quiet_until) > 0) continue;
+      if (quitting || left_until(quiet_until) > 0) continue;
       port.FreeReplaced();
       if (look_ahead) {
         preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
@@ -278,7 +295,11 @@ bool BellWorker::StopBell() {
 bool BellWorker::Stop(int timeout_ms) {
   if (const std::shared_ptr<Queue> queue = CurrentQueue()) {
     std::lock_guard lock(queue->mutex);
-    queue->quit = true;
+    if (!queue->quit) {
+      queue->quit = true;
+      // Half the wait for a start's file; the rest for what was queued behind it.
+      queue->quit_by = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0) / 2);
+    }
     SignalEvent(queue->wake.Ref());
   }
   return thread_.Stop(timeout_ms);

@@ -108,7 +108,9 @@ class BellWorker {
   // be opened (opens run on other threads, whose errors the worker's own does not show); 0 when
   // the last start's open did not fail.
   static int LastStartError();
-  // Ends the thread (bounded wait); the prepared stream is freed on its way out.
+  // Ends the thread (bounded wait); the prepared stream is freed on its way out. What was handed
+  // over before still runs first, in order; a start whose file still opens is given up after
+  // half the wait, so that the tasks behind it run within it.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }
   // Whether a start waits for its file to open; any thread.

@@ -35,7 +35,8 @@ namespace belvane {
 inline constexpr std::int64_t kDeviceRetryIntervalMs = 10000;
 
 // Whether a failed library call's error code says the output device is missing or broken (as
-// opposed to the file or the stream).
+// opposed to the file or the stream): the one rule for both the retry and the bell record's
+// "无音频设备".
 bool IsDeviceError(int error);
 
 // Whether a watched stream's state (BASS_ChannelIsActive) and the library's error right after it

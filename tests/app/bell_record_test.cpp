@@ -57,7 +57,7 @@ TEST(BellRecordTest, ResultsAreClassifiedFromWhatThePlayerShows) {
   // Missing is named even without a device: it stays missing once a device is back.
   EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = 8, .file_exists = false}),
             BellResult::kFileMissing);
-  for (const int no_device : {3, 8, 23})
+  for (const int no_device : {3, 8, 9, 23})
     EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = no_device}), BellResult::kNoDevice);
   EXPECT_EQ(ClassifyPlay({.opened = false, .library_error = 41}), BellResult::kCannotPlay);
   EXPECT_EQ(ClassifyPlay({.opened = true, .playing = false, .library_error = 0}),

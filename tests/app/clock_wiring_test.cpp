@@ -28,9 +28,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The fake library: calls are logged; a path containing "missing" cannot be opened; the
+// The fake library: calls are logged; a path containing "missing" cannot be opened; one
+// containing "hang" opens only once `release` is set (a decoder stuck on a damaged file); the
 // channel reports `active`.
 struct FakeAudio {
+  static constexpr DWORD kHungStream = 0x10000;
+  static inline HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  static inline std::atomic<int> hung{0};
+  static inline std::atomic<int> hung_freed{0};
   static inline std::vector<std::string> calls;
   static inline std::atomic<DWORD> active{1};
   static inline DWORD next_stream = 0x100;
@@ -48,12 +53,21 @@ struct FakeAudio {
 
   static DWORD WINAPI Create(BOOL, const void* file, QWORD, QWORD, DWORD) {
     const std::string path = static_cast<const char*>(file);
+    if (path.find("hang") != std::string::npos) {
+      const int n = ++hung;
+      WaitForSingleObject(release, INFINITE);
+      return kHungStream + n;
+    }
     create_thread = GetCurrentThreadId();
     calls.push_back("Create " + path);
     timed.emplace_back("Create " + path, GetTickCount64());
     return path.find("missing") == std::string::npos ? next_stream++ : 0;
   }
   static BOOL WINAPI Free(DWORD stream) {
+    if (stream > kHungStream) {
+      ++hung_freed;
+      return TRUE;
+    }
     timed.emplace_back("Free " + std::to_string(stream), GetTickCount64());
     return TRUE;
   }
@@ -236,6 +250,9 @@ class PlaybackTest : public ListViewTest {
     FakeAudio::calls.clear();
     FakeAudio::timed.clear();
     FakeAudio::active = 1;
+    FakeAudio::hung = 0;
+    FakeAudio::hung_freed = 0;
+    ResetEvent(FakeAudio::release);
     using F = AudioFunction;
     entries_.Set<F::kStreamCreateFile>(&FakeAudio::Create);
     entries_.Set<F::kStreamFree>(&FakeAudio::Free);
@@ -251,6 +268,9 @@ class PlaybackTest : public ListViewTest {
     playback_.SetNotifyWindow(window_.Handle());
   }
   void TearDown() override {
+    // Opens still stuck end before the player they use goes.
+    SetEvent(FakeAudio::release);
+    EXPECT_TRUE(PumpUntil([] { return FakeAudio::hung_freed == FakeAudio::hung; }, 5000));
     watcher_.Stop();
     ListViewTest::TearDown();
   }
@@ -361,6 +381,49 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
   EXPECT_EQ(Strings(FakeAudio::calls.end() - 2, FakeAudio::calls.end()),
             (Strings{"Create b.wav", "Play"}));
   EXPECT_EQ(FakeAudio::create_thread.load(), GetCurrentThreadId());
+}
+
+// A start whose file hangs on opening holds up nothing handed over after it: a later start, or
+// a stop, gives it up, and what was queued behind it (its record line) runs then.
+TEST_F(PlaybackTest, ALaterStartOrStopReleasesWhatWaitsBehindAHungStart) {
+  SharedTimetable timetable;
+  BellWorker worker(player_, timetable);
+  ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
+  std::atomic<int> ran{0};
+  ASSERT_TRUE(worker.StartBell("hang1.wav"));
+  worker.AfterStarts([&] { ran = 1; });
+  ASSERT_TRUE(worker.StartBell("hang2.wav"));
+  worker.AfterStarts([&] { ran = ran == 1 ? 2 : -1; });
+  EXPECT_TRUE(PumpUntil([&] { return ran.load() == 1; }, 5000)) << "the later start held it";
+  ASSERT_TRUE(worker.StopBell());
+  worker.AfterStarts([&] { ran = ran == 2 ? 3 : -1; });
+  EXPECT_TRUE(PumpUntil([&] { return ran.load() == 3; }, 5000)) << "the stop held it: " << ran;
+}
+
+// What was handed over before the worker is told to end still runs, in order: starts (their
+// files waited for), stops and the tasks after them (the bell record's lines). A start whose file
+// hangs is given up within the wait.
+TEST_F(PlaybackTest, WhatWasHandedOverBeforeTheWorkerEndsStillRuns) {
+  SharedTimetable timetable;
+  BellWorker worker(player_, timetable);
+  FakeAudio::plays = 0;
+  Strings ran;  // by the worker
+  const auto note = [&](const char* what) {
+    return [&ran, what] { ran.push_back(what + std::to_string(FakeAudio::plays)); };
+  };
+  ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
+  ASSERT_TRUE(worker.StartBell("hang1.wav"));
+  worker.AfterStarts(note("hang1 "));
+  ASSERT_TRUE(worker.StopBell());
+  worker.AfterStarts(note("stop "));
+  ASSERT_TRUE(worker.StartBell("a.wav"));
+  worker.AfterStarts(note("a "));
+  ASSERT_TRUE(worker.Stop(kStartOpenWaitMs));  // time enough for a.wav on a loaded machine
+  ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
+  ASSERT_TRUE(worker.StartBell("hang2.wav"));
+  worker.AfterStarts(note("hang2 "));
+  ASSERT_TRUE(worker.Stop(kThreadStopTimeoutMs)) << "a hung start held the end";
+  EXPECT_EQ(ran, (Strings{"hang1 0", "stop 0", "a 1", "hang2 1"}));
 }
 
 // A bell's first moments at the device are left to it: the stream it replaced is freed, and the

@@ -191,6 +191,24 @@ void ClearCapture() {
   if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
 }
 
+CaptureWriters ReadCaptureWriters() {
+  CaptureWriters writers;
+  for (const uint8_t mark : ReadAll(CapturePath() + ".writers")) {
+    ++(mark == 's' ? writers.started : writers.ended);
+  }
+  return writers;
+}
+
+std::vector<uint8_t> FinishedCapture(const CaptureWriters& before, DWORD timeout_ms) {
+  WaitFor(
+      [&] {
+        const CaptureWriters now = ReadCaptureWriters();
+        return now.ended > before.ended && now.ended == now.started;
+      },
+      timeout_ms);
+  return ReadCapture();
+}
+
 bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms) {
   const ULONGLONG end = GetTickCount64() + timeout_ms;
   while (!done()) {

@@ -54,6 +54,16 @@ void ClearCapture();
 std::vector<uint8_t> SettledCapture(size_t min_bytes = 0, DWORD quiet_ms = 400,
                                     DWORD timeout_ms = 20000);
 
+// How many device runs' writers have started and ended so far.
+struct CaptureWriters {
+  size_t started = 0;
+  size_t ended = 0;
+};
+CaptureWriters ReadCaptureWriters();
+// The captured bytes once a writer has ended since `before` and none is left writing: the whole
+// of a run whose device has closed, however long a loaded machine keeps its writer waiting.
+std::vector<uint8_t> FinishedCapture(const CaptureWriters& before, DWORD timeout_ms = 20000);
+
 // Polls `done` until it holds or `timeout_ms` passes; returns its last value.
 bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms);
 

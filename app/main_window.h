@@ -18,20 +18,21 @@
 namespace belvane {
 
 struct MainWindowControls {
-  LabelControl time_caption;       // BELVANE_ID_CLOCK_CAPTION
-  LabelControl clock_label;        // BELVANE_ID_CLOCK
-  ButtonControl add_button;        // BELVANE_ID_ADD
-  ButtonControl delete_button;     // BELVANE_ID_DELETE_ROW
-  ButtonControl play_button;       // BELVANE_ID_PLAY
-  ButtonControl save_button;       // BELVANE_ID_SAVE
-  FrameControl placeholder;        // BELVANE_ID_PLACEHOLDER, hidden; the list view takes its place
-  ListViewControl timetable_list;  // the timetable, created at set-up (kTimetableListStyle)
-  DropListControl hour_list;       // BELVANE_ID_HOUR
-  DropListControl minute_list;     // BELVANE_ID_MINUTE
-  DropListControl second_list;     // BELVANE_ID_SECOND
-  EditControl note;                // BELVANE_ID_NOTE
-  ListBoxControl music_list;       // BELVANE_ID_MUSIC_LIST
-  DialogScaler layout;             // the controls' places, for a change of DPI
+  LabelControl time_caption;    // BELVANE_ID_CLOCK_CAPTION
+  LabelControl clock_label;     // BELVANE_ID_CLOCK
+  ButtonControl add_button;     // BELVANE_ID_ADD
+  ButtonControl delete_button;  // BELVANE_ID_DELETE_ROW
+  ButtonControl play_button;    // BELVANE_ID_PLAY
+  ButtonControl save_button;    // BELVANE_ID_SAVE
+  FrameControl placeholder;     // BELVANE_ID_PLACEHOLDER, hidden; the list view takes its place
+  // The timetable, created at set-up with kTimetableListStyle.
+  ListViewControl timetable_list;
+  DropListControl hour_list;    // BELVANE_ID_HOUR
+  DropListControl minute_list;  // BELVANE_ID_MINUTE
+  DropListControl second_list;  // BELVANE_ID_SECOND
+  EditControl note;             // BELVANE_ID_NOTE
+  ListBoxControl music_list;    // BELVANE_ID_MUSIC_LIST
+  DialogScaler layout;          // the controls' places, for a change of DPI
 };
 
 }  // namespace belvane

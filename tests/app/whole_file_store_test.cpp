@@ -172,7 +172,6 @@ TEST_F(WholeFileStoreTest, AFullDayOfRowsIsSavedAndLoadedBackCellForCell) {
   ASSERT_EQ(rows_.Count(), kMaxTimetableRows);
   // Change every row (one row fewer at the top), save, and load into a fresh list.
   ASSERT_TRUE(rows_.Delete(0));
-  rows_.Renumber();
   const std::vector<Strings> saved = {Column(0), Column(1), Column(2), Column(3)};
   {
     WholeFileProfileStore store(path);

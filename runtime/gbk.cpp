@@ -14,17 +14,6 @@ std::wstring WideFromGbk(std::string_view gbk) {
   return wide;
 }
 
-std::size_t GbkPrefixLength(std::string_view gbk, std::size_t max_bytes) {
-  if (gbk.size() <= max_bytes) return gbk.size();
-  std::size_t length = 0;
-  while (length < max_bytes) {
-    const std::size_t step = IsDBCSLeadByteEx(kGbkCodePage, static_cast<BYTE>(gbk[length])) ? 2 : 1;
-    if (length + step > max_bytes) break;
-    length += step;
-  }
-  return length;
-}
-
 TextValue GbkFromWide(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());

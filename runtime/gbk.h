@@ -15,10 +15,6 @@ inline constexpr unsigned kGbkCodePage = 936;
 // GBK bytes to UTF-16; an invalid byte sequence becomes a replacement character (never fails).
 std::wstring WideFromGbk(std::string_view gbk);
 
-// The longest start of `gbk` of at most `max_bytes` bytes that ends between two characters (a
-// double-byte character is never split), in bytes.
-std::size_t GbkPrefixLength(std::string_view gbk, std::size_t max_bytes);
-
 // UTF-16 to GBK; each UTF-16 unit GBK lacks becomes "?" (never fails).
 TextValue GbkFromWide(std::wstring_view wide);
 

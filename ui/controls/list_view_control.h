@@ -54,7 +54,8 @@ class ListViewControl : public WindowObject {
 
   // ---- List view operations, in slot order
   // Creates the list view as a child (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style) with the
-  // next run-time id and the default GUI font; false when attached or on failure.
+  // next run-time id and the default GUI font (an owner-data one with UTF-16 notifications);
+  // false when attached or on failure.
   bool CreateListView(HWND parent, DWORD style, int left, int top, int width = 100,
                       int height = 120, DWORD ex_style = WS_EX_CLIENTEDGE);
   // Attaches the dialog item, then sets the extended list-view style to the default.

@@ -23,14 +23,14 @@
 namespace belvane {
 
 // Everything the application keeps for the life of the process.
-// The controls come from MainWindowControls (app.clock_label, app.timetable_view, ...).
+// The controls come from MainWindowControls (app.clock_label, app.timetable_list, ...).
 struct AppObjects : MainWindowControls {
   FormWindow main_window;
 
-  // The timetable: the model, which publishes each change for the clock, and the list view
-  // that shows it.
+  // The timetable: the model, which publishes each change for the clock, and its view, which
+  // changes the model and has the list view follow.
   Timetable timetable{&ProcessTimetable()};
-  TimetableView rows{timetable, timetable_view};
+  TimetableView timetable_view{timetable, timetable_list};
   // StartPlayback and the play button, over the process's player and watcher.
   PlaybackControl playback{ProcessMusicPlayer(), play_button, ProcessPlaybackWatcher()};
   TextValue program_dir;  // the program's folder, no trailing backslash

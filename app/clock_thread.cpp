@@ -85,7 +85,7 @@ void StartDueRowOfApp(int, const std::string& start_time) {
   if (!HaveAppObjects() || !ClockRunning.load()) return;
   AppObjects& app = App();
   const int row =
-      StartDueRow(start_time, app.timetable, app.timetable_view, MusicFolderPath(), app.playback);
+      StartDueRow(start_time, app.timetable, app.timetable_list, MusicFolderPath(), app.playback);
   RecordScheduledBell(app.timetable, row, start_time, MusicFolderPath());
 }
 

@@ -9,9 +9,9 @@
 
 namespace belvane {
 
-int AddTimetableEntry(TimetableView& rows, const TextValue& time_text,
+int AddTimetableEntry(TimetableView& timetable_view, const TextValue& time_text,
                       const TextValue& music_name) {
-  const int row = rows.Add(time_text, music_name);
+  const int row = timetable_view.Add(time_text, music_name);
   if (row == kTimeTaken) {
     ShowMessageBox(nullptr, "该时间点已有任务", "错误", MB_OK);
     return -1;
@@ -19,9 +19,8 @@ int AddTimetableEntry(TimetableView& rows, const TextValue& time_text,
   return row;
 }
 
-void DeleteTimetableRow(TimetableView& rows, int row) {
-  rows.Delete(row);
-  rows.Renumber();
+void DeleteTimetableRow(TimetableView& timetable_view, int row) {
+  timetable_view.Delete(row);
 }
 
 void AddEntry() {
@@ -30,16 +29,12 @@ void AddEntry() {
                                           ":", app.second_list.GetText());
   // Nothing chosen gives the empty name: the row is added with an empty music cell.
   const TextValue music_name = app.music_list.ItemText(app.music_list.CurrentSelection());
-  AddTimetableEntry(app.rows, time_text, music_name);
+  AddTimetableEntry(app.timetable_view, time_text, music_name);
 }
 
 void DeleteCurrentRow() {
   AppObjects& app = App();
-  DeleteTimetableRow(app.rows, app.rows.SelectionMark());
-}
-
-void RenumberRows() {
-  App().rows.Renumber();
+  DeleteTimetableRow(app.timetable_view, app.timetable_view.SelectionMark());
 }
 
 }  // namespace belvane

@@ -10,20 +10,18 @@
 
 namespace belvane {
 
-// Adds a row for `time_text` and `music_name` in seconds order and renumbers (model and list
-// view together); when a row met by the scan has the same seconds, tells the user
-// "该时间点已有任务" and changes nothing. Returns the new row's index, or -1 when nothing was
-// added.
-int AddTimetableEntry(TimetableView& rows, const TextValue& time_text, const TextValue& music_name);
+// Adds a row for `time_text` and `music_name` in seconds order (the rows below it number one
+// more); when a row met by the scan has the same seconds, tells the user "该时间点已有任务" and
+// changes nothing. Returns the new row's index, or -1 when nothing was added.
+int AddTimetableEntry(TimetableView& timetable_view, const TextValue& time_text,
+                      const TextValue& music_name);
 
-// Deletes `row` (nothing for -1 or a row that does not exist) and renumbers.
-void DeleteTimetableRow(TimetableView& rows, int row);
+// Deletes `row` (nothing for -1 or a row that does not exist); the rows below number one less.
+void DeleteTimetableRow(TimetableView& timetable_view, int row);
 
 // Click handler of "3.添加": the time lists' texts and the chosen music file.
 void AddEntry();
 // Click handler of "删除该行": the row the user last selected.
 void DeleteCurrentRow();
-// Writes every row's sequence number, 1 to n.
-void RenumberRows();
 
 }  // namespace belvane

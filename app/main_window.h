@@ -25,7 +25,8 @@ struct MainWindowControls {
   ButtonControl play_button;    // BELVANE_ID_PLAY
   ButtonControl save_button;    // BELVANE_ID_SAVE
   FrameControl placeholder;     // BELVANE_ID_PLACEHOLDER, hidden; the list view takes its place
-  ListViewControl timetable_view;
+  // The timetable, created at set-up with kTimetableListStyle.
+  ListViewControl timetable_list;
   DropListControl hour_list;    // BELVANE_ID_HOUR
   DropListControl minute_list;  // BELVANE_ID_MINUTE
   DropListControl second_list;  // BELVANE_ID_SECOND

@@ -103,8 +103,8 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   const int top = app.placeholder.Top();
   const int width = app.placeholder.Width();
   const int height = app.placeholder.Height();
-  ListViewControl& view = app.timetable_view;
-  view.CreateListView(dialog, LVS_REPORT, left, top, width, height);
+  ListViewControl& view = app.timetable_list;
+  view.CreateListView(dialog, kTimetableListStyle, left, top, width, height);
   for (int i = 0; i < 4; ++i)
     view.InsertColumn(i, kColumns[i].title, ScalePixels(kColumns[i].width, dpi), LVCFMT_LEFT);
   view.AddListViewExStyle(LVS_EX_GRIDLINES);
@@ -126,9 +126,9 @@ void RescaleMainWindow(HWND dialog, MainWindowControls& app, unsigned dpi, const
   if (!app.layout.Apply(dialog, dpi, suggested)) return;
   // The layout has rescaled every font, the clock's and the list's too; the columns are the
   // list view's own. From the widths now, so a column the user has widened stays wider.
-  for (int i = 0, n = app.timetable_view.ColumnCount(); i < n; ++i) {
-    app.timetable_view.ColumnWidth(
-        i, ScalePixels(app.timetable_view.ColumnWidth(i), app.layout.Dpi(), before));
+  for (int i = 0, n = app.timetable_list.ColumnCount(); i < n; ++i) {
+    app.timetable_list.ColumnWidth(
+        i, ScalePixels(app.timetable_list.ColumnWidth(i), app.layout.Dpi(), before));
   }
 }
 

@@ -45,13 +45,6 @@ bool Timetable::Delete(int row) {
   return true;
 }
 
-void Timetable::Truncate(int count) {
-  if (count < 0 || count >= Count()) return;
-  rows_.resize(static_cast<std::size_t>(count));
-  order_seconds_.resize(static_cast<std::size_t>(count));
-  Changed();
-}
-
 void Timetable::Changed() {
   snapshot_ = std::make_shared<const TimetableSnapshot>(rows_);
   if (published_) published_->Publish(snapshot_);

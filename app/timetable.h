@@ -1,6 +1,6 @@
 #pragma once
-// The timetable model: the rows as data, in the list view's order. The list view only shows
-// them (timetable_view.h); saving, the insert position and the clock's lookups read the model.
+// The timetable model: the rows as data, in display order. The list view only shows them
+// (timetable_view.h); saving, the insert position and the clock's lookups read the model.
 //
 // Rules of the seconds column: each row keeps its seconds text exactly as loaded or added (a
 // long text is saved whole); for ordering, a text that is empty or not a number counts as 0, as
@@ -39,13 +39,10 @@ class Timetable {
 
   // Replaces every row by `rows`, in their order.
   void Load(std::vector<TimetableEntry> rows);
-  // Inserts `entry` at `position`; a position outside 0..Count() appends, as the list view
-  // does. Returns the row used.
+  // Inserts `entry` at `position`; a position outside 0..Count() appends. Returns the row used.
   int Insert(int position, TimetableEntry entry);
   // Deletes `row`; false (nothing changes) when there is no such row.
   bool Delete(int row);
-  // Keeps only the first `count` rows (a view that could not show them all).
-  void Truncate(int count);
 
   // Lowest row whose start-time text equals `text` byte for byte; -1 = none.
   int FirstRowAt(std::string_view text) const { return snapshot_->FirstRowAt(text); }

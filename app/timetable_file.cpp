@@ -41,8 +41,8 @@ std::vector<TimetableEntry> ReadTimetableFrom(ProfileStore& store,
 }
 
 void LoadTimetableFrom(ProfileStore& store, const MusicExistsTest& music_exists,
-                       TimetableView& rows) {
-  rows.Load(ReadTimetableFrom(store, music_exists));
+                       TimetableView& timetable_view) {
+  timetable_view.Load(ReadTimetableFrom(store, music_exists));
 }
 
 bool SaveTimetableTo(const Timetable& timetable, ProfileStore& store) {

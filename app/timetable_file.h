@@ -22,9 +22,9 @@ using MusicExistsTest = std::function<bool(const TextValue& music_name)>;
 // music file the entry's missing-file flag.
 std::vector<TimetableEntry> ReadTimetableFrom(ProfileStore& store,
                                               const MusicExistsTest& music_exists);
-// ReadTimetableFrom, then shows the rows: they replace the model's and the list view's.
+// ReadTimetableFrom, then shows the rows: they replace the model's, and the list view follows.
 void LoadTimetableFrom(ProfileStore& store, const MusicExistsTest& music_exists,
-                       TimetableView& rows);
+                       TimetableView& timetable_view);
 
 // Writes every row of the model (time, music, remark per row, then the row count) with the
 // bare music names and whole texts; true when every write succeeded.

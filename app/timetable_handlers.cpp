@@ -27,7 +27,7 @@ void LoadTimetable() {
         if (added) it->second = FileExists(ConcatTexts(music_prefix, name));
         return it->second;
       },
-      app.rows);
+      app.timetable_view);
 }
 
 bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {

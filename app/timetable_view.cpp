@@ -7,66 +7,67 @@
 
 namespace belvane {
 
-void TimetableView::SetCells(int row, const TimetableEntry& entry) {
-  view_.SetCellText(row, kStartTimeColumn, entry.start_time);
-  view_.SetCellText(row, kMusicColumn, ShownMusicText(entry.music_name, !entry.music_missing));
-  view_.SetCellText(row, kSecondsColumn, entry.seconds);
+TextValue TimetableCellText(const Timetable& model, int row, int column) {
+  if (row < 0 || row >= model.Count()) return TextValue();
+  const TimetableEntry& entry = model.Row(row);
+  switch (column) {
+    case kSequenceColumn:
+      return IntegerText(row + 1);
+    case kStartTimeColumn:
+      return entry.start_time;
+    case kMusicColumn:
+      return ShownMusicText(entry.music_name, !entry.music_missing);
+    case kSecondsColumn:
+      return entry.seconds;
+    default:
+      return TextValue();
+  }
+}
+
+TimetableView::TimetableView(Timetable& model, ListViewControl& list) : model_(model), list_(list) {
+  list_.SetCellTextSource(
+      [&model](int row, int column) { return TimetableCellText(model, row, column); });
+}
+
+TimetableView::~TimetableView() {
+  // The list may still be painted after this object is gone.
+  list_.SetCellTextSource({});
 }
 
 void TimetableView::Load(std::vector<TimetableEntry> entries) {
-  // Up to 86,400 rows: one repaint at the end instead of one per row, and room for every row
-  // made once.
-  view_.SuspendRedraw();
-  view_.DeleteAllRows();
-  view_.SendWindowMessage(LVM_SETITEMCOUNT, entries.size(), 0);
-  std::size_t shown = 0;
-  for (; shown < entries.size(); ++shown) {
-    const int row = view_.InsertRow(int(shown), IntegerText(int(shown) + 1));
-    if (row < 0) break;
-    SetCells(row, entries[shown]);
-  }
-  view_.ResumeRedraw();
-  view_.Redraw();
-  entries.resize(shown);
   model_.Load(std::move(entries));
+  list_.DeleteAllRows();
+  list_.SetRowCount(model_.Count());
 }
 
 int TimetableView::Add(const TextValue& time_text, const TextValue& music_name) {
-  TimetableEntry entry = NewTimetableEntry(time_text, music_name);
   const int position = model_.InsertPosition(TimeTextToSeconds(time_text));
   if (position == kTimeTaken) return kTimeTaken;
-  const int row = Insert(position, std::move(entry));
-  if (row < 0) return kNotShown;
-  Renumber();
-  return row;
+  return Insert(position, NewTimetableEntry(time_text, music_name));
 }
 
 int TimetableView::Insert(int position, TimetableEntry entry) {
-  const int row = view_.InsertRow(position, std::nullopt);
-  if (row < 0) return -1;
-  view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
-  SetCells(row, entry);
-  // The list view chose the row (past the end appends); the model follows it.
-  model_.Insert(row, std::move(entry));
+  // What the list view holds of its rows goes down with them; the rows' texts already have.
+  const std::vector<int> selected = list_.SelectedRows();
+  const int mark = list_.SelectionMark();
+  const int focused = list_.FocusedRow();
+  const int row = model_.Insert(position, std::move(entry));
+  list_.SetRowCount(model_.Count(), LVSICF_NOSCROLL);
+  for (const int r : selected)
+    if (r >= row) list_.DeselectRow(r);
+  for (const int r : selected)
+    if (r >= row) list_.SelectRow(r + 1);
+  if (focused >= row) list_.FocusRow(focused + 1);
+  if (mark >= row) list_.SetSelectionMark(mark + 1);
   return row;
 }
 
 bool TimetableView::Delete(int row) {
-  if (row < 0 || row >= model_.Count()) return false;
-  if (!view_.DeleteRow(row)) return false;
-  model_.Delete(row);
+  if (!model_.Delete(row)) return false;
+  // The list view moves the selection, the mark and the focus up over the row, as it does for
+  // its own rows; a list view that would not delete a row it does not hold is told the count.
+  if (!list_.DeleteRow(row)) list_.SetRowCount(model_.Count());
   return true;
-}
-
-void TimetableView::Renumber() {
-  // A row added or deleted near the top changes nearly every number: one repaint at the end
-  // instead of one per cell (at a full day of rows, seconds against a fraction of one).
-  const int count = model_.Count();
-  view_.SuspendRedraw();
-  for (int row = 0; row < count; ++row)
-    view_.SetCellText(row, kSequenceColumn, IntegerText(row + 1));
-  view_.ResumeRedraw();
-  view_.Redraw();
 }
 
 }  // namespace belvane

@@ -1,11 +1,13 @@
 #pragma once
-// The timetable on screen: the model (timetable.h) and the list view that shows it, changed
-// together. Every row of the list view is made from the model; the list view is never read to
-// learn the timetable.
+// The timetable on screen: the model (timetable.h) and the list view that shows it. The model
+// decides every change; the list view follows it. It is an owner-data list view
+// (kTimetableListStyle): it holds only the row count, the selection and the focus, and asks for
+// each cell it shows, so a full day of rows costs nothing to load, and nothing reads the list
+// view to learn the timetable.
 //
 // What the list view shows of a row: its 1-based number, the start-time text, the music name
 // (with the missing-file marker in front when the model flags the file as missing) and the
-// seconds text. It stays a normal list view: each row's texts are set as cells.
+// seconds text. Other programs read these cells as they read a normal list view's.
 //
 // Thread policy: user-interface thread only.
 
@@ -17,41 +19,42 @@
 
 namespace belvane {
 
+// The window style of the timetable's list view.
+inline constexpr DWORD kTimetableListStyle = LVS_REPORT | LVS_OWNERDATA;
+
+// The text of cell (`row`, `column`) as the list view shows it; empty outside the rows.
+TextValue TimetableCellText(const Timetable& model, int row, int column);
+
 class TimetableView {
  public:
-  // Add's answer when the list view refused the row.
-  static constexpr int kNotShown = -2;
-
-  // Both are borrowed and must outlive this object.
-  TimetableView(Timetable& model, ListViewControl& view) : model_(model), view_(view) {}
+  // Both are borrowed and must outlive this object; `list` is made with kTimetableListStyle
+  // (before or after this object) and takes its cells from `model` until this object goes.
+  TimetableView(Timetable& model, ListViewControl& list);
+  ~TimetableView();
   TimetableView(const TimetableView&) = delete;
   TimetableView& operator=(const TimetableView&) = delete;
 
   const Timetable& Model() const { return model_; }
   int Count() const { return model_.Count(); }
   // The row the user last selected, -1 = none.
-  int SelectionMark() const { return view_.SelectionMark(); }
+  int SelectionMark() const { return list_.SelectionMark(); }
 
-  // Replaces every row by `entries` in their order, numbered 1 to n, without repainting per
-  // row. Rows the list view refuses are dropped from the model too.
+  // Replaces every row by `entries` in their order; the list view starts over with nothing
+  // selected.
   void Load(std::vector<TimetableEntry> entries);
-  // A row for `time_text` and `music_name` in seconds order, then renumbers. Returns the new
-  // row, kTimeTaken (nothing changes) when the scan meets a row with the same seconds, or
-  // kNotShown when the list view refused the row (the model is left as it was).
+  // A row for `time_text` and `music_name` in seconds order. Returns the new row, or
+  // kTimeTaken (nothing changes) when the scan meets a row with the same seconds.
   int Add(const TextValue& time_text, const TextValue& music_name);
-  // Inserts `entry` at `position` (past the end appends); returns the new row, or -1. Its
-  // number is its 1-based position; the rows below keep theirs until Renumber.
+  // Inserts `entry` at `position` (outside the rows appends); returns the new row. The
+  // selection, the selection mark and the focus stay on their rows, as a list view moves them
+  // over a row inserted above.
   int Insert(int position, TimetableEntry entry);
   // Deletes the row; false when there is no such row (-1 included).
   bool Delete(int row);
-  // Writes every row's number: its 1-based position.
-  void Renumber();
 
  private:
-  void SetCells(int row, const TimetableEntry& entry);
-
   Timetable& model_;
-  ListViewControl& view_;
+  ListViewControl& list_;
 };
 
 }  // namespace belvane

@@ -57,6 +57,23 @@ TEST_F(EditingTest, DeletesTheGivenRowOrNothingAndRenumbers) {
   EXPECT_EQ(rows_.Count(), 2);
 }
 
+TEST_F(EditingTest, TheSelectedRowKeepsItsSelectionMarkAndFocusOverAnAddAbove) {
+  AddTimetableEntry(rows_, "08:00:00", "a");
+  AddTimetableEntry(rows_, "09:00:00", "b");
+  view_.SetCurrentRow(1);
+  view_.FocusRow(1);
+  AddTimetableEntry(rows_, "07:00:00", "c");
+  AddTimetableEntry(rows_, "10:00:00", "d");
+  EXPECT_EQ(view_.SelectionMark(), 2);
+  EXPECT_EQ(view_.SelectedRows(), std::vector<int>{2});
+  EXPECT_EQ(view_.FocusedRow(), 2);
+  // "删除该行" then deletes the row the user chose; the next row takes its place, unselected.
+  DeleteTimetableRow(rows_, rows_.SelectionMark());
+  EXPECT_EQ(Column(2), (Strings{"c", "a", "d"}));
+  EXPECT_EQ(view_.SelectionMark(), 2);
+  EXPECT_EQ(view_.SelectedCount(), 0);
+}
+
 TEST(ConfirmClose, OkClosesAndStopsTheClockCancelKeepsTheWindow) {
   ClockRunning = true;
   {

@@ -78,15 +78,15 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   s.hour = app.hour_list.GetText().Bytes();
   s.minute = app.minute_list.GetText().Bytes();
   s.second = app.second_list.GetText().Bytes();
-  s.list_ex_style = app.timetable_view.ListViewExStyle();
-  s.list_style = app.timetable_view.Style();
+  s.list_ex_style = app.timetable_list.ListViewExStyle();
+  s.list_style = app.timetable_list.Style();
   s.placeholder_visible = IsWindowVisible(GetDlgItem(dialog, BELVANE_ID_PLACEHOLDER));
   s.placeholder = RectIn(GetDlgItem(dialog, BELVANE_ID_PLACEHOLDER), dialog);
-  s.list = RectIn(app.timetable_view.Handle(), dialog);
-  for (int c = 0; c < 4; ++c) s.titles.push_back(app.timetable_view.ColumnTitle(c).Bytes());
-  s.rows = app.rows.Count();
+  s.list = RectIn(app.timetable_list.Handle(), dialog);
+  for (int c = 0; c < 4; ++c) s.titles.push_back(app.timetable_list.ColumnTitle(c).Bytes());
+  s.rows = app.timetable_view.Count();
   for (int c = 0; c < 4; ++c)
-    s.first_row.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
+    s.first_row.push_back(app.timetable_list.GetWholeCellText(0, c).Bytes());
   s.music_items = app.music_list.ItemCount();
   s.clock_colour = app.clock_label.TextColour();
   GetObjectA(app.clock_label.GetFont(), sizeof s.clock_font, &s.clock_font);
@@ -127,15 +127,15 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     s.boxes = boxes.requests;
   }
   for (int c = 0; c < 4; ++c)
-    s.after_add.push_back(app.timetable_view.GetWholeCellText(0, c).Bytes());
+    s.after_add.push_back(app.timetable_list.GetWholeCellText(0, c).Bytes());
   s.music_chosen = app.music_list.ItemText(app.music_list.CurrentSelection()).Bytes();
 
   // "删除该行" with no row selected deletes nothing; with the second row (08:30:00) current, it
   // goes. Then "4.保存" writes the seven rows.
   app.delete_button.SendWindowMessage(BM_CLICK);
-  app.timetable_view.SetCurrentRow(1);
+  app.timetable_list.SetCurrentRow(1);
   app.delete_button.SendWindowMessage(BM_CLICK);
-  s.rows_after_delete = app.rows.Count();
+  s.rows_after_delete = app.timetable_view.Count();
   s.written_at_start = ReadFileBytes(ConfigFilePath().Bytes());
   app.save_button.SendWindowMessage(BM_CLICK);
 

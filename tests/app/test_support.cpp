@@ -24,7 +24,8 @@ void ListViewTest::SetUp() {
   parent_ = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(parent_, nullptr);
-  ASSERT_TRUE(view_.CreateListView(parent_, LVS_REPORT, 0, 0, 600, 400));
+  ASSERT_TRUE(parent_object_.AttachToWindow(parent_));
+  ASSERT_TRUE(view_.CreateListView(parent_, kTimetableListStyle, 0, 0, 600, 400));
   for (int i = 0; i < 4; ++i) view_.InsertColumn(i, "c", 80);
 }
 

@@ -19,8 +19,8 @@
 
 namespace belvane::testing {
 
-// A report list view with the timetable's four columns, in a hidden top-level window, showing a
-// timetable model.
+// The timetable's list view with four columns, in a hidden top-level window the window layer
+// routes (so the list's requests for its cells reach it), showing a timetable model.
 class ListViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
@@ -31,6 +31,7 @@ class ListViewTest : public ::testing::Test {
   std::vector<std::string> Column(int column) const;
 
   HWND parent_ = nullptr;
+  WindowObject parent_object_;
   ListViewControl view_;
   Timetable model_;
   TimetableView rows_{model_, view_};

@@ -82,10 +82,6 @@ TEST(TimetableTest, InsertAndDeleteOutsideTheRowsBehaveLikeTheListView) {
   EXPECT_FALSE(timetable.Delete(-1));
   EXPECT_EQ(timetable.Count(), 2);
   EXPECT_EQ(timetable.Row(2).start_time, TextValue());
-  timetable.Truncate(1);
-  EXPECT_EQ(StartTimes(timetable), Strings{"01:00:00"});
-  EXPECT_EQ(timetable.FirstRowAt("02:00:00"), -1);
-  EXPECT_EQ(timetable.InsertPosition(7200), 1) << "the ordering follows a truncation";
 }
 
 TEST(TimetableTest, MissingFlagAndBareNameRideWithTheirRowAndSaveBare) {

@@ -172,7 +172,6 @@ TEST_F(WholeFileStoreTest, AFullDayOfRowsIsSavedAndLoadedBackCellForCell) {
   ASSERT_EQ(rows_.Count(), kMaxTimetableRows);
   // Change every row (one row fewer at the top), save, and load into a fresh list.
   ASSERT_TRUE(rows_.Delete(0));
-  rows_.Renumber();
   const std::vector<Strings> saved = {Column(0), Column(1), Column(2), Column(3)};
   {
     WholeFileProfileStore store(path);
@@ -219,7 +218,7 @@ TEST(ListViewClearing, ClearingOrDestroyingSendsNoNotificationPerRow) {
   CountingForm form;
   ASSERT_TRUE(form.CreateTopLevel("STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300));
   ListViewControl view;
-  ASSERT_TRUE(view.CreateListView(form.Handle(), LVS_REPORT, 0, 0, 400, 300));
+  ASSERT_TRUE(view.CreateListView(form.Handle(), kTimetableListStyle, 0, 0, 400, 300));
   Timetable model;
   TimetableView rows(model, view);
   const std::vector<TimetableEntry> entries(500, TimetableEntry{"08:00:00", "a.m4a", "1", false});

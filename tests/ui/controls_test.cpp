@@ -1,7 +1,9 @@
 // The list view and the dialog-item controls, on the real dialog.
 
+#include <stdexcept>
 #include <string>
 
+#include "runtime/gbk.h"
 #include "tests/ui/main_dialog_fixture.h"
 
 namespace belvane::testing {
@@ -9,6 +11,13 @@ namespace {
 
 std::string TwoDigits(int n) {
   return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// A list view that holds its own cells, with four columns, in the running dialog: the layer's
+// row and cell operations as such lists use them (the timetable's list asks for its cells).
+void MakeCellList(ListViewControl& list) {
+  ASSERT_TRUE(list.CreateListView(Dialog(), LVS_REPORT, 0, 0, 300, 200));
+  for (int c = 0; c < 4; ++c) list.InsertColumn(c, "c", 80);
 }
 
 TEST_F(MainDialogTest, TimetableListViewAfterSetUp) {
@@ -38,7 +47,8 @@ TEST_F(MainDialogTest, TimetableListViewAfterSetUp) {
 
 TEST_F(MainDialogTest, RowsInsertAppendAndMoveUp) {
   Run({[] {
-    ListViewControl& list = ui->timetable;
+    ListViewControl list;
+    MakeCellList(list);
     EXPECT_EQ(list.InsertRow(), 0);
     EXPECT_EQ(list.InsertRow(), 1);
     EXPECT_EQ(list.InsertRow(), 2);
@@ -67,7 +77,8 @@ TEST_F(MainDialogTest, RowsInsertAppendAndMoveUp) {
 
 TEST_F(MainDialogTest, LongCellsAreCutAt259BytesButCanBeReadWhole) {
   Run({[] {
-    ListViewControl& list = ui->timetable;
+    ListViewControl list;
+    MakeCellList(list);
     std::string ascii(300, 'a');
     for (int i = 0; i < 300; ++i) ascii[i] = static_cast<char>('a' + i % 26);
     std::string chinese;
@@ -86,11 +97,45 @@ TEST_F(MainDialogTest, LongCellsAreCutAt259BytesButCanBeReadWhole) {
   }});
 }
 
-TEST_F(MainDialogTest, CurrentRowSelectsAndMinusOneClearsEverything) {
+TEST_F(MainDialogTest, TheTimetableListAsksForItsCellsAndReadsAsAListThatHoldsThem) {
   Run({[] {
     ListViewControl& list = ui->timetable;
-    // The layer's selection of several rows: without the program's single-selection style.
-    list.RemoveStyle(LVS_SINGLESEL);
+    EXPECT_EQ(list.Style() & LVS_OWNERDATA, LVS_OWNERDATA);
+    std::string chinese;
+    for (int i = 0; i < 200; ++i) chinese += "铃";  // 400 GBK bytes
+    list.SetCellTextSource([&chinese](int row, int column) -> TextValue {
+      if (row == 2) throw std::runtime_error("stays in the source");
+      return column == 2 ? TextValue(chinese) : TextValue(std::to_string(row + 1));
+    });
+    EXPECT_TRUE(list.SetRowCount(30));
+    EXPECT_EQ(list.RowCount(), 30);
+    EXPECT_EQ(list.GetCellText(11, 0), TextValue("12"));
+    EXPECT_EQ(list.GetCellText(2, 0), TextValue()) << "a source that throws gives empty text";
+    EXPECT_EQ(list.GetCellText(0, 2).Bytes(), chinese.substr(0, 259)) << "as a held cell is cut";
+    EXPECT_EQ(list.GetWholeCellText(0, 2).Bytes(), chinese);
+    // Another program reads wide text.
+    wchar_t wide[512] = {};
+    LVITEMW item{};
+    item.iSubItem = 2;
+    item.pszText = wide;
+    item.cchTextMax = 512;
+    EXPECT_EQ(list.SendWindowMessage(LVM_GETITEMTEXTW, 5, reinterpret_cast<LPARAM>(&item)), 200);
+    EXPECT_EQ(std::wstring(wide), WideFromGbk(chinese));
+    // Typing selects the first row whose number starts with the key, as in a list that holds
+    // its cells (unanswered, the list would take row 0).
+    EXPECT_EQ(list.FindRow("2", true), 1);
+    list.SendWindowMessage(WM_CHAR, '2', 1);
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});
+    list.SetCellTextSource({});
+    Close();
+  }});
+}
+
+TEST_F(MainDialogTest, CurrentRowSelectsAndMinusOneClearsEverything) {
+  Run({[] {
+    ListViewControl list;
+    MakeCellList(list);
+    // The layer's selection of several rows.
     EXPECT_EQ(list.SelectionMark(), -1);
     for (int r = 0; r < 3; ++r) list.InsertRow();
     EXPECT_TRUE(list.SetCurrentRow(1));
@@ -117,7 +162,8 @@ TEST_F(MainDialogTest, ListViewNotificationsReachTheirHandlers) {
   std::vector<std::int64_t> selected;
   g_selected_rows = &selected;
   Run({[] {
-    ListViewControl& list = ui->timetable;
+    ListViewControl list;
+    MakeCellList(list);
     list.BindRowSelected(&OnRowSelected);
     list.InsertRow(std::nullopt, std::nullopt, -1, -1, std::nullopt, 40);
     list.InsertRow(std::nullopt, std::nullopt, -1, -1, std::nullopt, 41);

@@ -246,11 +246,12 @@ TEST_F(MainDialogTest, WorkerThreadsDriveControlsThroughTheWindowsThread) {
   std::thread worker;
   Run({
       [&] {
+        ui->timetable.SetCellTextSource(
+            [](int, int column) { return TextValue(column == 1 ? "08:45:00" : ""); });
         worker = std::thread([&] {
           ui->clock.Caption("08:45:00");
           ui->play.Caption("停止播放");
-          ui->timetable.InsertRow();
-          ui->timetable.SetCellText(0, 1, "08:45:00");
+          ui->timetable.SetRowCount(1);
           ui->timetable.SetCurrentRow(0);
           done = true;
         });
@@ -273,6 +274,7 @@ TEST_F(MainDialogTest, WorkerThreadsDriveControlsThroughTheWindowsThread) {
         EXPECT_EQ(ui->play.Caption(), TextValue("停止播放"));
         EXPECT_EQ(ui->timetable.GetCellText(0, 1), TextValue("08:45:00"));
         EXPECT_EQ(ui->timetable.SelectionMark(), 0);
+        ui->timetable.SetCellTextSource({});
         Close();
       },
   });

@@ -92,7 +92,7 @@ TEST_F(MainDialogTest, MovingToAScreenOfAnotherDpiScalesEverythingAndMovingBackR
     const unsigned dpi = WindowDpi(dialog);
     ASSERT_EQ(controls.layout.Dpi(), dpi);
     const std::map<HWND, RECT> before = ChildRects(dialog);
-    const std::vector<int> columns = ColumnWidths(controls.timetable_view);
+    const std::vector<int> columns = ColumnWidths(controls.timetable_list);
     EXPECT_EQ(columns, (std::vector<int>{ScalePixels(50, dpi), ScalePixels(100, dpi),
                                          ScalePixels(300, dpi), ScalePixels(60, dpi)}));
     EXPECT_EQ(FontHeight(controls.clock_label.Handle()), ScalePixels(20, dpi));
@@ -135,7 +135,7 @@ TEST_F(MainDialogTest, MovingToAScreenOfAnotherDpiScalesEverythingAndMovingBackR
     EXPECT_LE(dropped.bottom - dropped.top, 2 * (hour_dropped.bottom - hour_dropped.top));
     EXPECT_GE(dropped.bottom - dropped.top,
               2 * (hour_dropped.bottom - hour_dropped.top) - (closed.bottom - closed.top));
-    EXPECT_EQ(ColumnWidths(controls.timetable_view),
+    EXPECT_EQ(ColumnWidths(controls.timetable_list),
               (std::vector<int>{2 * columns[0], 2 * columns[1], 2 * columns[2], 2 * columns[3]}));
     // Every font doubled: the template's, the stock one the controls were given, the clock's.
     for (const auto& [child, height] : fonts) {
@@ -144,9 +144,9 @@ TEST_F(MainDialogTest, MovingToAScreenOfAnotherDpiScalesEverythingAndMovingBackR
     EXPECT_EQ(FontHeight(controls.clock_label.Handle()), ScalePixels(20, 2 * dpi));
 
     // A column the user widened stays wider in proportion; then back to where it began.
-    controls.timetable_view.ColumnWidth(2, 2 * columns[2] + 40);
+    controls.timetable_list.ColumnWidth(2, 2 * columns[2] + 40);
     RescaleMainWindow(dialog, controls, dpi, &window);
-    EXPECT_EQ(ColumnWidths(controls.timetable_view),
+    EXPECT_EQ(ColumnWidths(controls.timetable_list),
               (std::vector<int>{columns[0], columns[1], columns[2] + 20, columns[3]}));
     RECT back{};
     GetWindowRect(dialog, &back);
@@ -175,7 +175,7 @@ TEST_F(MainDialogTest, OnAScreenOfAnotherDpiThanTheSystemsTheStockFontIsScaledFo
       fonts[child] = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
     }
     ASSERT_EQ(fonts[controls.add_button.Handle()], stock);
-    ASSERT_EQ(fonts[controls.timetable_view.Handle()], stock);
+    ASSERT_EQ(fonts[controls.timetable_list.Handle()], stock);
 
     // As if the system's DPI were half the window's: the window opened on a denser screen.
     controls.layout.Capture(dialog, dpi / 2);

@@ -37,7 +37,7 @@ struct MainControls {
   ButtonControl& play = controls.play_button;
   ButtonControl& save = controls.save_button;
   FrameControl& placeholder = controls.placeholder;
-  ListViewControl& timetable = controls.timetable_view;
+  ListViewControl& timetable = controls.timetable_list;
   DropListControl& hour = controls.hour_list;
   DropListControl& minute = controls.minute_list;
   DropListControl& second = controls.second_list;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "runtime/gbk.h"
 #include "runtime/memory.h"
 #include "ui/event_binder.h"
 #include "ui/window_layer.h"
@@ -81,6 +82,14 @@ LRESULT ListViewControl::NotifyReflection(HWND, HWND, int signed_code, int, LPAR
       CallHandler(Handler(Event::kColumnClick),
                   reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem);
       break;
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW:
+      AnswerCellText(*reinterpret_cast<NMLVDISPINFOA*>(lparam), code == LVN_GETDISPINFOW);
+      return 0;
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+      return AnswerFindRow(*reinterpret_cast<const NMLVFINDITEMA*>(lparam),
+                           code == LVN_ODFINDITEMW);
     case LVN_DELETEALLITEMS:
       // TRUE: no LVN_DELETEITEM follows for each row. No handler takes them, and at a full day
       // of rows one trip per row through the parent's routing made clearing (and destroying)
@@ -91,6 +100,61 @@ LRESULT ListViewControl::NotifyReflection(HWND, HWND, int signed_code, int, LPAR
   }
   // 0: the notification goes on to the parent's own procedure.
   return 0;
+}
+
+TextValue ListViewControl::SourceCellText(int row, int column) const {
+  if (!cell_text_source_) return TextValue();
+  // Asked from inside the list view's own message: nothing may be thrown back through it.
+  try {
+    return cell_text_source_(row, column);
+  } catch (...) {
+    return TextValue();
+  }
+}
+
+void ListViewControl::AnswerCellText(NMLVDISPINFOA& info, bool wide) const {
+  LVITEMA& item = info.item;
+  if (!(item.mask & LVIF_TEXT) || item.pszText == nullptr || item.cchTextMax <= 0) return;
+  const TextValue text = SourceCellText(item.iItem, item.iSubItem);
+  const std::size_t room = static_cast<std::size_t>(item.cchTextMax) - 1;
+  // Cut to the buffer. Asked in UTF-16 (see CreateListView), the list view then hands a narrow
+  // reader the cell as it would hand over a cell it holds.
+  if (wide) {
+    const std::wstring whole = WideFromGbk(text.View());
+    const std::size_t length = std::min(whole.size(), room);
+    auto* out = reinterpret_cast<wchar_t*>(item.pszText);
+    whole.copy(out, length);
+    out[length] = L'\0';
+  } else {
+    const std::size_t length = std::min(text.Length(), room);
+    text.View().copy(item.pszText, length);
+    item.pszText[length] = '\0';
+  }
+}
+
+int ListViewControl::AnswerFindRow(const NMLVFINDITEMA& find, bool wide) const {
+  // Only a search by text is answered; type-ahead sends a partial one that wraps. Case is folded
+  // in ASCII only, as the first column holds digits.
+  if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || find.lvfi.psz == nullptr) return -1;
+  const std::string wanted =
+      wide ? GbkFromWide(reinterpret_cast<const wchar_t*>(find.lvfi.psz)).Bytes() : find.lvfi.psz;
+  const bool partial = (find.lvfi.flags & LVFI_PARTIAL) != 0;
+  auto matches = [&](int row) {
+    const TextValue text = SourceCellText(row, 0);
+    if (partial ? text.Length() < wanted.size() : text.Length() != wanted.size()) return false;
+    return std::equal(wanted.begin(), wanted.end(), text.View().begin(), [](char a, char b) {
+      const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+      return fold(a) == fold(b);
+    });
+  };
+  const int count = RowCount();
+  const int start = std::clamp(find.iStart, 0, count);
+  for (int row = start; row < count; ++row)
+    if (matches(row)) return row;
+  if (find.lvfi.flags & LVFI_WRAP)
+    for (int row = 0; row < start; ++row)
+      if (matches(row)) return row;
+  return -1;
 }
 
 void ListViewControl::DestroyingHook() {
@@ -117,6 +181,9 @@ bool ListViewControl::CreateListView(HWND parent, DWORD style, int left, int top
     return false;
   SendWindowMessage(WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   SendWindowMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kDefaultExStyle);
+  // An owner-data list asks for its cells in UTF-16 and converts them for a narrow reader: both
+  // widths then read a cell as a list that holds it hands it over, cut included.
+  if (style & LVS_OWNERDATA) SendWindowMessage(LVM_SETUNICODEFORMAT, TRUE);
   return true;
 }
 
@@ -284,6 +351,29 @@ bool ListViewControl::SetCurrentRow(int row) {
 
 int ListViewControl::RowCount() const {
   return static_cast<int>(SendWindowMessage(LVM_GETITEMCOUNT));
+}
+
+bool ListViewControl::SetRowCount(int count, DWORD flags) {
+  return SendWindowMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count), flags) != 0;
+}
+
+int ListViewControl::SetSelectionMark(int row) {
+  return static_cast<int>(SendWindowMessage(LVM_SETSELECTIONMARK, 0, row));
+}
+
+int ListViewControl::FocusedRow() const {
+  return static_cast<int>(
+      SendWindowMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+}
+
+bool ListViewControl::FocusRow(int row) {
+  LVITEMA item{};
+  item.mask = LVIF_STATE;
+  item.iItem = row;
+  item.state = LVIS_FOCUSED;
+  item.stateMask = LVIS_FOCUSED;
+  return SendWindowMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                           reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 bool ListViewControl::SelectRow(int row) {

@@ -2,13 +2,19 @@
 // ListViewControl: a report list view ("SysListView32"). Rows and columns are 0-based; -1 means
 // none (selection mark), all rows (DeselectRow) or append (InsertRow, InsertColumn). Every cell
 // holds GBK text. Constructing one initialises the list-view classes (InitCommonControlsEx).
+//
+// An owner-data list view (LVS_OWNERDATA) holds only its row count, selection and focus: it asks
+// the cell text source for each cell it shows or is asked for, so the cell readers below work
+// on it as on a normal one.
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
+#include "runtime/text_value.h"
 #include "ui/window_object.h"
 
 namespace belvane {
@@ -33,19 +39,23 @@ class ListViewControl : public WindowObject {
   static constexpr DWORD kDefaultExStyle = LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP;
   // Bytes GetCellText reads a cell through (one for the terminating NUL).
   static constexpr int kCellBufferBytes = 260;
+  // The text of a cell of an owner-data list view.
+  using CellTextSource = std::function<TextValue(int row, int column)>;
 
   ListViewControl();
 
   // ---- Hooks replaced from WindowObject
   // Calls the bound handlers; answers LVN_DELETEALLITEMS with TRUE, so clearing the rows sends
-  // no LVN_DELETEITEM per row. Other notifications go on to the parent (0).
+  // no LVN_DELETEITEM per row; answers an owner-data list's LVN_GETDISPINFO and LVN_ODFINDITEM
+  // from the cell text source. Other notifications go on to the parent (0).
   LRESULT NotifyReflection(HWND parent, HWND sender, int code, int id, LPARAM lparam) override;
   void DestroyingHook() override;
   bool UpdateNow() override;
 
   // ---- List view operations, in slot order
   // Creates the list view as a child (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style) with the
-  // next run-time id and the default GUI font; false when attached or on failure.
+  // next run-time id and the default GUI font (an owner-data one with UTF-16 notifications);
+  // false when attached or on failure.
   bool CreateListView(HWND parent, DWORD style, int left, int top, int width = 100,
                       int height = 120, DWORD ex_style = WS_EX_CLIENTEDGE);
   // Attaches the dialog item, then sets the extended list-view style to the default.
@@ -87,6 +97,15 @@ class ListViewControl : public WindowObject {
   bool SetCurrentRow(int row);
   // LVM_GETITEMCOUNT.
   int RowCount() const;
+  // LVM_SETITEMCOUNT: an owner-data list's row count (flags LVSICF_*), or room made for that
+  // many rows in a normal one.
+  bool SetRowCount(int count, DWORD flags = 0);
+  // LVM_SETSELECTIONMARK alone; the previous mark.
+  int SetSelectionMark(int row);
+  // LVM_GETNEXTITEM, LVNI_FOCUSED: the row with the focus, -1 for none.
+  int FocusedRow() const;
+  // LVM_SETITEMSTATE giving the row the focus.
+  bool FocusRow(int row);
   // LVM_SETITEMSTATE selecting the row.
   bool SelectRow(int row);
   // LVM_SETITEMSTATE deselecting the row; -1 deselects every row.
@@ -200,6 +219,8 @@ class ListViewControl : public WindowObject {
   EventHandler BindRightClick(EventHandler handler);
   EventHandler BindDoubleClick(EventHandler handler);
   EventHandler BindCheckStateChanging(EventHandler handler);
+  // Where an owner-data list's cells come from (no message); empty: every cell is empty.
+  void SetCellTextSource(CellTextSource source) { cell_text_source_ = std::move(source); }
   // The bound handler of one notification.
   EventHandler Handler(Event event) const { return handlers_[static_cast<int>(event)]; }
   using WindowObject::Handler;
@@ -207,8 +228,12 @@ class ListViewControl : public WindowObject {
  private:
   EventHandler& Slot(Event event) { return handlers_[static_cast<int>(event)]; }
   bool RedrawVisibleRows();
+  TextValue SourceCellText(int row, int column) const;
+  void AnswerCellText(NMLVDISPINFOA& info, bool wide) const;
+  int AnswerFindRow(const NMLVFINDITEMA& find, bool wide) const;
 
   std::array<EventHandler, static_cast<int>(Event::kCount)> handlers_{};
+  CellTextSource cell_text_source_;
 };
 
 }  // namespace belvane

@@ -18,6 +18,9 @@ int ConfirmClose() {
   // Before the dialog ends: the clock and the watcher must be done with the windows and the
   // player before the exit hook destroys them. The file that plays goes on until the end.
   StopClockAndWatcher();
+  // A box still up from start-up (no sound) would keep the program, hidden, holding its folder:
+  // a start after this one would then hand over to a window nobody sees.
+  AnswerThreadInfoBoxes(App().main_window.Handle());
   return 0;
 }
 

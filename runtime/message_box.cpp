@@ -1,5 +1,7 @@
 #include "runtime/message_box.h"
 
+#include <string_view>
+
 #include "runtime/gbk.h"
 
 namespace belvane {
@@ -23,6 +25,30 @@ int ShowMessageBox(HWND owner, const TextValue& text, const TextValue& caption, 
   // The W function: the text reaches the box intact whatever the process's ANSI code page.
   return MessageBoxW(owner, WideFromGbk(text.View()).c_str(), WideFromGbk(caption.View()).c_str(),
                      style);
+}
+
+int AnswerThreadInfoBoxes(HWND keep) {
+  struct Look {
+    HWND keep;
+    int answered;
+  } look{keep, 0};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM param) -> BOOL {
+        Look& look = *reinterpret_cast<Look*>(param);
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        // A box with a choice (OK and Cancel) is the user's to answer, never ours.
+        if (window == look.keep || std::wstring_view(name) != L"#32770" ||
+            GetDlgItem(window, IDOK) == nullptr || GetDlgItem(window, IDCANCEL) != nullptr)
+          return TRUE;
+        if (PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK))))
+          ++look.answered;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&look));
+  return look.answered;
 }
 
 MessageBoxObserver SetMessageBoxObserver(MessageBoxObserver observer) {

@@ -30,6 +30,12 @@ using MessageBoxObserver = std::function<int(const MessageBoxRequest&)>;
 // (IDOK = 1, IDCANCEL = 2, ...), or 0 when the box could not be shown.
 int ShowMessageBox(HWND owner, const TextValue& text, const TextValue& caption, unsigned style);
 
+// Answers with OK every box with an OK button alone that the calling thread shows now (boxes
+// waiting on this thread's stack, under `keep`, a dialog of the same class that is not a box).
+// For a program that is ending: a box left up would hold its loop, and the process with it.
+// Returns how many were answered.
+int AnswerThreadInfoBoxes(HWND keep);
+
 // Installs the process-wide observer (an empty one restores real boxes); returns the previous.
 MessageBoxObserver SetMessageBoxObserver(MessageBoxObserver observer);
 

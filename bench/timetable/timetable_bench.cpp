@@ -434,8 +434,8 @@ ProgramRun RunProgram(const std::string& exe, int file_rows, const std::string& 
   HWND list = nullptr;
   while (Now() - start < 600) {
     found = Look(process.dwProcessId);
-    if (!found.main && found.box) {
-      // No sound device on this machine: start-up says so once and goes on.
+    if (found.box) {
+      // No sound device on this machine: start-up says so once, beside the window, and goes on.
       PostMessageA(found.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    LPARAM(GetDlgItem(found.box, IDOK)));
     }
@@ -462,8 +462,18 @@ ProgramRun RunProgram(const std::string& exe, int file_rows, const std::string& 
     // Close: the confirmation comes up; its OK ends the program.
     PostMessageA(found.main, WM_CLOSE, 0, 0);
     const double asked = Now();
-    while (Now() - asked < 60 && !Look(process.dwProcessId).box) Sleep(5);
-    const HWND box = Look(process.dwProcessId).box;
+    HWND box = nullptr;
+    while (Now() - asked < 60 && !box) {
+      box = Look(process.dwProcessId).box;
+      char caption[64] = {};
+      if (box) GetWindowTextA(box, caption, sizeof caption);
+      if (box && std::string(caption) != "防止误操作") {
+        // The no-sound box, should it have come up after the rows: answered, not confirmed.
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
+        box = nullptr;
+      }
+      Sleep(5);
+    }
     if (box) {
       t = Now();
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));

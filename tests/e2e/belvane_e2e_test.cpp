@@ -608,7 +608,7 @@ TEST_F(DeviceTest, NoDeviceAtStartUpHoldsNoBellWhileItsBoxIsUnanswered) {
   ASSERT_TRUE(Logged("play a.wav", 15000)) << "the bell waited for the box";
   EXPECT_TRUE(Recorded("定时\t1\t" + at_a + "\ta.wav\t已播放", 5000));
   EXPECT_TRUE(box.Exists()) << "the box went without an answer";
-  ASSERT_TRUE(box.Answer(IDOK));
+  // Closed with the box still up: the program ends, rather than lingering hidden behind it.
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 

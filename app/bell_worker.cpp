@@ -302,9 +302,12 @@ bool BellWorker::Stop(int timeout_ms) {
     SignalEvent(queue->wake.Ref());
   }
   const bool ended = thread_.Stop(timeout_ms);
-  // Opens still under way get what is left of the wait; one that hangs is let go then.
+  // Opens still under way get what is left of the wait, at most the usual one (a long wait is
+  // given for the starts handed over, not for opens nobody wants any more); one that hangs is
+  // let go then.
   const ULONGLONG now = GetTickCount64();
-  opens_.Stop(now >= stop_by ? 0 : static_cast<int>(stop_by - now));
+  const int left = now >= stop_by ? 0 : static_cast<int>(stop_by - now);
+  opens_.Stop(std::min(left, kThreadStopTimeoutMs));
   return ended;
 }
 

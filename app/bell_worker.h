@@ -115,7 +115,8 @@ class BellWorker {
   // Ends the thread (bounded wait); the prepared stream is freed on its way out. What was handed
   // over before still runs first, in order; a start whose file still opens is given up after
   // half the wait, so that the tasks behind it run within it. Opens still under way are waited
-  // for within what is left of the wait, then let go: they free their streams when they end.
+  // for within what is left of the wait (at most kThreadStopTimeoutMs), then let go: they free
+  // their streams when they end.
   // True when the thread has ended.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }

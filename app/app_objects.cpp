@@ -40,6 +40,7 @@ void DestroyAppObjects() {
 void ShutDownApplication() {
   // The threads first: neither may touch the player or a window once those are gone.
   StopClockAndWatcher();
+  if (HaveAppObjects()) App().record_opening.Stop();
   ProcessMusicPlayer().Destroy();
   EndBellRecord();
   if (!IsFrameThread()) return;

@@ -17,6 +17,7 @@
 #include "app/timetable_view.h"
 #include "runtime/text_array.h"
 #include "runtime/text_value.h"
+#include "runtime/worker_pool.h"
 #include "ui/form_window.h"
 #include "ui/gdi_object.h"
 
@@ -36,6 +37,8 @@ struct AppObjects : MainWindowControls {
   TextValue program_dir;  // the program's folder, no trailing backslash
   TextArray music_names;  // the music folder's files, in list box order
   OwnedIcon icon;         // icon resource BELVANE_ICON_APP, the main window's small icon
+  // The threads that open the bell record in the text editor (the system menu's item).
+  WorkerPool record_opening;
 };
 
 // The objects; only valid between ConstructAppObjects and DestroyAppObjects.
@@ -48,9 +51,10 @@ void ConstructAppObjects();
 // Destroys them (the window objects detach from live windows); user-interface thread only.
 void DestroyAppObjects();
 // The process frame's exit hook, in this order: the clock thread and the playback watcher are
-// stopped (bounded waits), the player lets go (MusicPlayer::Destroy), then, on the
-// user-interface thread, the window objects go and the window layer stops. An exit that began
-// on another thread skips the window part: the process ends at once after the hooks.
+// stopped, then the record's opening threads (bounded waits), the player lets go
+// (MusicPlayer::Destroy), then, on the user-interface thread, the window objects go and the window
+// layer stops. An exit that began on another thread skips the window part: the process ends at once
+// after the hooks.
 void ShutDownApplication();
 
 // True while the clock thread may run; cleared when the user confirms closing.

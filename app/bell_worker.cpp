@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
-#include <thread>
 #include <mutex>
 #include <optional>
 
@@ -33,26 +32,22 @@ FileStamp PlayerBellPort::Stamp(const TextValue& path) {
 }
 
 bool PlayerBellPort::BeginOpen(OpenTicket ticket, const TextValue& path) {
-  try {
-    std::thread([player = &player_, deliver = deliver_, ticket, path] {
-      // Compressed files are decoded through Media Foundation on this thread.
-      const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-      BellStream stream = 0;
-      int error = 0;
-      try {
-        stream = player->OpenPrimed(path);
-        if (stream == 0) error = player->LastErrorIfBound();
-        deliver(ticket, stream, error);
-      } catch (...) {
-        // Nothing may leave a thread; a stream whose delivery failed is not wanted.
-        if (stream != 0) player->FreeUnheld(stream);
-      }
-      if (SUCCEEDED(com)) CoUninitialize();
-    }).detach();
-  } catch (...) {
-    return false;
-  }
-  return true;
+  // The body holds copies of all it uses but the player, which outlives every open.
+  return opens_.Run([player = &player_, deliver = deliver_, ticket, path] {
+    // Compressed files are decoded through Media Foundation on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BellStream stream = 0;
+    int error = 0;
+    try {
+      stream = player->OpenPrimed(path);
+      if (stream == 0) error = player->LastErrorIfBound();
+      deliver(ticket, stream, error);
+    } catch (...) {
+      // Nothing may leave a thread; a stream whose delivery failed is not wanted.
+      if (stream != 0) player->FreeUnheld(stream);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+  });
 }
 
 void PlayerBellPort::Free(BellStream stream) {
@@ -88,6 +83,7 @@ void PlayerBellPort::ClearPlaying() {
 // What the callers hand the thread; the thread holds its own reference.
 struct BellWorker::Queue {
   MusicPlayer* player;
+  WorkerPool* opens;
   const SharedTimetable* timetable;
   TextValue music_folder;
   OwnedKernelHandle wake = NewManualResetEvent();
@@ -121,18 +117,19 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     // Opens come back as jobs, so every decision stays on this thread.
     const std::weak_ptr<Queue> weak = queue;
     MusicPlayer* const player = queue->player;
-    PlayerBellPort port(*player, [weak, player](OpenTicket ticket, BellStream stream, int error) {
-      const std::shared_ptr<Queue> q = weak.lock();
-      if (q) {
-        std::lock_guard lock(q->mutex);
-        if (!q->ended) {
-          q->starts.push_back(BellJob{std::nullopt, {}, ticket, stream, error});
-          SignalEvent(q->wake.Ref());
-          return;
-        }
-      }
-      if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
-    });
+    PlayerBellPort port(*player, *queue->opens,
+                        [weak, player](OpenTicket ticket, BellStream stream, int error) {
+                          const std::shared_ptr<Queue> q = weak.lock();
+                          if (q) {
+                            std::lock_guard lock(q->mutex);
+                            if (!q->ended) {
+                              q->starts.push_back(BellJob{std::nullopt, {}, ticket, stream, error});
+                              SignalEvent(q->wake.Ref());
+                              return;
+                            }
+                          }
+                          if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
+                        });
     BellPreparer preparer(port);
     // Tasks handed over after a start that still waits for its file run once it is done.
     std::deque<std::function<void()>> deferred;
@@ -231,6 +228,7 @@ bool BellWorker::Start(const TextValue& music_folder) {
   if (thread_.Running()) return false;
   auto queue = std::make_shared<Queue>();
   queue->player = &player_;
+  queue->opens = &opens_;
   queue->timetable = &timetable_;
   queue->music_folder = music_folder;
   if (!queue->wake) return false;
@@ -293,6 +291,7 @@ bool BellWorker::StopBell() {
 }
 
 bool BellWorker::Stop(int timeout_ms) {
+  const ULONGLONG stop_by = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
   if (const std::shared_ptr<Queue> queue = CurrentQueue()) {
     std::lock_guard lock(queue->mutex);
     if (!queue->quit) {
@@ -302,7 +301,14 @@ bool BellWorker::Stop(int timeout_ms) {
     }
     SignalEvent(queue->wake.Ref());
   }
-  return thread_.Stop(timeout_ms);
+  const bool ended = thread_.Stop(timeout_ms);
+  // Opens still under way get what is left of the wait, at most the usual one (a long wait is
+  // given for the starts handed over, not for opens nobody wants any more); one that hangs is
+  // let go then.
+  const ULONGLONG now = GetTickCount64();
+  const int left = now >= stop_by ? 0 : static_cast<int>(stop_by - now);
+  opens_.Stop(std::min(left, kThreadStopTimeoutMs));
+  return ended;
 }
 
 BellWorker& ProcessBellWorker() {

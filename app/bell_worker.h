@@ -26,17 +26,20 @@
 #include "app/schedule/timetable_snapshot.h"
 #include "audio/music_player.h"
 #include "runtime/text_value.h"
+#include "runtime/worker_pool.h"
 #include "runtime/worker_thread.h"
 
 namespace belvane {
 
 // The file system and the program's player as the preparer's port. Opens run on threads of
-// their own, each handing its stream to `deliver` (on that thread) when it is done.
+// their own from `opens`, each handing its stream to `deliver` (on that thread) when it is done;
+// how many may be under way is the preparer's rule, so the pool refuses none for its count.
 class PlayerBellPort final : public BellPort {
  public:
   using Deliver = std::function<void(OpenTicket ticket, BellStream stream, int error)>;
-  PlayerBellPort(MusicPlayer& player, Deliver deliver)
-      : player_(player), deliver_(std::move(deliver)) {}
+  // Both borrowed: the player must outlive every open, the pool this port.
+  PlayerBellPort(MusicPlayer& player, WorkerPool& opens, Deliver deliver)
+      : player_(player), opens_(opens), deliver_(std::move(deliver)) {}
   FileStamp Stamp(const TextValue& path) override;
   bool BeginOpen(OpenTicket ticket, const TextValue& path) override;
   void Free(BellStream stream) override;
@@ -56,6 +59,7 @@ class PlayerBellPort final : public BellPort {
 
  private:
   MusicPlayer& player_;
+  WorkerPool& opens_;
   Deliver deliver_;
   std::vector<BellStream> replaced_;
 };
@@ -110,7 +114,10 @@ class BellWorker {
   static int LastStartError();
   // Ends the thread (bounded wait); the prepared stream is freed on its way out. What was handed
   // over before still runs first, in order; a start whose file still opens is given up after
-  // half the wait, so that the tasks behind it run within it.
+  // half the wait, so that the tasks behind it run within it. Opens still under way are waited
+  // for within what is left of the wait (at most kThreadStopTimeoutMs), then let go: they free
+  // their streams when they end.
+  // True when the thread has ended.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   bool Running() { return thread_.Running(); }
   // Whether a start waits for its file to open; any thread.
@@ -126,6 +133,7 @@ class BellWorker {
   std::mutex queue_mutex_;  // guards queue_
   std::shared_ptr<Queue> queue_;
   WorkerThread thread_;
+  WorkerPool opens_;  // the opens' threads: they outlive the worker's run that began them
 };
 
 // The process's worker over ProcessMusicPlayer() and the clock's timetable; never destroyed.

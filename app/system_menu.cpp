@@ -4,8 +4,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <memory>
-
 #include "app/app_objects.h"
 #include "app/autostart.h"
 #include "app/bell_record.h"
@@ -17,7 +15,6 @@
 #include "runtime/message_box.h"
 #include "runtime/path_text.h"
 #include "runtime/text.h"
-#include "runtime/threads.h"
 #include "ui/ui_task.h"
 
 namespace belvane {
@@ -54,22 +51,20 @@ struct OpenRequest {
 
 // Opening a file with its associated program can take long (or ask the user which program to
 // use): it runs on a thread of its own so the user-interface thread stays free for the bells.
-void OpenRecordThread(std::intptr_t parameter) {
-  std::unique_ptr<OpenRequest> request(reinterpret_cast<OpenRequest*>(parameter));
+void OpenRecord(const OpenRequest& request) {
   try {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-        nullptr, L"open", request->path.c_str(), nullptr, request->folder.c_str(), SW_SHOWNORMAL));
+        nullptr, L"open", request.path.c_str(), nullptr, request.folder.c_str(), SW_SHOWNORMAL));
     if (result <= 32) {
       // No program is registered for .txt: Notepad, which every Windows has, opens it.
-      const std::wstring quoted = L"\"" + request->path + L"\"";
-      result =
-          reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"notepad.exe", quoted.c_str(),
-                                                  request->folder.c_str(), SW_SHOWNORMAL));
+      const std::wstring quoted = L"\"" + request.path + L"\"";
+      result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+          nullptr, L"open", L"notepad.exe", quoted.c_str(), request.folder.c_str(), SW_SHOWNORMAL));
     }
     if (SUCCEEDED(com)) CoUninitialize();
     if (result > 32) return;
-    PostUiTask(request->window, [window = request->window] {
+    PostUiTask(request.window, [window = request.window] {
       ShowMessageBox(window,
                      ConcatTexts("无法打开播放记录 ", kRecordFileName, "：没有可以打开它的程序。"),
                      kRecordCaption, MB_OK | MB_ICONWARNING);
@@ -90,10 +85,11 @@ void OpenRecordItem(HWND window) {
                    kRecordCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  auto request = std::make_unique<OpenRequest>(
-      OpenRequest{WideFromGbk(path.View()), WideFromGbk(folder.View()), window});
-  if (StartThread(&OpenRecordThread, reinterpret_cast<std::intptr_t>(request.get())))
-    request.release();
+  // The thread owns its request: one that outlives the wait at exit holds nothing else.
+  App().record_opening.Run(
+      [request = OpenRequest{WideFromGbk(path.View()), WideFromGbk(folder.View()), window}] {
+        OpenRecord(request);
+      });
 }
 
 }  // namespace

@@ -21,41 +21,38 @@ std::int64_t DeviceRetryPlan::BackgroundDueInMs(std::int64_t now_ms) const {
   return std::max<std::int64_t>(0, last_attempt_ms_ + kDeviceRetryIntervalMs - now_ms);
 }
 
-DeviceRetryThread::DeviceRetryThread(Step step)
-    : step_(std::move(step)), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-  if (!wake_) return;
+DeviceRetryThread::DeviceRetryThread(Step step) {
   try {
-    thread_ = std::thread([this] { Run(); });
+    state_ = std::make_shared<State>();
   } catch (...) {
-    // No thread: the retries before each playback still run.
+    return;  // no thread: the retries before each playback still run
   }
+  state_->step = std::move(step);
+  state_->wake = OwnedKernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (!state_->wake) return;
+  thread_.Start([state = state_] { Run(state); });
 }
 
 DeviceRetryThread::~DeviceRetryThread() {
-  quit_.store(true);
-  if (wake_) SetEvent(wake_.Get());
-  // Never join from the thread itself (a step that ended the program).
-  if (thread_.joinable()) {
-    if (thread_.get_id() == std::this_thread::get_id()) {
-      thread_.detach();
-    } else {
-      thread_.join();
-    }
-  }
+  if (!state_) return;
+  state_->quit.store(true);
+  Wake();
+  // Called on the thread itself (a step that ended the program) it does not wait.
+  thread_.Stop();
 }
 
 void DeviceRetryThread::Wake() {
-  if (wake_) SetEvent(wake_.Get());
+  if (state_ && state_->wake) SetEvent(state_->wake.Get());
 }
 
-void DeviceRetryThread::Run() {
+void DeviceRetryThread::Run(const std::shared_ptr<State>& state) {
   try {
-    while (!quit_.load()) {
-      const std::int64_t due = step_(static_cast<std::int64_t>(GetTickCount64()));
+    while (!state->quit.load()) {
+      const std::int64_t due = state->step(static_cast<std::int64_t>(GetTickCount64()));
       // A bound keeps a wait far below INFINITE's value; the step then simply runs again.
       const DWORD wait =
           due < 0 ? INFINITE : static_cast<DWORD>(std::min<std::int64_t>(due, 3600000));
-      WaitForSingleObject(wake_.Get(), wait);
+      WaitForSingleObject(state->wake.Get(), wait);
     }
   } catch (...) {
     // Nothing may leave a thread; the retries before each playback still run.

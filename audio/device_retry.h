@@ -26,9 +26,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
+#include <memory>
 
 #include "runtime/handles.h"
+#include "runtime/worker_thread.h"
 
 namespace belvane {
 
@@ -90,28 +91,35 @@ class DeviceRetryPlan {
 
 // A thread that runs `step` whenever it is due. `step(now_ms)` makes an attempt if one is due
 // and returns the milliseconds until it next wants to run, or -1 for "not until woken". The
-// step runs once at the start.
+// step runs once at the start. What the step borrows must outlive a step in progress (the
+// process's player is never destroyed).
 class DeviceRetryThread {
  public:
   using Step = std::function<std::int64_t(std::int64_t now_ms)>;
   // Starts the thread; Running() tells whether one could be started.
   explicit DeviceRetryThread(Step step);
-  // Stops the thread and waits for it (a step in progress completes first).
+  // Stops the thread and waits for it with a bounded wait (a step in progress completes first
+  // within it); a thread that outlives the wait keeps its share of the state and runs no
+  // further step.
   ~DeviceRetryThread();
   DeviceRetryThread(const DeviceRetryThread&) = delete;
   DeviceRetryThread& operator=(const DeviceRetryThread&) = delete;
 
   // Makes the thread look again now (its due time may have changed).
   void Wake();
-  bool Running() const { return thread_.joinable(); }
+  bool Running() { return thread_.Running(); }
 
  private:
-  void Run();
+  // What the thread shares with its owner.
+  struct State {
+    Step step;
+    OwnedKernelHandle wake;  // auto-reset
+    std::atomic<bool> quit{false};
+  };
+  static void Run(const std::shared_ptr<State>& state);
 
-  Step step_;
-  OwnedKernelHandle wake_;  // auto-reset
-  std::atomic<bool> quit_{false};
-  std::thread thread_;
+  std::shared_ptr<State> state_;
+  WorkerThread thread_;
 };
 
 }  // namespace belvane

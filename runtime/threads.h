@@ -1,10 +1,14 @@
 #pragma once
 // Worker threads. Thread policy of the program: the user-interface thread runs the frame and
-// every window event; worker threads (the clock, playback watchers) are started here, owned by a
-// WorkerThread (runtime/worker_thread.h) that waits for them with a bounded wait. They hand work
-// to the user-interface thread as posted tasks (ui/ui_task.h) and never touch a window object.
+// every window event. The program's own worker threads are each owned by a WorkerThread
+// (runtime/worker_thread.h), alone or in a WorkerPool (runtime/worker_pool.h), whose owner
+// stops it with a bounded wait; both start their threads here. Workers hand work to the
+// user-interface thread as posted tasks (ui/ui_task.h) and never touch a window object.
 // An exception never leaves a worker routine: one that escapes ends the program through
 // ExitProgram.
+//
+// StartThread and its command stay as services of the runtime: a thread started that way is
+// owned by no one and waited for by no one, so the program itself does not use them.
 
 #include <windows.h>
 

@@ -98,7 +98,7 @@ TEST(DeviceRetryThread, StepsAtOnceWhenDueAndWhenWokenAndStopsWhenGone) {
     ASSERT_EQ(WaitForSingleObject(stepped, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(steps, 4);
   }
-  // Gone: the thread was joined, so no step can follow.
+  // Gone: the thread was waited for, so no step can follow.
   Sleep(100);
   EXPECT_EQ(steps, 4);
   CloseHandle(stepped);

@@ -1,4 +1,4 @@
-// Owned kernel handles and the worker-thread owner.
+// Owned kernel handles, the worker-thread owner and the pool of them.
 
 #include "runtime/handles.h"
 
@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/worker_pool.h"
 #include "runtime/worker_thread.h"
 
 namespace belvane {
@@ -100,6 +101,40 @@ TEST(WorkerThreadTest, RefusesToWaitForItself) {
   EXPECT_EQ(answer.load(), 0);
   EXPECT_FALSE(worker.IsCurrent());
   EXPECT_FALSE(worker.Running());
+}
+
+TEST(WorkerPoolTest, RunsEachJobOnItsOwnThreadHoldsHungOnesAndStopsWithOneBoundedWait) {
+  WorkerPool pool;
+  auto release = std::make_shared<OwnedKernelHandle>(NewManualResetEvent());
+  auto quick = std::make_shared<OwnedKernelHandle>(NewManualResetEvent());
+  std::atomic<int> started{0};
+  // Four jobs that hang and one that ends when told: all run at once, none waits for a slot.
+  for (const auto& gate : {release, release, release, release, quick}) {
+    ASSERT_TRUE(pool.Run([gate, &started] {
+      ++started;
+      WaitForHandle(gate->Ref(), -1);
+    }));
+  }
+  const ULONGLONG end = GetTickCount64() + 10'000;
+  while (started < 5 && GetTickCount64() < end) Sleep(5);
+  EXPECT_EQ(started.load(), 5);
+  EXPECT_EQ(pool.Running(), 5);
+  SignalEvent(quick->Ref());
+  while (pool.Running() > 4 && GetTickCount64() < end) Sleep(5);
+  EXPECT_EQ(pool.Running(), 4) << "an ended job is let go; the hung ones stay held";
+  EXPECT_FALSE(pool.Run(nullptr));
+
+  // One deadline for all the hung jobs, not one wait each; then they are let go.
+  const ULONGLONG before = GetTickCount64();
+  EXPECT_FALSE(pool.Stop(300));
+  const ULONGLONG took = GetTickCount64() - before;
+  EXPECT_GE(took, 250u);
+  EXPECT_LT(took, 1000u);
+  EXPECT_EQ(pool.Running(), 0);
+  SignalEvent(release->Ref());  // the let-go threads still own their share of the event
+
+  ASSERT_TRUE(pool.Run([] {})) << "a stopped pool runs again";
+  EXPECT_TRUE(pool.Stop(kThreadStopTimeoutMs));
 }
 
 }  // namespace

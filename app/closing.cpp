@@ -20,7 +20,7 @@ int ConfirmClose() {
   StopClockAndWatcher();
   // A box still up from start-up (no sound) would keep the program, hidden, holding its folder:
   // a start after this one would then hand over to a window nobody sees.
-  AnswerThreadInfoBoxes(App().main_window.Handle());
+  if (HaveAppObjects()) AnswerThreadInfoBoxes(App().main_window.Handle());
   return 0;
 }
 

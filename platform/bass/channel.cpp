@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <new>
 
 #include "platform/bass/bass_api.h"
@@ -64,16 +65,23 @@ void Channel::Shutdown() {
   }
   SetEvent(wake_.Get());
   if (!feeder_.joinable()) return;
-  {
-    std::lock_guard lock(reading_->mutex);
-    if (reading_->feeder_inside) {
-      // A read that blocks must hold up no free (nor the player, nor the next bell).
-      reading_->orphaned = true;
-      feeder_.detach();
-      return;
+  // The thread library may refuse a join or a detach of a thread that has just ended; that
+  // must never end the process from a free.
+  try {
+    {
+      std::lock_guard lock(reading_->mutex);
+      if (reading_->feeder_inside) {
+        // A read that blocks must hold up no free (nor the player, nor the next bell).
+        reading_->orphaned = true;
+        feeder_.detach();
+        return;
+      }
     }
+    feeder_.join();
+  } catch (const std::system_error&) {
+    // A thread object still joinable ends the process when destroyed: keep it, unjoined.
+    if (feeder_.joinable()) static_cast<void>(new (std::nothrow) std::thread(std::move(feeder_)));
   }
-  feeder_.join();
 }
 
 bool Channel::Play(bool restart, int* error) {

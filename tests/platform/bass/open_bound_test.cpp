@@ -45,7 +45,10 @@ class Gate {
   }
   void Wait() {
     std::unique_lock lock(mutex_);
-    opened_.wait(lock, [&] { return open_; });
+    // Looks again now and then: a wake lost by the thread library under load (seen once, the
+    // helpers then waited out the whole test) must not hold the gate shut.
+    while (!opened_.wait_for(lock, std::chrono::milliseconds(20), [&] { return open_; })) {
+    }
   }
 
  private:

@@ -366,34 +366,26 @@ int ListViewControl::FocusedRow() const {
       SendWindowMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
-bool ListViewControl::FocusRow(int row) {
+bool ListViewControl::SetRowState(int row, UINT state, UINT mask) {
   LVITEMA item{};
   item.mask = LVIF_STATE;
   item.iItem = row;
-  item.state = LVIS_FOCUSED;
-  item.stateMask = LVIS_FOCUSED;
+  item.state = state;
+  item.stateMask = mask;
   return SendWindowMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                            reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+bool ListViewControl::FocusRow(int row) {
+  return SetRowState(row, LVIS_FOCUSED, LVIS_FOCUSED);
 }
 
 bool ListViewControl::SelectRow(int row) {
-  LVITEMA item{};
-  item.mask = LVIF_STATE;
-  item.iItem = row;
-  item.state = LVIS_SELECTED;
-  item.stateMask = LVIS_SELECTED;
-  return SendWindowMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                           reinterpret_cast<LPARAM>(&item)) != 0;
+  return SetRowState(row, LVIS_SELECTED, LVIS_SELECTED);
 }
 
 bool ListViewControl::DeselectRow(int row) {
-  LVITEMA item{};
-  item.mask = LVIF_STATE;
-  item.iItem = row;
-  item.state = ~static_cast<UINT>(LVIS_SELECTED);
-  item.stateMask = LVIS_SELECTED;
-  return SendWindowMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                           reinterpret_cast<LPARAM>(&item)) != 0;
+  return SetRowState(row, 0, LVIS_SELECTED);
 }
 
 int ListViewControl::InsertRow(std::optional<int> index, std::optional<TextValue> text, int image,

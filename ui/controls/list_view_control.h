@@ -226,6 +226,8 @@ class ListViewControl : public WindowObject {
   using WindowObject::Handler;
 
  private:
+  // LVM_SETITEMSTATE of `row` (-1: every row): the state bits of `mask` set to those of `state`.
+  bool SetRowState(int row, UINT state, UINT mask);
   EventHandler& Slot(Event event) { return handlers_[static_cast<int>(event)]; }
   bool RedrawVisibleRows();
   TextValue SourceCellText(int row, int column) const;

@@ -10,7 +10,6 @@
 #include <mutex>
 #include <optional>
 
-#include "app/clock_thread.h"
 #include "runtime/gbk.h"
 #include "runtime/handles.h"
 
@@ -303,12 +302,6 @@ bool BellWorker::Stop(int timeout_ms) {
     SignalEvent(queue->wake.Ref());
   }
   return thread_.Stop(timeout_ms);
-}
-
-BellWorker& ProcessBellWorker() {
-  // Leaked on purpose, like the player: a worker that outlived its wait at exit still finds it.
-  static BellWorker* const worker = new BellWorker(ProcessMusicPlayer(), ProcessTimetable());
-  return *worker;
 }
 
 }  // namespace belvane

@@ -128,7 +128,4 @@ class BellWorker {
   WorkerThread thread_;
 };
 
-// The process's worker over ProcessMusicPlayer() and the clock's timetable; never destroyed.
-BellWorker& ProcessBellWorker();
-
 }  // namespace belvane

@@ -1,8 +1,5 @@
 #include "app/clock_thread.h"
 
-#include "app/app_objects.h"
-#include "app/bell_worker.h"
-#include "app/record_events.h"
 #include "runtime/text.h"
 #include "ui/ui_task.h"
 
@@ -25,25 +22,23 @@ void PostingClockSink::LookAhead(int current_second) {
 }
 
 void PostingClockSink::PassedOver(const PassedOverSpan& span) {
-  RecordPassedOver(span);
+  if (handlers_.passed_over) handlers_.passed_over(span);
 }
 
 ClockThread::ClockThread(ClockSource& clock, const StartTimeLookup& lookup,
-                         std::atomic<bool>& running, ClockHandlers handlers)
-    : running_(running),
-      sink_(std::move(handlers)),
-      loop_(clock, sleeper_, lookup, sink_, running) {}
+                         std::atomic<bool>& running)
+    : running_(running), loop_(clock, sleeper_, lookup, sink_, running) {}
 
 ClockThread::~ClockThread() {
   Stop();
 }
 
-bool ClockThread::Start(HWND window) {
+bool ClockThread::Start(HWND window, ClockHandlers handlers) {
   std::lock_guard lock(mutex_);
   // The loop's wait stays cut short once stopped, so a stopped clock is not started again.
   if (started_) return false;
   started_ = true;
-  sink_.SetWindow(window);
+  sink_.SetTarget(window, std::move(handlers));
   running_.store(true);
   if (!thread_.Start([this] { loop_.Run(); })) {
     running_.store(false);
@@ -72,43 +67,6 @@ int StartDueRow(std::string_view start_time, const Timetable& timetable, ListVie
   // in the folder since the load should play.
   playback.StartPlayback(ConcatTexts(music_folder, "\\", timetable.Row(row).music_name));
   return row;
-}
-
-namespace {
-
-void ShowClockText(const std::string& clock_text) {
-  if (HaveAppObjects()) App().clock_label.Caption(TextValue(clock_text));
-}
-
-void StartDueRowOfApp(int, const std::string& start_time) {
-  // Once closing has been confirmed no row starts, whatever was still queued.
-  if (!HaveAppObjects() || !ClockRunning.load()) return;
-  AppObjects& app = App();
-  const int row =
-      StartDueRow(start_time, app.timetable, app.timetable_list, MusicFolderPath(), app.playback);
-  RecordScheduledBell(app.timetable, row, start_time, MusicFolderPath());
-}
-
-}  // namespace
-
-SharedTimetable& ProcessTimetable() {
-  static SharedTimetable* const timetable = new SharedTimetable();
-  return *timetable;
-}
-
-ClockThread& ProcessClockThread() {
-  static SystemClock* const clock = new SystemClock();
-  static ClockThread* const thread = new ClockThread(
-      *clock, ProcessTimetable(), ClockRunning, {&StartDueRowOfApp, &ShowClockText, [](int second) {
-                                                   ProcessBellWorker().LookAhead(second);
-                                                 }});
-  return *thread;
-}
-
-void StopClockAndWatcher() {
-  ProcessClockThread().Stop();
-  ProcessBellWorker().Stop();
-  ProcessPlaybackWatcher().Stop();
 }
 
 }  // namespace belvane

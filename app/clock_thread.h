@@ -34,21 +34,26 @@ struct ClockHandlers {
   // Run on the clock thread itself, not posted: the second just checked, for the bell worker
   // to look ahead from. Must only hand work on.
   std::function<void(int current_second)> look_ahead;
+  // Also run on the clock thread: rows the clock went past without ringing them, for the bell
+  // record. Must only hand work on.
+  std::function<void(const PassedOverSpan& span)> passed_over;
 };
 
 // The clock loop's sink that posts each finding to a window's thread, to run its handler there.
 class PostingClockSink final : public ClockSink {
  public:
-  explicit PostingClockSink(ClockHandlers handlers) : handlers_(std::move(handlers)) {}
-  void SetWindow(HWND window) { window_.store(window); }
+  // Before the clock thread starts: where its findings go.
+  void SetTarget(HWND window, ClockHandlers handlers) {
+    window_.store(window);
+    handlers_ = std::move(handlers);
+  }
   void StartRow(int row, const std::string& start_time) override;
   void ShowTime(const std::string& clock_text) override;
   void LookAhead(int current_second) override;
-  // Hands the rows passed over to the bell record (on the clock thread: it only queues them).
   void PassedOver(const PassedOverSpan& span) override;
 
  private:
-  const ClockHandlers handlers_;
+  ClockHandlers handlers_;
   std::atomic<HWND> window_{nullptr};
 };
 
@@ -57,15 +62,15 @@ class PostingClockSink final : public ClockSink {
 class ClockThread {
  public:
   // Everything is borrowed; `running` is the ClockRunning flag.
-  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running,
-              ClockHandlers handlers);
+  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running);
   ~ClockThread();
   ClockThread(const ClockThread&) = delete;
   ClockThread& operator=(const ClockThread&) = delete;
 
-  // Sets the running flag and starts the thread, posting to `window`; false when it has been
-  // started before (a clock is started once) or no thread could be started.
-  bool Start(HWND window);
+  // Sets the running flag and starts the thread, posting its findings to `window` to run
+  // `handlers` there; false when it has been started before (a clock is started once) or no
+  // thread could be started.
+  bool Start(HWND window, ClockHandlers handlers);
   // Clears the running flag, cuts the loop's wait short and waits up to `timeout_ms` for the
   // thread; true when it has ended. Called on the clock thread itself it does not wait.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
@@ -87,15 +92,5 @@ class ClockThread {
 // played. Returns that row; -1 when no row holds the time any more.
 int StartDueRow(std::string_view start_time, const Timetable& timetable, ListViewControl& view,
                 const TextValue& music_folder, PlaybackControl& playback);
-
-// The snapshot of the application's timetable that the clock reads, and the clock thread over
-// the system clock, it and ClockRunning. Never destroyed: a clock thread that outlived its
-// bounded wait at exit still finds them.
-SharedTimetable& ProcessTimetable();
-ClockThread& ProcessClockThread();
-
-// Stops the clock thread and the playback watcher, each with a bounded wait; safe to call
-// twice and from the clock thread itself.
-void StopClockAndWatcher();
 
 }  // namespace belvane

@@ -7,18 +7,6 @@
 
 namespace belvane {
 
-void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder) {
-  const int chosen = music_list.CurrentSelection();
-  if (chosen == -1) return;
-  if (state_.State() == PlaybackState::kStopped) {
-    StartPlayback(ConcatTexts(music_folder, "\\", music_list.ItemText(chosen)));
-  } else {
-    if (!stopper_ || !stopper_()) player_.Stop();
-    state_.Stopped();
-    ShowState();
-  }
-}
-
 void TogglePlay() {
   AppObjects& app = App();
   const PlaybackState before = app.playback.State();
@@ -29,7 +17,7 @@ void TogglePlay() {
           ? ProcessMusicPlayer().Path()
           : ConcatTexts(MusicFolderPath(), "\\", app.music_list.ItemText(chosen));
   app.playback.TogglePlay(app.music_list, MusicFolderPath());
-  RecordManualToggle(before, app.playback.State(), path);
+  RecordManualToggle(app.process.bell_worker, before, app.playback.State(), path);
 }
 
 }  // namespace belvane

@@ -1,8 +1,8 @@
 #include "app/playback.h"
 
-#include "app/playback_ended.h"
 #include "runtime/handles.h"
 #include "runtime/text.h"
+#include "ui/ui_task.h"
 
 namespace belvane {
 
@@ -80,10 +80,30 @@ void PlaybackControl::StartPlayback(const TextValue& path) {
   ShowState();
 }
 
-PlaybackWatcher& ProcessPlaybackWatcher() {
-  // Leaked on purpose, like the player it watches: a watcher may outlive its wait at exit.
-  static PlaybackWatcher* const watcher = new PlaybackWatcher(ProcessMusicPlayer());
-  return *watcher;
+void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder) {
+  const int chosen = music_list.CurrentSelection();
+  if (chosen == -1) return;
+  if (state_.State() == PlaybackState::kStopped) {
+    StartPlayback(ConcatTexts(music_folder, "\\", music_list.ItemText(chosen)));
+  } else {
+    if (!stopper_ || !stopper_()) player_.Stop();
+    state_.Stopped();
+    ShowState();
+  }
+}
+
+void PlaybackControl::OnPlaybackEnded(std::uintptr_t generation) {
+  if (state_.Ended(generation)) ShowState();
+}
+
+std::function<void()> PlaybackEndedReport(HWND window, std::weak_ptr<PlaybackControl*> control,
+                                          std::uintptr_t generation) {
+  return [window, control = std::move(control), generation] {
+    PostUiTask(window, [control, generation] {
+      if (const std::shared_ptr<PlaybackControl*> live = control.lock())
+        (*live)->OnPlaybackEnded(generation);
+    });
+  };
 }
 
 }  // namespace belvane

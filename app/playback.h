@@ -1,6 +1,7 @@
 #pragma once
 // Playback as the program drives it: StartPlayback (shared by the clock and the play button),
-// the playback watcher that reports when the file has ended, and the play button's state.
+// the playback watcher that reports when the file has ended (a task posted to the
+// user-interface thread), and the play button's state.
 //
 // Thread policy: PlaybackControl runs on the user-interface thread only; PlaybackWatcher::Stop
 // may also come from an exit that began on another thread. The watcher runs on a thread of its
@@ -112,8 +113,10 @@ class PlaybackControl {
   std::shared_ptr<PlaybackControl*> self_ = std::make_shared<PlaybackControl*>(this);
 };
 
-// The process's one watcher over ProcessMusicPlayer(); never destroyed, so a watcher that
-// outlived its bounded wait at exit still finds it.
-PlaybackWatcher& ProcessPlaybackWatcher();
+// The watcher's `ended` routine for playback `generation` of `control`: posts
+// control->OnPlaybackEnded(generation) to `window`'s thread, unless the control is gone by then.
+// The routine runs on the watcher's thread.
+std::function<void()> PlaybackEndedReport(HWND window, std::weak_ptr<PlaybackControl*> control,
+                                          std::uintptr_t generation);
 
 }  // namespace belvane

@@ -17,7 +17,6 @@
 #include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "app/playback.h"
-#include "app/playback_ended.h"
 #include "app/schedule/clock_planner.h"
 #include "app/timetable_rules.h"
 #include "tests/app/test_support.h"
@@ -125,7 +124,7 @@ ClockHandlers RecordingHandlers() {
             g_received->times.push_back(clock_text);
             g_received->threads.push_back(GetCurrentThreadId());
           },
-          nullptr};
+          nullptr, nullptr};
 }
 
 // A message-only window that runs the tasks posted to it, as the main window's hook does.
@@ -207,11 +206,11 @@ TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
   const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(texts);
   SteppedClock clock(start);
   std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running, RecordingHandlers());
+  ClockThread thread(clock, index, running);
 
-  ASSERT_TRUE(thread.Start(window.Handle()));
+  ASSERT_TRUE(thread.Start(window.Handle(), RecordingHandlers()));
   EXPECT_TRUE(running.load());
-  EXPECT_FALSE(thread.Start(window.Handle())) << "a clock starts once";
+  EXPECT_FALSE(thread.Start(window.Handle(), RecordingHandlers())) << "a clock starts once";
   ASSERT_TRUE(PumpUntil([&] { return window.received.times.size() >= 4; }, 5000));
   EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs));
   EXPECT_FALSE(running.load());
@@ -234,8 +233,8 @@ TEST(ClockThread, StopsPromptlyInTheMiddleOfAWait) {
   const TimetableSnapshot index;
   SystemClock clock;
   std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running, RecordingHandlers());
-  ASSERT_TRUE(thread.Start(window.Handle()));
+  ClockThread thread(clock, index, running);
+  ASSERT_TRUE(thread.Start(window.Handle(), RecordingHandlers()));
   PumpUntil([&] { return !window.received.times.empty(); }, 3000);
   const ULONGLONG before = GetTickCount64();
   EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs));

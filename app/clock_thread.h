@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/bell.h"
 #include "app/playback.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
@@ -27,8 +28,8 @@ namespace belvane {
 
 // What the user-interface thread does with the clock's findings; both run on that thread.
 struct ClockHandlers {
-  // Row `row` was due under `start_time` when the clock looked.
-  std::function<void(int row, const std::string& start_time)> due_row;
+  // A bell was due when the clock looked: its row, start time and second.
+  std::function<void(Bell bell)> due_bell;
   // The clock label's new text, "HH:MM:SS".
   std::function<void(const std::string& clock_text)> show_time;
   // Run on the clock thread itself, not posted: the second just checked, for the bell worker
@@ -87,10 +88,19 @@ class ClockThread {
   bool started_ = false;
 };
 
-// A due start time reaches the user-interface thread: the first row of the model that holds it
-// now is made current and focused in `view`, and its file (folder + "\" + the row's music name)
-// played. Returns that row; -1 when no row holds the time any more.
-int StartDueRow(std::string_view start_time, const Timetable& timetable, ListViewControl& view,
-                const TextValue& music_folder, PlaybackControl& playback);
+// The row of `timetable` that `bell` rings for now: the row the clock found while it still holds
+// the bell's start time, else the first row that holds it (the rows may have changed since the
+// clock looked); -1 when none does.
+int RowOfBell(const Bell& bell, const Timetable& timetable);
+
+// Hears a started bell, its outcome filled in, on the thread that made the start.
+using BellStarted = std::function<void(const Bell& bell)>;
+
+// A due bell reaches the user-interface thread: its row (RowOfBell) is made current and
+// focused in `view`, and its file (MusicFilePath of `music_folder` and the row's music name)
+// played; `started` then hears the bell, its row, music name, path and outcome filled in.
+// Returns the row; -1 when no row holds the bell's time any more (nothing is started).
+int StartDueBell(Bell bell, const Timetable& timetable, ListViewControl& view,
+                 const TextValue& music_folder, PlaybackControl& playback, BellStarted started);
 
 }  // namespace belvane

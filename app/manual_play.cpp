@@ -3,7 +3,7 @@
 #include "app/app_objects.h"
 #include "app/playback.h"
 #include "app/record_events.h"
-#include "runtime/text.h"
+#include "app/schedule/bell_preparation.h"
 
 namespace belvane {
 
@@ -11,13 +11,17 @@ void TogglePlay() {
   AppObjects& app = App();
   const PlaybackState before = app.playback.State();
   const int chosen = app.music_list.CurrentSelection();
-  // A stop names what was playing (perhaps a bell), a play the file chosen.
-  const TextValue path =
-      before == PlaybackState::kPlaying || chosen < 0
-          ? ProcessMusicPlayer().Path()
-          : ConcatTexts(MusicFolderPath(), "\\", app.music_list.ItemText(chosen));
+  if (before == PlaybackState::kStopped) {
+    if (chosen < 0) return;  // nothing chosen: nothing happens
+    app.playback.TogglePlay(
+        app.music_list, MusicFolderPath(),
+        RecordManualPlay(MusicFilePath(MusicFolderPath(), app.music_list.ItemText(chosen))));
+    return;
+  }
+  // A stop names what was playing (perhaps a bell).
+  const TextValue path = ProcessMusicPlayer().Path();
   app.playback.TogglePlay(app.music_list, MusicFolderPath());
-  RecordManualToggle(app.process.bell_worker, before, app.playback.State(), path);
+  if (app.playback.State() != before) RecordManualStop(path);
 }
 
 }  // namespace belvane

@@ -1,5 +1,6 @@
 #include "app/playback.h"
 
+#include "app/schedule/bell_preparation.h"
 #include "runtime/handles.h"
 #include "runtime/text.h"
 #include "ui/ui_task.h"
@@ -68,23 +69,30 @@ void PlaybackControl::ShowState() {
   button_.Caption(PlayButtonCaption(state_.State()));
 }
 
-void PlaybackControl::StartPlayback(const TextValue& path) {
+void PlaybackControl::StartPlayback(const TextValue& path, StartDone done) {
   if (starter_) player_.BindStartFunctions();
-  if (!starter_ || !starter_(path)) {
+  if (!starter_ || !starter_(path, std::move(done))) {
     player_.Stop();
-    player_.OpenFile(path);
-    player_.Play();
+    const bool opened = player_.OpenFile(path) != 0;
+    const bool played = player_.Play() != FALSE;
+    if (done) {
+      StartOutcome outcome;
+      outcome.facts = FactsOfStart(opened, played, played ? 0 : player_.LastError(), path);
+      if (outcome.facts.playing) outcome.sounded_at = player_.SoundStartTime();
+      done(outcome);
+    }
   }
   const std::uintptr_t generation = state_.Started();
   watcher_.Start(PlaybackEndedReport(notify_, self_, generation));
   ShowState();
 }
 
-void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder) {
+void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder,
+                                 StartDone done) {
   const int chosen = music_list.CurrentSelection();
   if (chosen == -1) return;
   if (state_.State() == PlaybackState::kStopped) {
-    StartPlayback(ConcatTexts(music_folder, "\\", music_list.ItemText(chosen)));
+    StartPlayback(MusicFilePath(music_folder, music_list.ItemText(chosen)), std::move(done));
   } else {
     if (!stopper_ || !stopper_()) player_.Stop();
     state_.Stopped();

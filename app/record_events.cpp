@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "audio/music_player.h"
 #include "runtime/files.h"
 #include "runtime/record_writer.h"
 #include "runtime/text.h"
@@ -97,20 +98,6 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
   return lines;
 }
 
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error) {
-  PlayFacts facts;
-  facts.opened = player.Stream() != 0;
-  if (facts.opened) {
-    // Playing or stalled, or a short file already played to its end: the sound started.
-    const int state = player.State();
-    facts.playing = state == 1 || state == 2 || (state == 0 && player.GetPosition() > 0);
-  }
-  // An open that failed on a thread of its own left its error there, not on this thread.
-  if (!facts.playing) facts.library_error = start_error != 0 ? start_error : player.LastError();
-  if (!facts.opened) facts.file_exists = FileExists(path);
-  return facts;
-}
-
 void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const Timetable& timetable,
                      const SharedTimetable& published, const TextValue& music_folder) {
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
@@ -139,27 +126,16 @@ void EndBellRecord() {
   writer->Stop();
 }
 
-void RecordScheduledBell(BellWorker& worker, const Timetable& timetable, int row,
-                         std::string_view start_time, const TextValue& music_folder) {
-  if (row < 0) return;
-  // The start runs on the bell worker: what it gave is asked there, once it is done.
-  worker.AfterStarts([row, start = std::string(start_time), music = timetable.Row(row).music_name,
-                      music_folder] {
-    MusicPlayer& player = ProcessMusicPlayer();
-    const PlayFacts facts =
-        ObservePlay(player, ConcatTexts(music_folder, "\\", music), BellWorker::LastStartError());
-    const BellResult result = ClassifyPlay(facts);
-    const RecordTime now = LocalRecordTime();
-    // Late by when the first sound went out where the library can tell, else by when the
-    // start returned.
-    std::optional<RecordTime> sounded;
-    if (result == BellResult::kPlayed) {
-      if (const std::optional<std::uint64_t> at = player.SoundStartTime())
-        sounded = LocalRecordTimeOf(*at);
-    }
-    Add(ScheduledBellLine(now, row + 1, start, music.View(), result,
-                          LatenessMs(RingingSecond(start), sounded.value_or(now))));
-  });
+void RecordScheduledBell(const Bell& bell) {
+  const RecordTime now = LocalRecordTime();
+  const BellResult result = ClassifyPlay(bell.outcome.facts);
+  // Late by when the first sound went out where the library can tell, else by when the start
+  // returned.
+  std::optional<RecordTime> sounded;
+  if (result == BellResult::kPlayed && bell.outcome.sounded_at)
+    sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
+  Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
+                        LatenessMs(bell.second, sounded.value_or(now))));
 }
 
 void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows) {
@@ -183,20 +159,15 @@ void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const Timetabl
   });
 }
 
-void RecordManualToggle(BellWorker& worker, PlaybackState before, PlaybackState after,
-                        const TextValue& path) {
-  if (before == after) return;
-  const RecordTime now = LocalRecordTime();
-  const std::string_view music = FileNameOf(path.View());
-  if (after == PlaybackState::kPlaying) {
-    worker.AfterStarts([now, music = std::string(music), path] {
-      Add(ManualPlayLine(
-          now, music,
-          ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path, BellWorker::LastStartError()))));
-    });
-  } else {
-    Add(ManualStopLine(now, music));
-  }
+StartDone RecordManualPlay(const TextValue& path) {
+  return [now = LocalRecordTime(),
+          music = std::string(FileNameOf(path.View()))](const StartOutcome& outcome) {
+    Add(ManualPlayLine(now, music, ClassifyPlay(outcome.facts)));
+  };
+}
+
+void RecordManualStop(const TextValue& path) {
+  Add(ManualStopLine(LocalRecordTime(), FileNameOf(path.View())));
 }
 
 void RecordAudioDevice(bool back) {

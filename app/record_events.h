@@ -8,8 +8,9 @@
 // StartBellRecord (and in a second copy) every other call does nothing. A folder that cannot be
 // written leaves the program running without a record and without a word.
 //
-// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord and RecordAudioDevice
-// from any thread (the exit hook; the player's threads); the rest on the user-interface thread.
+// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord, RecordAudioDevice and
+// what hears a start from any thread (the exit hook; the player's threads; the bell worker);
+// the rest on the user-interface thread.
 
 #include <cstdint>
 #include <memory>
@@ -19,11 +20,9 @@
 #include <vector>
 
 #include "app/bell_record.h"
-#include "app/bell_worker.h"
-#include "app/playback_state.h"
+#include "app/bell.h"
 #include "app/schedule/passed_over.h"
 #include "app/timetable.h"
-#include "audio/music_player.h"
 #include "runtime/record_writer.h"
 #include "runtime/text_value.h"
 
@@ -36,11 +35,6 @@ std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime);
 // The local time of a second counted as the clock counts them: its local day (days since 1601)
 // times kSecondsPerDay plus the second of the day.
 RecordTime RecordTimeOfClockSecond(std::int64_t second);
-
-// What the player shows of the play call just made on this thread for `path`; the disk is
-// asked about the file only when no stream was opened. `start_error`: the library's error of an
-// open that failed on another thread (0: the player is asked for this thread's).
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error = 0);
 
 // A 文件缺失 line per row of `rows` whose file is not in `music_folder` (each name asked of
 // the disk once), stamped `time`.
@@ -57,18 +51,18 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const T
 // Writes the ended line and stops the writer (bounded wait).
 void EndBellRecord();
 
-// A scheduled bell: row `row` (0-based) of `timetable` was due at `start_time` and its file
-// (`music_folder` + "\" + its music name) has just been started on this thread. Its lateness
-// is that of its first sound where the audio library tells it, else of the start's return.
-// The start ran on `worker`: what it gave is asked there.
-void RecordScheduledBell(BellWorker& worker, const Timetable& timetable, int row,
-                         std::string_view start_time, const TextValue& music_folder);
+// A scheduled bell has been started: its line, from its row, start time, music name and
+// outcome. Its lateness is that of its first sound where the audio library tells it, else of
+// now (just after the start returned). Any thread (the one that made the start).
+void RecordScheduledBell(const Bell& bell);
 // The clock went past `span` of `rows` (the snapshot it read) without ringing it: one 错过 line
 // per row of its last day that would have rung, after one summing up those of any days before.
 void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows);
-// The play button was pressed: from `before` to `after`; `path` is the file started or stopped.
-void RecordManualToggle(BellWorker& worker, PlaybackState before, PlaybackState after,
-                        const TextValue& path);
+// The play button started `path`'s file: what hears the start's outcome and writes its line,
+// stamped now (the press).
+StartDone RecordManualPlay(const TextValue& path);
+// The play button stopped `path`'s file.
+void RecordManualStop(const TextValue& path);
 // The output device went missing (false) or was initialised again (true); the player's device
 // observer, set by StartBellRecord. Any thread.
 void RecordAudioDevice(bool back);

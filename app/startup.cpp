@@ -62,13 +62,12 @@ void ShowClockText(const std::string& clock_text) {
   if (HaveAppObjects()) App().clock_label.Caption(TextValue(clock_text));
 }
 
-void StartDueRowOfApp(int, const std::string& start_time) {
+void StartDueBellOfApp(Bell bell) {
   // Once closing has been confirmed no row starts, whatever was still queued.
   if (!HaveAppObjects() || !ClockRunning.load()) return;
   AppObjects& app = App();
-  const int row =
-      StartDueRow(start_time, app.timetable, app.timetable_list, MusicFolderPath(), app.playback);
-  RecordScheduledBell(app.process.bell_worker, app.timetable, row, start_time, MusicFolderPath());
+  StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(), app.playback,
+               &RecordScheduledBell);
 }
 
 }  // namespace
@@ -240,15 +239,17 @@ void StartClockStep() {
   ProcessObjects& process = app.process;
   BellWorker& worker = process.bell_worker;
   if (worker.Start(MusicFolderPath())) {
-    app.playback.SetStarter([&worker](const TextValue& path) { return worker.StartBell(path); });
+    app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done) {
+      return worker.StartBell(path, std::move(done));
+    });
     app.playback.SetStopper([&worker] { return worker.StopBell(); });
     process.playback_watcher.SetOpeningCheck([&worker] { return worker.StartWaiting(); });
   }
-  process.clock_thread.Start(
-      main, {&StartDueRowOfApp, &ShowClockText, [&worker](int second) { worker.LookAhead(second); },
-             [&process](const PassedOverSpan& span) {
-               RecordPassedOver(span, process.timetable.Current());
-             }});
+  process.clock_thread.Start(main, {&StartDueBellOfApp, &ShowClockText,
+                                    [&worker](int second) { worker.LookAhead(second); },
+                                    [&process](const PassedOverSpan& span) {
+                                      RecordPassedOver(span, process.timetable.Current());
+                                    }});
 }
 
 }  // namespace belvane

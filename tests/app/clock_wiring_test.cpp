@@ -18,6 +18,7 @@
 #include "app/clock_thread.h"
 #include "app/playback.h"
 #include "app/schedule/clock_planner.h"
+#include "app/schedule/passed_over.h"
 #include "app/timetable_rules.h"
 #include "tests/app/test_support.h"
 #include "ui/ui_task.h"
@@ -113,10 +114,10 @@ LRESULT CALLBACK RecordingProcedure(HWND window, UINT message, WPARAM wparam, LP
 
 // The handlers a ClockThread runs on the window's thread, recording into g_received.
 ClockHandlers RecordingHandlers() {
-  return {[](int row, const std::string& start_time) {
+  return {[](Bell bell) {
             if (!g_received) return;
-            g_received->due.push_back(start_time);
-            g_received->rows.push_back(row);
+            g_received->due.push_back(bell.start_time);
+            g_received->rows.push_back(bell.row);
             g_received->threads.push_back(GetCurrentThreadId());
           },
           [](const std::string& clock_text) {
@@ -345,7 +346,9 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
   SharedTimetable timetable;
   BellWorker worker(player_, timetable);
   ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
-  playback_.SetStarter([&](const TextValue& path) { return worker.StartBell(path); });
+  playback_.SetStarter([&](const TextValue& path, StartDone&& done) {
+    return worker.StartBell(path, std::move(done));
+  });
   FakeAudio::plays = 0;
   playback_.StartPlayback("C:\\x\\mp3\\a.wav");
   EXPECT_EQ(Caption(), kStopCaption);  // at once, whatever the worker is doing
@@ -383,46 +386,47 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
 }
 
 // A start whose file hangs on opening holds up nothing handed over after it: a later start, or
-// a stop, gives it up, and what was queued behind it (its record line) runs then.
+// a stop, gives it up, and its outcome (for its record line) is told then, as not opened.
 TEST_F(PlaybackTest, ALaterStartOrStopReleasesWhatWaitsBehindAHungStart) {
   SharedTimetable timetable;
   BellWorker worker(player_, timetable);
   ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
   std::atomic<int> ran{0};
-  ASSERT_TRUE(worker.StartBell("hang1.wav"));
-  worker.AfterStarts([&] { ran = 1; });
-  ASSERT_TRUE(worker.StartBell("hang2.wav"));
-  worker.AfterStarts([&] { ran = ran == 1 ? 2 : -1; });
+  std::atomic<bool> opened{true};
+  ASSERT_TRUE(worker.StartBell("hang1.wav", [&](const StartOutcome& outcome) {
+    opened = outcome.facts.opened;
+    ran = 1;
+  }));
+  ASSERT_TRUE(worker.StartBell("hang2.wav", [&](const StartOutcome&) { ran = ran == 1 ? 2 : -1; }));
   EXPECT_TRUE(PumpUntil([&] { return ran.load() == 1; }, 5000)) << "the later start held it";
+  EXPECT_FALSE(opened.load());
   ASSERT_TRUE(worker.StopBell());
-  worker.AfterStarts([&] { ran = ran == 2 ? 3 : -1; });
-  EXPECT_TRUE(PumpUntil([&] { return ran.load() == 3; }, 5000)) << "the stop held it: " << ran;
+  EXPECT_TRUE(PumpUntil([&] { return ran.load() == 2; }, 5000)) << "the stop held it: " << ran;
 }
 
 // What was handed over before the worker is told to end still runs, in order: starts (their
-// files waited for), stops and the tasks after them (the bell record's lines). A start whose file
+// files waited for, their outcomes told: the bell record's lines) and stops. A start whose file
 // hangs is given up within the wait.
 TEST_F(PlaybackTest, WhatWasHandedOverBeforeTheWorkerEndsStillRuns) {
   SharedTimetable timetable;
   BellWorker worker(player_, timetable);
   FakeAudio::plays = 0;
   Strings ran;  // by the worker
-  const auto note = [&](const char* what) {
-    return [&ran, what] { ran.push_back(what + std::to_string(FakeAudio::plays)); };
+  const auto note = [&](const char* what) -> StartDone {
+    return [&ran, what](const StartOutcome& outcome) {
+      ran.push_back(what + std::to_string(FakeAudio::plays) +
+                    (outcome.facts.playing ? " playing" : ""));
+    };
   };
   ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
-  ASSERT_TRUE(worker.StartBell("hang1.wav"));
-  worker.AfterStarts(note("hang1 "));
+  ASSERT_TRUE(worker.StartBell("hang1.wav", note("hang1 ")));
   ASSERT_TRUE(worker.StopBell());
-  worker.AfterStarts(note("stop "));
-  ASSERT_TRUE(worker.StartBell("a.wav"));
-  worker.AfterStarts(note("a "));
+  ASSERT_TRUE(worker.StartBell("a.wav", note("a ")));
   ASSERT_TRUE(worker.Stop(kStartOpenWaitMs));  // time enough for a.wav on a loaded machine
   ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
-  ASSERT_TRUE(worker.StartBell("hang2.wav"));
-  worker.AfterStarts(note("hang2 "));
+  ASSERT_TRUE(worker.StartBell("hang2.wav", note("hang2 ")));
   ASSERT_TRUE(worker.Stop(kThreadStopTimeoutMs)) << "a hung start held the end";
-  EXPECT_EQ(ran, (Strings{"hang1 0", "stop 0", "a 1", "hang2 1"}));
+  EXPECT_EQ(ran, (Strings{"hang1 0", "a 1 playing", "hang2 1"}));
 }
 
 // A bell's first moments at the device are left to it: the stream it replaced is freed, and the
@@ -507,7 +511,16 @@ TEST_F(PlaybackTest, AnEndReportedAfterTheControlIsGoneTouchesNothing) {
   EXPECT_EQ(Caption(), kStopCaption);
 }
 
-TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {
+// The bell the clock found at `row` under `start_time`.
+Bell DueBell(int row, const char* start_time) {
+  Bell bell;
+  bell.row = row;
+  bell.start_time = start_time;
+  bell.second = RingingSecond(start_time);
+  return bell;
+}
+
+TEST_F(PlaybackTest, DueBellStartsTheRowThatHoldsItNow) {
   SharedTimetable published;
   Timetable timetable(&published);
   TimetableView rows(timetable, view_);
@@ -517,8 +530,17 @@ TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {
   EXPECT_EQ(published.Current()->RowCount(), 3);
   EXPECT_EQ(published.FirstRowAt("09:00:00"), 1);
 
-  // The row's stored name plays, not the marker the cell shows.
-  EXPECT_EQ(StartDueRow("09:00:00", timetable, view_, "C:\\p\\mp3", playback_), 1);
+  // The row's stored name plays, not the marker the cell shows; the started bell carries its
+  // row, file and outcome to the record.
+  std::vector<Bell> started;
+  const auto keep = [&](const Bell& bell) { started.push_back(bell); };
+  EXPECT_EQ(StartDueBell(DueBell(1, "09:00:00"), timetable, view_, "C:\\p\\mp3", playback_, keep),
+            1);
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0].path, TextValue("C:\\p\\mp3\\b.wav"));
+  EXPECT_EQ(started[0].music_name, TextValue("b.wav"));
+  EXPECT_EQ(started[0].second, 32400);
+  EXPECT_TRUE(started[0].outcome.facts.playing);
   EXPECT_EQ(view_.SelectionMark(), 1);
   EXPECT_TRUE(view_.IsRowSelected(1));
   EXPECT_EQ(FakeAudio::calls, (Strings{"Create C:\\p\\mp3\\b.wav", "Play"}));
@@ -528,13 +550,16 @@ TEST_F(PlaybackTest, DueTimeStartsTheRowThatHoldsItNow) {
   rows.Insert(0, {"07:00:00", "z.wav", "25200", false});
   EXPECT_EQ(published.FirstRowAt("08:30:00"), 1);
   FakeAudio::calls.clear();
-  EXPECT_EQ(StartDueRow("08:30:00", timetable, view_, "C:\\p\\mp3", playback_), 1);
+  EXPECT_EQ(StartDueBell(DueBell(0, "08:30:00"), timetable, view_, "C:\\p\\mp3", playback_, keep),
+            1);
   EXPECT_EQ(FakeAudio::calls, (Strings{"Stop", "Create C:\\p\\mp3\\a.wav", "Play"}));
+  EXPECT_EQ(started.back().row, 1);
 
   // Deleted since the clock looked: nothing starts. "8:30:00" never equals a clock text.
   rows.Delete(1);
   FakeAudio::calls.clear();
-  EXPECT_EQ(StartDueRow("08:30:00", timetable, view_, "C:\\p\\mp3", playback_), -1);
+  EXPECT_EQ(StartDueBell(DueBell(1, "08:30:00"), timetable, view_, "C:\\p\\mp3", playback_, keep),
+            -1);
   EXPECT_TRUE(FakeAudio::calls.empty());
   EXPECT_EQ(published.FirstRowAt("8:30:00"), 2);
   EXPECT_EQ(published.FirstRowAt(ClockText(30600)), -1);

@@ -13,4 +13,14 @@ PlayFacts FactsOfStart(bool opened, bool playing, int library_error, const TextV
   return facts;
 }
 
+StartOutcome OutcomeOfStart(MusicPlayer& player, const TextValue& path, bool opened, bool playing,
+                            int open_error) {
+  StartOutcome outcome;
+  const bool sounding = opened && playing;
+  outcome.facts = FactsOfStart(
+      opened, playing, sounding ? 0 : (open_error != 0 ? open_error : player.LastError()), path);
+  if (sounding) outcome.sounded_at = player.SoundStartTime();
+  return outcome;
+}
+
 }  // namespace belvane

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/bell_record.h"
+#include "audio/music_player.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -30,6 +31,12 @@ using StartDone = std::function<void(const StartOutcome& outcome)>;
 // library accepted the start (`playing`) and, when it did not, the library's error. The disk is
 // asked about `path` only when no stream was opened.
 PlayFacts FactsOfStart(bool opened, bool playing, int library_error, const TextValue& path);
+
+// The outcome of a start `player` has just made on this thread for `path`: its facts, the
+// library's error of this thread's start call unless `open_error` (that of an open that failed
+// on a thread of its own) is given, and when it sounded, where the library tells it.
+StartOutcome OutcomeOfStart(MusicPlayer& player, const TextValue& path, bool opened, bool playing,
+                            int open_error = 0);
 
 struct Bell {
   int row = -1;            // the timetable row (0-based); -1: no row holds the time any more

@@ -106,21 +106,6 @@ BellWorker::~BellWorker() {
   Stop();
 }
 
-namespace {
-
-// What a start just made on this thread gave; `open_error`: the library's error of an open that
-// failed on a thread of its own (0: this thread's last error is the start's).
-StartOutcome OutcomeOfStart(MusicPlayer& player, const TextValue& path, bool opened, bool sounding,
-                            int open_error) {
-  StartOutcome outcome;
-  outcome.facts = FactsOfStart(
-      opened, sounding, sounding ? 0 : (open_error != 0 ? open_error : player.LastError()), path);
-  if (outcome.facts.playing) outcome.sounded_at = player.SoundStartTime();
-  return outcome;
-}
-
-}  // namespace
-
 void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {

@@ -3,7 +3,6 @@
 #include "app/app_objects.h"
 #include "app/playback.h"
 #include "app/record_events.h"
-#include "app/schedule/bell_preparation.h"
 
 namespace belvane {
 
@@ -13,9 +12,8 @@ void TogglePlay() {
   const int chosen = app.music_list.CurrentSelection();
   if (before == PlaybackState::kStopped) {
     if (chosen < 0) return;  // nothing chosen: nothing happens
-    app.playback.TogglePlay(
-        app.music_list, MusicFolderPath(),
-        RecordManualPlay(MusicFilePath(MusicFolderPath(), app.music_list.ItemText(chosen))));
+    app.playback.TogglePlay(app.music_list, MusicFolderPath(),
+                            RecordManualPlay(app.music_list.ItemText(chosen)));
     return;
   }
   // A stop names what was playing (perhaps a bell).

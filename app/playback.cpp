@@ -75,12 +75,7 @@ void PlaybackControl::StartPlayback(const TextValue& path, StartDone done) {
     player_.Stop();
     const bool opened = player_.OpenFile(path) != 0;
     const bool played = player_.Play() != FALSE;
-    if (done) {
-      StartOutcome outcome;
-      outcome.facts = FactsOfStart(opened, played, played ? 0 : player_.LastError(), path);
-      if (outcome.facts.playing) outcome.sounded_at = player_.SoundStartTime();
-      done(outcome);
-    }
+    if (done) done(OutcomeOfStart(player_, path, opened, played));
   }
   const std::uintptr_t generation = state_.Started();
   watcher_.Start(PlaybackEndedReport(notify_, self_, generation));

@@ -58,9 +58,9 @@ void RecordScheduledBell(const Bell& bell);
 // The clock went past `span` of `rows` (the snapshot it read) without ringing it: one 错过 line
 // per row of its last day that would have rung, after one summing up those of any days before.
 void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows);
-// The play button started `path`'s file: what hears the start's outcome and writes its line,
-// stamped now (the press).
-StartDone RecordManualPlay(const TextValue& path);
+// The play button started the music file `music_name`: what hears the start's outcome and
+// writes its line, stamped now (the press).
+StartDone RecordManualPlay(const TextValue& music_name);
 // The play button stopped `path`'s file.
 void RecordManualStop(const TextValue& path);
 // The output device went missing (false) or was initialised again (true); the player's device

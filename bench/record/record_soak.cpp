@@ -98,13 +98,13 @@ int main() {
     player.Stop();
     const bool opened = player.OpenFile(path) != 0;
     const bool played = player.Play() != FALSE;
-    const BellResult result =
-        ClassifyPlay(FactsOfStart(opened, played, played ? 0 : player.LastError(), path));
+    const StartOutcome outcome = OutcomeOfStart(player, path, opened, played);
+    const BellResult result = ClassifyPlay(outcome.facts);
     watcher.Start([&ended] { ended.fetch_add(1); });
     // As a bell's line: late by its first sound, here counted from the open.
     std::int64_t late = 0;
     if (result == BellResult::kPlayed) {
-      const std::optional<std::uint64_t> at = player.SoundStartTime();
+      const std::optional<std::uint64_t> at = outcome.sounded_at;
       const std::optional<RecordTime> sounded = at ? LocalRecordTimeOf(*at) : std::nullopt;
       if (sounded) {
         late = LatenessMs(0, *sounded) - LatenessMs(0, asked);

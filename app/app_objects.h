@@ -29,7 +29,7 @@ struct AppObjects : MainWindowControls {
 
   // The timetable: the model, which publishes each change for the clock, and its view, which
   // changes the model and has the list view follow.
-  Timetable timetable{&process.timetable};
+  Timetable timetable{&process.published_timetable};
   TimetableView timetable_view{timetable, timetable_list};
   // StartPlayback and the play button, over the process's player and watcher.
   PlaybackControl playback{ProcessMusicPlayer(), play_button, process.playback_watcher};

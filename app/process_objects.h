@@ -22,10 +22,10 @@ namespace belvane {
 extern std::atomic<bool> ClockRunning;
 
 struct ProcessObjects {
-  SharedTimetable timetable;  // the snapshot of the timetable model that the clock reads
+  SharedTimetable published_timetable;  // the timetable model's latest snapshot, for the clock
   SystemClock clock;
-  ClockThread clock_thread{clock, timetable, ClockRunning};
-  BellWorker bell_worker{ProcessMusicPlayer(), timetable};
+  ClockThread clock_thread{clock, published_timetable, ClockRunning};
+  BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
   PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
   RecordWriter record_writer;  // the bell record's
 };

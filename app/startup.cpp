@@ -196,8 +196,8 @@ void PrepareData() {
 
   // 5. The timetable.
   LoadTimetable();
-  StartBellRecord(app.process.record_writer, app.program_dir, app.timetable, app.process.timetable,
-                  MusicFolderPath());
+  StartBellRecord(app.process.record_writer, app.program_dir, app.timetable,
+                  app.process.published_timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -248,7 +248,7 @@ void StartClockStep() {
   process.clock_thread.Start(main, {&StartDueBellOfApp, &ShowClockText,
                                     [&worker](int second) { worker.LookAhead(second); },
                                     [&process](const PassedOverSpan& span) {
-                                      RecordPassedOver(span, process.timetable.Current());
+                                      RecordPassedOver(span, process.published_timetable.Current());
                                     }});
 }
 

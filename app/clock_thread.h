@@ -4,8 +4,8 @@
 //
 // Thread policy: the clock thread touches no window object and not the timetable model. It
 // reads the latest snapshot (app/schedule/timetable_snapshot.h) and posts each finding to the
-// main window's thread as a task (ui/ui_task.h); there the time is shown, and a due start time
-// is looked up again in the model (the rows may have changed since) and its row started.
+// main window's thread as a task (ui/ui_task.h); there the time is shown, and a due bell's row
+// is checked again in the model (the rows may have changed since) and started.
 // Posting, never sending, is what lets the user-interface thread wait for the clock to end.
 
 #include <windows.h>
@@ -26,7 +26,8 @@
 
 namespace belvane {
 
-// What the user-interface thread does with the clock's findings; both run on that thread.
+// What is done with the clock's findings: due_bell and show_time run on the user-interface
+// thread, the others on the clock thread.
 struct ClockHandlers {
   // A bell was due when the clock looked: its row, start time and second.
   std::function<void(Bell bell)> due_bell;

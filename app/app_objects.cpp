@@ -10,8 +10,6 @@
 
 namespace belvane {
 
-std::atomic<bool> ClockRunning{false};
-
 namespace {
 
 std::unique_ptr<AppObjects> g_app;
@@ -39,7 +37,7 @@ void DestroyAppObjects() {
 
 void ShutDownApplication() {
   // The threads first: neither may touch the player or a window once those are gone.
-  StopClockAndWatcher();
+  StopClockAndWatcher(TheProcessObjects());
   if (HaveAppObjects()) App().record_opening.Stop();
   ProcessMusicPlayer().Destroy();
   EndBellRecord();

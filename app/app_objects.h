@@ -1,18 +1,16 @@
 #pragma once
-// The application's process-wide objects: the main window and its controls, the timetable model
-// and its list view, the program's folder, the music list, the icon and the clock flag. They
-// are built by the process frame's construction step, before StartProgram runs, and destroyed
-// by its exit hook.
+// The application's objects: the main window and its controls, the timetable model and its list
+// view, the program's folder, the music list and the icon, over the process's objects
+// (app/process_objects.h). They are built by the process frame's construction step, before
+// StartProgram runs, and destroyed by its exit hook.
 //
-// Thread policy: everything here belongs to the user-interface thread, except ClockRunning,
-// which the clock thread reads (an atomic).
+// Thread policy: everything here belongs to the user-interface thread.
 
-#include <atomic>
 #include <memory>
 
-#include "app/clock_thread.h"
 #include "app/main_window.h"
 #include "app/playback.h"
+#include "app/process_objects.h"
 #include "app/timetable.h"
 #include "app/timetable_view.h"
 #include "runtime/text_array.h"
@@ -26,14 +24,16 @@ namespace belvane {
 // Everything the application keeps for the life of the process.
 // The controls come from MainWindowControls (app.clock_label, app.timetable_list, ...).
 struct AppObjects : MainWindowControls {
+  // The process's objects, which outlive these.
+  ProcessObjects& process = TheProcessObjects();
   FormWindow main_window;
 
   // The timetable: the model, which publishes each change for the clock, and its view, which
   // changes the model and has the list view follow.
-  Timetable timetable{&ProcessTimetable()};
+  Timetable timetable{&process.published_timetable};
   TimetableView timetable_view{timetable, timetable_list};
   // StartPlayback and the play button, over the process's player and watcher.
-  PlaybackControl playback{ProcessMusicPlayer(), play_button, ProcessPlaybackWatcher()};
+  PlaybackControl playback{ProcessMusicPlayer(), play_button, process.playback_watcher};
   TextValue program_dir;  // the program's folder, no trailing backslash
   TextArray music_names;  // the music folder's files, in list box order
   OwnedIcon icon;         // icon resource BELVANE_ICON_APP, the main window's small icon
@@ -56,9 +56,6 @@ void DestroyAppObjects();
 // layer stops. An exit that began on another thread skips the window part: the process ends at once
 // after the hooks.
 void ShutDownApplication();
-
-// True while the clock thread may run; cleared when the user confirms closing.
-extern std::atomic<bool> ClockRunning;
 
 // The timetable file: ProgramDir + "\Belvane配置.ini".
 TextValue ConfigFilePath();

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 
-#include "app/clock_thread.h"
 #include "runtime/gbk.h"
 #include "runtime/handles.h"
 
@@ -103,14 +102,6 @@ BellWorker::~BellWorker() {
   Stop();
 }
 
-namespace {
-thread_local int t_last_start_error = 0;
-}  // namespace
-
-int BellWorker::LastStartError() {
-  return t_last_start_error;
-}
-
 void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {
@@ -131,8 +122,16 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
                           if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
                         });
     BellPreparer preparer(port);
-    // Tasks handed over after a start that still waits for its file run once it is done.
-    std::deque<std::function<void()>> deferred;
+    // The start that waits for its file, and who hears what it gave.
+    TextValue waiting_path;
+    StartDone waiting_done;
+    const auto tell = [&](StartDone& done, const TextValue& path, bool opened, bool sounding,
+                          int open_error) {
+      if (!done) return;
+      const StartDone told = std::move(done);
+      done = nullptr;
+      told(OutcomeOfStart(*player, path, opened, sounding, open_error));
+    };
     ULONGLONG give_up_at = 0;
     ULONGLONG quiet_until = 0;      // kQuietAfterStartMs after the last start
     std::optional<int> look_ahead;  // waits out the quiet; only the latest second counts
@@ -140,17 +139,10 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
     // quit_by, then the worker ends.
     bool quitting = false;
     ULONGLONG quit_by = 0;
-    const auto run_deferred = [&] {
-      while (!deferred.empty()) {
-        const std::function<void()> task = std::move(deferred.front());
-        deferred.pop_front();
-        task();
-      }
-    };
     const auto give_up_waiting_start = [&] {
       if (!preparer.StartWaiting()) return;
       preparer.AbandonStart();
-      run_deferred();
+      tell(waiting_done, waiting_path, false, false, 0);
     };
     const auto started_now = [&] { quiet_until = GetTickCount64() + kQuietAfterStartMs; };
     const auto left_until = [](ULONGLONG at) {
@@ -188,22 +180,21 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
         if (job.ticket != 0) {
           const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
           if (opened.sounding) started_now();
-          if (opened.was_start) {
-            if (job.stream == 0) t_last_start_error = job.error;
-            run_deferred();
-          }
-        } else if (job.after) {
-          if (preparer.StartWaiting()) {
-            deferred.push_back(std::move(job.after));
-          } else {
-            job.after();
-          }
+          if (opened.was_start)
+            tell(waiting_done, waiting_path, job.stream != 0, opened.sounding, job.error);
         } else {
           // A later start or stop overtakes a start still waiting for its file.
           give_up_waiting_start();
-          t_last_start_error = 0;
           if (job.path) {
-            if (preparer.Start(*job.path).sounding) started_now();
+            const BellStartResult start = preparer.Start(*job.path);
+            if (start.sounding) started_now();
+            // What the start gave is told after it, off the path to the sound.
+            if (start.kind == BellStartKind::kOpening) {
+              waiting_path = std::move(*job.path);
+              waiting_done = std::move(job.done);
+            } else {
+              tell(job.done, *job.path, start.kind == BellStartKind::kPrepared, start.sounding, 0);
+            }
             give_up_at = GetTickCount64() + kStartOpenWaitMs;
             if (quitting) give_up_at = std::min(give_up_at, quit_by);
           } else {
@@ -257,27 +248,14 @@ bool BellWorker::StartWaiting() {
   return queue && thread_.Running() && queue->start_waiting.load();
 }
 
-bool BellWorker::StartBell(const TextValue& path) {
+bool BellWorker::StartBell(const TextValue& path, StartDone&& done) {
   const std::shared_ptr<Queue> queue = CurrentQueue();
   if (!queue || !thread_.Running()) return false;
   std::lock_guard lock(queue->mutex);
   if (queue->quit) return false;
-  queue->starts.push_back(BellJob{path, {}});
+  queue->starts.push_back(BellJob{path, std::move(done)});
   SignalEvent(queue->wake.Ref());
   return true;
-}
-
-void BellWorker::AfterStarts(std::function<void()> task) {
-  const std::shared_ptr<Queue> queue = CurrentQueue();
-  if (queue && thread_.Running()) {
-    std::lock_guard lock(queue->mutex);
-    if (!queue->quit) {
-      queue->starts.push_back(BellJob{std::nullopt, std::move(task)});
-      SignalEvent(queue->wake.Ref());
-      return;
-    }
-  }
-  task();  // no worker: the starts ran on the caller's thread already
 }
 
 bool BellWorker::StopBell() {
@@ -309,12 +287,6 @@ bool BellWorker::Stop(int timeout_ms) {
   const int left = now >= stop_by ? 0 : static_cast<int>(stop_by - now);
   opens_.Stop(std::min(left, kThreadStopTimeoutMs));
   return ended;
-}
-
-BellWorker& ProcessBellWorker() {
-  // Leaked on purpose, like the player: a worker that outlived its wait at exit still finds it.
-  static BellWorker* const worker = new BellWorker(ProcessMusicPlayer(), ProcessTimetable());
-  return *worker;
 }
 
 }  // namespace belvane

@@ -22,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/bell.h"
 #include "app/schedule/bell_preparation.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "audio/music_player.h"
@@ -67,11 +68,11 @@ class PlayerBellPort final : public BellPort {
 // Size and last-write time of a file (GBK path); not existing when it cannot be looked at.
 FileStamp StampOfFile(const TextValue& path);
 
-// One entry of the worker's queue: a start (path), a stop (none of the others), a task run
-// once the entries before it are done (after), or an open that came back (ticket).
+// One entry of the worker's queue: a start (path, and what to tell its outcome), a stop (none of
+// the others), or an open that came back (ticket).
 struct BellJob {
   std::optional<TextValue> path;
-  std::function<void()> after;
+  StartDone done;
   OpenTicket ticket = 0;
   BellStream stream = 0;
   int error = 0;  // the library's error on the thread that failed to open
@@ -98,20 +99,13 @@ class BellWorker {
   bool Start(const TextValue& music_folder);
   // The clock checked `current_second`: have the next bell ready.
   void LookAhead(int current_second);
-  // Stop what plays and start `path`'s file, prepared or opened now. False when no worker runs
-  // to do it (the caller then does it itself).
-  bool StartBell(const TextValue& path);
+  // Stop what plays and start `path`'s file, prepared or opened now; `done` then hears what the
+  // start gave, on the worker (once the file has opened, or the start is given up). False when
+  // no worker runs to do it (the caller then does it itself; `done` is left as it was).
+  bool StartBell(const TextValue& path, StartDone&& done = {});
   // Stop what plays, after every start handed over before it (a stop clicked while a slow file
   // is still opening must not be overtaken by its start). False as StartBell.
   bool StopBell();
-  // Runs `task` on the worker once every start and stop handed over before it is done (what a
-  // start gave is then known: the bell record asks it there); at once on this thread when no
-  // worker runs. The task must not touch windows.
-  void AfterStarts(std::function<void()> task);
-  // In a task run by AfterStarts: the library's error of the last start whose file could not
-  // be opened (opens run on other threads, whose errors the worker's own does not show); 0 when
-  // the last start's open did not fail.
-  static int LastStartError();
   // Ends the thread (bounded wait); the prepared stream is freed on its way out. What was handed
   // over before still runs first, in order; a start whose file still opens is given up after
   // half the wait, so that the tasks behind it run within it. Opens still under way are waited
@@ -135,8 +129,5 @@ class BellWorker {
   WorkerThread thread_;
   WorkerPool opens_;  // the opens' threads: they outlive the worker's run that began them
 };
-
-// The process's worker over ProcessMusicPlayer() and the clock's timetable; never destroyed.
-BellWorker& ProcessBellWorker();
 
 }  // namespace belvane

@@ -4,8 +4,8 @@
 //
 // Thread policy: the clock thread touches no window object and not the timetable model. It
 // reads the latest snapshot (app/schedule/timetable_snapshot.h) and posts each finding to the
-// main window's thread as a task (ui/ui_task.h); there the time is shown, and a due start time
-// is looked up again in the model (the rows may have changed since) and its row started.
+// main window's thread as a task (ui/ui_task.h); there the time is shown, and a due bell's row
+// is checked again in the model (the rows may have changed since) and started.
 // Posting, never sending, is what lets the user-interface thread wait for the clock to end.
 
 #include <windows.h>
@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/bell.h"
 #include "app/playback.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
@@ -25,30 +26,36 @@
 
 namespace belvane {
 
-// What the user-interface thread does with the clock's findings; both run on that thread.
+// What is done with the clock's findings: due_bell and show_time run on the user-interface
+// thread, the others on the clock thread.
 struct ClockHandlers {
-  // Row `row` was due under `start_time` when the clock looked.
-  std::function<void(int row, const std::string& start_time)> due_row;
+  // A bell was due when the clock looked: its row, start time and second.
+  std::function<void(Bell bell)> due_bell;
   // The clock label's new text, "HH:MM:SS".
   std::function<void(const std::string& clock_text)> show_time;
   // Run on the clock thread itself, not posted: the second just checked, for the bell worker
   // to look ahead from. Must only hand work on.
   std::function<void(int current_second)> look_ahead;
+  // Also run on the clock thread: rows the clock went past without ringing them, for the bell
+  // record. Must only hand work on.
+  std::function<void(const PassedOverSpan& span)> passed_over;
 };
 
 // The clock loop's sink that posts each finding to a window's thread, to run its handler there.
 class PostingClockSink final : public ClockSink {
  public:
-  explicit PostingClockSink(ClockHandlers handlers) : handlers_(std::move(handlers)) {}
-  void SetWindow(HWND window) { window_.store(window); }
+  // Before the clock thread starts: where its findings go.
+  void SetTarget(HWND window, ClockHandlers handlers) {
+    window_.store(window);
+    handlers_ = std::move(handlers);
+  }
   void StartRow(int row, const std::string& start_time) override;
   void ShowTime(const std::string& clock_text) override;
   void LookAhead(int current_second) override;
-  // Hands the rows passed over to the bell record (on the clock thread: it only queues them).
   void PassedOver(const PassedOverSpan& span) override;
 
  private:
-  const ClockHandlers handlers_;
+  ClockHandlers handlers_;
   std::atomic<HWND> window_{nullptr};
 };
 
@@ -57,15 +64,15 @@ class PostingClockSink final : public ClockSink {
 class ClockThread {
  public:
   // Everything is borrowed; `running` is the ClockRunning flag.
-  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running,
-              ClockHandlers handlers);
+  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running);
   ~ClockThread();
   ClockThread(const ClockThread&) = delete;
   ClockThread& operator=(const ClockThread&) = delete;
 
-  // Sets the running flag and starts the thread, posting to `window`; false when it has been
-  // started before (a clock is started once) or no thread could be started.
-  bool Start(HWND window);
+  // Sets the running flag and starts the thread, posting its findings to `window` to run
+  // `handlers` there; false when it has been started before (a clock is started once) or no
+  // thread could be started.
+  bool Start(HWND window, ClockHandlers handlers);
   // Clears the running flag, cuts the loop's wait short and waits up to `timeout_ms` for the
   // thread; true when it has ended. Called on the clock thread itself it does not wait.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
@@ -82,20 +89,19 @@ class ClockThread {
   bool started_ = false;
 };
 
-// A due start time reaches the user-interface thread: the first row of the model that holds it
-// now is made current and focused in `view`, and its file (folder + "\" + the row's music name)
-// played. Returns that row; -1 when no row holds the time any more.
-int StartDueRow(std::string_view start_time, const Timetable& timetable, ListViewControl& view,
-                const TextValue& music_folder, PlaybackControl& playback);
+// The row of `timetable` that `bell` rings for now: the row the clock found while it still holds
+// the bell's start time, else the first row that holds it (the rows may have changed since the
+// clock looked); -1 when none does.
+int RowOfBell(const Bell& bell, const Timetable& timetable);
 
-// The snapshot of the application's timetable that the clock reads, and the clock thread over
-// the system clock, it and ClockRunning. Never destroyed: a clock thread that outlived its
-// bounded wait at exit still finds them.
-SharedTimetable& ProcessTimetable();
-ClockThread& ProcessClockThread();
+// Hears a started bell, its outcome filled in, on the thread that made the start.
+using BellStarted = std::function<void(const Bell& bell)>;
 
-// Stops the clock thread and the playback watcher, each with a bounded wait; safe to call
-// twice and from the clock thread itself.
-void StopClockAndWatcher();
+// A due bell reaches the user-interface thread: its row (RowOfBell) is made current and
+// focused in `view`, and its file (MusicFilePath of `music_folder` and the row's music name)
+// played; `started` then hears the bell, its row, music name, path and outcome filled in.
+// Returns the row; -1 when no row holds the bell's time any more (nothing is started).
+int StartDueBell(Bell bell, const Timetable& timetable, ListViewControl& view,
+                 const TextValue& music_folder, PlaybackControl& playback, BellStarted started);
 
 }  // namespace belvane

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/app_objects.h"
-#include "app/clock_thread.h"
 #include "runtime/message_box.h"
 
 namespace belvane {
@@ -17,7 +16,7 @@ int ConfirmClose() {
   ClockRunning = false;
   // Before the dialog ends: the clock and the watcher must be done with the windows and the
   // player before the exit hook destroys them. The file that plays goes on until the end.
-  StopClockAndWatcher();
+  StopClockAndWatcher(TheProcessObjects());
   // A box still up from start-up (no sound) would keep the program, hidden, holding its folder:
   // a start after this one would then hand over to a window nobody sees.
   if (HaveAppObjects()) AnswerThreadInfoBoxes(App().main_window.Handle());

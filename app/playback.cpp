@@ -1,8 +1,9 @@
 #include "app/playback.h"
 
-#include "app/playback_ended.h"
+#include "app/schedule/bell_preparation.h"
 #include "runtime/handles.h"
 #include "runtime/text.h"
+#include "ui/ui_task.h"
 
 namespace belvane {
 
@@ -68,22 +69,44 @@ void PlaybackControl::ShowState() {
   button_.Caption(PlayButtonCaption(state_.State()));
 }
 
-void PlaybackControl::StartPlayback(const TextValue& path) {
+void PlaybackControl::StartPlayback(const TextValue& path, StartDone done) {
   if (starter_) player_.BindStartFunctions();
-  if (!starter_ || !starter_(path)) {
+  if (!starter_ || !starter_(path, std::move(done))) {
     player_.Stop();
-    player_.OpenFile(path);
-    player_.Play();
+    const bool opened = player_.OpenFile(path) != 0;
+    const bool played = player_.Play() != FALSE;
+    if (done) done(OutcomeOfStart(player_, path, opened, played));
   }
   const std::uintptr_t generation = state_.Started();
   watcher_.Start(PlaybackEndedReport(notify_, self_, generation));
   ShowState();
 }
 
-PlaybackWatcher& ProcessPlaybackWatcher() {
-  // Leaked on purpose, like the player it watches: a watcher may outlive its wait at exit.
-  static PlaybackWatcher* const watcher = new PlaybackWatcher(ProcessMusicPlayer());
-  return *watcher;
+void PlaybackControl::TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder,
+                                 StartDone done) {
+  const int chosen = music_list.CurrentSelection();
+  if (chosen == -1) return;
+  if (state_.State() == PlaybackState::kStopped) {
+    StartPlayback(MusicFilePath(music_folder, music_list.ItemText(chosen)), std::move(done));
+  } else {
+    if (!stopper_ || !stopper_()) player_.Stop();
+    state_.Stopped();
+    ShowState();
+  }
+}
+
+void PlaybackControl::OnPlaybackEnded(std::uintptr_t generation) {
+  if (state_.Ended(generation)) ShowState();
+}
+
+std::function<void()> PlaybackEndedReport(HWND window, std::weak_ptr<PlaybackControl*> control,
+                                          std::uintptr_t generation) {
+  return [window, control = std::move(control), generation] {
+    PostUiTask(window, [control, generation] {
+      if (const std::shared_ptr<PlaybackControl*> live = control.lock())
+        (*live)->OnPlaybackEnded(generation);
+    });
+  };
 }
 
 }  // namespace belvane

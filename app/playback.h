@@ -1,6 +1,7 @@
 #pragma once
 // Playback as the program drives it: StartPlayback (shared by the clock and the play button),
-// the playback watcher that reports when the file has ended, and the play button's state.
+// the playback watcher that reports when the file has ended (a task posted to the
+// user-interface thread), and the play button's state.
 //
 // Thread policy: PlaybackControl runs on the user-interface thread only; PlaybackWatcher::Stop
 // may also come from an exit that began on another thread. The watcher runs on a thread of its
@@ -15,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/bell.h"
 #include "app/playback_state.h"
 #include "audio/music_player.h"
 #include "runtime/text_value.h"
@@ -74,22 +76,24 @@ class PlaybackControl {
 
   // The window whose thread hears of a playback's end (the main window; its hook runs tasks).
   void SetNotifyWindow(HWND window) { notify_ = window; }
-  // Where starts go to have their file opened off this thread (the bell worker); it answers
-  // false when it cannot take the start, which is then made here as before.
-  void SetStarter(std::function<bool(const TextValue& path)> starter) {
-    starter_ = std::move(starter);
-  }
+  // Where starts go to have their file opened off this thread (the bell worker), with who hears
+  // what the start gave; it answers false when it cannot take the start (leaving `done` as it
+  // was), which is then made here as before.
+  using Starter = std::function<bool(const TextValue& path, StartDone&& done)>;
+  void SetStarter(Starter starter) { starter_ = std::move(starter); }
   // The same for the play button's stop, so that it is never overtaken by a start handed over
   // before it.
   void SetStopper(std::function<bool()> stopper) { stopper_ = std::move(stopper); }
 
-  // Stop, OpenFile(path), Play (by the starter when one is set), a new watcher, playing. The
-  // results are not examined: a file that cannot be opened leaves no stream, and its watcher
-  // reports the end at its first look.
-  void StartPlayback(const TextValue& path);
+  // Stop, OpenFile(path), Play (by the starter when one is set), a new watcher, playing. `done`
+  // hears what the start gave, from the thread that made it. The button does not wait for that:
+  // a file that cannot be opened leaves no stream, and its watcher reports the end at its first
+  // look.
+  void StartPlayback(const TextValue& path, StartDone done = {});
   // The play button: with no music chosen nothing happens; when stopped the chosen file of
-  // `music_folder` plays; when playing the player stops.
-  void TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder);
+  // `music_folder` plays (`done` as for StartPlayback); when playing the player stops.
+  void TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder,
+                  StartDone done = {});
   // A watcher reported the end of playback `generation`: stopped, unless a later playback has
   // started since that watcher's.
   void OnPlaybackEnded(std::uintptr_t generation);
@@ -105,15 +109,17 @@ class PlaybackControl {
   ButtonControl& button_;
   PlaybackWatcher& watcher_;
   HWND notify_ = nullptr;
-  std::function<bool(const TextValue& path)> starter_;
+  Starter starter_;
   std::function<bool()> stopper_;
   PlaybackController state_;
   // A report posted by a watcher finds this control only while it lives.
   std::shared_ptr<PlaybackControl*> self_ = std::make_shared<PlaybackControl*>(this);
 };
 
-// The process's one watcher over ProcessMusicPlayer(); never destroyed, so a watcher that
-// outlived its bounded wait at exit still finds it.
-PlaybackWatcher& ProcessPlaybackWatcher();
+// The watcher's `ended` routine for playback `generation` of `control`: posts
+// control->OnPlaybackEnded(generation) to `window`'s thread, unless the control is gone by then.
+// The routine runs on the watcher's thread.
+std::function<void()> PlaybackEndedReport(HWND window, std::weak_ptr<PlaybackControl*> control,
+                                          std::uintptr_t generation);
 
 }  // namespace belvane

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <unordered_map>
 
-#include "app/bell_worker.h"
-#include "app/clock_thread.h"
+#include "audio/music_player.h"
 #include "runtime/files.h"
 #include "runtime/record_writer.h"
 #include "runtime/text.h"
@@ -16,10 +16,12 @@ namespace belvane {
 
 namespace {
 
-// Never destroyed: the clock thread may still hand over a line while the process ends.
-RecordWriter& Writer() {
-  static RecordWriter* const writer = new RecordWriter();
-  return *writer;
+// The writer handed over by StartBellRecord, once it runs; until then every line goes nowhere.
+std::atomic<RecordWriter*> g_writer{nullptr};
+
+// Hands `line` to the writer, if one runs.
+void Add(std::string line) {
+  if (RecordWriter* const writer = g_writer.load()) writer->Add(std::move(line));
 }
 
 TextValue RecordPath(const TextValue& program_dir, const char* name) {
@@ -36,16 +38,17 @@ std::string_view FileNameOf(std::string_view path) {
 // a line per row of the clock's timetable whose file is not there.
 class DailyFileCheck {
  public:
-  explicit DailyFileCheck(TextValue music_folder)
-      : music_folder_(std::move(music_folder)), look_(LocalRecordTime()) {}
+  DailyFileCheck(const SharedTimetable& published, TextValue music_folder)
+      : published_(published), music_folder_(std::move(music_folder)), look_(LocalRecordTime()) {}
 
   std::vector<std::string> operator()(int& next_ms) {
     const RecordTime now = LocalRecordTime();
     if (!look_.Due(now, &next_ms)) return {};
-    return MissingFileLines(*ProcessTimetable().Current(), music_folder_, now);
+    return MissingFileLines(*published_.Current(), music_folder_, now);
   }
 
  private:
+  const SharedTimetable& published_;
   TextValue music_folder_;
   DailyLook look_;
 };
@@ -95,26 +98,13 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
   return lines;
 }
 
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error) {
-  PlayFacts facts;
-  facts.opened = player.Stream() != 0;
-  if (facts.opened) {
-    // Playing or stalled, or a short file already played to its end: the sound started.
-    const int state = player.State();
-    facts.playing = state == 1 || state == 2 || (state == 0 && player.GetPosition() > 0);
-  }
-  // An open that failed on a thread of its own left its error there, not on this thread.
-  if (!facts.playing) facts.library_error = start_error != 0 ? start_error : player.LastError();
-  if (!facts.opened) facts.file_exists = FileExists(path);
-  return facts;
-}
-
-void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
-                     const TextValue& music_folder) {
-  RecordWriter& writer = Writer();
+void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const Timetable& timetable,
+                     const SharedTimetable& published, const TextValue& music_folder) {
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
-                    RecordPath(program_dir, kRecordOldFileName), DailyFileCheck(music_folder)))
+                    RecordPath(program_dir, kRecordOldFileName),
+                    DailyFileCheck(published, music_folder)))
     return;
+  g_writer.store(&writer);
   // From here on the player tells when the output device goes and comes back (the start-up
   // attempt is made after this).
   ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
@@ -130,38 +120,30 @@ void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
 }
 
 void EndBellRecord() {
-  RecordWriter& writer = Writer();
-  writer.Add(EndedLine(LocalRecordTime()));
-  writer.Stop();
+  RecordWriter* const writer = g_writer.load();
+  if (!writer) return;
+  writer->Add(EndedLine(LocalRecordTime()));
+  writer->Stop();
 }
 
-void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
-                         const TextValue& music_folder) {
-  if (row < 0) return;
-  // The start runs on the bell worker: what it gave is asked there, once it is done.
-  ProcessBellWorker().AfterStarts(
-      [row, start = std::string(start_time), music = timetable.Row(row).music_name, music_folder] {
-        MusicPlayer& player = ProcessMusicPlayer();
-        const PlayFacts facts = ObservePlay(player, ConcatTexts(music_folder, "\\", music),
-                                            BellWorker::LastStartError());
-        const BellResult result = ClassifyPlay(facts);
-        const RecordTime now = LocalRecordTime();
-        // Late by when the first sound went out where the library can tell, else by when the
-        // start returned.
-        std::optional<RecordTime> sounded;
-        if (result == BellResult::kPlayed) {
-          if (const std::optional<std::uint64_t> at = player.SoundStartTime())
-            sounded = LocalRecordTimeOf(*at);
-        }
-        Writer().Add(ScheduledBellLine(now, row + 1, start, music.View(), result,
-                                       LatenessMs(RingingSecond(start), sounded.value_or(now))));
-      });
+void RecordScheduledBell(const Bell& bell) {
+  const RecordTime now = LocalRecordTime();
+  const BellResult result = ClassifyPlay(bell.outcome.facts);
+  // Late by when the first sound went out where the library can tell, else by when the start
+  // returned.
+  std::optional<RecordTime> sounded;
+  if (result == BellResult::kPlayed && bell.outcome.sounded_at)
+    sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
+  Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
+                        LatenessMs(bell.second, sounded.value_or(now))));
 }
 
-void RecordPassedOver(const PassedOverSpan& span) {
+void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows) {
+  RecordWriter* const writer = g_writer.load();
+  if (!writer) return;
   const RecordTime now = LocalRecordTime();
   // The rows are looked up on the writer's thread: a span may be a whole day.
-  Writer().AddLines([span, now, rows = ProcessTimetable().Current()] {
+  writer->AddLines([span, now, rows = std::move(rows)] {
     std::vector<std::string> lines;
     // Days of rows are summed up in one line; the last day's are listed.
     if (const PassedOverSummary earlier = SummarizeEarlier(span, *rows); earlier.count > 0)
@@ -177,31 +159,27 @@ void RecordPassedOver(const PassedOverSpan& span) {
   });
 }
 
-void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path) {
-  if (before == after) return;
-  const RecordTime now = LocalRecordTime();
-  const std::string_view music = FileNameOf(path.View());
-  if (after == PlaybackState::kPlaying) {
-    ProcessBellWorker().AfterStarts([now, music = std::string(music), path] {
-      Writer().Add(ManualPlayLine(
-          now, music,
-          ClassifyPlay(ObservePlay(ProcessMusicPlayer(), path, BellWorker::LastStartError()))));
-    });
-  } else {
-    Writer().Add(ManualStopLine(now, music));
-  }
+StartDone RecordManualPlay(const TextValue& path) {
+  return [now = LocalRecordTime(),
+          music = std::string(FileNameOf(path.View()))](const StartOutcome& outcome) {
+    Add(ManualPlayLine(now, music, ClassifyPlay(outcome.facts)));
+  };
+}
+
+void RecordManualStop(const TextValue& path) {
+  Add(ManualStopLine(LocalRecordTime(), FileNameOf(path.View())));
 }
 
 void RecordAudioDevice(bool back) {
-  Writer().Add(AudioDeviceLine(LocalRecordTime(), back));
+  Add(AudioDeviceLine(LocalRecordTime(), back));
 }
 
 void RecordSave(bool saved, int rows) {
-  Writer().Add(SaveLine(LocalRecordTime(), saved, rows));
+  Add(SaveLine(LocalRecordTime(), saved, rows));
 }
 
 void RecordAutostart(bool on, bool done, std::string_view command) {
-  Writer().Add(AutostartLine(LocalRecordTime(), on, done, command));
+  Add(AutostartLine(LocalRecordTime(), on, done, command));
 }
 
 void RecordSecondCopy(const TextValue& program_dir) {

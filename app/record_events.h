@@ -1,6 +1,6 @@
 #pragma once
-// The program's bell record: the process's record writer (runtime/record_writer.h) over
-// "Belvane日志.txt" beside the program, and one call per event at the point where it happens.
+// The program's bell record: the record writer (runtime/record_writer.h) handed over at start-up,
+// over "Belvane日志.txt" beside the program, and one call per event at the point where it happens.
 // The lines themselves are made by app/bell_record.h.
 //
 // Every call stamps its line with the local time, hands it to the writer and returns: nothing
@@ -8,20 +8,22 @@
 // StartBellRecord (and in a second copy) every other call does nothing. A folder that cannot be
 // written leaves the program running without a record and without a word.
 //
-// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord and RecordAudioDevice
-// from any thread (the exit hook; the player's threads); the rest on the user-interface thread.
+// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord, RecordAudioDevice and
+// what hears a start from any thread (the exit hook; the player's threads; the bell worker);
+// the rest on the user-interface thread.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/bell_record.h"
-#include "app/playback_state.h"
+#include "app/bell.h"
 #include "app/schedule/passed_over.h"
 #include "app/timetable.h"
-#include "audio/music_player.h"
+#include "runtime/record_writer.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -34,35 +36,33 @@ std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime);
 // times kSecondsPerDay plus the second of the day.
 RecordTime RecordTimeOfClockSecond(std::int64_t second);
 
-// What the player shows of the play call just made on this thread for `path`; the disk is
-// asked about the file only when no stream was opened. `start_error`: the library's error of an
-// open that failed on another thread (0: the player is asked for this thread's).
-PlayFacts ObservePlay(MusicPlayer& player, const TextValue& path, int start_error = 0);
-
 // A 文件缺失 line per row of `rows` whose file is not in `music_folder` (each name asked of
 // the disk once), stamped `time`.
 std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
                                           const TextValue& music_folder, const RecordTime& time);
 
-// Starts the writer and writes the start-up lines: started, then one line per row whose file
-// was missing at the load. From then on, at the first look after each midnight, the writer's
-// thread checks the day's files in `music_folder` against the clock's timetable and writes a
-// line per missing one.
-void StartBellRecord(const TextValue& program_dir, const Timetable& timetable,
-                     const TextValue& music_folder);
+// Starts `writer`, which the record writes through from then on (it must never be destroyed: the
+// clock thread may still hand over a line while the process ends), and writes the start-up
+// lines: started, then one line per row whose file was missing at the load. From then on, at the
+// first look after each midnight, the writer's thread checks the day's files in `music_folder`
+// against `published` (the clock's timetable) and writes a line per missing one.
+void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const Timetable& timetable,
+                     const SharedTimetable& published, const TextValue& music_folder);
 // Writes the ended line and stops the writer (bounded wait).
 void EndBellRecord();
 
-// A scheduled bell: row `row` (0-based) of `timetable` was due at `start_time` and its file
-// (`music_folder` + "\" + its music name) has just been started on this thread. Its lateness
-// is that of its first sound where the audio library tells it, else of the start's return.
-void RecordScheduledBell(const Timetable& timetable, int row, std::string_view start_time,
-                         const TextValue& music_folder);
-// The clock went past `span` without ringing it: one 错过 line per row of its last day that
-// would have rung, after one summing up those of any days before.
-void RecordPassedOver(const PassedOverSpan& span);
-// The play button was pressed: from `before` to `after`; `path` is the file started or stopped.
-void RecordManualToggle(PlaybackState before, PlaybackState after, const TextValue& path);
+// A scheduled bell has been started: its line, from its row, start time, music name and
+// outcome. Its lateness is that of its first sound where the audio library tells it, else of
+// now (just after the start returned). Any thread (the one that made the start).
+void RecordScheduledBell(const Bell& bell);
+// The clock went past `span` of `rows` (the snapshot it read) without ringing it: one 错过 line
+// per row of its last day that would have rung, after one summing up those of any days before.
+void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows);
+// The play button started the music file `music_name`: what hears the start's outcome and
+// writes its line, stamped now (the press).
+StartDone RecordManualPlay(const TextValue& music_name);
+// The play button stopped `path`'s file.
+void RecordManualStop(const TextValue& path);
 // The output device went missing (false) or was initialised again (true); the player's device
 // observer, set by StartBellRecord. Any thread.
 void RecordAudioDevice(bool back);

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
-#include "app/bell_worker.h"
 #include "app/clock_thread.h"
 #include "app/closing.h"
 #include "app/default_config.h"
@@ -11,6 +10,7 @@
 #include "app/manual_play.h"
 #include "app/keep_awake.h"
 #include "app/music_folder.h"
+#include "app/process_objects.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
 #include "app/system_menu.h"
@@ -55,6 +55,19 @@ LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
   if (message == WM_ENDSESSION && wparam) EndBellRecord();
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
+}
+
+// The clock's findings, on the user-interface thread.
+void ShowClockText(const std::string& clock_text) {
+  if (HaveAppObjects()) App().clock_label.Caption(TextValue(clock_text));
+}
+
+void StartDueBellOfApp(Bell bell) {
+  // Once closing has been confirmed no row starts, whatever was still queued.
+  if (!HaveAppObjects() || !ClockRunning.load()) return;
+  AppObjects& app = App();
+  StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(), app.playback,
+               &RecordScheduledBell);
 }
 
 }  // namespace
@@ -183,7 +196,8 @@ void PrepareData() {
 
   // 5. The timetable.
   LoadTimetable();
-  StartBellRecord(app.program_dir, app.timetable, MusicFolderPath());
+  StartBellRecord(app.process.record_writer, app.program_dir, app.timetable,
+                  app.process.published_timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -222,13 +236,20 @@ void StartClockStep() {
   // too, once what a start needs is bound (quietly: a library that lacks it still fails
   // at the first start, as it always did).
   ProcessMusicPlayer().BindStartFunctionsIfPresent();
-  if (ProcessBellWorker().Start(MusicFolderPath())) {
-    app.playback.SetStarter(
-        [](const TextValue& path) { return ProcessBellWorker().StartBell(path); });
-    app.playback.SetStopper([] { return ProcessBellWorker().StopBell(); });
-    ProcessPlaybackWatcher().SetOpeningCheck([] { return ProcessBellWorker().StartWaiting(); });
+  ProcessObjects& process = app.process;
+  BellWorker& worker = process.bell_worker;
+  if (worker.Start(MusicFolderPath())) {
+    app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done) {
+      return worker.StartBell(path, std::move(done));
+    });
+    app.playback.SetStopper([&worker] { return worker.StopBell(); });
+    process.playback_watcher.SetOpeningCheck([&worker] { return worker.StartWaiting(); });
   }
-  ProcessClockThread().Start(main);
+  process.clock_thread.Start(main, {&StartDueBellOfApp, &ShowClockText,
+                                    [&worker](int second) { worker.LookAhead(second); },
+                                    [&process](const PassedOverSpan& span) {
+                                      RecordPassedOver(span, process.published_timetable.Current());
+                                    }});
 }
 
 }  // namespace belvane

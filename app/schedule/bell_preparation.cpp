@@ -7,6 +7,10 @@
 
 namespace belvane {
 
+TextValue MusicFilePath(const TextValue& music_folder, const TextValue& music_name) {
+  return ConcatTexts(music_folder, "\\", music_name);
+}
+
 BellTarget NextBell(const TimetableSnapshot& rows, int now, const TextValue& music_folder,
                     int lead) {
   for (int ahead = 1; ahead <= lead; ++ahead) {
@@ -15,7 +19,7 @@ BellTarget NextBell(const TimetableSnapshot& rows, int now, const TextValue& mus
     const int row = rows.FirstRowAt(text);
     if (row < 0) continue;
     return BellTarget{second, TextValue(text),
-                      ConcatTexts(music_folder, "\\", rows.Row(row).music_name)};
+                      MusicFilePath(music_folder, rows.Row(row).music_name)};
   }
   return BellTarget{};
 }

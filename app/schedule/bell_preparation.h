@@ -40,11 +40,14 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// The file a row plays: `music_folder` + "\" + `music_name`. The one place a bell's path is made.
+TextValue MusicFilePath(const TextValue& music_folder, const TextValue& music_name);
+
 // A bell to have ready: the row due at `second` and the file it plays.
 struct BellTarget {
   int second = -1;       // second of the day; -1 = no bell
   TextValue start_time;  // the row's start-time text
-  TextValue path;        // the music folder + "\" + the row's music name
+  TextValue path;        // MusicFilePath of the row's music name
   bool IsNone() const { return second < 0; }
   friend bool operator==(const BellTarget&, const BellTarget&) = default;
 };

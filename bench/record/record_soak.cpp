@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "app/bell.h"
 #include "app/bell_record.h"
 #include "app/playback.h"
 #include "app/record_events.h"
@@ -95,14 +96,15 @@ int main() {
     const TextValue& path = i % 10 == 0 ? missing : file;
     const RecordTime asked = LocalRecordTime();
     player.Stop();
-    player.OpenFile(path);
-    player.Play();
+    const bool opened = player.OpenFile(path) != 0;
+    const bool played = player.Play() != FALSE;
+    const StartOutcome outcome = OutcomeOfStart(player, path, opened, played);
+    const BellResult result = ClassifyPlay(outcome.facts);
     watcher.Start([&ended] { ended.fetch_add(1); });
-    const BellResult result = ClassifyPlay(ObservePlay(player, path));
     // As a bell's line: late by its first sound, here counted from the open.
     std::int64_t late = 0;
     if (result == BellResult::kPlayed) {
-      const std::optional<std::uint64_t> at = player.SoundStartTime();
+      const std::optional<std::uint64_t> at = outcome.sounded_at;
       const std::optional<RecordTime> sounded = at ? LocalRecordTimeOf(*at) : std::nullopt;
       if (sounded) {
         late = LatenessMs(0, *sounded) - LatenessMs(0, asked);

@@ -196,7 +196,7 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(g_seen.clock_text[5], ':');
   EXPECT_NE(g_seen.clock_text, "00:00:00") << "the label never changed";
   EXPECT_EQ(g_seen.play_caption, "播放音乐");
-  EXPECT_FALSE(ProcessClockThread().Running());
+  EXPECT_FALSE(TheProcessObjects().clock_thread.Running());
   EXPECT_EQ(g_seen.written_at_start, std::string(DefaultConfigBytes()));
 
   const Seen& s = g_seen;

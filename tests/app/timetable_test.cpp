@@ -1,4 +1,4 @@
-// The timetable model and the play button's state, as plain data: no window, no player.
+// The timetable model as plain data: no window, no player.
 
 #include "app/timetable.h"
 
@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/playback_state.h"
 #include "app/timetable_file.h"
 #include "app/timetable_rules.h"
 #include "tests/app/test_support.h"
@@ -169,28 +168,6 @@ TEST(TimetableTest, LookupStaysInStepWithTheRowsUnderRandomEdits) {
       ASSERT_EQ(shared.FirstRowAt(text), first) << "step " << step << " text " << text;
     }
   }
-}
-
-TEST(PlaybackControllerTest, CaptionFollowsTheStateAndStaleEndsChangeNothing) {
-  PlaybackController controller;
-  EXPECT_EQ(controller.State(), PlaybackState::kStopped);
-  EXPECT_STREQ(PlayButtonCaption(controller.State()), "播放音乐");
-  const std::uintptr_t first = controller.Started();
-  EXPECT_STREQ(PlayButtonCaption(controller.State()), "停止播放");
-  const std::uintptr_t second = controller.Started();
-  EXPECT_NE(first, second);
-  EXPECT_FALSE(controller.Ended(first)) << "an older playback's end arrives late";
-  EXPECT_EQ(controller.State(), PlaybackState::kPlaying);
-  EXPECT_TRUE(controller.Ended(second));
-  EXPECT_EQ(controller.State(), PlaybackState::kStopped);
-
-  // Stopped by the user, then the watcher's report of the same playback: still stopped.
-  const std::uintptr_t third = controller.Started();
-  controller.Stopped();
-  EXPECT_EQ(controller.State(), PlaybackState::kStopped);
-  controller.Ended(third);
-  EXPECT_EQ(controller.State(), PlaybackState::kStopped);
-  EXPECT_EQ(controller.Generation(), third);
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#pragma once
+// The process's objects that a thread may still touch after its bounded wait at exit: the
+// timetable snapshot the clock reads, the clock thread over the system clock, the bell worker,
+// the playback watcher and the bell record's writer. Made once, here, and never destroyed; the
+// start-up hands them to what uses them.
+//
+// Thread policy: each object states its own; this file only makes them.
+
+#include <atomic>
+
+#include "app/bell_worker.h"
+#include "app/clock_thread.h"
+#include "app/playback.h"
+#include "app/schedule/clock_loop.h"
+#include "app/schedule/timetable_snapshot.h"
+#include "audio/music_player.h"
+#include "runtime/record_writer.h"
+
+namespace belvane {
+
+// True while the clock thread may run; cleared when the user confirms closing.
+extern std::atomic<bool> ClockRunning;
+
+struct ProcessObjects {
+  SharedTimetable published_timetable;  // the timetable model's latest snapshot, for the clock
+  SystemClock clock;
+  ClockThread clock_thread{clock, published_timetable, ClockRunning};
+  BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
+  PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
+  RecordWriter record_writer;  // the bell record's
+};
+
+// The objects, made at the first call.
+ProcessObjects& TheProcessObjects();
+
+// Stops the clock thread, the bell worker and the playback watcher, each with a bounded wait;
+// safe to call twice and from the clock thread itself.
+void StopClockAndWatcher(ProcessObjects& objects);
+
+}  // namespace belvane

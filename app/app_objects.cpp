@@ -39,6 +39,7 @@ void ShutDownApplication() {
   // The threads first: neither may touch the player or a window once those are gone.
   StopClockAndWatcher(TheProcessObjects());
   if (HaveAppObjects()) App().record_opening.Stop();
+  if (HaveAppObjects()) App().music_watch.Stop();
   ProcessMusicPlayer().Destroy();
   EndBellRecord();
   if (!IsFrameThread()) return;

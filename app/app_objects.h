@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/music_watch.h"
 #include "app/playback.h"
 #include "app/process_objects.h"
 #include "app/timetable.h"
@@ -39,6 +40,8 @@ struct AppObjects : MainWindowControls {
   OwnedIcon icon;         // icon resource BELVANE_ICON_APP, the main window's small icon
   // The threads that open the bell record in the text editor (the system menu's item).
   WorkerPool record_opening;
+  // The music folder followed while the program runs (the list and the marks).
+  MusicWatch music_watch;
 };
 
 // The objects; only valid between ConstructAppObjects and DestroyAppObjects.

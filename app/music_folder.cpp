@@ -48,4 +48,40 @@ int FillMusicList(ListBoxControl& list, const TextValue& folder, TextArray& name
   return count;
 }
 
+MusicListChange DecideMusicList(const TextArray& shown, int selected, const TextArray& found) {
+  if (shown == found) return {false, selected};
+  MusicListChange change{true, found.IsEmpty() ? -1 : 0};
+  if (selected < 0 || selected >= shown.Count()) return change;
+  const TextValue& name = shown[selected + 1];
+  for (int i = 1; i <= found.Count(); ++i) {
+    if (found[i].View() == name.View()) {
+      change.select = i - 1;
+      break;
+    }
+  }
+  return change;
+}
+
+std::vector<bool> MusicMissingAfterLook(std::span<const TimetableEntry> rows,
+                                        const MusicFileExistence& exists) {
+  std::vector<bool> missing;
+  missing.reserve(rows.size());
+  for (const TimetableEntry& entry : rows) {
+    const auto it = exists.find(entry.music_name.Bytes());
+    missing.push_back(it == exists.end() ? entry.music_missing : !it->second);
+  }
+  return missing;
+}
+
+void ShowMusicNames(ListBoxControl& list, const TextArray& names, int select) {
+  const int top = list.TopIndex();
+  list.SuspendRedraw();
+  list.DeleteAllItems();
+  for (int i = 1; i <= names.Count(); ++i) list.AddItem(names[i], i);
+  list.CurrentSelection(select);
+  if (top > 0 && top < names.Count()) list.TopIndex(top);
+  list.ResumeRedraw();
+  list.Redraw();
+}
+
 }  // namespace belvane

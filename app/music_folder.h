@@ -3,8 +3,18 @@
 // wildcard patterns, grouped by pattern in the patterns' order, each group in the file
 // system's order.
 //
-// Thread policy: user-interface thread only (start-up).
+// What the music list and the timetable's missing-file marks become after a later look at the
+// folder is decided here too, as pure functions.
+//
+// Thread policy: the scan on any thread (start-up's, the folder watch's); FillMusicList and
+// ShowMusicNames on the user-interface thread.
 
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "app/schedule/timetable_snapshot.h"
 #include "runtime/text_array.h"
 #include "runtime/text_value.h"
 
@@ -25,5 +35,26 @@ class ListBoxControl;
 // Scans `folder` for kMusicPatterns into `names` (bare names, no subfolders) and fills the
 // list box with them in order, item data 1 to n; then chooses the first one. Returns n.
 int FillMusicList(ListBoxControl& list, const TextValue& folder, TextArray& names);
+
+// What the music list does after a look found `found` while it shows `shown` with item
+// `selected` (0-based, -1 none) chosen.
+struct MusicListChange {
+  bool refill = false;  // the names differ: the list is filled again with `found`
+  int select = -1;      // the item chosen afterwards (0-based), -1 none
+};
+// Unchanged names leave the list alone. Otherwise the chosen name stays chosen where it is
+// still found, else the first item is, as at start-up.
+MusicListChange DecideMusicList(const TextArray& shown, int selected, const TextArray& found);
+
+// Whether a file of the music folder exists, by the bare name a row holds.
+using MusicFileExistence = std::unordered_map<std::string, bool>;
+// Each row's missing-file flag after a look: a row whose name was looked up is missing exactly
+// when its file does not exist; a row whose name was not (added after the look) keeps its flag.
+std::vector<bool> MusicMissingAfterLook(std::span<const TimetableEntry> rows,
+                                        const MusicFileExistence& exists);
+
+// Fills `list` with `names` again (item data 1 to n) and chooses item `select`, keeping the
+// first item shown where it still can; without drawing in between.
+void ShowMusicNames(ListBoxControl& list, const TextArray& names, int select);
 
 }  // namespace belvane

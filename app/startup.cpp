@@ -10,6 +10,7 @@
 #include "app/manual_play.h"
 #include "app/keep_awake.h"
 #include "app/music_folder.h"
+#include "app/music_watch.h"
 #include "app/process_objects.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
@@ -201,6 +202,8 @@ void PrepareData() {
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
+  // From then on they follow the folder.
+  StartMusicWatch(app.process.published_timetable);
 
   // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
   const bool sound = ProvisionAudioStep();

@@ -45,6 +45,18 @@ bool Timetable::Delete(int row) {
   return true;
 }
 
+std::vector<int> Timetable::SetMusicMissing(const std::vector<bool>& missing) {
+  std::vector<int> changed;
+  if (missing.size() != rows_.size()) return changed;
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    if (rows_[row].music_missing == missing[row]) continue;
+    rows_[row].music_missing = missing[row];
+    changed.push_back(static_cast<int>(row));
+  }
+  if (!changed.empty()) Changed();
+  return changed;
+}
+
 void Timetable::Changed() {
   snapshot_ = std::make_shared<const TimetableSnapshot>(rows_);
   if (published_) published_->Publish(snapshot_);

@@ -43,6 +43,9 @@ class Timetable {
   int Insert(int position, TimetableEntry entry);
   // Deletes `row`; false (nothing changes) when there is no such row.
   bool Delete(int row);
+  // Sets each row's missing-file flag from `missing` (one per row, in order; a list of another
+  // length changes nothing). Returns the rows whose flag changed.
+  std::vector<int> SetMusicMissing(const std::vector<bool>& missing);
 
   // Lowest row whose start-time text equals `text` byte for byte; -1 = none.
   int FirstRowAt(std::string_view text) const { return snapshot_->FirstRowAt(text); }

@@ -70,4 +70,8 @@ bool TimetableView::Delete(int row) {
   return true;
 }
 
+void TimetableView::SetMusicMissing(const std::vector<bool>& missing) {
+  if (!model_.SetMusicMissing(missing).empty()) list_.UpdateNow();
+}
+
 }  // namespace belvane

@@ -51,6 +51,9 @@ class TimetableView {
   int Insert(int position, TimetableEntry entry);
   // Deletes the row; false when there is no such row (-1 included).
   bool Delete(int row);
+  // Sets the rows' missing-file flags (Timetable::SetMusicMissing) and redraws the rows shown
+  // when one changed; the rows, the selection and the scroll position stay.
+  void SetMusicMissing(const std::vector<bool>& missing);
 
  private:
   Timetable& model_;

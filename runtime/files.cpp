@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/gbk.h"
 #include "runtime/path_text.h"
 
 namespace belvane {
@@ -102,6 +103,15 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
 void EndFindFile(SearchHandle& search) {
   search.open_.Reset();
   search.found_nothing_ = false;
+}
+
+OwnedChangeNotification WatchFolderChanges(const TextValue& folder, DWORD filter) {
+  return OwnedChangeNotification(
+      FindFirstChangeNotificationW(WideFromGbk(folder.View()).c_str(), FALSE, filter));
+}
+
+bool ArmChangeNotification(const OwnedChangeNotification& notification) {
+  return notification && FindNextChangeNotification(notification.Get()) != FALSE;
 }
 
 }  // namespace belvane

@@ -71,4 +71,11 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
 // Closes the search held in `search` (if any) and resets it to 0.
 void EndFindFile(SearchHandle& search);
 
+// A change notification on `folder` (its own entries, not its subfolders') for the
+// FILE_NOTIFY_CHANGE_* bits of `filter`; holds nothing when the folder is missing or its file
+// system cannot tell changes. Once signalled, ArmChangeNotification waits for the next change.
+OwnedChangeNotification WatchFolderChanges(const TextValue& folder, DWORD filter);
+// FindNextChangeNotification; false when the notification no longer works (its folder gone).
+bool ArmChangeNotification(const OwnedChangeNotification& notification);
+
 }  // namespace belvane

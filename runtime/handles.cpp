@@ -14,6 +14,10 @@ void FindHandleTraits::Close(RawHandle handle) {
   FindClose(handle);
 }
 
+void ChangeNotificationTraits::Close(RawHandle handle) {
+  FindCloseChangeNotification(handle);
+}
+
 OwnedKernelHandle NewManualResetEvent() {
   return OwnedKernelHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }

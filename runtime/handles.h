@@ -74,8 +74,14 @@ struct FindHandleTraits {
   static void Close(RawHandle handle);
 };
 
+// FindCloseChangeNotification: a folder's change notification.
+struct ChangeNotificationTraits {
+  static void Close(RawHandle handle);
+};
+
 using OwnedKernelHandle = UniqueHandle<KernelHandleTraits>;
 using OwnedFindHandle = UniqueHandle<FindHandleTraits>;
+using OwnedChangeNotification = UniqueHandle<ChangeNotificationTraits>;
 
 // A manual-reset event, not signalled; holds nothing when it could not be created.
 OwnedKernelHandle NewManualResetEvent();

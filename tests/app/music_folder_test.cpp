@@ -94,5 +94,89 @@ TEST(MusicFolder, AMissingFolderGivesNothing) {
   EXPECT_TRUE(out.IsEmpty());
 }
 
+// What the list and the marks become after a look, one case a line.
+struct AfterLookCase {
+  const char* what;
+  TextArray shown;
+  int selected;
+  TextArray found;
+  MusicListChange list;
+  std::vector<bool> missing_before;  // rows "a.mp3", "b.mp3", "c.mp3"
+  MusicFileExistence exists;
+  std::vector<bool> missing_after;
+};
+
+TEST(MusicFolder, AfterALookTheListAndTheMarksFollowTheFolder) {
+  const std::vector<AfterLookCase> cases = {
+      {"nothing changed",
+       {"a.mp3", "b.mp3"},
+       1,
+       {"a.mp3", "b.mp3"},
+       {false, 1},
+       {false, false, true},
+       {{"a.mp3", true}, {"b.mp3", true}, {"c.mp3", false}},
+       {false, false, true}},
+      {"a file copied in",
+       {"a.mp3", "b.mp3"},
+       1,
+       {"a.mp3", "b.mp3", "c.mp3"},
+       {true, 1},
+       {false, false, true},
+       {{"a.mp3", true}, {"b.mp3", true}, {"c.mp3", true}},
+       {false, false, false}},
+      {"the chosen file deleted",
+       {"a.mp3", "b.mp3"},
+       1,
+       {"a.mp3"},
+       {true, 0},
+       {false, false, true},
+       {{"a.mp3", true}, {"b.mp3", false}, {"c.mp3", false}},
+       {false, true, true}},
+      {"the chosen file moved in the order",
+       {"a.mp3", "b.wav"},
+       1,
+       {"a.mp3", "c.mp3", "b.wav"},
+       {true, 2},
+       {false, false, false},
+       {},
+       {false, false, false}},
+      {"the folder gone",
+       {"a.mp3"},
+       0,
+       {},
+       {true, -1},
+       {false, false, false},
+       {{"a.mp3", false}, {"b.mp3", false}, {"c.mp3", false}},
+       {true, true, true}},
+      {"the folder back",
+       {},
+       -1,
+       {"b.mp3"},
+       {true, 0},
+       {true, true, true},
+       {{"a.mp3", false}, {"b.mp3", true}, {"c.mp3", false}},
+       {true, false, true}},
+      {"a row added after the look keeps its mark",
+       {"a.mp3"},
+       0,
+       {"a.mp3"},
+       {false, 0},
+       {false, false, true},
+       {{"a.mp3", false}},
+       {true, false, true}},
+  };
+  for (const AfterLookCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const MusicListChange list = DecideMusicList(c.shown, c.selected, c.found);
+    EXPECT_EQ(list.refill, c.list.refill);
+    EXPECT_EQ(list.select, c.list.select);
+    std::vector<TimetableEntry> rows;
+    for (int i = 0; i < 3; ++i)
+      rows.push_back({"08:00:00", TextValue(std::string(1, 'a' + i) + ".mp3"), "28800",
+                      static_cast<bool>(c.missing_before[i])});
+    EXPECT_EQ(MusicMissingAfterLook(rows, c.exists), c.missing_after);
+  }
+}
+
 }  // namespace
 }  // namespace belvane::testing

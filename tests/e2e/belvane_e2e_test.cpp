@@ -316,6 +316,25 @@ TEST_F(BelvaneTest, DemoMusicFolderHoldsEveryFileTheDefaultTimetableNames) {
   EXPECT_EQ(items, names);
 }
 
+TEST_F(BelvaneTest, FileCopiedInWhileRunningIsListedAndItsMarkFollowsIt) {
+  PutMusic({"1.组织考生进入考场.m4a"});
+  Launch();
+  const std::string name = "2.宣读考试规则.m4a";
+  const auto listed = [&] {
+    const std::vector<std::string> items = app_.Music().Items();
+    return std::find(items.begin(), items.end(), name) != items.end();
+  };
+  ASSERT_FALSE(listed());
+  ASSERT_EQ(app_.Rows().at(1)[2], kMissingMarker + name);
+
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\" + name, "not really music"));
+  EXPECT_TRUE(WaitUntil([&] { return listed() && app_.Rows().at(1)[2] == name; }, 3000));
+  std::filesystem::remove(app_.Process().PathOf("mp3\\" + name));
+  EXPECT_TRUE(
+      WaitUntil([&] { return !listed() && app_.Rows().at(1)[2] == kMissingMarker + name; }, 3000));
+  EXPECT_EQ(app_.Music().Items(), std::vector<std::string>{"1.组织考生进入考场.m4a"});
+}
+
 // ---- Editing
 
 TEST_F(BelvaneTest, AddToAnEmptyTimetableUsesTheListsAsShown) {

@@ -3,7 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_objects.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "app/timetable_view.h"
 #include "runtime/files.h"
@@ -131,17 +130,6 @@ bool MusicWatch::Start(HWND window, const TextValue& program_dir, const TextValu
 void MusicWatch::Stop() {
   if (shared_) SignalEvent(shared_->stop.Ref());
   thread_.Stop();
-}
-
-void StartMusicWatch(const SharedTimetable& published) {
-  AppObjects& app = App();
-  app.music_watch.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(), published,
-                        [](const MusicFolderLook& look) {
-                          if (!HaveAppObjects()) return;
-                          AppObjects& app = App();
-                          ShowMusicFolderLook(look, app.music_list, app.music_names,
-                                              app.timetable_view);
-                        });
 }
 
 }  // namespace belvane

@@ -69,8 +69,4 @@ class MusicWatch {
   WorkerThread thread_;
 };
 
-// Starts the application's watch (App().music_watch) over the main window, the music list and
-// the clock's copy of the timetable, `published`.
-void StartMusicWatch(const SharedTimetable& published);
-
 }  // namespace belvane

@@ -71,6 +71,19 @@ void StartDueBellOfApp(Bell bell) {
                &RecordScheduledBell);
 }
 
+// The application's watch over the main window, the music list and the clock's copy of the
+// timetable: from start-up on, both follow the folder.
+void StartMusicWatch(const SharedTimetable& published) {
+  AppObjects& app = App();
+  app.music_watch.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(), published,
+                        [](const MusicFolderLook& look) {
+                          if (!HaveAppObjects()) return;
+                          AppObjects& app = App();
+                          ShowMusicFolderLook(look, app.music_list, app.music_names,
+                                              app.timetable_view);
+                        });
+}
+
 }  // namespace
 
 int StartProgram() {

@@ -15,6 +15,7 @@
 #include "app/playback.h"
 #include "tests/app/test_support.h"
 #include "ui/ui_task.h"
+#include "tests/support/message_pump.h"
 
 namespace belvane::testing {
 
@@ -77,18 +78,7 @@ struct FakeAudio {
   static DWORD WINAPI IsActive(DWORD) { return active.load(); }
 };
 
-// Pumps this thread's messages for `ms` milliseconds, or until `done` holds.
-template <class Done>
-bool PumpUntil(Done done, int ms) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
+using belvane::testing::PumpUntil;
 
 // What the clock's handlers received, on this (the window's) thread.
 struct Received {

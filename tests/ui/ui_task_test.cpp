@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/window_layer.h"
+#include "tests/support/message_pump.h"
 
 namespace belvane::testing {
 namespace {
@@ -43,18 +44,7 @@ class TaskWindow {
   HWND window_ = nullptr;
 };
 
-// Pumps this thread's messages for `ms` milliseconds, or until `done` holds.
-template <class Done>
-bool PumpUntil(Done done, int ms) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
+using belvane::testing::PumpUntil;
 
 TEST(UiTask, RunsOnTheWindowsThreadOnlyWhatWasPostedThere) {
   ASSERT_TRUE(StartWindowLayer());

@@ -3,16 +3,18 @@
 // that the caller waits on for a bounded time. A caller that gives up leaves the helper to finish
 // on its own, and the helper then destroys its result itself. Helpers given up on are bounded: at
 // most one per key (a file's identity) and `limit` in all; while a bound is reached, new work for
-// that key is refused at once instead of starting another thread. Platform-free.
+// that key is refused at once instead of starting another thread.
+
+#include <windows.h>
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace belvane::bass {
@@ -68,27 +70,46 @@ CallOutcome RunBounded(AbandonedHelpers& helpers, const std::string& key, uint32
   };
   if (!helpers.MayStart(key)) return CallOutcome::kRefused;
   auto state = std::make_shared<State>();
-  try {
-    std::thread([state, &helpers, key, work = std::move(work)]() mutable {
-      T value{};
-      try {
-        value = work();
-      } catch (...) {
-      }
-      std::unique_lock lock(state->mutex);
-      if (state->abandoned) {
-        lock.unlock();
-        value = T{};  // nobody will take it: let go of what it holds (a file, a decoder)
-        helpers.Remove(key);
-        return;
-      }
-      state->value = std::move(value);
-      state->done = true;
-      state->finished.notify_all();
-    }).detach();
-  } catch (...) {
+  auto helper = [state, &helpers, key, work = std::move(work)]() mutable {
+    T value{};
+    try {
+      value = work();
+    } catch (...) {
+    }
+    std::unique_lock lock(state->mutex);
+    if (state->abandoned) {
+      lock.unlock();
+      value = T{};  // nobody will take it: let go of what it holds (a file, a decoder)
+      helpers.Remove(key);
+      return;
+    }
+    state->value = std::move(value);
+    state->done = true;
+    state->finished.notify_all();
+  };
+  // A thread of the system's own, its handle closed at once. Under load, helpers made as
+  // detached std::threads were twice seen not to end a minute after their work was released,
+  // which leaves the key refused for good; this way has no detach step to race the start.
+  using Helper = decltype(helper);
+  Helper* const body = new (std::nothrow) Helper(std::move(helper));
+  if (body == nullptr) return CallOutcome::kRefused;
+  const HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* param) -> DWORD {
+        Helper* const run = static_cast<Helper*>(param);
+        try {
+          (*run)();
+        } catch (...) {
+        }
+        delete run;
+        return 0;
+      },
+      body, 0, nullptr);
+  if (thread == nullptr) {
+    delete body;
     return CallOutcome::kRefused;
   }
+  CloseHandle(thread);
   std::unique_lock lock(state->mutex);
   if (state->finished.wait_for(lock, std::chrono::milliseconds(timeout_ms),
                                [&] { return state->done; })) {

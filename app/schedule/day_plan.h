@@ -1,0 +1,151 @@
+#pragma once
+// The plan of which timetable rings on which date: the file "Belvane日历.ini" as data, and the
+// rule that picks a date's timetable from it.
+//
+// The file (GBK, CRLF, edited by hand too), every section optional:
+//   [每周]                      周一=常规 ... 周日=停铃          the weekly plan
+//   [每周 2027-05-01~2027-09-30] 周一=夏季                       a seasonal weekly plan
+//   [日期]                      2027-02-07=按周五, 2027-01-01=停铃 元旦
+//   [停铃]                      2027-07-10~2027-08-31=暑假
+// A value is a timetable's name, "停铃" with an optional reason after one blank, or (in [日期]
+// only) "按周一" ... "按周日". Dates are YYYY-MM-DD; a range "from~to" holds both ends.
+//
+// Which timetable rings on date D, the first step that applies:
+//   1. the first [日期] line for D; "按周X" rings what a day of weekday X rings in D's weekly
+//      plan (step 3), whatever step 2 says;
+//   2. a [停铃] range holding D (the first in the file): no bells;
+//   3. the weekly plan holding D: the seasonal section with the shortest range holding D (ties:
+//      the first in the file), else [每周]; its entry for D's weekday, else [每周]'s, else 常规;
+//   4. 常规.
+// A line that cannot be read is kept aside, as written, and counts as absent: a bad line never
+// silences a day, it falls through to the next step.
+//
+// Thread policy: plain values and pure functions; safe from any thread.
+
+#include <array>
+#include <compare>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace belvane {
+
+// The timetable of "Belvane配置.ini"; always exists.
+inline constexpr const char* kDefaultTimetableName = "常规";
+// The value, and the reserved name, of a day without bells.
+inline constexpr const char* kQuietValue = "停铃";
+
+// A calendar date of the proleptic Gregorian calendar.
+struct PlanDate {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  auto operator<=>(const PlanDate&) const = default;
+};
+
+// "YYYY-MM-DD" exactly (four, two and two digits) naming a date that exists; nothing otherwise.
+std::optional<PlanDate> ParsePlanDate(std::string_view text);
+// "2027-06-07".
+std::string PlanDateText(PlanDate date);
+// 0 = Monday ... 6 = Sunday.
+int WeekdayOf(PlanDate date);
+// "周一" ... "周日" for 0..6; empty out of range.
+std::string_view WeekdayName(int weekday);
+// The weekday named "周一" ... "周日"; nothing for any other text.
+std::optional<int> WeekdayNamed(std::string_view name);
+// The date of the clock's day count (local days since 1601-01-01, ClockReading::day), and back.
+PlanDate DateOfClockDay(int clock_day);
+int ClockDayOf(PlanDate date);
+
+// From and to, both included.
+struct DateRange {
+  PlanDate from;
+  PlanDate to;
+  bool Holds(PlanDate date) const { return from <= date && date <= to; }
+  // Days held, both ends counted.
+  int Days() const { return ClockDayOf(to) - ClockDayOf(from) + 1; }
+};
+// "from~to" of two plan dates, the end not before the start; nothing otherwise.
+std::optional<DateRange> ParseDateRange(std::string_view text);
+// "2027-07-10~2027-08-31".
+std::string DateRangeText(const DateRange& range);
+
+// A line's value.
+struct PlanValue {
+  enum class Kind { kTimetable, kQuiet, kAsWeekday };
+  Kind kind = Kind::kTimetable;
+  std::string name;    // kTimetable: the timetable's name
+  std::string reason;  // kQuiet: the text after the blank, possibly empty
+  int weekday = 0;     // kAsWeekday: 0 = Monday ... 6 = Sunday
+};
+// The value as the file writes it: "考试", "停铃 元旦", "停铃", "按周五".
+std::string PlanValueText(const PlanValue& value);
+
+// A weekly plan: an entry (timetable or quiet) per weekday, Monday first; none where absent.
+struct WeekPlan {
+  std::array<std::optional<PlanValue>, 7> days;
+};
+struct SeasonalWeek {
+  DateRange range;
+  WeekPlan week;
+};
+struct DatedLine {
+  PlanDate date;
+  PlanValue value;
+};
+struct QuietRange {
+  DateRange range;
+  std::string reason;  // possibly empty
+};
+// A line that could not be read, kept as written, with the header of the section it stood in
+// ("[每周]", "[每周 2027-13-01~2027-09-30]"; empty before any header).
+struct UnreadLine {
+  std::string section;
+  std::string text;
+};
+
+struct DayPlan {
+  WeekPlan weekly;                   // [每周]
+  std::vector<SeasonalWeek> seasons; // [每周 from~to], in file order
+  std::vector<DatedLine> dates;      // [日期], in file order (a later line for a date is kept
+                                     // but never decides)
+  std::vector<QuietRange> quiet;     // [停铃], in file order
+  std::vector<UnreadLine> unread;    // in file order
+};
+
+// Whether a timetable of this name exists (has its file); the default one always does.
+using TimetableExists = std::function<bool(std::string_view name)>;
+
+// Reads the plan file's text (GBK; CRLF or LF; a UTF-8 byte-order mark is not expected). Blank
+// lines and comment lines (";" first) are skipped; every other line that cannot be read (a bad
+// or impossible date, an unknown weekday, a range ending before it starts, a value naming no
+// timetable `exists` knows, a line outside any known section) goes to `unread`, as written.
+DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists);
+// The plan as file text, GBK with CRLF: [每周], the seasonal sections, [日期], [停铃], each only
+// when it has a line; every unread line is written back in its section, after that section's
+// lines, so nothing a user wrote is lost.
+std::string WriteDayPlan(const DayPlan& plan);
+
+// Which timetable rings on a date, and why.
+struct DayChoice {
+  enum class Step { kDated, kQuietRange, kWeekly, kSeasonal, kDefault };
+  Step step = Step::kDefault;
+  bool quiet = false;
+  std::string name;    // the timetable that rings; empty when quiet
+  std::string reason;  // quiet: the reason given, else the deciding line (`why`)
+  // The deciding line: "日期 2027-06-07", "停铃 2027-07-10~2027-08-31",
+  // "每周 2027-05-01~2027-09-30 周一", "每周 周三", "默认".
+  std::string why;
+  bool operator==(const DayChoice&) const = default;
+};
+DayChoice ResolveDay(const DayPlan& plan, PlanDate date);
+
+// The plan's lines whose value names timetable `name`, as the file writes them ("周一=考试",
+// "2027-06-07=考试"), in file order.
+std::vector<std::string> LinesNaming(const DayPlan& plan, std::string_view name);
+// Every value naming `from` names `to` instead; returns how many changed.
+int RenameInPlan(DayPlan& plan, std::string_view from, std::string_view to);
+
+}  // namespace belvane

@@ -107,12 +107,12 @@ struct UnreadLine {
 };
 
 struct DayPlan {
-  WeekPlan weekly;                   // [每周]
-  std::vector<SeasonalWeek> seasons; // [每周 from~to], in file order
-  std::vector<DatedLine> dates;      // [日期], in file order (a later line for a date is kept
-                                     // but never decides)
-  std::vector<QuietRange> quiet;     // [停铃], in file order
-  std::vector<UnreadLine> unread;    // in file order
+  WeekPlan weekly;                    // [每周]
+  std::vector<SeasonalWeek> seasons;  // [每周 from~to], in file order
+  std::vector<DatedLine> dates;       // [日期], in file order (a later line for a date is kept
+                                      // but never decides)
+  std::vector<QuietRange> quiet;      // [停铃], in file order
+  std::vector<UnreadLine> unread;     // in file order
 };
 
 // Whether a timetable of this name exists (has its file); the default one always does.

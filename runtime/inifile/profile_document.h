@@ -33,6 +33,7 @@
 // Thread safety: none; one document belongs to one thread at a time.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -181,5 +182,13 @@ class ProfileDocument {
   bool changed_ = false;
   bool readable_ = true;
 };
+
+#ifdef _WIN32
+// Replaces the file at `path` by `bytes` as SaveAtomically does (a temporary file beside it, then
+// one rename; in place only where no replace can be made); false when they could not be stored.
+bool ReplaceWholeFile(const TextValue& path, std::string_view bytes);
+// The file's bytes; nothing when it is missing or cannot be read.
+std::optional<std::string> ReadFileBytes(const TextValue& path);
+#endif
 
 }  // namespace belvane

@@ -189,12 +189,15 @@ ProfileDocument ProfileDocument::Load(const TextValue& path) {
 bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   // Writes that changed nothing leave the file alone, as the per-value calls do.
   if (!changed_ && path.Bytes() == loaded_path_) return true;
+  return ReplaceWholeFile(path, Serialize());
+}
+
+bool ReplaceWholeFile(const TextValue& path, std::string_view bytes) {
   // A read-only target refuses the profile functions' writes; a rename may still replace it
   // (Wine's does), so refuse here.
   const DWORD attributes = GetFileAttributesA(path.CStr());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  const std::string bytes = Serialize();
 
   // Other names of the same file would keep the old text after a replace.
   if (exists && LinkCount(path.CStr()) > 1) return RewriteInPlace(path.CStr(), bytes);
@@ -205,7 +208,7 @@ bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   const bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()) != 0;
   file.Reset();  // closed before the replace
   if (written && exists) TakeOverSettings(path.CStr(), attributes, temp.c_str());
-  const ReplaceStep replace = g_replace_step ? g_replace_step : &MoveFileExA;
+  const ProfileDocument::ReplaceStep replace = g_replace_step ? g_replace_step : &MoveFileExA;
   if (!written ||
       !replace(temp.c_str(), path.CStr(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -213,6 +216,13 @@ bool ProfileDocument::SaveAtomically(const TextValue& path) const {
     return false;
   }
   return true;
+}
+
+std::optional<std::string> ReadFileBytes(const TextValue& path) {
+  std::string bytes;
+  DWORD error = 0;
+  if (!ReadWholeFile(path.CStr(), bytes, error)) return std::nullopt;
+  return bytes;
 }
 
 void ProfileDocument::SetReplaceStepForTesting(ReplaceStep step) {

@@ -25,6 +25,7 @@ void Timetable::Load(std::vector<TimetableEntry> rows) {
   order_seconds_.reserve(rows_.size());
   for (const TimetableEntry& entry : rows_)
     order_seconds_.push_back(TextToInteger(entry.seconds.View()));
+  modified_ = false;
   Changed();
 }
 
@@ -33,6 +34,7 @@ int Timetable::Insert(int position, TimetableEntry entry) {
   const int seconds = TextToInteger(entry.seconds.View());
   rows_.insert(rows_.begin() + position, std::move(entry));
   order_seconds_.insert(order_seconds_.begin() + position, seconds);
+  modified_ = true;
   Changed();
   return position;
 }
@@ -41,6 +43,7 @@ bool Timetable::Delete(int row) {
   if (row < 0 || row >= Count()) return false;
   rows_.erase(rows_.begin() + row);
   order_seconds_.erase(order_seconds_.begin() + row);
+  modified_ = true;
   Changed();
   return true;
 }
@@ -57,9 +60,15 @@ std::vector<int> Timetable::SetMusicMissing(const std::vector<bool>& missing) {
   return changed;
 }
 
+void Timetable::SetName(const TextValue& name) {
+  name_ = name;
+  Changed();
+}
+
 void Timetable::Changed() {
-  snapshot_ = std::make_shared<const TimetableSnapshot>(rows_);
+  snapshot_ = std::make_shared<const TimetableSnapshot>(rows_, name_.Bytes());
   if (published_) published_->Publish(snapshot_);
+  if (observer_) observer_(snapshot_);
 }
 
 TimetableEntry NewTimetableEntry(const TextValue& time_text, const TextValue& music_name) {

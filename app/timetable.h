@@ -11,11 +11,13 @@
 //
 // Thread policy: user-interface thread only; other threads read published snapshots.
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "app/schedule/day_plan.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "runtime/text_value.h"
 
@@ -49,6 +51,20 @@ class Timetable {
 
   // Lowest row whose start-time text equals `text` byte for byte; -1 = none.
   int FirstRowAt(std::string_view text) const { return snapshot_->FirstRowAt(text); }
+  // The timetable's name ("常规" until set); the snapshots carry it.
+  const TextValue& Name() const { return name_; }
+  void SetName(const TextValue& name);
+  // Whether rows were added or deleted since the last Load or MarkSaved (the missing-file marks
+  // do not count: they are not saved).
+  bool Modified() const { return modified_; }
+  void MarkSaved() { modified_ = false; }
+  // Every snapshot from now on goes to `observer` too (after `published`, if any), on this
+  // thread; an empty function stops that.
+  void SetSnapshotObserver(
+      std::function<void(const std::shared_ptr<const TimetableSnapshot>&)> observer) {
+    observer_ = std::move(observer);
+  }
+
   // The snapshot of the rows as they are now; never null.
   const std::shared_ptr<const TimetableSnapshot>& Snapshot() const { return snapshot_; }
 
@@ -59,6 +75,9 @@ class Timetable {
   std::vector<int> order_seconds_;  // each row's seconds text read as a number, for ordering
   std::shared_ptr<const TimetableSnapshot> snapshot_;
   SharedTimetable* published_;
+  TextValue name_{kDefaultTimetableName};
+  bool modified_ = false;
+  std::function<void(const std::shared_ptr<const TimetableSnapshot>&)> observer_;
 };
 
 // A row added by hand: "H:M:S" text as given, the music name, and its seconds as decimal text.

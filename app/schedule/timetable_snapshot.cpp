@@ -2,7 +2,8 @@
 
 namespace belvane {
 
-TimetableSnapshot::TimetableSnapshot(std::vector<TimetableEntry> rows) : rows_(std::move(rows)) {
+TimetableSnapshot::TimetableSnapshot(std::vector<TimetableEntry> rows, std::string name)
+    : rows_(std::move(rows)), name_(std::move(name)) {
   first_row_.reserve(rows_.size());
   for (std::size_t row = 0; row < rows_.size(); ++row) {
     // try_emplace keeps the first holder of a text.
@@ -46,6 +47,42 @@ std::shared_ptr<const TimetableSnapshot> SharedTimetable::Current() const {
 
 int SharedTimetable::FirstRowAt(std::string_view text) const {
   return Current()->FirstRowAt(text);
+}
+
+void SharedTimetable::PublishFor(int clock_day, std::shared_ptr<const TimetableSnapshot> snapshot) {
+  if (!snapshot) snapshot = std::make_shared<const TimetableSnapshot>();
+  {
+    std::lock_guard lock(mutex_);
+    if (current_day_ == 0 || clock_day == current_day_) {
+      current_.swap(snapshot);
+      current_day_ = clock_day;
+    } else if (clock_day == current_day_ + 1) {
+      ahead_.swap(snapshot);
+      ahead_day_ = clock_day;
+    }
+  }
+}
+
+bool SharedTimetable::EnterDay(int clock_day) {
+  std::shared_ptr<const TimetableSnapshot> old;
+  std::lock_guard lock(mutex_);
+  if (clock_day == current_day_) return false;
+  const bool taken = ahead_ && clock_day == ahead_day_;
+  if (taken) {
+    old = std::move(current_);
+    current_ = std::move(ahead_);
+  }
+  ahead_.reset();
+  ahead_day_ = 0;
+  // A day nobody worked out (the clock moved to another date) keeps the current rows until the
+  // day's own arrive: a timetable that may be wrong beats none.
+  current_day_ = clock_day;
+  return taken;
+}
+
+int SharedTimetable::CurrentDay() const {
+  std::lock_guard lock(mutex_);
+  return current_day_;
 }
 
 }  // namespace belvane

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/schedule/clock_planner.h"
+#include "app/schedule/day_plan.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -38,8 +39,9 @@ class TimetableSnapshot final : public StartTimeLookup {
  public:
   // The empty timetable.
   TimetableSnapshot() = default;
-  // Every row, row 0 first.
-  explicit TimetableSnapshot(std::vector<TimetableEntry> rows);
+  // Every row, row 0 first, of the timetable called `name`.
+  explicit TimetableSnapshot(std::vector<TimetableEntry> rows,
+                             std::string name = kDefaultTimetableName);
   // Rows that hold only these start-time texts (for the clock's tests and benchmarks).
   static TimetableSnapshot FromStartTimes(std::span<const TextValue> texts);
   TimetableSnapshot(const TimetableSnapshot&) = delete;
@@ -51,6 +53,8 @@ class TimetableSnapshot final : public StartTimeLookup {
   int RowCount() const { return static_cast<int>(rows_.size()); }
   // Row `row`; the empty entry when out of range.
   const TimetableEntry& Row(int row) const;
+  // The name of the timetable the rows are of ("停铃" for a day without bells).
+  const std::string& Name() const { return name_; }
 
  private:
   struct TextHash {
@@ -61,6 +65,7 @@ class TimetableSnapshot final : public StartTimeLookup {
   };
 
   std::vector<TimetableEntry> rows_;
+  std::string name_ = kDefaultTimetableName;
   // Keys view the rows' own texts, which never move once the snapshot is built.
   std::unordered_map<std::string_view, int, TextHash, std::equal_to<>> first_row_;
 };
@@ -74,6 +79,16 @@ class SharedTimetable final : public StartTimeLookup {
 
   // Makes `snapshot` the current one (null counts as the empty timetable).
   void Publish(std::shared_ptr<const TimetableSnapshot> snapshot);
+  // The timetable of the clock's day `clock_day` (ClockReading::day): made current when that is
+  // the day the clock is in (or the clock has told none yet), kept ahead when it is the next
+  // one, so that the clock takes it over at midnight without waiting for anyone; a snapshot for
+  // any other day is dropped (it was worked out for a day that has passed).
+  void PublishFor(int clock_day, std::shared_ptr<const TimetableSnapshot> snapshot);
+  // The clock has reached `clock_day` (clock thread, before it looks at the day's first
+  // second): the snapshot kept ahead for that day becomes current. Returns whether one was.
+  bool EnterDay(int clock_day);
+  // The day the current snapshot is for; 0 before any was told.
+  int CurrentDay() const;
   // The current snapshot; never null. Hold it for a consistent view across several lookups.
   std::shared_ptr<const TimetableSnapshot> Current() const;
   // Current()->FirstRowAt(text).
@@ -82,6 +97,9 @@ class SharedTimetable final : public StartTimeLookup {
  private:
   mutable std::mutex mutex_;
   std::shared_ptr<const TimetableSnapshot> current_;
+  int current_day_ = 0;
+  std::shared_ptr<const TimetableSnapshot> ahead_;  // for current_day_ + 1; may be null
+  int ahead_day_ = 0;
 };
 
 }  // namespace belvane

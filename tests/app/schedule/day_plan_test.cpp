@@ -1,0 +1,299 @@
+#include "app/schedule/day_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace belvane {
+namespace {
+
+using Step = DayChoice::Step;
+
+DayPlan Read(std::string_view text) {
+  return ReadDayPlan(text, [](std::string_view name) {
+    return name == "夏季" || name == "考试" || name == "冬季" || name == "补课";
+  });
+}
+
+PlanDate Date(const char* text) {
+  return ParsePlanDate(text).value();
+}
+
+std::vector<std::string> UnreadTexts(const DayPlan& plan) {
+  std::vector<std::string> texts;
+  for (const UnreadLine& u : plan.unread) texts.push_back(u.text);
+  return texts;
+}
+
+TEST(DayPlanTest, DatesAreExactAndClockDaysCountFrom1601) {
+  EXPECT_EQ(ClockDayOf(Date("1601-01-01")), 0);
+  EXPECT_EQ(WeekdayOf(Date("1601-01-01")), 0);
+  EXPECT_EQ(ClockDayOf(Date("1970-01-01")), 134774);
+  EXPECT_EQ(WeekdayOf(Date("2027-01-01")), 4);
+  const int last = ClockDayOf(Date("9999-12-31"));
+  ASSERT_EQ(last, 3067670);
+  PlanDate previous = DateOfClockDay(0);
+  for (int day = 1; day <= last; ++day) {
+    const PlanDate date = DateOfClockDay(day);
+    // The day after `previous`, whatever month or year ends.
+    const bool next =
+        (date.year == previous.year && date.month == previous.month &&
+         date.day == previous.day + 1) ||
+        (date.day == 1 && ((date.year == previous.year && date.month == previous.month + 1) ||
+                           (date.year == previous.year + 1 && date.month == 1 &&
+                            previous.month == 12 && previous.day == 31)));
+    ASSERT_TRUE(next && ParsePlanDate(PlanDateText(date)) && ClockDayOf(date) == day)
+        << PlanDateText(date);
+    previous = date;
+  }
+  EXPECT_FALSE(ParsePlanDate("2027-6-07"));
+  EXPECT_FALSE(ParsePlanDate("2100-02-29"));
+  EXPECT_TRUE(ParsePlanDate("2000-02-29"));
+}
+
+// Each row: the plan, the date, and the choice (name, or reason when quiet) with the lines the
+// plan kept aside.
+TEST(DayPlanTest, ResolvesEachDateByTheFirstStepThatApplies) {
+  const struct {
+    const char* plan;
+    const char* date;
+    Step step;
+    bool quiet;
+    const char* name_or_reason;
+    const char* why;
+    std::vector<std::string> unread;
+  } rows[] = {
+      {"", "2027-06-07", Step::kDefault, false, "常规", "默认", {}},
+      {"[日期]\r\n 2027-06-07 =\t考试 \r\n",
+       "2027-06-07",
+       Step::kDated,
+       false,
+       "考试",
+       "日期 2027-06-07",
+       {}},
+      {"[日期]\n2027-01-01=停铃 元旦\n",
+       "2027-01-01",
+       Step::kDated,
+       true,
+       "元旦",
+       "日期 2027-01-01",
+       {}},
+      {"[停铃]\n2027-07-10~2027-08-31=暑假\n",
+       "2027-07-20",
+       Step::kQuietRange,
+       true,
+       "暑假",
+       "停铃 2027-07-10~2027-08-31",
+       {}},
+      {"[停铃]\n2027-07-10~2027-08-31=\n",
+       "2027-08-31",
+       Step::kQuietRange,
+       true,
+       "停铃 2027-07-10~2027-08-31",
+       "停铃 2027-07-10~2027-08-31",
+       {}},
+      {"[每周]\n周一=考试\n[每周 2027-05-01~2027-09-30]\n周一=夏季\n",
+       "2027-06-07",
+       Step::kSeasonal,
+       false,
+       "夏季",
+       "每周 2027-05-01~2027-09-30 周一",
+       {}},
+      {"[每周 2027-05-01~2027-09-30]\n周一=夏季\n[每周]\n周二=考试\n",
+       "2027-05-04",
+       Step::kWeekly,
+       false,
+       "考试",
+       "每周 周二",
+       {}},
+      {"[每周 2027-05-01~2027-09-30]\n周一=夏季\n[每周]\n周日=停铃\n",
+       "2027-06-08",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {}},
+      {"[每周]\n周日=停铃\n", "2027-02-07", Step::kWeekly, true, "每周 周日", "每周 周日", {}},
+      // A make-up Saturday in the vacation rings the summer Monday.
+      {"[停铃]\n2027-07-10~2027-08-31=暑假\n[日期]\n2027-07-17=按周一\n"
+       "[每周 2027-05-01~2027-09-30]\n周一=夏季\n",
+       "2027-07-17",
+       Step::kDated,
+       false,
+       "夏季",
+       "日期 2027-07-17",
+       {}},
+      {"[日期]\n2027-06-07=按周日\n[每周]\n周日=停铃\n",
+       "2027-06-07",
+       Step::kDated,
+       true,
+       "日期 2027-06-07",
+       "日期 2027-06-07",
+       {}},
+      {"[日期]\n2027-06-07=按周三\n",
+       "2027-06-07",
+       Step::kDated,
+       false,
+       "常规",
+       "日期 2027-06-07",
+       {}},
+      // The shortest season holding the date; between equal lengths the first.
+      {"[每周 2027-01-01~2027-12-31]\n周一=冬季\n[每周 2027-06-01~2027-06-30]\n周一=考试\n",
+       "2027-06-14",
+       Step::kSeasonal,
+       false,
+       "考试",
+       "每周 2027-06-01~2027-06-30 周一",
+       {}},
+      {"[每周 2027-06-01~2027-06-30]\n周一=考试\n[每周 2027-06-02~2027-07-01]\n周一=冬季\n",
+       "2027-06-14",
+       Step::kSeasonal,
+       false,
+       "考试",
+       "每周 2027-06-01~2027-06-30 周一",
+       {}},
+      {"[日期]\n2027-06-07=考试\n2027-06-07=冬季\n",
+       "2027-06-07",
+       Step::kDated,
+       false,
+       "考试",
+       "日期 2027-06-07",
+       {}},
+      {"[停铃]\n2027-07-01~2027-07-31=甲\n2027-06-01~2027-08-31=乙\n",
+       "2027-07-20",
+       Step::kQuietRange,
+       true,
+       "甲",
+       "停铃 2027-07-01~2027-07-31",
+       {}},
+      {"[每周]\n周一=考试\n周一=冬季\n",
+       "2027-06-07",
+       Step::kWeekly,
+       false,
+       "考试",
+       "每周 周一",
+       {"周一=冬季"}},
+      // Year ends.
+      {"[每周 2027-12-25~2027-12-31]\n周五=冬季\n周六=冬季\n",
+       "2027-12-31",
+       Step::kSeasonal,
+       false,
+       "冬季",
+       "每周 2027-12-25~2027-12-31 周五",
+       {}},
+      {"[每周 2027-12-25~2027-12-31]\n周五=冬季\n周六=冬季\n",
+       "2028-01-01",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {}},
+      {"[停铃]\n2027-12-31~2028-01-01=元旦\n",
+       "2028-01-01",
+       Step::kQuietRange,
+       true,
+       "元旦",
+       "停铃 2027-12-31~2028-01-01",
+       {}},
+      {"[日期]\n2028-02-29=考试\n",
+       "2028-02-29",
+       Step::kDated,
+       false,
+       "考试",
+       "日期 2028-02-29",
+       {}},
+      // Lines that cannot be read fall through and are kept aside.
+      {"[日期]\n2027-02-29=考试\n",
+       "2027-03-01",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"2027-02-29=考试"}},
+      {"[日期]\n2027-02-30=停铃\n2027-6-07=停铃\n",
+       "2027-06-07",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"2027-02-30=停铃", "2027-6-07=停铃"}},
+      {"[每周]\n周八=停铃\n周一=无此表\n周一=按周二\n周一 停铃\n",
+       "2027-06-07",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"周八=停铃", "周一=无此表", "周一=按周二", "周一 停铃"}},
+      {"[每周]\n周一=停铃x\n[日期]\n2027-06-07=\n",
+       "2027-06-07",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"周一=停铃x", "2027-06-07="}},
+      {"[停铃]\n2027-08-31~2027-07-10=暑假\n",
+       "2027-07-20",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"2027-08-31~2027-07-10=暑假"}},
+      {"周一=停铃\n[foo]\n周一=停铃\n[每周 2027-13-01~2027-09-30]\n周一=停铃\n[每周]junk\n"
+       "周一=停铃\n",
+       "2027-06-07",
+       Step::kDefault,
+       false,
+       "常规",
+       "默认",
+       {"周一=停铃", "[foo]", "周一=停铃", "[每周 2027-13-01~2027-09-30]", "周一=停铃",
+        "[每周]junk", "周一=停铃"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.plan) + " @ " + row.date);
+    const DayPlan plan = Read(row.plan);
+    const DayChoice choice = ResolveDay(plan, Date(row.date));
+    EXPECT_EQ(choice.step, row.step);
+    EXPECT_EQ(choice.quiet, row.quiet);
+    EXPECT_EQ(choice.quiet ? choice.reason : choice.name, row.name_or_reason);
+    EXPECT_EQ(choice.quiet ? choice.name : choice.reason, "");
+    EXPECT_EQ(choice.why, row.why);
+    EXPECT_EQ(UnreadTexts(plan), row.unread);
+  }
+}
+
+TEST(DayPlanTest, WrittenPlanReadsBackWithItsUnreadLinesInTheirSections) {
+  const DayPlan plan = Read(
+      "x=1\n[停铃]\n2027-07-10 ~ 2027-08-31=暑假\n[每周 2027-05-01~2027-09-30]\n周一=夏季\n"
+      "周九=夏季\n[日期]\n2027-01-01=停铃  元旦\n2027-02-07=按周五\n[每周]\n周日=停铃\n"
+      "[foo]\na=b\n");
+  const std::string text = WriteDayPlan(plan);
+  EXPECT_EQ(text,
+            "x=1\r\n\r\n[每周]\r\n周日=停铃\r\n\r\n[每周 2027-05-01~2027-09-30]\r\n周一=夏季\r\n"
+            "周九=夏季\r\n\r\n[日期]\r\n2027-01-01=停铃 元旦\r\n2027-02-07=按周五\r\n\r\n"
+            "[停铃]\r\n2027-07-10~2027-08-31=暑假\r\n\r\n[foo]\r\na=b\r\n");
+  const DayPlan again = Read(text);
+  EXPECT_EQ(WriteDayPlan(again), text);
+  ASSERT_EQ(again.unread.size(), 4u);
+  EXPECT_EQ(again.unread[1].section, "[每周 2027-05-01~2027-09-30]");
+  for (int day = ClockDayOf(Date("2027-01-01")); day < ClockDayOf(Date("2028-01-01")); ++day) {
+    EXPECT_EQ(ResolveDay(again, DateOfClockDay(day)), ResolveDay(plan, DateOfClockDay(day)));
+  }
+}
+
+TEST(DayPlanTest, RenameChangesEveryLineNamingTheTimetableAndNoOther) {
+  DayPlan plan = Read(
+      "[每周]\n周三=考试\n周四=冬季\n[每周 2027-05-01~2027-09-30]\n周一=考试\n[日期]\n"
+      "2027-06-07=考试\n2027-06-08=按周一\n[停铃]\n2027-07-10~2027-08-31=考试\n");
+  EXPECT_EQ(LinesNaming(plan, "考试"),
+            (std::vector<std::string>{"周三=考试", "周一=考试", "2027-06-07=考试"}));
+  EXPECT_EQ(RenameInPlan(plan, "考试", "补课"), 3);
+  EXPECT_TRUE(LinesNaming(plan, "考试").empty());
+  EXPECT_EQ(LinesNaming(plan, "补课"),
+            (std::vector<std::string>{"周三=补课", "周一=补课", "2027-06-07=补课"}));
+  EXPECT_EQ(ResolveDay(plan, Date("2027-06-08")).name, "补课");
+  EXPECT_EQ(plan.quiet[0].reason, "考试");
+}
+
+}  // namespace
+}  // namespace belvane

@@ -1,0 +1,88 @@
+// The plan file on any text: no fault, and
+// - every date of 2027 and 2028 gets one answer: a timetable that exists, or no bells with a
+//   reason, and the line that decided;
+// - the plan written and read again decides every such date alike, keeps the same lines aside
+//   and writes the same text again.
+// Input: the plan file's bytes (GBK).
+// fuzz-sources: app/schedule/day_plan.cpp
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/schedule/day_plan.h"
+
+namespace belvane {
+namespace {
+
+void Require(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "property failed: %s\n", what);
+    std::abort();
+  }
+}
+
+// GBK bytes: this build's literals are UTF-8.
+constexpr std::string_view kDefault = "\xB3\xA3\xB9\xE6";  // 常规
+
+// The timetables of the seed plans (夏季, 考试, 冬季, 补课) and any name starting with "T".
+bool Exists(std::string_view name) {
+  return name == "\xCF\xC4\xBC\xBE" || name == "\xBF\xBC\xCA\xD4" || name == "\xB6\xAC\xBC\xBE" ||
+         name == "\xB2\xB9\xBF\xCE" || (!name.empty() && name.front() == 'T');
+}
+
+std::vector<std::pair<std::string, std::string>> Unread(const DayPlan& plan) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const UnreadLine& u : plan.unread) lines.emplace_back(u.section, u.text);
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+}  // namespace
+}  // namespace belvane
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace belvane;
+  const std::string_view file(reinterpret_cast<const char*>(data), size);
+  const DayPlan plan = ReadDayPlan(file, &Exists);
+  const std::string text = WriteDayPlan(plan);
+  const DayPlan again = ReadDayPlan(text, &Exists);
+
+  // A date's answer depends on the lines holding it and its weekday alone, and the lines holding
+  // it change only where a date or range starts or ends: the first seven days after each such
+  // change stand for every date of 2027 and 2028, at a fraction of the cost.
+  const int first = ClockDayOf({2027, 1, 1});
+  const int end = ClockDayOf({2029, 1, 1});
+  std::vector<bool> checked(static_cast<std::size_t>(end - first), false);
+  auto from = [&](PlanDate date, int shift) {
+    for (int day = ClockDayOf(date) + shift, n = 0; n < 7; ++day, ++n) {
+      if (day >= first && day < end) checked[static_cast<std::size_t>(day - first)] = true;
+    }
+  };
+  from({2027, 1, 1}, 0);
+  for (const DatedLine& line : plan.dates) from(line.date, 0), from(line.date, 1);
+  for (const QuietRange& q : plan.quiet) from(q.range.from, 0), from(q.range.to, 1);
+  for (const SeasonalWeek& s : plan.seasons) from(s.range.from, 0), from(s.range.to, 1);
+  for (int day = first; day < end; ++day) {
+    if (!checked[static_cast<std::size_t>(day - first)]) continue;
+    const PlanDate date = DateOfClockDay(day);
+    const DayChoice choice = ResolveDay(plan, date);
+    Require(!choice.why.empty(), "the deciding line is named");
+    if (choice.quiet) {
+      Require(choice.name.empty() && !choice.reason.empty(), "no bells: no name, a reason");
+    } else {
+      Require(choice.reason.empty() && (choice.name == kDefault || Exists(choice.name)),
+              "bells: a timetable that exists");
+    }
+    Require((choice.step == DayChoice::Step::kDefault) == (choice.why == "\xC4\xAC\xC8\xCF"),
+            "the default step and only it says so");  // 默认
+    Require(ResolveDay(again, date) == choice, "read again, the plan decides alike");
+  }
+  Require(Unread(again) == Unread(plan), "read again, the same lines are kept aside");
+  Require(WriteDayPlan(again) == text, "read again, the plan writes the same text");
+  return 0;
+}

@@ -282,8 +282,9 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         section = Section::kUnknown;
         header = std::string(line);
         bool listed = false;
-        for (const UnreadLine& u : plan.unread)
+        for (const UnreadLine& u : plan.unread) {
           listed = listed || (u.section == header && u.text == header);
+        }
         if (!listed) plan.unread.push_back({header, header});
       }
       continue;

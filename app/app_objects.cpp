@@ -40,6 +40,7 @@ void ShutDownApplication() {
   StopClockAndWatcher(TheProcessObjects());
   if (HaveAppObjects()) App().record_opening.Stop();
   if (HaveAppObjects()) App().music_watch.Stop();
+  if (HaveAppObjects()) App().today.Stop();
   ProcessMusicPlayer().Destroy();
   EndBellRecord();
   if (!IsFrameThread()) return;

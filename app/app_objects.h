@@ -14,6 +14,7 @@
 #include "app/process_objects.h"
 #include "app/timetable.h"
 #include "app/timetable_view.h"
+#include "app/today.h"
 #include "runtime/text_array.h"
 #include "runtime/text_value.h"
 #include "runtime/worker_pool.h"
@@ -29,10 +30,12 @@ struct AppObjects : MainWindowControls {
   ProcessObjects& process = TheProcessObjects();
   FormWindow main_window;
 
-  // The timetable: the model, which publishes each change for the clock, and its view, which
-  // changes the model and has the list view follow.
-  Timetable timetable{&process.published_timetable};
+  // The timetable shown: the model and its view, which changes the model and has the list view
+  // follow. What the clock rings is today's timetable, published by `today`: the model's own
+  // rows when it is today's.
+  Timetable timetable;
   TimetableView timetable_view{timetable, timetable_list};
+  TodaysTimetable today{process.published_timetable, timetable};
   // StartPlayback and the play button, over the process's player and watcher.
   PlaybackControl playback{ProcessMusicPlayer(), play_button, process.playback_watcher};
   TextValue program_dir;  // the program's folder, no trailing backslash

@@ -44,6 +44,7 @@ struct Bell {
   int second = -1;         // that time's second of the day
   TextValue music_name;    // the row's music name when it was started
   TextValue path;          // MusicFilePath of the music folder and that name
+  std::string timetable;   // the name of the timetable the row is of
   StartOutcome outcome;    // once started
 };
 

@@ -96,9 +96,20 @@ std::string MissingFileLine(const RecordTime& time, int row, std::string_view st
 }
 
 std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
-                              std::string_view music, BellResult result, std::int64_t lateness_ms) {
-  return Line(time, "定时", std::to_string(row), start_time, music, BellResultText(result),
-              LatenessText(lateness_ms));
+                              std::string_view music, BellResult result, std::int64_t lateness_ms,
+                              std::string_view timetable) {
+  std::string line = Line(time, "定时", std::to_string(row), start_time, music,
+                          BellResultText(result), LatenessText(lateness_ms));
+  if (!timetable.empty()) (line += '\t') += timetable;
+  return line;
+}
+
+std::string TodayLine(const RecordTime& time, std::string_view name, std::string_view why) {
+  return Line(time, "今日", name, why);
+}
+
+std::string PlanUnreadLine(const RecordTime& time, std::string_view line) {
+  return Line(time, "日历", "无法识别", line);
 }
 
 std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,

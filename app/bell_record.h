@@ -8,7 +8,10 @@
 //   退出                                                   the program ended
 //   再次启动  "已切换到正在运行的窗口"                       a second copy handed over
 //   文件缺失  row, start time, music                        at start-up and after midnight
-//   定时  row, start time, music, result, lateness          a scheduled bell
+//   定时  row, start time, music, result, lateness[, timetable]  a scheduled bell (the
+//                                                          timetable's name unless 常规)
+//   今日  timetable, why  |  今日  停铃, reason               at start-up and each new day
+//   日历  无法识别, the line as written                      the plan's unreadable lines
 //   错过  "N 行", first~last (stamps)                       rows a jump passed over before its
 //                                                          last day, summed up
 //   手动  播放, music, result  |  手动  停止, music          the play button
@@ -92,8 +95,15 @@ std::string EndedLine(const RecordTime& time);
 std::string SecondCopyLine(const RecordTime& time);
 std::string MissingFileLine(const RecordTime& time, int row, std::string_view start_time,
                             std::string_view music);
+// `timetable`, when given, is one more field at the end: the bell's timetable when it is not the
+// default one.
 std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
-                              std::string_view music, BellResult result, std::int64_t lateness_ms);
+                              std::string_view music, BellResult result, std::int64_t lateness_ms,
+                              std::string_view timetable = {});
+// Which timetable rings today: `name` and why, or "停铃" and the reason.
+std::string TodayLine(const RecordTime& time, std::string_view name, std::string_view why);
+// A line of the plan file that cannot be read, as written.
+std::string PlanUnreadLine(const RecordTime& time, std::string_view line);
 // `rows` rows passed over, the first due at `first` and the last at `last`.
 std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,
                               const RecordTime& last);

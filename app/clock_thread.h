@@ -39,6 +39,8 @@ struct ClockHandlers {
   // Also run on the clock thread: rows the clock went past without ringing them, for the bell
   // record. Must only hand work on.
   std::function<void(const PassedOverSpan& span)> passed_over;
+  // Also run on the clock thread: the clock reached another day (ClockSink::DayBegins).
+  std::function<void(int day)> day_begins;
 };
 
 // The clock loop's sink that posts each finding to a window's thread, to run its handler there.
@@ -53,6 +55,7 @@ class PostingClockSink final : public ClockSink {
   void ShowTime(const std::string& clock_text) override;
   void LookAhead(int current_second) override;
   void PassedOver(const PassedOverSpan& span) override;
+  void DayBegins(int day) override;
 
  private:
   ClockHandlers handlers_;
@@ -94,6 +97,9 @@ class ClockThread {
 // clock looked); -1 when none does.
 int RowOfBell(const Bell& bell, const Timetable& timetable);
 
+// The row of `rows` that `bell` rings for, as RowOfBell does for the model.
+int RowOfBell(const Bell& bell, const TimetableSnapshot& rows);
+
 // Hears a started bell, its outcome filled in, on the thread that made the start.
 using BellStarted = std::function<void(const Bell& bell)>;
 
@@ -103,5 +109,9 @@ using BellStarted = std::function<void(const Bell& bell)>;
 // Returns the row; -1 when no row holds the bell's time any more (nothing is started).
 int StartDueBell(Bell bell, const Timetable& timetable, ListViewControl& view,
                  const TextValue& music_folder, PlaybackControl& playback, BellStarted started);
+// A due bell of a timetable the window does not show (today's, read from its file): as
+// StartDueBell, from `rows`, with no row made current.
+int StartDueBellOf(Bell bell, const TimetableSnapshot& rows, const TextValue& music_folder,
+                   PlaybackControl& playback, BellStarted started);
 
 }  // namespace belvane

@@ -43,6 +43,13 @@ class DailyFileCheck {
 
   std::vector<std::string> operator()(int& next_ms) {
     const RecordTime now = LocalRecordTime();
+    // The day's timetable is the clock's from its first cycle of the day: until the clock has
+    // turned to it, yesterday's rows are still published.
+    const int published_day = published_.CurrentDay();
+    if (published_day != 0 && published_day < ClockDayOf(PlanDate{now.year, now.month, now.day})) {
+      next_ms = 200;
+      return {};
+    }
     if (!look_.Due(now, &next_ms)) return {};
     return MissingFileLines(*published_.Current(), music_folder_, now);
   }
@@ -98,8 +105,10 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
   return lines;
 }
 
-void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const Timetable& timetable,
-                     const SharedTimetable& published, const TextValue& music_folder) {
+void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
+                     const TimetableSnapshot& todays_rows, const DayChoice* today,
+                     const std::vector<UnreadLine>& unread, const SharedTimetable& published,
+                     const TextValue& music_folder) {
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
                     RecordPath(program_dir, kRecordOldFileName),
                     DailyFileCheck(published, music_folder)))
@@ -110,13 +119,29 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const T
   ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
   const RecordTime time = LocalRecordTime();
   int missing = 0;
-  for (const TimetableEntry& entry : timetable.Rows()) missing += entry.music_missing ? 1 : 0;
-  writer.Add(StartedLine(time, program_dir.View(), timetable.Count(), missing));
-  for (int row = 0; row < timetable.Count(); ++row) {
-    const TimetableEntry& entry = timetable.Row(row);
+  for (int row = 0; row < todays_rows.RowCount(); ++row)
+    missing += todays_rows.Row(row).music_missing ? 1 : 0;
+  writer.Add(StartedLine(time, program_dir.View(), todays_rows.RowCount(), missing));
+  if (today) RecordToday(*today);
+  RecordPlanUnread(unread);
+  for (int row = 0; row < todays_rows.RowCount(); ++row) {
+    const TimetableEntry& entry = todays_rows.Row(row);
     if (entry.music_missing)
       writer.Add(MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
   }
+}
+
+void RecordToday(const DayChoice& today) {
+  if (today.quiet) {
+    Add(TodayLine(LocalRecordTime(), kQuietValue, today.reason));
+  } else {
+    Add(TodayLine(LocalRecordTime(), today.name, today.why));
+  }
+}
+
+void RecordPlanUnread(const std::vector<UnreadLine>& unread) {
+  const RecordTime time = LocalRecordTime();
+  for (const UnreadLine& line : unread) Add(PlanUnreadLine(time, line.text));
 }
 
 void EndBellRecord() {
@@ -135,7 +160,8 @@ void RecordScheduledBell(const Bell& bell) {
   if (result == BellResult::kPlayed && bell.outcome.sounded_at)
     sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
   Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
-                        LatenessMs(bell.second, sounded.value_or(now))));
+                        LatenessMs(bell.second, sounded.value_or(now)),
+                        bell.timetable == kDefaultTimetableName ? "" : bell.timetable));
 }
 
 void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows) {

@@ -21,6 +21,7 @@
 
 #include "app/bell_record.h"
 #include "app/bell.h"
+#include "app/schedule/day_plan.h"
 #include "app/schedule/passed_over.h"
 #include "app/timetable.h"
 #include "runtime/record_writer.h"
@@ -43,11 +44,20 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
 
 // Starts `writer`, which the record writes through from then on (it must never be destroyed: the
 // clock thread may still hand over a line while the process ends), and writes the start-up
-// lines: started, then one line per row whose file was missing at the load. From then on, at the
+// lines: started (with today's rows), which timetable rings today (when `today` is given: there
+// is a plan), the plan's unreadable lines,
+// then one line per row of today's whose file was missing at the load. From then on, at the
 // first look after each midnight, the writer's thread checks the day's files in `music_folder`
-// against `published` (the clock's timetable) and writes a line per missing one.
-void StartBellRecord(RecordWriter& writer, const TextValue& program_dir, const Timetable& timetable,
-                     const SharedTimetable& published, const TextValue& music_folder);
+// against `published` (the clock's timetable, once the clock has turned to the day) and writes a
+// line per missing one.
+void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
+                     const TimetableSnapshot& todays_rows, const DayChoice* today,
+                     const std::vector<UnreadLine>& unread, const SharedTimetable& published,
+                     const TextValue& music_folder);
+// Which timetable rings today (at start-up and each new day).
+void RecordToday(const DayChoice& today);
+// The plan's unreadable lines, one line each (at start-up and when the plan is saved).
+void RecordPlanUnread(const std::vector<UnreadLine>& unread);
 // Writes the ended line and stops the writer (bounded wait).
 void EndBellRecord();
 

@@ -16,6 +16,7 @@
 #include "app/single_instance.h"
 #include "app/system_menu.h"
 #include "app/timetable_handlers.h"
+#include "app/today.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
@@ -67,8 +68,15 @@ void StartDueBellOfApp(Bell bell) {
   // Once closing has been confirmed no row starts, whatever was still queued.
   if (!HaveAppObjects() || !ClockRunning.load()) return;
   AppObjects& app = App();
-  StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(), app.playback,
-               &RecordScheduledBell);
+  // The clock rang today's rows: the model's while it shows today's timetable (its row is made
+  // current, as ever), else those of today's file.
+  const std::shared_ptr<const TimetableSnapshot> rows = app.process.published_timetable.Current();
+  if (rows == app.timetable.Snapshot()) {
+    StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(),
+                 app.playback, &RecordScheduledBell);
+  } else {
+    StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, &RecordScheduledBell);
+  }
 }
 
 // The application's watch over the main window, the music list and the clock's copy of the
@@ -208,10 +216,13 @@ void PrepareData() {
   const TextValue config = ConfigFilePath();
   if (!FileExists(config)) WriteWholeFile(config, DefaultConfigText());
 
-  // 5. The timetable.
+  // 5. The timetable shown, "常规", and the one that rings today, from the plan.
   LoadTimetable();
-  StartBellRecord(app.process.record_writer, app.program_dir, app.timetable,
-                  app.process.published_timetable, MusicFolderPath());
+  const DayWork& day = app.today.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(),
+                                       TodaysClockDay());
+  StartBellRecord(app.process.record_writer, app.program_dir,
+                  *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
+                  day.unread, app.process.published_timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -261,11 +272,13 @@ void StartClockStep() {
     app.playback.SetStopper([&worker] { return worker.StopBell(); });
     process.playback_watcher.SetOpeningCheck([&worker] { return worker.StartWaiting(); });
   }
-  process.clock_thread.Start(main, {&StartDueBellOfApp, &ShowClockText,
-                                    [&worker](int second) { worker.LookAhead(second); },
-                                    [&process](const PassedOverSpan& span) {
-                                      RecordPassedOver(span, process.published_timetable.Current());
-                                    }});
+  process.clock_thread.Start(
+      main,
+      {&StartDueBellOfApp, &ShowClockText, [&worker](int second) { worker.LookAhead(second); },
+       [&process](const PassedOverSpan& span) {
+         RecordPassedOver(span, process.published_timetable.Current());
+       },
+       [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
 }
 
 }  // namespace belvane

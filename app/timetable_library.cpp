@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cwctype>
+#include <memory>
+#include <unordered_map>
 
+#include "app/timetable_file.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
@@ -81,6 +84,20 @@ std::vector<std::string> ListTimetableNames(const TextValue& program_dir) {
   names.erase(std::unique(names.begin(), names.end()), names.end());
   names.insert(names.begin(), kDefaultTimetableName);
   return names;
+}
+
+std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
+                                               const TextValue& music_folder) {
+  const std::unique_ptr<ProfileStore> store =
+      OpenTimetableStore(TimetableFilePath(program_dir, name));
+  const TextValue music_prefix = ConcatTexts(music_folder, "\\");
+  // A timetable names a few files many times over.
+  std::unordered_map<std::string, bool> exists;
+  return ReadTimetableFrom(*store, [&music_prefix, &exists](const TextValue& music_name) {
+    const auto [it, added] = exists.try_emplace(music_name.Bytes(), false);
+    if (added) it->second = FileExists(ConcatTexts(music_prefix, music_name));
+    return it->second;
+  });
 }
 
 DayPlan ReadPlanFile(const TextValue& program_dir) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/schedule/day_plan.h"
+#include "app/schedule/timetable_snapshot.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -39,6 +40,11 @@ TextValue PlanFilePath(const TextValue& program_dir);
 // timetable name, in name order (GBK byte order, which is that of the characters' readings for
 // the common ones).
 std::vector<std::string> ListTimetableNames(const TextValue& program_dir);
+
+// The rows of timetable `name` as its file holds them, each marked missing when its music file
+// is not in `music_folder` (each name asked of the disk once); an absent file gives none.
+std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
+                                               const TextValue& music_folder);
 
 // The plan file read against the timetables that exist now; an absent file gives the empty plan.
 DayPlan ReadPlanFile(const TextValue& program_dir);

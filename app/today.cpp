@@ -1,20 +1,168 @@
 #include "app/today.h"
 
+#include "app/app_objects.h"
+#include "app/record_events.h"
+#include "app/timetable_library.h"
+#include "runtime/files.h"
+#include "ui/ui_task.h"
+
 namespace belvane {
 
-// Until today is worked out from the plan, the default timetable rings every day.
-void TimetablesChanged(bool) {}
-void ShownTimetableChanged() {}
+namespace {
+
+// The rows a choice rings: its timetable's file as last saved, or none on a day without bells.
+std::shared_ptr<const TimetableSnapshot> RowsOf(const DayChoice& choice,
+                                                const TextValue& program_dir,
+                                                const TextValue& music_folder) {
+  if (choice.quiet)
+    return std::make_shared<const TimetableSnapshot>(std::vector<TimetableEntry>{}, kQuietValue);
+  return std::make_shared<const TimetableSnapshot>(
+      ReadNamedTimetable(program_dir, choice.name, music_folder), choice.name);
+}
+
+}  // namespace
+
+DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day) {
+  DayWork work;
+  work.clock_day = clock_day;
+  work.planned = FileExists(PlanFilePath(program_dir));
+  DayPlan plan = ReadPlanFile(program_dir);
+  work.today = ResolveDay(plan, DateOfClockDay(clock_day));
+  work.tomorrow = ResolveDay(plan, DateOfClockDay(clock_day + 1));
+  work.today_rows = RowsOf(work.today, program_dir, music_folder);
+  // Most days ring what the day before rang: read once.
+  const bool same =
+      work.tomorrow.quiet == work.today.quiet && work.tomorrow.name == work.today.name;
+  work.tomorrow_rows = same ? work.today_rows : RowsOf(work.tomorrow, program_dir, music_folder);
+  work.unread = std::move(plan.unread);
+  return work;
+}
+
+TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown)
+    : published_(published), shown_(shown) {}
+
+TodaysTimetable::~TodaysTimetable() {
+  shown_.SetSnapshotObserver({});
+}
+
+const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
+                                      const TextValue& music_folder, int clock_day) {
+  window_ = window;
+  program_dir_ = program_dir;
+  music_folder_ = music_folder;
+  work_ = WorkOutDays(program_dir_, music_folder_, clock_day);
+  shown_.SetSnapshotObserver(
+      [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });
+  Publish();
+  if (today_shown_) today_shown_();
+  return work_;
+}
+
+void TodaysTimetable::FilesChanged(bool plan) {
+  if (!window_) return;
+  Request(work_.clock_day, plan ? Record::kTodayAndPlan : Record::kNothing);
+}
+
+void TodaysTimetable::ShownChanged() {
+  Publish();
+}
+
+void TodaysTimetable::DayBegan(int clock_day) {
+  if (window_ && clock_day != work_.clock_day) Request(clock_day, Record::kToday);
+}
+
+void TodaysTimetable::Stop() {
+  latest_->fetch_add(1);
+  workers_.Stop();
+}
+
+bool TodaysTimetable::ShownIsToday() const {
+  return !work_.today.quiet && shown_.Name().View() == work_.today.name;
+}
+
+void TodaysTimetable::Request(int clock_day, Record record) {
+  const int number = latest_->fetch_add(1) + 1;
+  const HWND window = window_;
+  workers_.Run([latest = latest_, number, record, window, clock_day, program_dir = program_dir_,
+                music_folder = music_folder_] {
+    DayWork work = WorkOutDays(program_dir, music_folder, clock_day);
+    if (latest->load() != number) return;
+    PostUiTask(window, [latest, number, record, work = std::move(work)]() mutable {
+      if (latest->load() != number || !HaveAppObjects()) return;
+      App().today.Apply(std::move(work), record);
+    });
+  });
+}
+
+void TodaysTimetable::Apply(DayWork work, Record record) {
+  const bool new_day = work.clock_day != work_.clock_day;
+  const bool changed = new_day || !(work.today == work_.today);
+  work_ = std::move(work);
+  Publish();
+  // A new day is told once; so is a plan or a timetable that changes what rings today.
+  if (work_.planned && (changed || record == Record::kToday)) RecordToday(work_.today);
+  if (record == Record::kTodayAndPlan) RecordPlanUnread(work_.unread);
+  if (today_shown_) today_shown_();
+}
+
+void TodaysTimetable::Publish() {
+  const bool today_shown = ShownIsToday();
+  published_.PublishFor(work_.clock_day, today_shown ? shown_.Snapshot() : work_.today_rows);
+  const bool tomorrow_shown = !work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name;
+  published_.PublishFor(work_.clock_day + 1,
+                        tomorrow_shown ? shown_.Snapshot() : work_.tomorrow_rows);
+}
+
+void TodaysTimetable::ModelChanged(const std::shared_ptr<const TimetableSnapshot>& rows) {
+  if (ShownIsToday()) published_.PublishFor(work_.clock_day, rows);
+  if (!work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name)
+    published_.PublishFor(work_.clock_day + 1, rows);
+}
+
+void TellDayBegins(SharedTimetable& published, HWND window, int clock_day) {
+  published.EnterDay(clock_day);
+  PostUiTask(window, [clock_day] {
+    if (HaveAppObjects()) App().today.DayBegan(clock_day);
+  });
+}
+
+void TimetablesChanged(bool plan) {
+  if (HaveAppObjects()) App().today.FilesChanged(plan);
+}
+
+void ShownTimetableChanged() {
+  if (HaveAppObjects()) App().today.ShownChanged();
+}
 
 const DayChoice& TodaysChoice() {
-  static const DayChoice kDefault{DayChoice::Step::kDefault, false, kDefaultTimetableName, "默认",
-                                  "默认"};
-  return kDefault;
+  return App().today.Today();
 }
 
 std::string TodayLineText(const DayChoice& choice) {
   if (choice.quiet) return "今日停铃：" + choice.reason;
-  return "今日：" + choice.name + "（" + choice.why + "）";
+  std::string line = "今日：" + choice.name;
+  switch (choice.step) {
+    case DayChoice::Step::kDated:
+      return line + "（" + choice.why + "）";
+    case DayChoice::Step::kWeekly:
+    case DayChoice::Step::kSeasonal: {
+      // "每周 周三" shows as "（周三）"; a season's range follows its weekday.
+      std::string_view why = choice.why;
+      if (why.starts_with("每周 ")) why.remove_prefix(std::string_view("每周 ").size());
+      const std::size_t blank = why.rfind(' ');
+      if (blank == std::string_view::npos) return line + "（" + std::string(why) + "）";
+      return line + "（" + std::string(why.substr(blank + 1)) + "，" +
+             std::string(why.substr(0, blank)) + "）";
+    }
+    default:
+      return line;
+  }
+}
+
+int TodaysClockDay() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return ClockDayOf(PlanDate{now.wYear, now.wMonth, now.wDay});
 }
 
 }  // namespace belvane

@@ -108,6 +108,11 @@ void ClockLoop::Run() {
 
 int ClockLoop::RunCycle() {
   const ClockReading reading = clock_.Now();
+  // The day's timetable is in place before any of its seconds is looked up.
+  if (reading.day != 0 && reading.day != told_day_) {
+    told_day_ = reading.day;
+    sink_.DayBegins(reading.day);
+  }
   // A day of 0 is a clock that does not tell it.
   const int days_on = reading.day != 0 && last_day_ != 0 ? reading.day - last_day_ : kDaysUntold;
   const ClockPlan plan = PlanCycle(last_checked_, SecondOfDay(reading), lookup_, days_on);

@@ -91,6 +91,10 @@ class ClockSink {
   virtual void LookAhead(int /*current_second*/) {}
   // Seconds this cycle went past without ringing them (passed_over.h); called after StartRow.
   virtual void PassedOver(const PassedOverSpan&) {}
+  // The clock reads a day other than the one it last told (its first cycle, midnight, a clock
+  // set to another date), before it looks up any second of it. Runs on the clock thread: it may
+  // only swap what is ready and hand work on.
+  virtual void DayBegins(int /*day*/) {}
 };
 
 // Counts over a run, for tests and benchmarks.
@@ -135,6 +139,7 @@ class ClockLoop {
   int last_checked_ = kNoSecondChecked;
   bool next_wait_precise_ = false;
   int last_day_ = 0;
+  int told_day_ = 0;  // the last day given to DayBegins
   std::string shown_;
   ClockStats stats_;
 };

@@ -23,6 +23,10 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   const std::string stamp = "2026-12-07 08:30:00.004\t";
   EXPECT_EQ(ScheduledBellLine(kAt, 3, "08:30:00", "上课铃.mp3", BellResult::kPlayed, 3),
             stamp + "定时\t3\t08:30:00\t上课铃.mp3\t已播放\t+3 ms");
+  EXPECT_EQ(ScheduledBellLine(kAt, 1, "08:00:00", "a.wav", BellResult::kPlayed, -2, "考试"),
+            stamp + "定时\t1\t08:00:00\ta.wav\t已播放\t-2 ms\t考试");
+  EXPECT_EQ(TodayLine(kAt, "考试", "日期 2027-06-07"), stamp + "今日\t考试\t日期 2027-06-07");
+  EXPECT_EQ(PlanUnreadLine(kAt, "周八=常规"), stamp + "日历\t无法识别\t周八=常规");
   EXPECT_EQ(StartedLine(kAt, "D:\\铃声", 7, 2),
             stamp + "启动\tD:\\铃声\t时间表 7 行\t文件缺失 2 行");
   EXPECT_EQ(EndedLine(kAt), stamp + "退出");

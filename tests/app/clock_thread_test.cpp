@@ -33,7 +33,7 @@ ClockHandlers RecordingHandlers() {
             g_received->times.push_back(clock_text);
             g_received->threads.push_back(GetCurrentThreadId());
           },
-          nullptr, nullptr};
+          nullptr, nullptr, nullptr};
 }
 
 // A clock whose reading is set by the test; each reading is 990 ms into its second, so the

@@ -261,5 +261,50 @@ TEST(ClockLoopTest, CycleShowsTimeOnChangeAndAimsPastTheNextSecond) {
   EXPECT_EQ(sink.starts.size(), 1u);
 }
 
+// A day's rows are published ahead and the clock turns to them itself at the day's first
+// cycle, before it looks up any of its seconds; rows for a day other than today or tomorrow are
+// dropped, and a day nobody worked out keeps the rows it had.
+TEST(ClockLoopTest, ADaysRowsPublishedAheadAreTakenOverBeforeItsFirstSecond) {
+  struct ScriptedClock final : ClockSource {
+    std::vector<ClockReading> readings;
+    std::size_t next = 0;
+    // Each cycle reads twice: to plan, and to aim its wait.
+    ClockReading Now() override { return readings[std::min(next++ / 2, readings.size() - 1)]; }
+  } clock;
+  clock.readings = {{23, 59, 59, 10, 10}, {0, 0, 0, 10, 11}, {0, 0, 1, 10, 14}};
+  struct DaySink final : ClockSink {
+    SharedTimetable* shared = nullptr;
+    std::vector<int> days;
+    std::vector<std::string> started;
+    void StartRow(int row, const std::string& start_time) override {
+      started.push_back(shared->Current()->Name() + " " + std::to_string(row) + " " + start_time);
+    }
+    void ShowTime(const std::string&) override {}
+    void DayBegins(int day) override {
+      days.push_back(day);
+      shared->EnterDay(day);
+    }
+  } sink;
+  const auto rows = [](const char* name, std::vector<TextValue> times) {
+    std::vector<TimetableEntry> entries(times.size());
+    for (std::size_t i = 0; i < times.size(); ++i) entries[i].start_time = times[i];
+    return std::make_shared<const TimetableSnapshot>(std::move(entries), name);
+  };
+  SharedTimetable shared;
+  sink.shared = &shared;
+  shared.PublishFor(10, rows("常规", {"23:59:59"}));
+  shared.PublishFor(11, rows("考试", {"07:00:00", "00:00:00"}));
+  shared.PublishFor(12, rows("停铃", {"00:00:00"}));  // neither today nor tomorrow: dropped
+  SimTime time;
+  std::atomic<bool> running{true};
+  SimSleeper sleeper(time, running, kDayMs);
+  ClockLoop loop(clock, sleeper, shared, sink, running);
+  for (int cycle = 0; cycle < 3; ++cycle) loop.RunCycle();
+  EXPECT_EQ(sink.days, (std::vector<int>{10, 11, 14}));
+  EXPECT_EQ(sink.started, (std::vector<std::string>{"常规 0 23:59:59", "考试 1 00:00:00"}));
+  EXPECT_EQ(shared.Current()->Name(), "考试") << "a day not worked out keeps the rows it had";
+  EXPECT_EQ(shared.CurrentDay(), 14);
+}
+
 }  // namespace
 }  // namespace belvane

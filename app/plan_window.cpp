@@ -506,9 +506,9 @@ void SetUpPlanWindow(HWND dialog) {
   w.season_delete.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_DELETE);
   w.dated.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED);
   w.dated.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  w.dated.InsertColumn(0, "日期", ScalePixels(140, dpi));
-  w.dated.InsertColumn(1, "安排", ScalePixels(70, dpi));
-  w.dated.InsertColumn(2, "说明", ScalePixels(160, dpi));
+  w.dated.InsertColumn(0, "日期", ScalePixels(150, dpi));
+  w.dated.InsertColumn(1, "安排", ScalePixels(60, dpi));
+  w.dated.InsertColumn(2, "说明", ScalePixels(120, dpi));
   w.dated_add.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_ADD);
   w.dated_change.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_CHANGE);
   w.dated_delete.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_DELETE);

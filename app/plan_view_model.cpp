@@ -46,10 +46,9 @@ std::vector<DatedRow> DatedRows(const DayPlan& plan) {
         {quiet.range.from,
          {{Section::kQuiet, i}, DateRangeText(quiet.range), kQuietValue, quiet.reason}});
   }
-  std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return a.row.line.section == Section::kDated && b.row.line.section == Section::kQuiet;
-  });
+  // Stable, and the [日期] lines went in first: on one date they stay ahead, in file order.
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const Keyed& a, const Keyed& b) { return a.first < b.first; });
   std::vector<DatedRow> rows;
   rows.reserve(keyed.size());
   for (Keyed& k : keyed) rows.push_back(std::move(k.row));

@@ -110,6 +110,46 @@ TEST_F(RecordTest, ARunRecordsItsStartBellsPlayButtonSaveAndEnd) {
   EXPECT_LE(std::stoi(late[1]), (made - ms_of_day(bell, 0) + 86400000) % 86400000) << lines[2];
 }
 
+// Today's date as the plan writes it.
+std::string TodayText() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+// A [日期] line for today rings 课表\考试.ini: its row rings, 常规's row at the same second does
+// not, and its line carries the timetable's name. A 停铃 line for today rings nothing and says why.
+TEST_F(RecordTest, ThePlanDecidesWhichTimetableRingsToday) {
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\考试铃.wav", NoiseWav(1.0, 7)));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\上课铃.wav", NoiseWav(1.0, 7)));
+  const std::string due = TimeTextIn(5);
+  ASSERT_TRUE(app_.Process().WriteFile(kConfigName, MakeConfig({{due, "上课铃.wav", "0"}}, "1")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("课表\\考试.ini", MakeConfig({{due, "考试铃.wav", "0"}}, "1")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("Belvane日历.ini", "[日期]\r\n" + TodayText() + "=考试\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("今日\t考试\t日期 " + TodayText())) << Record();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t考试铃.wav\t", 15000)) << Record();
+  EXPECT_NE(Record().find(" ms\t考试\r\n"), std::string::npos) << Record();
+  EXPECT_EQ(Record().find("上课铃.wav"), std::string::npos) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+
+  const std::string quiet = TimeTextIn(5);
+  ASSERT_TRUE(app_.Process().WriteFile(kConfigName, MakeConfig({{quiet, "上课铃.wav", "0"}}, "1")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("Belvane日历.ini", "[日期]\r\n" + TodayText() + "=停铃 运动会\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("今日\t停铃\t运动会")) << Record();
+  Sleep(7000);
+  EXPECT_EQ(Record().find("\t" + quiet + "\t"), std::string::npos) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // Log-off or shut-down ends the process without a close: the end is written when the session
 // ends, and once only.
 TEST_F(RecordTest, AnEndingSessionWritesTheEndLine) {

@@ -15,6 +15,8 @@
 #   - its wineserver: the same two;
 #   - the prefix's other Wine processes (explorer, services, rpcss ...): run time summed;
 #   - Xvfb, which both share: run time.
+# The rows of every window are kept in BUILD_DIR/bench-idle/results, and the other processes'
+# shares by name in results.others.
 # The load average (1 min) at the start and end of the run is printed with the figures.
 #
 # Usage: bench/idle/run-idle.sh [BUILD_DIR] OLD [SECONDS] [RUNS]
@@ -157,6 +159,7 @@ wait_quiet() {
 
 RESULTS="$OUT/results"
 : >"$RESULTS"
+: >"$RESULTS.others"
 LOAD_START="$(cut -d' ' -f1 /proc/loadavg)"
 session() {
   local round order name
@@ -231,20 +234,26 @@ t0 = time.monotonic()
 time.sleep(window)
 b = snapshot()
 elapsed = time.monotonic() - t0
-lines = []
+lines, details = [], []
 for name, program, server, prefix in builds:
     pa, pb, sa, sb = a[name]["program"], b[name]["program"], a[name]["server"], b[name]["server"]
     if pb[0] is None:
         lines.append("%d %s ended" % (rnd, name))
         continue
-    other = sum(b[name]["others"][p] - a[name]["others"][p]
-                for p in a[name]["others"] if b[name]["others"].get(p) is not None)
+    moved = {p: b[name]["others"][p] - a[name]["others"][p]
+             for p in a[name]["others"] if b[name]["others"].get(p) is not None}
+    other = sum(moved.values())
+    for pid, ns in sorted(moved.items(), key=lambda item: -item[1]):
+        comm = (read("/proc/%d/comm" % pid) or b"?").decode().strip()
+        details.append("%d %s %s %d %.2f" % (rnd, name, comm, pid, ns / 1e6))
     lines.append("%d %s %.3f %d %d %d %d %d %d %d %d %d" % (
         rnd, name, elapsed, pb[0] - pa[0], pb[1] - pa[1], rss_kb(int(program)), pa[2], pb[2],
         sb[0] - sa[0], sb[1] - sa[1], rss_kb(int(server)), other))
 xv = (b["xvfb"] - a["xvfb"]) if a["xvfb"] is not None and b["xvfb"] is not None else -1
 lines.append("%d xvfb %d" % (rnd, xv))
 open(results, "a").write("\n".join(lines) + "\n")
+# Which of the prefix's other processes took the time: run, build, name, pid, ms.
+open(results + ".others", "a").write("\n".join(details) + "\n")
 PY
     for name in "${NAMES[@]}"; do
       # The program's record must hold its start line: a build that stopped at a box is no

@@ -33,7 +33,7 @@ struct AppObjects : MainWindowControls {
   // The timetable shown: the model and its view, which changes the model and has the list view
   // follow. What the clock rings is today's timetable, published by `today`: the model's own
   // rows when it is today's.
-  Timetable timetable;
+  Timetable timetable{&process.shown_timetable};
   TimetableView timetable_view{timetable, timetable_list};
   TodaysTimetable today{process.published_timetable, timetable};
   // StartPlayback and the play button, over the process's player and watcher.

@@ -22,7 +22,8 @@ namespace belvane {
 extern std::atomic<bool> ClockRunning;
 
 struct ProcessObjects {
-  SharedTimetable published_timetable;  // the timetable model's latest snapshot, for the clock
+  SharedTimetable published_timetable;  // today's timetable, for the clock (app/today.h)
+  SharedTimetable shown_timetable;      // the model's latest snapshot, for the music watch
   SystemClock clock;
   ClockThread clock_thread{clock, published_timetable, ClockRunning};
   BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};

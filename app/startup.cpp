@@ -79,11 +79,11 @@ void StartDueBellOfApp(Bell bell) {
   }
 }
 
-// The application's watch over the main window, the music list and the clock's copy of the
-// timetable: from start-up on, both follow the folder.
-void StartMusicWatch(const SharedTimetable& published) {
+// The application's watch over the main window, the music list and the shown timetable's rows
+// (`shown`, the model's snapshots): from start-up on, the list and the marks follow the folder.
+void StartMusicWatch(const SharedTimetable& shown) {
   AppObjects& app = App();
-  app.music_watch.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(), published,
+  app.music_watch.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(), shown,
                         [](const MusicFolderLook& look) {
                           if (!HaveAppObjects()) return;
                           AppObjects& app = App();
@@ -227,7 +227,7 @@ void PrepareData() {
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
   // From then on they follow the folder.
-  StartMusicWatch(app.process.published_timetable);
+  StartMusicWatch(app.process.shown_timetable);
 
   // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
   const bool sound = ProvisionAudioStep();

@@ -1,0 +1,90 @@
+#pragma once
+// Following a shared folder: a campus's bell PCs take their timetables, plan and music from one
+// folder on the school's file server (a UNC path, a mapped drive or any folder), named in
+// "Belvane同步.ini" beside the program:
+//   [同步]
+//   来源=\\教务处\铃声
+// What is followed: "Belvane配置.ini", "Belvane日历.ini", "课表\*.ini" and the music files of
+// "mp3" (.mp3 .m4a .aac .wma .wav). Nothing is ever written at the source.
+//
+// A thread of its own looks at the source at start-up, 2 s later, every 60 s and on demand
+// (names, sizes, write times) and takes what changed: a file only once its size and write time
+// have held over two looks at least 2 s apart, a timetable or the plan only when it also reads
+// as a whole; each is copied beside its local name and renamed over it; music first, then the
+// timetables, then the plan. A file removed at the source is removed here only when it was taken
+// from there (the taken files and their stamps are kept in "Belvane同步.ini"). While the source
+// cannot be reached the local copy rings on. With a UNC source each look also compares the
+// server's time of day with the local clock.
+//
+// No "Belvane同步.ini", or an empty 来源: nothing runs and the program is as it was.
+//
+// Thread policy: the follower's methods on the user-interface thread; its thread touches no
+// window and posts what it found to the window given to Start.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+inline constexpr const char* kSyncFileName = "Belvane同步.ini";
+// Between regular looks.
+inline constexpr int kSyncLookIntervalMs = 60000;
+// A file is taken once it has held still this long (two looks at least this far apart).
+inline constexpr int kSyncSettleMs = 2000;
+// A clock further than this from the server's is shown and recorded.
+inline constexpr double kClockOffsetLimitSeconds = 1.0;
+
+// What the window shows of the following; a copy, made on the follower's thread.
+struct FollowStatus {
+  std::string source;           // 来源; empty: not following
+  bool reachable = true;        // the last look could read the source
+  std::string reason;           // when not: the system's reason, as the record gives it
+  std::string last_taken_at;    // "10:31:05": the last look that found the source as it is
+  std::string problem;          // the last look's trouble with a file, for the follow window
+  std::optional<double> clock_offset_seconds;  // local minus server; nothing when not asked
+};
+
+class CampusFollower {
+ public:
+  CampusFollower();
+  ~CampusFollower();
+  CampusFollower(const CampusFollower&) = delete;
+  CampusFollower& operator=(const CampusFollower&) = delete;
+
+  // Reads "Belvane同步.ini" in `program_dir` and, when it names a source, starts following it:
+  // the first look at once. `taken` hears, on `window`'s thread, each look that changed local
+  // files (relative names, e.g. "mp3\上课.mp3", "课表\考试.ini", "Belvane日历.ini");
+  // `status` hears every change of what FollowStatus shows. Returns whether it follows.
+  bool Start(HWND window, const TextValue& program_dir,
+             std::function<void(const std::vector<std::string>& taken)> taken,
+             std::function<void(const FollowStatus& status)> status);
+  // Follows `source` from now on (written to "Belvane同步.ini"); an empty text stops following
+  // (the local files stay as they are). False when the setting could not be written.
+  bool SetSource(const std::string& source);
+  // A look now, beside the regular ones.
+  void LookNow();
+  // Whether a source is followed: the timetables and the plan are read-only on this PC.
+  bool Following() const;
+  // The last status (UI thread).
+  const FollowStatus& Status() const;
+  // Ends the thread (bounded wait); the exit hook.
+  void Stop();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// What a look at `source` finds, for the follow window's test button: "可以读取：3 个课表，42 个
+// 音乐文件", or what is wrong. Reads the source: not on the user-interface thread.
+std::string DescribeSource(const std::string& source);
+
+}  // namespace belvane

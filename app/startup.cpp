@@ -15,6 +15,7 @@
 #include "app/record_events.h"
 #include "app/single_instance.h"
 #include "app/system_menu.h"
+#include "app/timetable_choice.h"
 #include "app/timetable_handlers.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
@@ -143,6 +144,7 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
   app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
   app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  AttachTimetableChoice(dialog, app);
   // Also gives the controls that have the stock font, which is made for the system DPI, a copy
   // for the window's DPI when they differ (a window opened on a second screen).
   app.layout.Capture(dialog);
@@ -210,6 +212,7 @@ void PrepareData() {
 
   // 5. The timetable.
   LoadTimetable();
+  StartTimetableChoice();
   StartBellRecord(app.process.record_writer, app.program_dir, app.timetable,
                   app.process.published_timetable, MusicFolderPath());
 

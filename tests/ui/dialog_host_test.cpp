@@ -150,23 +150,10 @@ TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
     EXPECT_EQ(Registry().Size(), 17u);  // the dialog, 15 attached items, the list view
     Close();
   }});
-  WindowObject* objects[] = {&ui->form,
-                             &ui->clock_caption,
-                             &ui->clock,
-                             &ui->add,
-                             &ui->delete_row,
-                             &ui->play,
-                             &ui->save,
-                             &ui->placeholder,
-                             &ui->timetable,
-                             &ui->hour,
-                             &ui->minute,
-                             &ui->second,
-                             &ui->note,
-                             &ui->music,
-                             &ui->controls.timetable_choice,
-                             &ui->controls.today_line,
-                             &ui->controls.plan_button};
+  WindowObject* objects[] = {
+      &ui->form, &ui->clock_caption, &ui->clock,     &ui->add,   &ui->delete_row, &ui->play,
+      &ui->save, &ui->placeholder,   &ui->timetable, &ui->hour,  &ui->minute,     &ui->second,
+      &ui->note, &ui->music,         &ui->choice,    &ui->today, &ui->plan};
   for (WindowObject* object : objects) {
     EXPECT_EQ(object->Handle(), nullptr);
     EXPECT_EQ(object->KeptProcedure(), nullptr);

@@ -32,7 +32,11 @@ struct MainWindowControls {
   DropListControl second_list;  // BELVANE_ID_SECOND
   EditControl note;             // BELVANE_ID_NOTE
   ListBoxControl music_list;    // BELVANE_ID_MUSIC_LIST
-  DialogScaler layout;          // the controls' places, for a change of DPI
+  // Beside the clock (app/timetable_choice.h).
+  DropListControl timetable_choice;  // BELVANE_ID_TIMETABLE_CHOICE: the timetable shown
+  LabelControl today_line;           // BELVANE_ID_TODAY_LINE: what rings today
+  ButtonControl plan_button;         // BELVANE_ID_PLAN_BUTTON: "日历…"
+  DialogScaler layout;               // the controls' places, for a change of DPI
 };
 
 }  // namespace belvane

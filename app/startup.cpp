@@ -11,10 +11,12 @@
 #include "app/keep_awake.h"
 #include "app/music_folder.h"
 #include "app/music_watch.h"
+#include "app/plan_window.h"
 #include "app/process_objects.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
 #include "app/system_menu.h"
+#include "app/timetable_choice.h"
 #include "app/timetable_handlers.h"
 #include "app/today.h"
 #include "audio/audio_library.h"
@@ -151,6 +153,7 @@ void SetUpMainWindow(HWND dialog, MainWindowControls& app) {
   app.second_list.AttachToDialogItem(dialog, BELVANE_ID_SECOND);
   app.note.AttachToDialogItem(dialog, BELVANE_ID_NOTE);
   app.music_list.AttachToDialogItem(dialog, BELVANE_ID_MUSIC_LIST);
+  AttachTimetableChoice(dialog, app);
   // Also gives the controls that have the stock font, which is made for the system DPI, a copy
   // for the window's DPI when they differ (a window opened on a second screen).
   app.layout.Capture(dialog);
@@ -218,8 +221,13 @@ void PrepareData() {
 
   // 5. The timetable shown, "常规", and the one that rings today, from the plan.
   LoadTimetable();
+  app.today.SetTodayShown(&ShowTodayLine);
   const DayWork& day = app.today.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(),
                                        TodaysClockDay());
+  StartTimetableChoice();
+  SetPlanWindowOpener([](HWND owner) {
+    if (HaveAppObjects()) OpenPlanWindow(owner, App().program_dir, MusicFolderPath());
+  });
   StartBellRecord(app.process.record_writer, app.program_dir,
                   *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
                   day.unread, app.process.published_timetable, MusicFolderPath());

@@ -1,5 +1,5 @@
 #pragma once
-// Resource ids of the main window; shared by belvane.rc and the program.
+// Resource ids of the main window and its dialogs; shared by belvane.rc and the program.
 
 #define BELVANE_ICON_APP 100
 #define BELVANE_DIALOG_MAIN 1000
@@ -21,6 +21,17 @@
 #define BELVANE_ID_CLOCK 1015
 #define BELVANE_ID_MUSIC_CAPTION 1016
 #define BELVANE_ID_NOTE 1017
+// The timetable choice in the strip beside the clock.
+#define BELVANE_ID_TIMETABLE_CHOICE 1018
+#define BELVANE_ID_TODAY_LINE 1019
+#define BELVANE_ID_PLAN_BUTTON 1020
+
+// The dialog that asks a timetable's name (new, renamed).
+#define BELVANE_DIALOG_TIMETABLE_NAME 1200
+#define BELVANE_ID_NAME_CAPTION 1021
+#define BELVANE_ID_NAME_EDIT 1022
+#define BELVANE_ID_NAME_EMPTY 1023
+#define BELVANE_ID_NAME_COPY 1024
 
 // The main window's own items in its system menu. System commands keep the low four bits
 // clear and stay below SC_SIZE (0xF000).

@@ -26,6 +26,7 @@ enum ControlId : int {
   kSaveButton = BELVANE_ID_SAVE,
   kClockLabel = BELVANE_ID_CLOCK,
   kNote = BELVANE_ID_NOTE,
+  kTimetableChoice = BELVANE_ID_TIMETABLE_CHOICE,
 };
 
 inline constexpr char kConfigName[] = "Belvane配置.ini";
@@ -76,6 +77,9 @@ class BelvaneApp {
   RemoteComboBox Hours() const { return RemoteComboBox(main_.Item(kHourList).Handle()); }
   RemoteComboBox Minutes() const { return RemoteComboBox(main_.Item(kMinuteList).Handle()); }
   RemoteComboBox Seconds() const { return RemoteComboBox(main_.Item(kSecondList).Handle()); }
+  RemoteComboBox Timetables() const {
+    return RemoteComboBox(main_.Item(kTimetableChoice).Handle());
+  }
   RemoteListBox Music() const { return RemoteListBox(main_.Item(kMusicList).Handle()); }
   RemoteWindow Control(int id) const { return main_.Item(id); }
 

@@ -379,6 +379,28 @@ TEST_F(BelvaneTest, AddKeepsTimeOrderAndRefusesATakenTime) {
   EXPECT_EQ(IniValue(ini, "remark", "10"), std::optional<std::string>("86399"));
 }
 
+TEST_F(BelvaneTest, ANamedTimetableChosenBesideTheClockIsEditedAndSavedToItsOwnFile) {
+  const std::string exam = MakeConfig({{"08:00:00", "a.mp3", "28800"}}, "1");
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("课表\\考试.ini", exam));
+  Launch();
+  const RemoteComboBox timetables = app_.Timetables();
+  ASSERT_EQ(timetables.Count(), 3);  // 常规, 考试, 新建课表…
+  EXPECT_EQ(timetables.SelectedText(), "常规");
+  ASSERT_TRUE(timetables.SelectText("考试"));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_EQ(app_.Rows(), (Rows{{"1", "08:00:00", std::string(kMissingMarker) + "a.mp3", "28800"}}));
+  EXPECT_EQ(timetables.ItemText(4), "删除“考试”…");
+
+  ASSERT_TRUE(app_.AddAt("23", "59", "59"));
+  ASSERT_TRUE(app_.Press(kSaveButton));
+  EXPECT_TRUE(app_.ShowsNoBox());
+  // What "4.保存" writes for a timetable, in its own file; the default one stays as it was.
+  EXPECT_EQ(app_.Process().ReadFile("课表\\考试.ini"),
+            MakeConfig({{"08:00:00", "a.mp3", "28800"}, {"23:59:59", "", "86399"}}, "2"));
+  EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));
+}
+
 TEST_F(BelvaneTest, DeleteRemovesTheSelectedRowOnlyAndRenumbers) {
   Launch();
   ASSERT_TRUE(app_.Press(kDeleteButton));  // no row ever selected: nothing goes

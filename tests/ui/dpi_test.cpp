@@ -78,7 +78,8 @@ std::vector<int> ColumnWidths(ListViewControl& view) {
 
 bool IsDropList(HWND window) {
   const int id = GetDlgCtrlID(window);
-  return id == BELVANE_ID_HOUR || id == BELVANE_ID_MINUTE || id == BELVANE_ID_SECOND;
+  return id == BELVANE_ID_HOUR || id == BELVANE_ID_MINUTE || id == BELVANE_ID_SECOND ||
+         id == BELVANE_ID_TIMETABLE_CHOICE;
 }
 
 bool SameRect(const RECT& a, const RECT& b) {

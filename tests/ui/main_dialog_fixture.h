@@ -43,6 +43,9 @@ struct MainControls {
   DropListControl& second = controls.second_list;
   EditControl& note = controls.note;
   ListBoxControl& music = controls.music_list;
+  DropListControl& choice = controls.timetable_choice;
+  LabelControl& today = controls.today_line;
+  ButtonControl& plan = controls.plan_button;
 };
 
 // What the handlers saw; reset for each test.

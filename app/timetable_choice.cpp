@@ -1,0 +1,300 @@
+#include "app/timetable_choice.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "app/app_objects.h"
+#include "app/profile_store.h"
+#include "app/timetable_file.h"
+#include "app/timetable_handlers.h"
+#include "app/timetable_library.h"
+#include "app/timetable_name_dialog.h"
+#include "app/today.h"
+#include "runtime/files.h"
+#include "runtime/inifile/profile_document.h"
+#include "runtime/message_box.h"
+
+namespace belvane {
+
+namespace {
+
+using Kind = TimetableChoiceItem::Kind;
+
+constexpr const char* kChoiceCaption = "课表";
+
+// Whether two names are the same file's: ASCII letters without case, every double-byte
+// character as it is (its second byte may look like a letter).
+bool SameFileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x81 && x <= 0xFE) {
+      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    if (fold(x) != fold(y)) return false;
+  }
+  return true;
+}
+
+std::string Quoted(std::string_view name) {
+  return "“" + std::string(name) + "”";
+}
+
+// The drop-down's items as last filled, in its order.
+std::vector<TimetableChoiceItem>& Items() {
+  static std::vector<TimetableChoiceItem> items;
+  return items;
+}
+
+std::function<void(HWND)>& PlanOpener() {
+  static std::function<void(HWND)> opener;
+  return opener;
+}
+
+// Set while an action runs: its boxes and dialog let the drop-down's notifications through.
+bool g_acting = false;
+
+void Tell(const std::string& text) {
+  ShowMessageBox(nullptr, text, kChoiceCaption, MB_OK | MB_ICONWARNING);
+}
+
+// Whether the shown timetable may be left: true when it has no unsaved edits, or the user has
+// them saved (是) or dropped (否); false on 取消 or a failed save (told).
+bool MayLeaveShown(AppObjects& app) {
+  if (!app.timetable.Modified()) return true;
+  const std::string text =
+      "课表" + Quoted(app.timetable.Name().View()) + "有未保存的修改，切换前保存吗？";
+  switch (ShowMessageBox(nullptr, text, "切换课表", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
+      return SaveShownTimetable();
+    case IDNO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Shows timetable `name` as its file is now; false (told) when a named one's file cannot be
+// read. "常规" always shows: a missing file reads as no rows, as at start-up.
+bool ShowTimetable(AppObjects& app, const std::string& name) {
+  const TextValue file = TimetableFilePath(app.program_dir, name);
+  if (name != kDefaultTimetableName && !ReadFileBytes(file)) {
+    Tell("课表" + Quoted(name) + "的文件已不存在或无法读取：\r\n" + file.Bytes());
+    return false;
+  }
+  std::vector<TimetableEntry> rows = ReadTimetableFile(file);
+  app.timetable.SetName(name);
+  app.timetable_view.Load(std::move(rows));
+  ShownTimetableChanged();
+  return true;
+}
+
+TimetableNameCheck NameCheck(const TextValue& program_dir, std::string renaming = {}) {
+  return [program_dir, renaming](std::string_view name) {
+    return NewTimetableNameProblem(name, ListTimetableNames(program_dir), renaming);
+  };
+}
+
+void CreateTimetable(AppObjects& app) {
+  if (!MayLeaveShown(app)) return;
+  const std::string shown = app.timetable.Name().Bytes();
+  const std::optional<TimetableNameAnswer> answer =
+      AskTimetableName(app.main_window.Handle(), false, shown, NameCheck(app.program_dir));
+  if (!answer) return;
+  CreateDirectoryA(TimetableFolderPath(app.program_dir).CStr(), nullptr);
+  const TextValue file = TimetableFilePath(app.program_dir, answer->name);
+  // A file made since the name was checked is never written over.
+  if (FileExists(file)) {
+    Tell("已有同名课表" + Quoted(answer->name) + "，未新建。");
+    return;
+  }
+  // Written as "4.保存" writes a timetable, from a model of its own that publishes nothing.
+  Timetable start;
+  if (answer->copy) start.Load({app.timetable.Rows().begin(), app.timetable.Rows().end()});
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);
+  if (!SaveTimetableTo(start, *store)) {
+    Tell("课表" + Quoted(answer->name) + "未能新建，请检查“课表”文件夹是否可写。");
+    return;
+  }
+  ShowTimetable(app, answer->name);
+  TimetablesChanged();
+}
+
+void RenameShown(AppObjects& app) {
+  const std::string from = app.timetable.Name().Bytes();
+  const std::optional<TimetableNameAnswer> answer =
+      AskTimetableName(app.main_window.Handle(), true, from, NameCheck(app.program_dir, from));
+  if (!answer || answer->name == from) return;
+  const std::string& to = answer->name;
+  // Read while the old name's file still exists, or its lines would not be read as naming it.
+  DayPlan plan = ReadPlanFile(app.program_dir);
+  const bool plan_changed = RenameInPlan(plan, from, to) > 0;
+  const TextValue from_file = TimetableFilePath(app.program_dir, from);
+  const TextValue to_file = TimetableFilePath(app.program_dir, to);
+  // Never replaces a file: a name taken meanwhile fails here.
+  if (!MoveFileA(from_file.CStr(), to_file.CStr())) {
+    Tell("课表" + Quoted(from) + "未能改名：文件可能正被使用，或已有同名课表。");
+    return;
+  }
+  if (plan_changed && !WritePlanFile(app.program_dir, plan)) {
+    MoveFileA(to_file.CStr(), from_file.CStr());
+    Tell("日历文件未能写入，课表" + Quoted(from) + "未改名。");
+    return;
+  }
+  // The rows and their unsaved edits stay; only the name is new.
+  app.timetable.SetName(to);
+  ShownTimetableChanged();
+  TimetablesChanged(true);
+}
+
+void DeleteShown(AppObjects& app) {
+  const std::string name = app.timetable.Name().Bytes();
+  std::string text = "确定删除课表" + Quoted(name) + "吗？删除后无法恢复。";
+  const std::vector<std::string> lines = LinesNaming(ReadPlanFile(app.program_dir), name);
+  if (!lines.empty()) {
+    text += "\r\n\r\n日历中以下各行将改为打常规铃：";
+    for (const std::string& line : lines) text += "\r\n" + line;
+  }
+  if (ShowMessageBox(nullptr, text, "删除课表", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+  if (!DeleteFileA(TimetableFilePath(app.program_dir, name).CStr())) {
+    Tell("课表" + Quoted(name) + "未能删除：文件可能正被使用。");
+    return;
+  }
+  ShowTimetable(app, kDefaultTimetableName);
+  TimetablesChanged(true);
+}
+
+void FillChoice(AppObjects& app) {
+  std::vector<TimetableChoiceItem>& items = Items();
+  items = TimetableChoiceItems(ListTimetableNames(app.program_dir), app.timetable.Name().View());
+  DropListControl& list = app.timetable_choice;
+  list.DeleteAllItems();
+  int shown = -1;
+  for (const TimetableChoiceItem& item : items) {
+    const int index = list.AddItem(item.text);
+    if (item.kind == Kind::kTimetable && item.name == app.timetable.Name().View()) shown = index;
+  }
+  list.CurrentSelection(shown);
+}
+
+// Runs what the chosen item says, then lists the timetables again with the shown one chosen.
+void ActOnChoice() {
+  if (g_acting || !HaveAppObjects()) return;
+  AppObjects& app = App();
+  const int index = app.timetable_choice.CurrentSelection();
+  const std::vector<TimetableChoiceItem>& items = Items();
+  if (index < 0 || index >= static_cast<int>(items.size())) return;
+  // A copy: the list is filled anew by what runs.
+  const TimetableChoiceItem item = items[static_cast<std::size_t>(index)];
+  if (item.kind == Kind::kTimetable && item.name == app.timetable.Name().View()) return;
+  g_acting = true;
+  switch (item.kind) {
+    case Kind::kTimetable:
+      if (MayLeaveShown(app)) ShowTimetable(app, item.name);
+      break;
+    case Kind::kCreate:
+      CreateTimetable(app);
+      break;
+    case Kind::kRename:
+      RenameShown(app);
+      break;
+    case Kind::kDelete:
+      DeleteShown(app);
+      break;
+  }
+  FillChoice(app);
+  g_acting = false;
+}
+
+std::int32_t OnChoiceChanged(const EventArgs&) {
+  // While the list is down the keys walk through its items: the choice counts once it closes.
+  if (HaveAppObjects() && !App().timetable_choice.IsDroppedDown()) ActOnChoice();
+  return 0;
+}
+
+std::int32_t OnChoiceClosed(const EventArgs&) {
+  ActOnChoice();
+  return 0;
+}
+
+std::int32_t OnChoiceDropped(const EventArgs&) {
+  // Files copied in or removed by hand show up when the user looks.
+  if (!g_acting && HaveAppObjects()) FillChoice(App());
+  return 0;
+}
+
+std::int32_t OnPlanButton(const EventArgs&) {
+  if (PlanOpener() && HaveAppObjects()) PlanOpener()(App().main_window.Handle());
+  return 0;
+}
+
+}  // namespace
+
+std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::string>& names,
+                                                      std::string_view shown) {
+  std::vector<TimetableChoiceItem> items;
+  for (const std::string& name : names) items.push_back({Kind::kTimetable, name, name});
+  const auto named = items.begin() + (items.empty() ? 0 : 1);
+  if (std::none_of(items.begin(), items.end(),
+                   [shown](const TimetableChoiceItem& item) { return item.name == shown; })) {
+    const auto place = std::lower_bound(
+        named, items.end(), shown,
+        [](const TimetableChoiceItem& item, std::string_view name) { return item.name < name; });
+    items.insert(place, {Kind::kTimetable, std::string(shown), std::string(shown)});
+  }
+  items.push_back({Kind::kCreate, "新建课表…", {}});
+  if (shown != kDefaultTimetableName) {
+    items.push_back({Kind::kRename, "重命名" + Quoted(shown) + "…", std::string(shown)});
+    items.push_back({Kind::kDelete, "删除" + Quoted(shown) + "…", std::string(shown)});
+  }
+  return items;
+}
+
+std::string NewTimetableNameProblem(std::string_view name, const std::vector<std::string>& names,
+                                    std::string_view renaming) {
+  std::string problem = TimetableNameProblem(name);
+  if (!problem.empty()) return problem;
+  for (const std::string& other : names) {
+    if (other != renaming && SameFileName(name, other))
+      return "已有同名课表" + Quoted(other) + "。";
+  }
+  return {};
+}
+
+void AttachTimetableChoice(HWND dialog, MainWindowControls& controls) {
+  controls.timetable_choice.AttachToDialogItem(dialog, BELVANE_ID_TIMETABLE_CHOICE);
+  controls.today_line.AttachToDialogItem(dialog, BELVANE_ID_TODAY_LINE);
+  controls.plan_button.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BUTTON);
+}
+
+void StartTimetableChoice() {
+  AppObjects& app = App();
+  app.timetable_choice.BindSelectionChanged(&OnChoiceChanged);
+  app.timetable_choice.BindClosedUp(&OnChoiceClosed);
+  app.timetable_choice.BindDroppedDown(&OnChoiceDropped);
+  app.plan_button.SetClickHandler(&OnPlanButton);
+  FillChoice(app);
+  ShowTodayLine();
+}
+
+void RefreshTimetableChoice() {
+  if (HaveAppObjects()) FillChoice(App());
+}
+
+void ShowTodayLine() {
+  if (HaveAppObjects()) App().today_line.Caption(TodayLineText(TodaysChoice()));
+}
+
+void SetPlanWindowOpener(std::function<void(HWND owner)> opener) {
+  PlanOpener() = std::move(opener);
+}
+
+}  // namespace belvane

@@ -1,0 +1,57 @@
+#pragma once
+// The main window's choice of the timetable it shows and edits, in the strip beside the clock:
+// a drop-down ("常规", the named timetables in name order, "新建课表…", and while a named one
+// is shown "重命名“考试”…" and "删除“考试”…"), the line saying what rings today and the
+// "日历…" button. The list, its buttons and "4.保存" work on the shown timetable.
+//
+// Choosing another timetable with unsaved edits asks first (save, drop them, or stay); an
+// action item runs and the drop-down goes back to the shown timetable. Files are read and
+// written here on the user's gesture, as "4.保存" does.
+//
+// Thread policy: user-interface thread only; the pure functions are safe from any thread.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/main_window.h"
+
+namespace belvane {
+
+// One item of the drop-down.
+struct TimetableChoiceItem {
+  enum class Kind { kTimetable, kCreate, kRename, kDelete };
+  Kind kind = Kind::kTimetable;
+  std::string text;  // as the drop-down shows it
+  std::string name;  // the timetable shown (kTimetable) or acted on (kRename, kDelete)
+  bool operator==(const TimetableChoiceItem&) const = default;
+};
+
+// The drop-down's items for the timetables `names` (as ListTimetableNames gives them: "常规"
+// first, the others in name order) while `shown` is shown. A shown timetable whose file has
+// gone stays listed, in its place, until another is shown.
+std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::string>& names,
+                                                      std::string_view shown);
+
+// Why `name` cannot name a timetable beside `names` (TimetableNameProblem, or "已有同名课表"
+// when one of them other than `renaming` is the same name with ASCII letters compared without
+// case, as the file system compares them); empty when it can.
+std::string NewTimetableNameProblem(std::string_view name, const std::vector<std::string>& names,
+                                    std::string_view renaming = {});
+
+// Attaches the three controls; SetUpMainWindow calls it before capturing the layout.
+void AttachTimetableChoice(HWND dialog, MainWindowControls& controls);
+// Binds their handlers and fills the drop-down with the shown timetable chosen; once the
+// timetable has been loaded.
+void StartTimetableChoice();
+// Lists the timetables on disk again, the shown one chosen.
+void RefreshTimetableChoice();
+// Sets today's line from TodaysChoice().
+void ShowTodayLine();
+// What "日历…" runs, with the main window as owner; until set, the button does nothing.
+void SetPlanWindowOpener(std::function<void(HWND owner)> opener);
+
+}  // namespace belvane

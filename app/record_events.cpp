@@ -60,6 +60,11 @@ class DailyFileCheck {
   DailyLook look_;
 };
 
+std::string TodayLineOf(const RecordTime& time, const DayChoice& today) {
+  return today.quiet ? TodayLine(time, kQuietValue, today.reason)
+                     : TodayLine(time, today.name, today.why);
+}
+
 RecordTime RecordTimeOf(const SYSTEMTIME& t) {
   return RecordTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
@@ -122,8 +127,8 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
   for (int row = 0; row < todays_rows.RowCount(); ++row)
     missing += todays_rows.Row(row).music_missing ? 1 : 0;
   writer.Add(StartedLine(time, program_dir.View(), todays_rows.RowCount(), missing));
-  if (today) RecordToday(*today);
-  RecordPlanUnread(unread);
+  if (today) writer.Add(TodayLineOf(time, *today));
+  for (const UnreadLine& line : unread) writer.Add(PlanUnreadLine(time, line.text));
   for (int row = 0; row < todays_rows.RowCount(); ++row) {
     const TimetableEntry& entry = todays_rows.Row(row);
     if (entry.music_missing)
@@ -132,11 +137,7 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
 }
 
 void RecordToday(const DayChoice& today) {
-  if (today.quiet) {
-    Add(TodayLine(LocalRecordTime(), kQuietValue, today.reason));
-  } else {
-    Add(TodayLine(LocalRecordTime(), today.name, today.why));
-  }
+  Add(TodayLineOf(LocalRecordTime(), today));
 }
 
 void RecordPlanUnread(const std::vector<UnreadLine>& unread) {

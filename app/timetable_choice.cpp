@@ -90,7 +90,7 @@ bool ShowTimetable(AppObjects& app, const std::string& name) {
     Tell("课表" + Quoted(name) + "的文件已不存在或无法读取：\r\n" + file.Bytes());
     return false;
   }
-  std::vector<TimetableEntry> rows = ReadTimetableFile(file);
+  std::vector<TimetableEntry> rows = ReadNamedTimetable(app.program_dir, name, MusicFolderPath());
   app.timetable.SetName(name);
   app.timetable_view.Load(std::move(rows));
   ShownTimetableChanged();

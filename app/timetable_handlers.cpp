@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <string>
-#include <unordered_map>
 
 #include "app/app_objects.h"
 #include "app/record_events.h"
@@ -16,20 +15,10 @@
 
 namespace belvane {
 
-std::vector<TimetableEntry> ReadTimetableFile(const TextValue& file) {
-  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);
-  const TextValue music_prefix = ConcatTexts(MusicFolderPath(), "\\");
-  // A timetable names a few files many times over: each is looked up on disk once per load.
-  std::unordered_map<std::string, bool> exists;
-  return ReadTimetableFrom(*store, [&music_prefix, &exists](const TextValue& name) {
-    const auto [it, added] = exists.try_emplace(name.Bytes(), false);
-    if (added) it->second = FileExists(ConcatTexts(music_prefix, name));
-    return it->second;
-  });
-}
-
 void LoadTimetable() {
-  App().timetable_view.Load(ReadTimetableFile(ConfigFilePath()));
+  AppObjects& app = App();
+  app.timetable_view.Load(
+      ReadNamedTimetable(app.program_dir, kDefaultTimetableName, MusicFolderPath()));
 }
 
 bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {

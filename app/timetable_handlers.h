@@ -13,8 +13,6 @@ namespace belvane {
 // Text of the message shown when a save failed.
 inline constexpr const char* kSaveFailedText = "时间表未能保存，请检查配置文件是否可写。";
 
-// The rows of timetable file `file` (the music folder decides the missing-file markers).
-std::vector<TimetableEntry> ReadTimetableFile(const TextValue& file);
 // Fills the timetable from the ConfigFile.
 void LoadTimetable();
 // Click handler of "4.保存": SaveShownTimetable.

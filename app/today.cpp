@@ -51,6 +51,7 @@ const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
   program_dir_ = program_dir;
   music_folder_ = music_folder;
   work_ = WorkOutDays(program_dir_, music_folder_, clock_day);
+  requested_day_ = clock_day;
   shown_.SetSnapshotObserver(
       [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });
   Publish();
@@ -60,7 +61,8 @@ const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
 
 void TodaysTimetable::FilesChanged(bool plan) {
   if (!window_) return;
-  Request(work_.clock_day, plan ? Record::kTodayAndPlan : Record::kNothing);
+  // The day last asked for: a change of day may still be under way.
+  Request(requested_day_, plan ? Record::kTodayAndPlan : Record::kNothing);
 }
 
 void TodaysTimetable::ShownChanged() {
@@ -68,7 +70,7 @@ void TodaysTimetable::ShownChanged() {
 }
 
 void TodaysTimetable::DayBegan(int clock_day) {
-  if (window_ && clock_day != work_.clock_day) Request(clock_day, Record::kToday);
+  if (window_ && clock_day != requested_day_) Request(clock_day, Record::kToday);
 }
 
 void TodaysTimetable::Stop() {
@@ -81,6 +83,7 @@ bool TodaysTimetable::ShownIsToday() const {
 }
 
 void TodaysTimetable::Request(int clock_day, Record record) {
+  requested_day_ = clock_day;
   const int number = latest_->fetch_add(1) + 1;
   const HWND window = window_;
   workers_.Run([latest = latest_, number, record, window, clock_day, program_dir = program_dir_,

@@ -88,6 +88,7 @@ class TodaysTimetable {
   TextValue program_dir_;
   TextValue music_folder_;
   DayWork work_;
+  int requested_day_ = 0;  // the day of the latest request
   std::function<void()> today_shown_;
   // Requests are numbered; a result that a later request has overtaken is dropped.
   std::shared_ptr<std::atomic<int>> latest_ = std::make_shared<std::atomic<int>>(0);

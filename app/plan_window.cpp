@@ -297,6 +297,7 @@ struct PlanWindow {
   std::map<std::string, std::vector<TimetableEntry>> rows_read;
   bool changed = false;
   bool saved = false;
+  bool read_only = false;
 
   FormWindow form;
   std::array<DropListControl, 7> weekly;
@@ -408,6 +409,7 @@ void AddSeason() {
 
 void ChangeSeason() {
   PlanWindow& w = *g_plan;
+  if (w.read_only) return;  // a double click
   const int index = w.seasons.CurrentSelection();
   if (index < 0 || index >= static_cast<int>(w.plan.seasons.size())) return;
   SeasonalWeek season = w.plan.seasons[index];
@@ -448,6 +450,7 @@ void AddDatedLine() {
 
 void ChangeDatedLine() {
   PlanWindow& w = *g_plan;
+  if (w.read_only) return;  // a double click
   const std::optional<DatedLineRef> line = CurrentDatedLine();
   if (!line) return;
   DatedEdit edit = EditOfLine(w.plan, *line);
@@ -469,6 +472,7 @@ void DeleteDatedLineChosen() {
 
 void SavePlan() {
   PlanWindow& w = *g_plan;
+  if (w.read_only) return;
   if (!WritePlanFile(w.program_dir, w.plan)) {
     ShowMessageBox(w.form.Handle(),
                    "日历没有保存：无法写入 Belvane日历.ini。\r\n"
@@ -489,6 +493,16 @@ std::int32_t ConfirmPlanClose(const EventArgs&) {
                         MB_OKCANCEL | MB_ICONQUESTION) == IDOK
              ? 0
              : 1;
+}
+
+// The lists stay enabled, so that their lines can be scrolled and read.
+void ShowReadOnly(PlanWindow& w) {
+  w.form.SetText("日历：哪天用哪个课表（由共享文件夹管理，只能查看）");
+  for (DropListControl& day : w.weekly) day.Disabled(true);
+  for (ButtonControl* button : {&w.season_add, &w.season_change, &w.season_delete, &w.dated_add,
+                                &w.dated_change, &w.dated_delete, &w.save})
+    button->Disabled(true);
+  w.cancel.Caption("关闭");
 }
 
 void SetUpPlanWindow(HWND dialog) {
@@ -528,6 +542,7 @@ void SetUpPlanWindow(HWND dialog) {
   for (const UnreadLine& line : w.plan.unread) w.unread.AddItem(UnreadLineText(line));
   ShowDateInPreview(Today());
   ShowPreview();
+  if (w.read_only) ShowReadOnly(w);
 }
 
 void BindPlanWindow() {
@@ -592,8 +607,10 @@ void BindPlanWindow() {
 
 }  // namespace
 
-void OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder) {
+void OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder,
+                    bool read_only) {
   PlanWindow window;
+  window.read_only = read_only;
   window.program_dir = program_dir;
   window.music_folder = music_folder;
   window.plan = ReadPlanFile(program_dir);

@@ -15,7 +15,9 @@
 
 namespace belvane {
 
-// Runs the window modally over `owner`; returns when it closes.
-void OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder);
+// Runs the window modally over `owner`; returns when it closes. `read_only` (a followed campus
+// folder manages the plan): the plan and the preview can be looked at, nothing changed.
+void OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder,
+                    bool read_only = false);
 
 }  // namespace belvane

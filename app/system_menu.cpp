@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "app/app_objects.h"
 #include "app/autostart.h"
 #include "app/bell_record.h"
@@ -24,6 +26,11 @@ namespace {
 constexpr char kAboutCaption[] = "关于 Belvane";
 constexpr char kRecordCaption[] = "播放记录";
 constexpr char kAutostartCaption[] = "开机自动启动";
+
+std::function<void(HWND)>& FollowOpener() {
+  static std::function<void(HWND)> opener;
+  return opener;
+}
 
 void ShowAutostartCheck(HMENU menu) {
   RegistryRunEntry entry;
@@ -101,6 +108,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_AUTOSTART, "开机自动启动");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_OPEN_RECORD, "打开播放记录");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_ABOUT, "关于 Belvane");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -127,10 +135,17 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
           ShowMessageBox(window, AboutText(App().program_dir), kAboutCaption,
                          MB_OK | MB_ICONINFORMATION);
           return true;
+        case BELVANE_SYSMENU_FOLLOW:
+          if (FollowOpener()) FollowOpener()(window);
+          return true;
       }
       return false;
   }
   return false;
+}
+
+void SetFollowWindowOpener(std::function<void(HWND owner)> opener) {
+  FollowOpener() = std::move(opener);
 }
 
 std::string AboutText(const TextValue& folder) {

@@ -1,5 +1,7 @@
 #include "app/timetable_choice.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -62,6 +64,49 @@ std::function<void(HWND)>& PlanOpener() {
 // Set while an action runs: its boxes and dialog let the drop-down's notifications through.
 bool g_acting = false;
 
+bool g_read_only = false;
+
+std::vector<std::string>& TodayLineAdditions() {
+  static std::vector<std::string> parts;
+  return parts;
+}
+
+// The today line's tooltip, made the first time the line has additions. The main window owns
+// it (a popup's owner destroys it with itself), so only a handle is kept here.
+HWND g_today_tip = nullptr;
+
+void ShowTodayTip(AppObjects& app, const std::string& text) {
+  const HWND main = app.main_window.Handle();
+  const HWND line = app.today_line.Handle();
+  if (main == nullptr || line == nullptr) return;
+  if (g_today_tip != nullptr &&
+      (!IsWindow(g_today_tip) || GetWindow(g_today_tip, GW_OWNER) != main))
+    g_today_tip = nullptr;
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = main;
+  tool.uId = reinterpret_cast<UINT_PTR>(line);
+  if (g_today_tip != nullptr)
+    SendMessageA(g_today_tip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  if (text.empty()) return;
+  if (g_today_tip == nullptr) {
+    INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&init);
+    g_today_tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, main, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (g_today_tip == nullptr) return;
+    // A width makes the tip break at the line breaks, a part a line.
+    SendMessageA(g_today_tip, TTM_SETMAXTIPWIDTH, 0, 1000);
+    // A static passes the mouse on to its parent unless it notifies: the tip would never show.
+    app.today_line.AddStyle(SS_NOTIFY);
+  }
+  tool.lpszText = const_cast<char*>(text.c_str());
+  SendMessageA(g_today_tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void Tell(const std::string& text) {
   ShowMessageBox(nullptr, text, kChoiceCaption, MB_OK | MB_ICONWARNING);
 }
@@ -70,6 +115,12 @@ void Tell(const std::string& text) {
 // them saved (是) or dropped (否); false on 取消 or a failed save (told).
 bool MayLeaveShown(AppObjects& app) {
   if (!app.timetable.Modified()) return true;
+  if (g_read_only) {
+    // The file is the campus folder's now: the edits can only be dropped.
+    const std::string text = "课表" + Quoted(app.timetable.Name().View()) +
+                             "有未保存的修改，但课表由共享文件夹管理，不能保存。放弃这些修改吗？";
+    return ShowMessageBox(nullptr, text, "切换课表", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+  }
   const std::string text =
       "课表" + Quoted(app.timetable.Name().View()) + "有未保存的修改，切换前保存吗？";
   switch (ShowMessageBox(nullptr, text, "切换课表", MB_YESNOCANCEL | MB_ICONQUESTION)) {
@@ -174,7 +225,8 @@ void DeleteShown(AppObjects& app) {
 
 void FillChoice(AppObjects& app) {
   std::vector<TimetableChoiceItem>& items = Items();
-  items = TimetableChoiceItems(ListTimetableNames(app.program_dir), app.timetable.Name().View());
+  items = TimetableChoiceItems(ListTimetableNames(app.program_dir), app.timetable.Name().View(),
+                               g_read_only);
   DropListControl& list = app.timetable_choice;
   list.DeleteAllItems();
   int shown = -1;
@@ -195,6 +247,11 @@ void ActOnChoice() {
   // A copy: the list is filled anew by what runs.
   const TimetableChoiceItem item = items[static_cast<std::size_t>(index)];
   if (item.kind == Kind::kTimetable && item.name == app.timetable.Name().View()) return;
+  // An action item listed before the timetables became read-only does nothing.
+  if (item.kind != Kind::kTimetable && g_read_only) {
+    FillChoice(app);
+    return;
+  }
   g_acting = true;
   switch (item.kind) {
     case Kind::kTimetable:
@@ -239,7 +296,7 @@ std::int32_t OnPlanButton(const EventArgs&) {
 }  // namespace
 
 std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::string>& names,
-                                                      std::string_view shown) {
+                                                      std::string_view shown, bool read_only) {
   std::vector<TimetableChoiceItem> items;
   for (const std::string& name : names) items.push_back({Kind::kTimetable, name, name});
   const auto named = items.begin() + (items.empty() ? 0 : 1);
@@ -250,6 +307,7 @@ std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::str
         [](const TimetableChoiceItem& item, std::string_view name) { return item.name < name; });
     items.insert(place, {Kind::kTimetable, std::string(shown), std::string(shown)});
   }
+  if (read_only) return items;
   items.push_back({Kind::kCreate, "新建课表…", {}});
   if (shown != kDefaultTimetableName) {
     items.push_back({Kind::kRename, "重命名" + Quoted(shown) + "…", std::string(shown)});
@@ -290,7 +348,36 @@ void RefreshTimetableChoice() {
 }
 
 void ShowTodayLine() {
-  if (HaveAppObjects()) App().today_line.Caption(TodayLineText(TodaysChoice()));
+  if (!HaveAppObjects()) return;
+  AppObjects& app = App();
+  const std::string today = TodayLineText(TodaysChoice());
+  const std::vector<std::string>& parts = TodayLineAdditions();
+  std::string line = today;
+  std::string tip;
+  if (!parts.empty()) {
+    tip = today;
+    for (const std::string& part : parts) {
+      line += "  " + part;
+      tip += "\r\n" + part;
+    }
+  }
+  app.today_line.Caption(line);
+  // Never made while nothing is added: the line stays as it always was.
+  if (!tip.empty() || g_today_tip != nullptr) ShowTodayTip(app, tip);
+}
+
+void SetTodayLineAdditions(std::vector<std::string> parts) {
+  TodayLineAdditions() = std::move(parts);
+}
+
+void SetTimetablesReadOnly(bool read_only) {
+  if (g_read_only == read_only) return;
+  g_read_only = read_only;
+  RefreshTimetableChoice();
+}
+
+bool TimetablesReadOnly() {
+  return g_read_only;
 }
 
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener) {

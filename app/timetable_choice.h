@@ -32,9 +32,11 @@ struct TimetableChoiceItem {
 
 // The drop-down's items for the timetables `names` (as ListTimetableNames gives them: "常规"
 // first, the others in name order) while `shown` is shown. A shown timetable whose file has
-// gone stays listed, in its place, until another is shown.
+// gone stays listed, in its place, until another is shown. `read_only` (a followed campus
+// folder manages the timetables): the timetables alone, no action items.
 std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::string>& names,
-                                                      std::string_view shown);
+                                                      std::string_view shown,
+                                                      bool read_only = false);
 
 // Why `name` cannot name a timetable beside `names` (TimetableNameProblem, or "已有同名课表"
 // when one of them other than `renaming` is the same name with ASCII letters compared without
@@ -49,8 +51,17 @@ void AttachTimetableChoice(HWND dialog, MainWindowControls& controls);
 void StartTimetableChoice();
 // Lists the timetables on disk again, the shown one chosen.
 void RefreshTimetableChoice();
-// Sets today's line from TodaysChoice().
+// Sets today's line from TodaysChoice(), followed by the additions, if any.
 void ShowTodayLine();
+// What today's line adds after what rings today, each part after two blanks (app/follow_view.h);
+// while there are any, the line's tooltip shows the whole text, a part a line, since the line
+// is too narrow for it. Empty: the line as it was.
+void SetTodayLineAdditions(std::vector<std::string> parts);
+// Whether the timetables are read-only here (a followed campus folder manages them): the
+// drop-down then offers no action items, and unsaved edits cannot be saved on leaving them.
+// Lists the timetables again when it changes.
+void SetTimetablesReadOnly(bool read_only);
+bool TimetablesReadOnly();
 // What "日历…" runs, with the main window as owner; until set, the button does nothing.
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener);
 

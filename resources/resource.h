@@ -38,6 +38,7 @@
 #define BELVANE_SYSMENU_AUTOSTART 0x0110
 #define BELVANE_SYSMENU_OPEN_RECORD 0x0120
 #define BELVANE_SYSMENU_ABOUT 0x0130
+#define BELVANE_SYSMENU_FOLLOW 0x0140
 
 // The plan window (app/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.
@@ -74,3 +75,13 @@
 #define BELVANE_ID_SEASON_WEEKDAY 1162  // 1162 to 1168: 周一 to 周日
 #define BELVANE_ID_SEASON_OK 1170
 #define BELVANE_ID_SEASON_CANCEL 1171
+
+// The follow window (app/follow_window.h): the campus folder followed, its test and status.
+#define BELVANE_DIALOG_FOLLOW 1300
+#define BELVANE_ID_FOLLOW_SOURCE 1301
+#define BELVANE_ID_FOLLOW_BROWSE 1302
+#define BELVANE_ID_FOLLOW_TEST 1303
+#define BELVANE_ID_FOLLOW_TEST_RESULT 1304
+#define BELVANE_ID_FOLLOW_STATUS 1305
+#define BELVANE_ID_FOLLOW_LOOK_NOW 1306
+#define BELVANE_ID_FOLLOW_STOP 1307

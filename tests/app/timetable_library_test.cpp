@@ -79,6 +79,9 @@ TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {
                                               create,
                                               {Kind::kRename, "重命名“B”…", "B"},
                                               {Kind::kDelete, "删除“B”…", "B"}}));
+  // A followed campus folder manages them: the timetables can be shown, nothing else.
+  EXPECT_EQ(TimetableChoiceItems({"常规", "考试"}, "考试", true),
+            (std::vector<TimetableChoiceItem>{timetable("常规"), timetable("考试")}));
 }
 
 }  // namespace

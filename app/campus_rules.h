@@ -47,11 +47,11 @@ using TakenMap = std::map<std::string, TakenFile>;
 
 // What one look knows.
 struct LookFacts {
-  StampMap source;    // the followed files at the source now
-  StampMap previous;  // the same at the look before (empty for the first)
+  StampMap source{};    // the followed files at the source now
+  StampMap previous{};  // the same at the look before (empty for the first)
   std::int64_t since_previous_ms = 0;
-  StampMap local;  // the followed names' local files now (a missing one is absent)
-  TakenMap taken;
+  StampMap local{};  // the followed names' local files now (a missing one is absent)
+  TakenMap taken{};
   // Folders whose listing failed (not merely missing): nothing in them counts as removed.
   bool music_unlisted = false;
   bool timetables_unlisted = false;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/campus.h"
 #include "app/campus_rules.h"
+#include "ui/ui_task.h"
 #include "app/sync_engine.h"
 #include "app/sync_settings.h"
 #include "tests/app/test_support.h"
@@ -242,6 +244,41 @@ TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) 
   ASSERT_TRUE(MoveFileA(away.c_str(), source.Path().c_str()));
   EXPECT_EQ(Fields(engine.Look(250000, {}).record), Names{"同步\t恢复"});
   EXPECT_EQ(local.Read("课表\\考试.ini"), timetable + "; 改\r\n");
+}
+
+LRESULT CALLBACK TaskWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (RunUiTask(message, wparam, lparam)) return 0;
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The thread: "Belvane同步.ini" read at the start, the looks at once and 2 s later, what they
+// took heard on the window's thread, a bounded stop.
+TEST(CampusFollowTest, TheFollowersThreadTakesWithinSecondsOfTheStart) {
+  testing::ScratchFolder source, local;
+  source.MakeFolder("mp3");
+  source.Write("mp3\\上课.mp3", "ID3");
+  local.Write("Belvane同步.ini", "[同步]\r\n来源=" + source.Path() + "\r\n");
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = &TaskWindowProc;
+  window_class.lpszClassName = "BelvaneCampusTestWindow";
+  RegisterClassA(&window_class);
+  const HWND window = CreateWindowExA(0, window_class.lpszClassName, "", 0, 0, 0, 0, 0,
+                                      HWND_MESSAGE, nullptr, nullptr, nullptr);
+  Names taken;
+  CampusFollower follower;
+  ASSERT_TRUE(follower.Start(window, local.Path(), [&](const Names& names) { taken = names; }, {}));
+  EXPECT_TRUE(follower.Following());
+  for (const ULONGLONG end = GetTickCount64() + 5000; taken.empty() && GetTickCount64() < end;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(20);
+  }
+  EXPECT_EQ(taken, Names{"mp3\\上课.mp3"});
+  EXPECT_TRUE(follower.Status().reachable);
+  const ULONGLONG stop_start = GetTickCount64();
+  follower.Stop();
+  EXPECT_LT(GetTickCount64() - stop_start, 1000u);
+  DestroyWindow(window);
 }
 
 }  // namespace

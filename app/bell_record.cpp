@@ -140,4 +140,34 @@ std::string AutostartLine(const RecordTime& time, bool on, bool done, std::strin
   return on ? Line(time, "开机自动启动", "已开启", command) : Line(time, "开机自动启动", "已关闭");
 }
 
+std::string SyncUnreachableLine(const RecordTime& time, std::string_view source,
+                                std::string_view reason) {
+  return Line(time, "同步", "无法访问", source, reason);
+}
+
+std::string SyncBackLine(const RecordTime& time) {
+  return Line(time, "同步", "恢复");
+}
+
+std::string SyncFilesLine(const RecordTime& time, bool removed,
+                          const std::vector<std::string>& names) {
+  std::string line =
+      Line(time, "同步", removed ? "已删除" : "已更新", std::to_string(names.size()) + " 个文件");
+  for (std::size_t i = 0; i < names.size() && i < kSyncNamesListed; ++i) line += '\t' + names[i];
+  if (names.size() > kSyncNamesListed) line += "\t等";
+  return line;
+}
+
+std::string SyncNotTakenLine(const RecordTime& time, std::string_view name, std::string_view why) {
+  return Line(time, "同步", "未取", name, why);
+}
+
+std::string ClockOffLine(const RecordTime& time, std::string_view offset) {
+  return Line(time, "时钟", "偏差", offset);
+}
+
+std::string ClockBackLine(const RecordTime& time) {
+  return Line(time, "时钟", "正常");
+}
+
 }  // namespace belvane

@@ -18,6 +18,10 @@
 //   保存  已保存, "N 行"  |  保存  保存失败                   the save button
 //   音频设备  丢失 | 恢复                                    the output device
 //   开机自动启动  已开启, command | 已关闭 | 开启失败 | 关闭失败   the system menu's item
+//   同步  无法访问, source, reason | 恢复                      the followed folder lost, back
+//   同步  已更新 | 已删除, "N 个文件", names…                 a look took or removed files
+//   同步  未取, name, why                                     a file that could not be taken
+//   时钟  偏差, "+3.2 s" | 正常                               the clock against the server's
 // Rows are numbered from 1, as the list shows them. A bell's lateness is how long after its
 // second its first sound went to the device (where the audio library tells it; else when the
 // play call returned), or when the clock noticed it had passed it over, in whole milliseconds
@@ -28,6 +32,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace belvane {
 
@@ -114,5 +119,20 @@ std::string AudioDeviceLine(const RecordTime& time, bool back);
 // The logon entry was switched on (`command` is what it now starts) or off; `done` false when
 // the change could not be made.
 std::string AutostartLine(const RecordTime& time, bool on, bool done, std::string_view command);
+
+// The followed folder could not be read (`reason`: the system's text), or can be again.
+std::string SyncUnreachableLine(const RecordTime& time, std::string_view source,
+                                std::string_view reason);
+std::string SyncBackLine(const RecordTime& time);
+// A look took (or removed) `names`: the count, then the first kSyncNamesListed names, then
+// "等" when there were more.
+inline constexpr std::size_t kSyncNamesListed = 20;
+std::string SyncFilesLine(const RecordTime& time, bool removed,
+                          const std::vector<std::string>& names);
+// A file of the followed folder that could not be taken, and why.
+std::string SyncNotTakenLine(const RecordTime& time, std::string_view name, std::string_view why);
+// The clock went beyond the limit from the server's (`offset`: "+3.2 s"), or came back within.
+std::string ClockOffLine(const RecordTime& time, std::string_view offset);
+std::string ClockBackLine(const RecordTime& time);
 
 }  // namespace belvane

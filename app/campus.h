@@ -44,13 +44,20 @@ inline constexpr double kClockOffsetLimitSeconds = 1.0;
 
 // What the window shows of the following; a copy, made on the follower's thread.
 struct FollowStatus {
-  std::string source;           // 来源; empty: not following
-  bool reachable = true;        // the last look could read the source
-  std::string reason;           // when not: the system's reason, as the record gives it
-  std::string last_taken_at;    // "10:31:05": the last look that found the source as it is
-  std::string problem;          // the last look's trouble with a file, for the follow window
+  std::string source;         // 来源; empty: not following
+  bool reachable = true;      // the last look could read the source
+  std::string reason;         // when not: the system's reason, as the record gives it
+  std::string last_taken_at;  // "10:31:05": the last look that found the source as it is
+  std::string problem;        // the last look's trouble with a file, for the follow window
   std::optional<double> clock_offset_seconds;  // local minus server; nothing when not asked
+  friend bool operator==(const FollowStatus&, const FollowStatus&) = default;
 };
+
+// The time of day of a server ("\\教务处"), in milliseconds since 1970 (UTC); nothing when it
+// does not answer. The follower asks NetRemoteTOD; tests put their own.
+using ServerTimeQuery = std::function<std::optional<std::int64_t>(const std::string& server)>;
+// NetRemoteTOD, bound late: a system without it answers nothing.
+ServerTimeQuery SystemServerTimeQuery();
 
 class CampusFollower {
  public:

@@ -209,6 +209,10 @@ void RecordAutostart(bool on, bool done, std::string_view command) {
   Add(AutostartLine(LocalRecordTime(), on, done, command));
 }
 
+void RecordSyncLines(std::vector<std::string> lines) {
+  for (std::string& line : lines) Add(std::move(line));
+}
+
 void RecordSecondCopy(const TextValue& program_dir) {
   AppendRecordLineNow(RecordPath(program_dir, kRecordFileName),
                       RecordPath(program_dir, kRecordOldFileName),

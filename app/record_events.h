@@ -8,7 +8,8 @@
 // StartBellRecord (and in a second copy) every other call does nothing. A folder that cannot be
 // written leaves the program running without a record and without a word.
 //
-// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord, RecordAudioDevice and
+// Thread policy: RecordPassedOver runs on the clock thread, EndBellRecord, RecordAudioDevice,
+// RecordSyncLines (the follower's thread) and
 // what hears a start from any thread (the exit hook; the player's threads; the bell worker);
 // the rest on the user-interface thread.
 
@@ -81,6 +82,8 @@ void RecordSave(bool saved, int rows);
 // The system menu's logon item: the entry was switched on (starting `command`) or off; `done`
 // false when the change could not be made.
 void RecordAutostart(bool on, bool done, std::string_view command);
+// Lines the campus follower made (SyncFilesLine and the like), in order. Any thread.
+void RecordSyncLines(std::vector<std::string> lines);
 // A second copy started from `program_dir` and handed over to the running one: its line,
 // written at once.
 void RecordSecondCopy(const TextValue& program_dir);

@@ -9,6 +9,7 @@
 
 #include "runtime/gbk.h"
 #include "runtime/path_text.h"
+#include "runtime/text.h"
 
 namespace belvane {
 
@@ -103,6 +104,41 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
 void EndFindFile(SearchHandle& search) {
   search.open_.Reset();
   search.found_nothing_ = false;
+}
+
+bool ListFolder(const TextValue& folder, std::vector<FolderEntry>& out, DWORD& error) {
+  out.clear();
+  WIN32_FIND_DATAA entry;
+  const OwnedFindHandle search(FindFirstFileA(ConcatTexts(folder, "\\*").CStr(), &entry));
+  if (!search) {
+    error = GetLastError();
+    // Only a drive's empty root finds nothing at all: listed, with no entries.
+    return error == ERROR_FILE_NOT_FOUND;
+  }
+  do {
+    const std::string_view name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    out.push_back({TextValue(name), (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow,
+                   (std::uint64_t{entry.ftLastWriteTime.dwHighDateTime} << 32) |
+                       entry.ftLastWriteTime.dwLowDateTime,
+                   (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(search.Get(), &entry));
+  error = GetLastError();
+  if (error == ERROR_NO_MORE_FILES) return true;
+  out.clear();
+  return false;
+}
+
+std::string SystemErrorText(DWORD error) {
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text(buffer ? buffer : "", buffer ? length : 0);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+    text.pop_back();
+  return text.empty() ? "错误 " + std::to_string(error) : text;
 }
 
 OwnedChangeNotification WatchFolderChanges(const TextValue& folder, DWORD filter) {

@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "runtime/byte_block.h"
 #include "runtime/handles.h"
@@ -70,6 +73,22 @@ TextValue FindFile(const TextValue& pattern, SearchHandle& search,
 
 // Closes the search held in `search` (if any) and resets it to 0.
 void EndFindFile(SearchHandle& search);
+
+// One entry of a folder listing.
+struct FolderEntry {
+  TextValue name;
+  std::uint64_t size = 0;
+  std::uint64_t write_time = 0;  // FILETIME ticks, UTC
+  bool folder = false;
+};
+// The entries of `folder` ("." and ".." left out) into `out`, in the file system's order. False
+// when the folder cannot be listed, with the system's error code in `error`; an empty folder is
+// listed.
+bool ListFolder(const TextValue& folder, std::vector<FolderEntry>& out, DWORD& error);
+
+// The system's text for an error code (FormatMessage, the line end cut off); the code's number
+// when the system has none.
+std::string SystemErrorText(DWORD error);
 
 // A change notification on `folder` (its own entries, not its subfolders') for the
 // FILE_NOTIFY_CHANGE_* bits of `filter`; holds nothing when the folder is missing or its file

@@ -83,6 +83,13 @@ void* BindLibraryFunction(const char* library, const char* function, void** slot
   return result;
 }
 
+void* FindLibraryFunction(const char* library, const char* function) {
+  if (library == nullptr || function == nullptr) return nullptr;
+  const HMODULE module = LibraryHandle(library);
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(module, LookupName(function).c_str()));
+}
+
 std::span<const HMODULE> LoadedLibraryList() {
   AcquireSRWLockShared(&g_library_lock);
   const std::size_t count = g_loaded_count;

@@ -17,6 +17,11 @@ namespace belvane {
 // null: failure ends the program.
 void* BindLibraryFunction(const char* library, const char* function, void** slot);
 
+// The address of `function` of `library`, or null when either is missing: for a function the
+// program can do without (the caller tests it). Loads and lists the library as
+// BindLibraryFunction does.
+void* FindLibraryFunction(const char* library, const char* function);
+
 // The DLLs that BindLibraryFunction loaded itself, in load order (at most 100). ExitProgram
 // releases them; a DLL already in the process when first bound is never listed.
 std::span<const HMODULE> LoadedLibraryList();

@@ -50,6 +50,24 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   EXPECT_EQ(AutostartLine(kAt, false, true, ""), stamp + "开机自动启动\t已关闭");
   EXPECT_EQ(AutostartLine(kAt, true, false, "\"x\""), stamp + "开机自动启动\t开启失败");
   EXPECT_EQ(AutostartLine(kAt, false, false, ""), stamp + "开机自动启动\t关闭失败");
+  EXPECT_EQ(SyncUnreachableLine(kAt, "\\\\教务处\\铃声", "找不到网络路径。"),
+            stamp + "同步\t无法访问\t\\\\教务处\\铃声\t找不到网络路径。");
+  EXPECT_EQ(SyncBackLine(kAt), stamp + "同步\t恢复");
+  EXPECT_EQ(SyncFilesLine(kAt, false, {"mp3\\上课.mp3", "课表\\考试.ini"}),
+            stamp + "同步\t已更新\t2 个文件\tmp3\\上课.mp3\t课表\\考试.ini");
+  EXPECT_EQ(
+      SyncFilesLine(kAt, true, std::vector<std::string>(21, "a")),
+      stamp + "同步\t已删除\t21 个文件" +
+          [] {
+            std::string names;
+            for (int i = 0; i < 20; ++i) names += "\ta";
+            return names;
+          }() +
+          "\t等");
+  EXPECT_EQ(SyncNotTakenLine(kAt, "mp3\\a.mp3", "0 字节"),
+            stamp + "同步\t未取\tmp3\\a.mp3\t0 字节");
+  EXPECT_EQ(ClockOffLine(kAt, "+3.2 s"), stamp + "时钟\t偏差\t+3.2 s");
+  EXPECT_EQ(ClockBackLine(kAt), stamp + "时钟\t正常");
   // GBK bytes, not UTF-8: "定时" is four bytes.
   EXPECT_EQ(std::string("定时"), "\xB6\xA8\xCA\xB1");
 }

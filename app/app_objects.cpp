@@ -41,6 +41,7 @@ void ShutDownApplication() {
   if (HaveAppObjects()) App().record_opening.Stop();
   if (HaveAppObjects()) App().music_watch.Stop();
   if (HaveAppObjects()) App().today.Stop();
+  if (HaveAppObjects()) App().campus.Stop();
   ProcessMusicPlayer().Destroy();
   EndBellRecord();
   if (!IsFrameThread()) return;

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "app/campus.h"
 #include "app/main_window.h"
 #include "app/music_watch.h"
 #include "app/playback.h"
@@ -41,10 +42,13 @@ struct AppObjects : MainWindowControls {
   TextValue program_dir;  // the program's folder, no trailing backslash
   TextArray music_names;  // the music folder's files, in list box order
   OwnedIcon icon;         // icon resource BELVANE_ICON_APP, the main window's small icon
-  // The threads that open the bell record in the text editor (the system menu's item).
+  // The threads that open the bell record in the text editor (the system menu's item) and test
+  // a shared folder (the follow window's).
   WorkerPool record_opening;
   // The music folder followed while the program runs (the list and the marks).
   MusicWatch music_watch;
+  // The shared folder a campus's PCs follow, when "Belvane同步.ini" names one.
+  CampusFollower campus;
 };
 
 // The objects; only valid between ConstructAppObjects and DestroyAppObjects.

@@ -84,6 +84,12 @@ struct FollowerShown {
   std::function<void(const FollowStatus&)> status_heard;
 };
 
+// The wait between regular looks: the setting's 间隔, 60 s unless set.
+DWORD LookIntervalMs(SharedSyncSettings& settings) {
+  const std::lock_guard lock(settings.mutex);
+  return static_cast<DWORD>(settings.settings.interval_seconds) * 1000;
+}
+
 void FollowLoop(const std::shared_ptr<FollowerShared>& shared, const TextValue& program_dir,
                 HWND window, const std::shared_ptr<FollowerShown>& shown) {
   SyncEngine engine(program_dir, shared->settings, SystemServerTimeQuery(), &UtcNowMs,
@@ -112,8 +118,8 @@ void FollowLoop(const std::shared_ptr<FollowerShared>& shared, const TextValue& 
     // within seconds; so does the look after one that found something still changing.
     const bool soon = look == 0 || report.again_soon;
     const HANDLE events[] = {shared->stop.Get(), shared->wake.Get()};
-    const DWORD result =
-        WaitForMultipleObjects(2, events, FALSE, soon ? kSyncSettleMs : kSyncLookIntervalMs);
+    const DWORD result = WaitForMultipleObjects(
+        2, events, FALSE, soon ? kSyncSettleMs : LookIntervalMs(shared->settings));
     if (result == WAIT_OBJECT_0 || shared->stopping.load()) return;
     if (result == WAIT_FAILED) {
       if (WaitForSingleObject(shared->stop.Get(), kSyncLookIntervalMs) == WAIT_OBJECT_0) return;

@@ -13,6 +13,10 @@
 #include "app/music_watch.h"
 #include "app/plan_window.h"
 #include "app/process_objects.h"
+#include "app/follow_view.h"
+#include "app/follow_window.h"
+#include "app/timetable_choice.h"
+#include "app/timetable_library.h"
 #include "app/record_events.h"
 #include "app/single_instance.h"
 #include "app/system_menu.h"
@@ -226,7 +230,8 @@ void PrepareData() {
                                        TodaysClockDay());
   StartTimetableChoice();
   SetPlanWindowOpener([](HWND owner) {
-    if (HaveAppObjects()) OpenPlanWindow(owner, App().program_dir, MusicFolderPath());
+    if (HaveAppObjects())
+      OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly());
   });
   StartBellRecord(app.process.record_writer, app.program_dir,
                   *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
@@ -236,12 +241,34 @@ void PrepareData() {
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
   // From then on they follow the folder.
   StartMusicWatch(app.process.shown_timetable);
+  // A campus's shared folder, when one is followed: its looks run on a thread of their own.
+  StartFollowingStep();
 
   // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
   const bool sound = ProvisionAudioStep();
   StartClockStep();
   // 10. Only now, with the clock and the bells running, is a failed audio start told.
   if (!sound) TellNoSoundStep();
+}
+
+void StartFollowingStep() {
+  AppObjects& app = App();
+  SetFollowWindowOpener([](HWND owner) {
+    if (HaveAppObjects()) OpenFollowWindow(owner, App().campus, App().record_opening);
+  });
+  app.campus.Start(
+      app.main_window.Handle(), app.program_dir,
+      [](const std::vector<std::string>& names) {
+        // As a saved plan: today is worked out again, the window shows the files as they are.
+        bool plan = false;
+        for (const std::string& name : names) plan = plan || name == kPlanFileName;
+        TimetablesChanged(plan);
+        ShownFilesReplaced(names);
+      },
+      [](const FollowStatus& status) {
+        if (HaveAppObjects()) ShowFollowing(status, App().campus.Following());
+      });
+  ShowFollowing(app.campus.Status(), app.campus.Following());
 }
 
 bool ProvisionAudioStep() {

@@ -38,6 +38,9 @@ void SetMainIcon(FormWindow& window, OwnedIcon& icon);
 // the music list, then the audio and clock steps, and the no-sound box's task when needed.
 void PrepareData();
 
+// Follows the shared folder "Belvane同步.ini" names, if any, and binds the system menu's follow
+// window.
+void StartFollowingStep();
 // Step 8 of PrepareData: writes bass.dll beside the program when missing and initialises the
 // player; false when the output could not be initialised (not told here). Start-up goes on.
 bool ProvisionAudioStep();

@@ -24,6 +24,8 @@ std::optional<std::uint64_t> NextNumber(std::string_view& line) {
 
 std::string SyncSettingsText(const SyncSettings& settings) {
   std::string text = "[同步]\r\n来源=" + settings.source + "\r\n";
+  if (settings.interval_seconds != kSyncLookIntervalMs / 1000)
+    text += "间隔=" + std::to_string(settings.interval_seconds) + "\r\n";
   if (settings.taken.empty()) return text;
   text += "\r\n";
   text += kTakenHeader;
@@ -39,7 +41,14 @@ std::string SyncSettingsText(const SyncSettings& settings) {
 
 SyncSettings ParseSyncSettings(std::string_view bytes) {
   SyncSettings settings;
-  settings.source = ProfileDocument::FromBytes(bytes).Read("同步", "来源").Bytes();
+  const ProfileDocument document = ProfileDocument::FromBytes(bytes);
+  settings.source = document.Read("同步", "来源").Bytes();
+  const std::string interval = document.Read("同步", "间隔").Bytes();
+  if (!interval.empty() && interval.size() <= 4 &&
+      interval.find_first_not_of("0123456789") == std::string::npos) {
+    const int seconds = std::stoi(interval);
+    if (seconds >= kMinSyncIntervalSeconds && seconds <= 3600) settings.interval_seconds = seconds;
+  }
   bool in_taken = false;
   while (!bytes.empty()) {
     const std::size_t end = bytes.find_first_of("\r\n");

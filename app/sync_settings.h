@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/campus.h"
 #include "app/campus_rules.h"
 #include "runtime/text_value.h"
 
@@ -24,7 +25,12 @@ namespace belvane {
 struct SyncSettings {
   std::string source;  // empty: not following
   TakenMap taken;
+  // 间隔: seconds between regular looks, kMinSyncIntervalSeconds to an hour; kept when written.
+  int interval_seconds = kSyncLookIntervalMs / 1000;
 };
+
+// The shortest 间隔 taken; a shorter or unreadable one gives the default.
+inline constexpr int kMinSyncIntervalSeconds = 5;
 
 // The file's text for `settings`.
 std::string SyncSettingsText(const SyncSettings& settings);

@@ -347,6 +347,26 @@ void RefreshTimetableChoice() {
   if (HaveAppObjects()) FillChoice(App());
 }
 
+void ShownFilesReplaced(const std::vector<std::string>& names) {
+  if (!HaveAppObjects()) return;
+  AppObjects& app = App();
+  const std::string shown = app.timetable.Name().Bytes();
+  const std::string relative = shown == kDefaultTimetableName
+                                   ? std::string("Belvane配置.ini")
+                                   : std::string(kTimetableFolderName) + "\\" + shown + ".ini";
+  bool replaced = false;
+  for (const std::string& name : names) replaced = replaced || SameFileName(name, relative);
+  // Edits made here are kept: only what the user has not touched follows the files.
+  if (replaced && !app.timetable.Modified()) {
+    if (!FileExists(TimetableFilePath(app.program_dir, shown)) && shown != kDefaultTimetableName) {
+      ShowTimetable(app, kDefaultTimetableName);
+    } else {
+      ShowTimetable(app, shown);
+    }
+  }
+  FillChoice(app);
+}
+
 void ShowTodayLine() {
   if (!HaveAppObjects()) return;
   AppObjects& app = App();

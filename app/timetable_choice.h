@@ -51,6 +51,11 @@ void AttachTimetableChoice(HWND dialog, MainWindowControls& controls);
 void StartTimetableChoice();
 // Lists the timetables on disk again, the shown one chosen.
 void RefreshTimetableChoice();
+// Files of the program's folder were replaced or removed behind the window (`names` relative to
+// the folder, e.g. "课表\考试.ini"): the shown timetable is read again when its file is one of
+// them and it has no unsaved edits ("常规" shown instead when its file is gone), and the
+// drop-down lists the timetables as they are now.
+void ShownFilesReplaced(const std::vector<std::string>& names);
 // Sets today's line from TodaysChoice(), followed by the additions, if any.
 void ShowTodayLine();
 // What today's line adds after what rings today, each part after two blanks (app/follow_view.h);

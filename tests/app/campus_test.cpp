@@ -144,11 +144,14 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_EQ(ServerOfSource("D:\\铃声"), "");
   EXPECT_EQ(ServerOfSource("\\\\?\\D:\\铃声"), "");
 
-  // The taken list keeps names with any GBK byte (a trail byte of "\", "=", "," in a name).
-  SyncSettings settings{"\\\\教务处\\铃声", {{"mp3\\a=b,c;[表].mp3", {a, b}}}};
+  // The taken list keeps names with any GBK byte (a trail byte of "\", "=", "," in a name); a
+  // look interval set by hand is kept, one too short is not taken.
+  SyncSettings settings{"\\\\教务处\\铃声", {{"mp3\\a=b,c;[表].mp3", {a, b}}}, 7};
   const SyncSettings read = ParseSyncSettings(SyncSettingsText(settings));
   EXPECT_EQ(read.source, settings.source);
   EXPECT_EQ(read.taken, settings.taken);
+  EXPECT_EQ(read.interval_seconds, 7);
+  EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").interval_seconds, 60);
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back

@@ -150,6 +150,90 @@ TEST_F(RecordTest, ThePlanDecidesWhichTimetableRingsToday) {
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// A campus PC follows a shared folder (here one inside its own): set up so, with the source
+// holding `config` as its 常规 and a 1 s bell, and the looks `interval` seconds apart.
+class FollowTest : public RecordTest {
+ protected:
+  void Follow(const std::string& config, int interval = 5) {
+    ASSERT_TRUE(app_.Process().MakeFolder("共享"));
+    ASSERT_TRUE(app_.Process().MakeFolder("共享\\mp3"));
+    ASSERT_TRUE(app_.Process().WriteFile("共享\\mp3\\上课铃.wav", NoiseWav(1.0, 7)));
+    ASSERT_TRUE(app_.Process().WriteFile("共享\\" + std::string(kConfigName), config));
+    source_ = GbkFromWide(app_.Process().PathOf("共享").wstring()).Bytes();
+    ASSERT_TRUE(app_.Process().WriteFile(
+        "Belvane同步.ini",
+        "[同步]\r\n来源=" + source_ + "\r\n间隔=" + std::to_string(interval) + "\r\n"));
+  }
+  // Moves the source away and back, as a server that goes and comes back.
+  bool MoveSource(const char* from, const char* to) {
+    return WaitUntil(
+        [&] {
+          std::error_code error;
+          std::filesystem::rename(app_.Process().PathOf(from), app_.Process().PathOf(to), error);
+          return !error;
+        },
+        5000);
+  }
+  int Count(const std::string& fields) const {
+    const std::string record = Record();
+    int n = 0;
+    for (std::size_t at = 0; (at = record.find("\t" + fields, at)) != std::string::npos; ++at) ++n;
+    return n;
+  }
+  std::string source_;
+};
+
+// Started after the source changed, the PC rings the source's timetable within its first looks,
+// and while it follows, the timetables cannot be edited here.
+TEST_F(FollowTest, TheSourcesTimetableRingsWithinTheFirstLooksAndEditingIsOff) {
+  const std::string due = TimeTextIn(10);
+  Follow(MakeConfig({{due, "上课铃.wav", "0"}}, "1"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("同步\t已更新\t")) << Record();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t上课铃.wav\t", 15000)) << Record();
+  EXPECT_EQ(app_.Process().ReadFile(kConfigName), MakeConfig({{due, "上课铃.wav", "0"}}, "1"));
+  for (const int id : {kAddButton, kDeleteButton, kSaveButton})
+    EXPECT_FALSE(IsWindowEnabled(app_.Control(id).Handle())) << id;
+  EXPECT_TRUE(IsWindowEnabled(app_.Control(kPlayButton).Handle()));
+  const RemoteComboBox choice(app_.Control(kTimetableChoice).Handle());
+  EXPECT_EQ(choice.Count(), 1) << "only the timetables: no new, rename or delete";
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// A timetable still being written at the source (cut short) is not taken; once whole it is.
+TEST_F(FollowTest, AHalfWrittenTimetableAtTheSourceIsNotTaken) {
+  Follow(MakeConfig({}, "0"));
+  ASSERT_TRUE(app_.Process().MakeFolder("共享\\课表"));
+  const std::string whole =
+      MakeConfig({{"08:00:00", "上课铃.wav", "28800"}, {"09:00:00", "上课铃.wav", "32400"}}, "2");
+  const std::string half = whole.substr(0, whole.find("[music]") + 10);
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\课表\\考试.ini", half));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("同步\t未取\t课表\\考试.ini\t")) << Record();
+  EXPECT_FALSE(app_.Process().Exists("课表\\考试.ini"));
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\课表\\考试.ini", whole));
+  ASSERT_TRUE(WaitUntil([&] { return app_.Process().ReadFile("课表\\考试.ini") == whole; }, 20000))
+      << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// The source gone and back: one line each, and the local copy rings meanwhile.
+TEST_F(FollowTest, ASourceThatGoesAndComesBackGivesOneLineEachAndTheBellsRingOn) {
+  const std::string due = TimeTextIn(16);
+  Follow(MakeConfig({{due, "上课铃.wav", "0"}}, "1"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("同步\t已更新\t")) << Record();
+  ASSERT_TRUE(MoveSource("共享", "共享.离线"));
+  ASSERT_TRUE(RecordHas("同步\t无法访问\t" + source_ + "\t")) << Record();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t上课铃.wav\t", 20000)) << Record();
+  ASSERT_TRUE(MoveSource("共享.离线", "共享"));
+  ASSERT_TRUE(RecordHas("同步\t恢复", 15000)) << Record();
+  Sleep(6000);  // one more look: nothing more to say
+  EXPECT_EQ(Count("同步\t无法访问\t"), 1) << Record();
+  EXPECT_EQ(Count("同步\t恢复"), 1) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // Log-off or shut-down ends the process without a close: the end is written when the session
 // ends, and once only.
 TEST_F(RecordTest, AnEndingSessionWritesTheEndLine) {

@@ -36,7 +36,9 @@ struct MainWindowControls {
   DropListControl timetable_choice;  // BELVANE_ID_TIMETABLE_CHOICE: the timetable shown
   LabelControl today_line;           // BELVANE_ID_TODAY_LINE: what rings today
   ButtonControl plan_button;         // BELVANE_ID_PLAN_BUTTON: "日历…"
-  DialogScaler layout;               // the controls' places, for a change of DPI
+  // Below the list, beside "删除该行": who manages the timetables, while following a folder.
+  LabelControl follow_line;  // BELVANE_ID_FOLLOW_LINE
+  DialogScaler layout;       // the controls' places, for a change of DPI
 };
 
 }  // namespace belvane

@@ -331,6 +331,7 @@ void AttachTimetableChoice(HWND dialog, MainWindowControls& controls) {
   controls.timetable_choice.AttachToDialogItem(dialog, BELVANE_ID_TIMETABLE_CHOICE);
   controls.today_line.AttachToDialogItem(dialog, BELVANE_ID_TODAY_LINE);
   controls.plan_button.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BUTTON);
+  controls.follow_line.AttachToDialogItem(dialog, BELVANE_ID_FOLLOW_LINE);
 }
 
 void StartTimetableChoice() {
@@ -374,14 +375,18 @@ void ShowTodayLine() {
   const std::vector<std::string>& parts = TodayLineAdditions();
   std::string line = today;
   std::string tip;
+  std::string follow;
   if (!parts.empty()) {
     tip = today;
     for (const std::string& part : parts) {
       line += "  " + part;
       tip += "\r\n" + part;
+      follow += (follow.empty() ? std::string() : std::string("  ")) + part;
     }
   }
   app.today_line.Caption(line);
+  // The strip beside the clock is narrow: the additions are also shown whole below the list.
+  app.follow_line.Caption(follow);
   // Never made while nothing is added: the line stays as it always was.
   if (!tip.empty() || g_today_tip != nullptr) ShowTodayTip(app, tip);
 }

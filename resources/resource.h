@@ -25,6 +25,7 @@
 #define BELVANE_ID_TIMETABLE_CHOICE 1018
 #define BELVANE_ID_TODAY_LINE 1019
 #define BELVANE_ID_PLAN_BUTTON 1020
+#define BELVANE_ID_FOLLOW_LINE 1025  // who manages the timetables, while following
 
 // The dialog that asks a timetable's name (new, renamed).
 #define BELVANE_DIALOG_TIMETABLE_NAME 1200

@@ -147,13 +147,13 @@ TEST_F(MainDialogTest, DestroyingTheWindowDetachesAndUnbindsEverything) {
     ui->music.BindDoubleClick(&LogClick);
     ui->note.BindTextChanged(&LogClick);
     ui->clock.SetFont(CreateFontA(20, 0, 0, 0, 800, 0, 0, 0, 1, 0, 0, 0, 0, "宋体"));
-    EXPECT_EQ(Registry().Size(), 17u);  // the dialog, 15 attached items, the list view
+    EXPECT_EQ(Registry().Size(), 18u);  // the dialog, 16 attached items, the list view
     Close();
   }});
   WindowObject* objects[] = {
       &ui->form, &ui->clock_caption, &ui->clock,     &ui->add,   &ui->delete_row, &ui->play,
       &ui->save, &ui->placeholder,   &ui->timetable, &ui->hour,  &ui->minute,     &ui->second,
-      &ui->note, &ui->music,         &ui->choice,    &ui->today, &ui->plan};
+      &ui->note, &ui->music,         &ui->choice,    &ui->today, &ui->plan,       &ui->follow};
   for (WindowObject* object : objects) {
     EXPECT_EQ(object->Handle(), nullptr);
     EXPECT_EQ(object->KeptProcedure(), nullptr);

@@ -46,6 +46,7 @@ struct MainControls {
   DropListControl& choice = controls.timetable_choice;
   LabelControl& today = controls.today_line;
   ButtonControl& plan = controls.plan_button;
+  LabelControl& follow = controls.follow_line;
 };
 
 // What the handlers saw; reset for each test.

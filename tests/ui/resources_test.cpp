@@ -149,6 +149,7 @@ TEST(Resources, DialogTemplateIsTheMainWindowsLayout) {
       {BELVANE_ID_TIMETABLE_CHOICE, u"combobox", u"", 181, 5, 80, 150, 0x50210003, 0},
       {BELVANE_ID_TODAY_LINE, u"static", u"", 265, 6, 105, 12, 0x50004200, 0},
       {BELVANE_ID_PLAN_BUTTON, u"button", u"日历…", 373, 5, 35, 14, 0x50010000, 0},
+      {BELVANE_ID_FOLLOW_LINE, u"static", u"", 70, 234, 340, 15, 0x50004200, 0},
   };
   ASSERT_EQ(dialog.items.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -177,13 +178,17 @@ TEST_F(MainDialogTest, RunningDialogHasTheTemplatesControlsThenTheTimetable) {
     EXPECT_EQ(client.bottom, units.bottom);
     EXPECT_EQ(ui->form.GetText(), TextValue("Belvane"));
     // The template's items in its order, then the list view the program creates (id 501).
-    int order[] = {BELVANE_ID_CLOCK_CAPTION, BELVANE_ID_ADD,         BELVANE_ID_PLACEHOLDER,
-                   BELVANE_ID_TIME_CAPTION,  BELVANE_ID_HOUR,        BELVANE_ID_SEPARATOR_1,
-                   BELVANE_ID_SEPARATOR_2,   BELVANE_ID_MINUTE,      BELVANE_ID_SECOND,
-                   BELVANE_ID_MUSIC_CAPTION, BELVANE_ID_NOTE,        BELVANE_ID_MUSIC_LIST,
-                   BELVANE_ID_HINT,          BELVANE_ID_DELETE_ROW,  BELVANE_ID_PLAY,
-                   BELVANE_ID_SAVE,          BELVANE_ID_CLOCK,       BELVANE_ID_TIMETABLE_CHOICE,
-                   BELVANE_ID_TODAY_LINE,    BELVANE_ID_PLAN_BUTTON, 501};
+    int order[] = {BELVANE_ID_CLOCK_CAPTION, BELVANE_ID_ADD,
+                   BELVANE_ID_PLACEHOLDER,   BELVANE_ID_TIME_CAPTION,
+                   BELVANE_ID_HOUR,          BELVANE_ID_SEPARATOR_1,
+                   BELVANE_ID_SEPARATOR_2,   BELVANE_ID_MINUTE,
+                   BELVANE_ID_SECOND,        BELVANE_ID_MUSIC_CAPTION,
+                   BELVANE_ID_NOTE,          BELVANE_ID_MUSIC_LIST,
+                   BELVANE_ID_HINT,          BELVANE_ID_DELETE_ROW,
+                   BELVANE_ID_PLAY,          BELVANE_ID_SAVE,
+                   BELVANE_ID_CLOCK,         BELVANE_ID_TIMETABLE_CHOICE,
+                   BELVANE_ID_TODAY_LINE,    BELVANE_ID_PLAN_BUTTON,
+                   BELVANE_ID_FOLLOW_LINE,   501};
     HWND child = GetWindow(Dialog(), GW_CHILD);
     for (int id : order) {
       ASSERT_NE(child, nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/app_objects.h"
+#include "app/timetable_choice.h"
 #include "app/timetable_rules.h"
 #include "runtime/message_box.h"
 #include "runtime/text.h"
@@ -24,6 +25,9 @@ void DeleteTimetableRow(TimetableView& timetable_view, int row) {
 }
 
 void AddEntry() {
+  // While a shared folder manages the timetables the buttons are disabled; a click that still
+  // arrives changes nothing.
+  if (TimetablesReadOnly()) return;
   AppObjects& app = App();
   const TextValue time_text = ConcatTexts(app.hour_list.GetText(), ":", app.minute_list.GetText(),
                                           ":", app.second_list.GetText());
@@ -33,6 +37,7 @@ void AddEntry() {
 }
 
 void DeleteCurrentRow() {
+  if (TimetablesReadOnly()) return;
   AppObjects& app = App();
   DeleteTimetableRow(app.timetable_view, app.timetable_view.SelectionMark());
 }

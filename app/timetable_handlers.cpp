@@ -6,6 +6,7 @@
 
 #include "app/app_objects.h"
 #include "app/record_events.h"
+#include "app/timetable_choice.h"
 #include "app/timetable_file.h"
 #include "app/timetable_library.h"
 #include "app/today.h"
@@ -30,6 +31,8 @@ bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {
 }
 
 void SaveTimetable() {
+  // The shared folder's copy is not overwritten here: the button is disabled while following.
+  if (TimetablesReadOnly()) return;
   SaveShownTimetable();
 }
 

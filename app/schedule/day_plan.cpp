@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "runtime/civil_date.h"
+
 namespace belvane {
 namespace {
 
@@ -30,17 +32,6 @@ std::string_view Trim(std::string_view s) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
-}
-
-// Days from 1970-01-01 of a proleptic Gregorian date, exact for any year (H. Hinnant's
-// days-from-civil).
-constexpr std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-  y -= m <= 2 ? 1 : 0;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
 }
 
 constexpr std::int64_t kDay0 = DaysFromCivil(1601, 1, 1);
@@ -192,16 +183,8 @@ std::optional<int> WeekdayNamed(std::string_view name) {
 }
 
 PlanDate DateOfClockDay(int clock_day) {
-  // H. Hinnant's civil-from-days.
-  const std::int64_t z = clock_day + kDay0 + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return {static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0)), month, day};
+  const CivilDate date = CivilFromDays(clock_day + kDay0);
+  return {static_cast<int>(date.year), date.month, date.day};
 }
 
 int ClockDayOf(PlanDate date) {

@@ -50,6 +50,36 @@ TEST(TodayTest, ADayIsWorkedOutFromThePlanAndTheTimetableFilesItNames) {
   EXPECT_EQ(work.tomorrow_rows->Name(), "考试");
 }
 
+// The clock rings today's timetable whichever the window shows: the model's rows, edits and
+// all, while it shows today's; today's file as saved otherwise; tomorrow's kept ahead.
+TEST(TodayTest, TheClockRingsTodaysRowsWhicheverTimetableIsShown) {
+  testing::ScratchFolder folder;
+  folder.MakeFolder("课表");
+  folder.Write("Belvane配置.ini", TimetableText({{"08:00:00", "a.wav"}}));
+  folder.Write("课表\\考试.ini", TimetableText({{"09:00:00", "a.wav"}}));
+  folder.Write("Belvane日历.ini", "[日期]\r\n2027-06-07=考试\r\n");
+  const int day = ClockDayOf({2027, 6, 7});
+  SharedTimetable published;
+  Timetable shown;
+  shown.Load({NewTimetableEntry("08:00:00", "a.wav")});
+  TodaysTimetable today(published, shown);
+  today.Start(nullptr, folder.Path(), folder.Path() + "\\mp3", day);
+  EXPECT_EQ(published.Current()->Name(), "考试");
+  shown.Insert(1, NewTimetableEntry("10:00:00", "a.wav"));
+  EXPECT_EQ(published.FirstRowAt("10:00:00"), -1) << "the shown 常规 is not today's";
+
+  shown.SetName("考试");
+  shown.Load({NewTimetableEntry("09:00:00", "a.wav")});
+  today.ShownChanged();
+  EXPECT_EQ(published.Current(), shown.Snapshot());
+  shown.Insert(1, NewTimetableEntry("11:00:00", "a.wav"));
+  EXPECT_EQ(published.FirstRowAt("11:00:00"), 1) << "today's shown: edits ring at once";
+
+  EXPECT_TRUE(published.EnterDay(day + 1)) << "tomorrow was published ahead";
+  EXPECT_EQ(published.Current()->Name(), "常规");
+  EXPECT_EQ(published.FirstRowAt("08:00:00"), 0);
+}
+
 TEST(TodayTest, TheMainWindowsLineSaysWhatRingsAndWhy) {
   using Step = DayChoice::Step;
   const struct {

@@ -66,6 +66,24 @@ for who in belvane plain; do
     "$OUT/first_byte" "$OUT/$who.onsets" >"$OUT/$who.conf"
 done
 
+if [ "$COPY_MB" -gt 0 ]; then
+  # The music to be followed, made before the rows are timed (2,000 MB takes a while) and
+  # moved into the source at once (a rename: no writing while the rows ring).
+  mkdir -p "$OUT/source/mp3" "$OUT/staging"
+  python3 - "$OUT" "$COPY_MB" "$COPY_FILES" <<'PY'
+import os, struct, sys
+out, mb, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+folder = "Z:" + (out + "/source").replace("/", "\\")
+open(out + "/belvane/Belvane同步.ini", "wb").write(
+    ("[同步]\r\n来源=%s\r\n间隔=5\r\n" % folder).encode("gbk"))
+size = mb * 2**20 // files
+for i in range(files):
+    data = os.urandom(size - 44)
+    hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 44100 * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
+    open("%s/staging/copy-%02d.wav" % (out, i + 1), "wb").write(hdr + data)
+PY
+fi
+
 # Rows from 25 s from now (Wine's start-up and the window), Belvane on even offsets, the plain
 # loop on odd ones; the local time of day is the one Wine reads.
 python3 - "$OUT" "$COUNT" "$TONE" "$FIRST_DELAY" <<'PY'
@@ -88,23 +106,9 @@ read -r START FIRST _ <"$OUT/plan"
 
 if [ "$COPY_MB" -gt 0 ]; then
   # The followed source holds the run's own timetable (taken at start-up, the same bytes), so
-  # that following leaves the rows as they are; the music waits beside it, made now, and is
-  # moved in at once (a rename: no writing while the rows ring). Belvane's own tone is not at
-  # the source, so it stays a file of this PC's, never removed.
-  mkdir -p "$OUT/source/mp3" "$OUT/staging"
+  # that following leaves the rows as they are. Belvane's own tone is not at the source, so it
+  # stays a file of this PC's, never removed.
   cp -p "$OUT/belvane/Belvane配置.ini" "$OUT/source/"
-  python3 - "$OUT" "$COPY_MB" "$COPY_FILES" <<'PY'
-import os, struct, sys
-out, mb, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-folder = "Z:" + (out + "/source").replace("/", "\\")
-open(out + "/belvane/Belvane同步.ini", "wb").write(
-    ("[同步]\r\n来源=%s\r\n间隔=5\r\n" % folder).encode("gbk"))
-size = mb * 2**20 // files
-for i in range(files):
-    data = os.urandom(size - 44)
-    hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 44100 * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
-    open("%s/staging/copy-%02d.wav" % (out, i + 1), "wb").write(hdr + data)
-PY
   (
     while [ "$(date +%s)" -lt $((START + COPY_AT)) ]; do sleep 0.2; done
     date +%s.%N >"$OUT/copy-dropped"

@@ -17,6 +17,10 @@
 #   first bell after an idle stretch (default 25 s).
 #   TONE_MS=3000 makes the tone longer than the two seconds between rows, so that every bell
 #   starts while the one before it still plays (default 300).
+#   COPY_MB=200 makes Belvane follow a shared folder (a scratch folder holding a copy of its
+#   timetable, looked at every 5 s) and, COPY_AT seconds after the first row (default 10), drops
+#   COPY_MB of new music there in 20 files, so that the follower copies them while bells ring.
+#   The record's take lines and when the copies were made are printed after the figures.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -27,6 +31,9 @@ FORMAT="${3:-wav}"
 LOAD="${4:-}"
 FIRST_DELAY="${FIRST_DELAY:-25}"
 TONE_MS="${TONE_MS:-300}"
+COPY_MB="${COPY_MB:-0}"
+COPY_AT="${COPY_AT:-10}"
+COPY_FILES=20
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
@@ -59,6 +66,24 @@ for who in belvane plain; do
     "$OUT/first_byte" "$OUT/$who.onsets" >"$OUT/$who.conf"
 done
 
+if [ "$COPY_MB" -gt 0 ]; then
+  # The music to be followed, made before the rows are timed (2,000 MB takes a while) and
+  # moved into the source at once (a rename: no writing while the rows ring).
+  mkdir -p "$OUT/source/mp3" "$OUT/staging"
+  python3 - "$OUT" "$COPY_MB" "$COPY_FILES" <<'PY'
+import os, struct, sys
+out, mb, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+folder = "Z:" + (out + "/source").replace("/", "\\")
+open(out + "/belvane/Belvane同步.ini", "wb").write(
+    ("[同步]\r\n来源=%s\r\n间隔=5\r\n" % folder).encode("gbk"))
+size = mb * 2**20 // files
+for i in range(files):
+    data = os.urandom(size - 44)
+    hdr = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 44100 * 4, 4, 16) + b"data" + struct.pack("<I", len(data))
+    open("%s/staging/copy-%02d.wav" % (out, i + 1), "wb").write(hdr + data)
+PY
+fi
+
 # Rows from 25 s from now (Wine's start-up and the window), Belvane on even offsets, the plain
 # loop on odd ones; the local time of day is the one Wine reads.
 python3 - "$OUT" "$COUNT" "$TONE" "$FIRST_DELAY" <<'PY'
@@ -79,6 +104,19 @@ open(out + "/plan", "w").write("%d %d %d\n" % (start, first, count))
 PY
 read -r START FIRST _ <"$OUT/plan"
 
+if [ "$COPY_MB" -gt 0 ]; then
+  # The followed source holds the run's own timetable (taken at start-up, the same bytes), so
+  # that following leaves the rows as they are. Belvane's own tone is not at the source, so it
+  # stays a file of this PC's, never removed.
+  cp -p "$OUT/belvane/Belvane配置.ini" "$OUT/source/"
+  (
+    while [ "$(date +%s)" -lt $((START + COPY_AT)) ]; do sleep 0.2; done
+    date +%s.%N >"$OUT/copy-dropped"
+    mv "$OUT"/staging/*.wav "$OUT/source/mp3/"
+  ) &
+  DROPPER=$!
+fi
+
 LOADER=
 if [ "$LOAD" = load ]; then
   # A build of the project beside the run, as on a machine that is busy with something else.
@@ -94,7 +132,7 @@ fi
 # The machine's own stalls over the whole run, for the slow rows to be set against.
 "$OUT/stall_probe" "$OUT/stalls" &
 PROBE=$!
-trap 'kill "$PROBE" 2>/dev/null || true' EXIT
+trap 'kill "$PROBE" ${DROPPER:-} 2>/dev/null || true' EXIT
 
 source "$ROOT/scripts/wine-env.sh"
 session() {
@@ -184,3 +222,52 @@ if diffs:
     print("record   rows %3d  onset minus recorded lateness: min %6.1f ms  p50 %6.1f ms  max %6.1f ms"
           % (len(diffs), diffs[0], diffs[len(diffs) // 2], diffs[-1]))
 PY
+
+if [ "$COPY_MB" -gt 0 ]; then
+  # When the follower made each copy: its birth (the temporary name's creation, kept by the
+  # rename) and its last change (the rename), set against the rows both programs rang from 2 s
+  # before to 2 s after (at least one row either side).
+  (cd "$OUT/belvane/mp3" && stat -c '%.9W %.9Z %s %n' copy-*.wav 2>/dev/null) >"$OUT/copies" || true
+  if python3 - "$OUT" "$START" "$COUNT" "$COPY_MB" <<'PY'
+import sys, time
+out, start, count, mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+try:
+    dropped = float(open(out + "/copy-dropped").read())
+except FileNotFoundError:
+    dropped = float("nan")
+print("copy     %d MB dropped into the source at %+.1f s (from the first row)" % (mb, dropped - start))
+text = open(out + "/belvane/Belvane日志.txt", "rb").read().decode("gbk")
+for line in text.split("\r\n"):
+    f = line.split("\t")
+    if len(f) > 2 and f[1] in ("同步", "时钟"):
+        at = time.mktime(time.strptime(f[0][:19], "%Y-%m-%d %H:%M:%S")) + int(f[0][20:23]) / 1e3
+        print("record   %+7.1f s  %s" % (at - start, "  ".join(f[1:5]) + ("  ..." if len(f) > 5 else "")))
+copies = [l.split() for l in open(out + "/copies")]
+if not copies:
+    print("copy     nothing copied")
+    sys.exit()
+began = min(float(c[0]) for c in copies)
+ended = max(float(c[1]) for c in copies)
+total = sum(int(c[2]) for c in copies) / 2**20
+print("copy     %d files, %.0f MB: first created %+.1f s, last renamed %+.1f s (%.1f s, %.0f MB/s)"
+      % (len(copies), total, began - start, ended - start, ended - began, total / max(ended - began, 1e-3)))
+def onsets(who):
+    return sorted(int(l.split()[1]) for l in open("%s/%s.onsets" % (out, who)) if l.startswith("onset"))
+for who, offset in (("belvane", 0), ("plain", 1)):
+    seen, late, missed = onsets(who), [], 0
+    for i in range(count):
+        d = start + offset + 2 * i
+        if d < began - 2 or d > ended + 2:
+            continue
+        match = [o for o in seen if d * 10**9 <= o < (d + 2) * 10**9]
+        if match:
+            late.append((match[0] - d * 10**9) / 1e6)
+        else:
+            missed += 1
+    print("during   %-8s rows %2d  missed %d  lateness %s ms"
+          % (who, len(late) + missed, missed, " ".join("%.1f" % v for v in late)))
+PY
+  then :; else echo "copy     no report: see $OUT"; fi
+  # 2 x COPY_MB of random bytes: not kept.
+  rm -rf "$OUT/source" "$OUT/staging" "$OUT"/belvane/mp3/copy-*.wav
+fi

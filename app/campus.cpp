@@ -92,6 +92,9 @@ DWORD LookIntervalMs(SharedSyncSettings& settings) {
 
 void FollowLoop(const std::shared_ptr<FollowerShared>& shared, const TextValue& program_dir,
                 HWND window, const std::shared_ptr<FollowerShown>& shown) {
+  // Copies are background work: the bells' threads come first for the processor and the disk.
+  if (!SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN))
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
   SyncEngine engine(program_dir, shared->settings, SystemServerTimeQuery(), &UtcNowMs,
                     shared->stopping);
   FollowStatus posted;

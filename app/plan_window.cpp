@@ -13,6 +13,7 @@
 #include "app/today.h"
 #include "resources/resource.h"
 #include "runtime/files.h"
+#include "runtime/inifile/profile_document.h"
 #include "runtime/message_box.h"
 #include "runtime/text.h"
 #include "ui/controls/button_control.h"
@@ -613,6 +614,14 @@ void OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& m
   window.read_only = read_only;
   window.program_dir = program_dir;
   window.music_folder = music_folder;
+  // A plan that exists but cannot be read now (locked, no rights) would be saved over as empty.
+  const TextValue plan_file = PlanFilePath(program_dir);
+  if (FileExists(plan_file) && !ReadFileBytes(plan_file)) {
+    ShowMessageBox(owner,
+                   ("日历文件无法读取，只能查看，不能保存：\r\n" + plan_file.Bytes()).c_str(),
+                   "日历", MB_OK | MB_ICONWARNING);
+    window.read_only = true;
+  }
   window.plan = ReadPlanFile(program_dir);
   window.names = NamesOffered(ListTimetableNames(program_dir), window.plan);
   const OpenDialog<PlanWindow> open(g_plan, window);

@@ -1,5 +1,7 @@
 #include "app/timetable_library.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cwctype>
@@ -101,7 +103,14 @@ std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std
 }
 
 DayPlan ReadPlanFile(const TextValue& program_dir) {
-  const std::optional<std::string> text = ReadFileBytes(PlanFilePath(program_dir));
+  const TextValue file = PlanFilePath(program_dir);
+  std::optional<std::string> text = ReadFileBytes(file);
+  // A plan held for a moment (a scanner, an editor saving it) is waited for, up to 2 s: read as
+  // absent, it would ring 常规 on a holiday or an exam day.
+  for (int attempt = 0; !text && attempt < 20 && FileExists(file); ++attempt) {
+    Sleep(100);
+    text = ReadFileBytes(file);
+  }
   if (!text) return {};
   const std::vector<std::string> names = ListTimetableNames(program_dir);
   return ReadDayPlan(*text, [&names](std::string_view name) {

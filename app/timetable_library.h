@@ -47,6 +47,7 @@ std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std
                                                const TextValue& music_folder);
 
 // The plan file read against the timetables that exist now; an absent file gives the empty plan.
+// One that exists but cannot be read is tried again for up to 2 s.
 DayPlan ReadPlanFile(const TextValue& program_dir);
 // Writes the plan file as one replacement of the whole file (the old file stays whole on any
 // failure); true when written.

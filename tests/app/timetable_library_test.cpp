@@ -1,11 +1,15 @@
 #include "app/timetable_library.h"
 
+#include <windows.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/timetable_choice.h"
+#include "tests/app/test_support.h"
 
 namespace belvane {
 namespace {
@@ -51,6 +55,22 @@ TEST(TimetableNames, NewNamesAreRefusedOrAcceptedAsTheFileSystemAndThePlanNeed) 
   }
   EXPECT_EQ(NewTimetableNameProblem("exam", names), "已有同名课表“Exam”。");
   EXPECT_EQ(NewTimetableNameProblem("\x81\x41", {"常规", "\x81\x61"}), "");
+}
+
+// A plan held open by another program for a moment is waited for, not read as absent (which
+// would ring 常规 on a holiday).
+TEST(TimetableNames, APlanHeldForAMomentIsWaitedFor) {
+  testing::ScratchFolder folder;
+  const std::string path = folder.Write("Belvane日历.ini", "[日期]\r\n2027-01-01=停铃 元旦\r\n");
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(300);
+    CloseHandle(held);
+  });
+  const DayPlan plan = ReadPlanFile(folder.Path());
+  release.join();
+  EXPECT_EQ(plan.dates.size(), 1u);
 }
 
 TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {

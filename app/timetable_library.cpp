@@ -32,6 +32,13 @@ bool IsDeviceName(std::wstring_view name) {
          stem[3] >= L'1' && stem[3] <= L'9';
 }
 
+// A file held for a moment (a scanner, an editor saving it) is waited for, up to 2 s: read as
+// absent, a plan would ring 常规 on a holiday, a timetable nothing on an exam day.
+void WaitWhileHeld(const TextValue& file) {
+  for (int attempt = 0; attempt < 20 && FileExists(file) && !ReadFileBytes(file); ++attempt)
+    Sleep(100);
+}
+
 }  // namespace
 
 std::string TimetableNameProblem(std::string_view name) {
@@ -90,8 +97,9 @@ std::vector<std::string> ListTimetableNames(const TextValue& program_dir) {
 
 std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
                                                const TextValue& music_folder) {
-  const std::unique_ptr<ProfileStore> store =
-      OpenTimetableStore(TimetableFilePath(program_dir, name));
+  const TextValue file = TimetableFilePath(program_dir, name);
+  WaitWhileHeld(file);
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);
   const TextValue music_prefix = ConcatTexts(music_folder, "\\");
   // A timetable names a few files many times over.
   std::unordered_map<std::string, bool> exists;
@@ -104,13 +112,8 @@ std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std
 
 DayPlan ReadPlanFile(const TextValue& program_dir) {
   const TextValue file = PlanFilePath(program_dir);
-  std::optional<std::string> text = ReadFileBytes(file);
-  // A plan held for a moment (a scanner, an editor saving it) is waited for, up to 2 s: read as
-  // absent, it would ring 常规 on a holiday or an exam day.
-  for (int attempt = 0; !text && attempt < 20 && FileExists(file); ++attempt) {
-    Sleep(100);
-    text = ReadFileBytes(file);
-  }
+  WaitWhileHeld(file);
+  const std::optional<std::string> text = ReadFileBytes(file);
   if (!text) return {};
   const std::vector<std::string> names = ListTimetableNames(program_dir);
   return ReadDayPlan(*text, [&names](std::string_view name) {

@@ -42,7 +42,8 @@ TextValue PlanFilePath(const TextValue& program_dir);
 std::vector<std::string> ListTimetableNames(const TextValue& program_dir);
 
 // The rows of timetable `name` as its file holds them, each marked missing when its music file
-// is not in `music_folder` (each name asked of the disk once); an absent file gives none.
+// is not in `music_folder` (each name asked of the disk once); an absent file gives none, one
+// that exists but cannot be read is tried again for up to 2 s.
 std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
                                                const TextValue& music_folder);
 

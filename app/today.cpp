@@ -22,14 +22,17 @@ std::shared_ptr<const TimetableSnapshot> RowsOf(const DayChoice& choice,
 
 }  // namespace
 
-DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day) {
+DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
+                    const std::shared_ptr<const TimetableSnapshot>& loaded) {
   DayWork work;
   work.clock_day = clock_day;
   work.planned = FileExists(PlanFilePath(program_dir));
   DayPlan plan = ReadPlanFile(program_dir);
   work.today = ResolveDay(plan, DateOfClockDay(clock_day));
   work.tomorrow = ResolveDay(plan, DateOfClockDay(clock_day + 1));
-  work.today_rows = RowsOf(work.today, program_dir, music_folder);
+  work.today_rows = loaded && !work.today.quiet && loaded->Name() == work.today.name
+                        ? loaded
+                        : RowsOf(work.today, program_dir, music_folder);
   // Most days ring what the day before rang: read once.
   const bool same =
       work.tomorrow.quiet == work.today.quiet && work.tomorrow.name == work.today.name;
@@ -50,7 +53,9 @@ const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
   window_ = window;
   program_dir_ = program_dir;
   music_folder_ = music_folder;
-  work_ = WorkOutDays(program_dir_, music_folder_, clock_day);
+  // The shown timetable was read from its file a moment ago: not read again.
+  work_ = WorkOutDays(program_dir_, music_folder_, clock_day,
+                      shown_.Modified() ? nullptr : shown_.Snapshot());
   requested_day_ = clock_day;
   shown_.SetSnapshotObserver(
       [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });

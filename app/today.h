@@ -43,8 +43,10 @@ struct DayWork {
 };
 
 // Reads the plan and today's and tomorrow's timetables from the files in `program_dir` (missing
-// music marked against `music_folder`). Reads the disk: never on the clock's thread.
-DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day);
+// music marked against `music_folder`). Reads the disk: never on the clock's thread. `loaded`,
+// when given, are a timetable's rows just read from its file, taken instead of reading it again.
+DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
+                    const std::shared_ptr<const TimetableSnapshot>& loaded = nullptr);
 
 class TodaysTimetable {
  public:

@@ -137,6 +137,28 @@ void DatedShowKind() {
   d.reason.Disabled(d.value.CurrentSelection() != d.QuietIndex());
 }
 
+// A small dialog's OK and cancel buttons, with Enter and Esc doing the same.
+template <void (*Accept)(), void (*Cancel)()>
+void BindAcceptAndCancel(FormWindow& form, ButtonControl& ok, ButtonControl& cancel) {
+  ok.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    Accept();
+    return 0;
+  });
+  cancel.SetClickHandler([](const EventArgs&) -> std::int32_t {
+    Cancel();
+    return 0;
+  });
+  form.BindMenuCommand([](const EventArgs& a) -> std::int32_t {
+    if (a[0] == IDOK) Accept();
+    if (a[0] == IDCANCEL) Cancel();
+    return 0;
+  });
+}
+
+void DatedClose() {
+  g_dated->form.Close();
+}
+
 void DatedAccept() {
   DatedDialog& d = *g_dated;
   DatedEdit edit;
@@ -182,20 +204,7 @@ std::int32_t DatedInit(const EventArgs& args) {
   };
   d.kind.BindSelectionChanged(show_kind);
   d.value.BindSelectionChanged(show_kind);
-  d.ok.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    DatedAccept();
-    return 0;
-  });
-  d.cancel.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    g_dated->form.Close();
-    return 0;
-  });
-  // Enter and Esc.
-  d.form.BindMenuCommand([](const EventArgs& a) -> std::int32_t {
-    if (a[0] == IDOK) DatedAccept();
-    if (a[0] == IDCANCEL) g_dated->form.Close();
-    return 0;
-  });
+  BindAcceptAndCancel<&DatedAccept, &DatedClose>(d.form, d.ok, d.cancel);
   d.kind.SetFocus();
   return 0;
 }
@@ -225,6 +234,10 @@ struct SeasonDialog {
   ButtonControl cancel;
 };
 SeasonDialog* g_season = nullptr;
+
+void SeasonClose() {
+  g_season->form.Close();
+}
 
 void SeasonAccept() {
   SeasonDialog& d = *g_season;
@@ -259,19 +272,7 @@ std::int32_t SeasonInit(const EventArgs& args) {
     d.days[day].AttachToDialogItem(dialog, BELVANE_ID_SEASON_WEEKDAY + day);
     FillDropList(d.days[day], choices, WeekdayChoiceIndex(d.season.week.days[day], *d.names));
   }
-  d.ok.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    SeasonAccept();
-    return 0;
-  });
-  d.cancel.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    g_season->form.Close();
-    return 0;
-  });
-  d.form.BindMenuCommand([](const EventArgs& a) -> std::int32_t {
-    if (a[0] == IDOK) SeasonAccept();
-    if (a[0] == IDCANCEL) g_season->form.Close();
-    return 0;
-  });
+  BindAcceptAndCancel<&SeasonAccept, &SeasonClose>(d.form, d.ok, d.cancel);
   d.from.SetFocus();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "app/timetable_file.h"
 #include "runtime/files.h"
 #include "runtime/gbk.h"
+#include "runtime/handles.h"
 #include "runtime/inifile/profile_document.h"
 #include "runtime/text.h"
 
@@ -32,11 +33,21 @@ bool IsDeviceName(std::wstring_view name) {
          stem[3] >= L'1' && stem[3] <= L'9';
 }
 
+// Whether `file` can be opened for reading now; a file that is not there can.
+bool Openable(const TextValue& file) {
+  const HANDLE handle =
+      CreateFileA(file.CStr(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = GetLastError();
+  const OwnedKernelHandle owned(handle);
+  return static_cast<bool>(owned) || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 // A file held for a moment (a scanner, an editor saving it) is waited for, up to 2 s: read as
-// absent, a plan would ring 常规 on a holiday, a timetable nothing on an exam day.
+// absent, a plan would ring 常规 on a holiday, a timetable nothing on an exam day. An open is
+// asked, not a read: the file is read once, by its reader.
 void WaitWhileHeld(const TextValue& file) {
-  for (int attempt = 0; attempt < 20 && FileExists(file) && !ReadFileBytes(file); ++attempt)
-    Sleep(100);
+  for (int attempt = 0; attempt < 20 && !Openable(file); ++attempt) Sleep(100);
 }
 
 }  // namespace

@@ -7,14 +7,13 @@
 // Usage: plan_bench.exe
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "app/profile_store.h"
 #include "app/schedule/day_plan.h"
-#include "app/timetable_file.h"
+#include "app/timetable_library.h"
 #include "runtime/files.h"
 #include "tests/support/file_tree.h"
 
@@ -53,19 +52,6 @@ void PutFile(const std::string& path, const std::string& bytes) {
   SystemTimeToFileTime(&st, &old);
   SetFileTime(f, nullptr, nullptr, &old);
   CloseHandle(f);
-}
-
-std::string GetFile(const std::string& path) {
-  std::string bytes;
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(f, nullptr));
-  DWORD got = 0;
-  ReadFile(f, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  CloseHandle(f);
-  return bytes;
 }
 
 std::string TempFolder() {
@@ -160,28 +146,17 @@ void Run() {
   std::printf("plan file: %zu bytes; %d timetables of %d rows\n", plan_text.size(), kTimetables,
               kRows);
 
-  // 1. The plan and the timetables, as start-up would meet them.
+  // 1. The plan and the timetables, read by the program's own code (the plan against the
+  // timetables' files, each timetable with its missing music marked).
+  const TextValue folder(dir);
   double start = Now();
-  std::unordered_map<std::string, bool> known;
-  const DayPlan plan = ReadDayPlan(GetFile(plan_path), [&](std::string_view name) {
-    const auto [it, added] = known.try_emplace(std::string(name), false);
-    if (added) it->second = FileExists(TextValue(table_dir + "\\" + it->first + ".ini"));
-    return it->second;
-  });
+  const DayPlan plan = ReadPlanFile(folder);
   const double plan_read = Now() - start;
 
   start = Now();
-  std::unordered_map<std::string, bool> music;
-  const MusicExistsTest music_exists = [&](const TextValue& name) {
-    const auto [it, added] = music.try_emplace(name.Bytes(), false);
-    if (added) it->second = FileExists(TextValue(dir + "\\mp3\\" + it->first));
-    return it->second;
-  };
   std::size_t rows = 0;
-  for (int i = 0; i < kTimetables; ++i) {
-    const auto store = OpenTimetableStore(TextValue(table_dir + "\\" + TimetableName(i) + ".ini"));
-    rows += ReadTimetableFrom(*store, music_exists).size();
-  }
+  for (int i = 0; i < kTimetables; ++i)
+    rows += ReadNamedTimetable(folder, TimetableName(i), TextValue(dir + "\\mp3")).size();
   const double tables_read = Now() - start;
   std::printf("plan read: %.1f ms (%zu dated, %zu vacations, %zu seasons, %zu kept aside)\n",
               plan_read * 1e3, plan.dates.size(), plan.quiet.size(), plan.seasons.size(),
@@ -207,8 +182,10 @@ void Run() {
   // The file as the program would write it back, read again: the same plan.
   const std::string written = WriteDayPlan(plan);
   start = Now();
-  const DayPlan again =
-      ReadDayPlan(written, [&](std::string_view name) { return known[std::string(name)]; });
+  const std::vector<std::string> names = ListTimetableNames(folder);
+  const DayPlan again = ReadDayPlan(written, [&](std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  });
   const double reread = Now() - start;
   bool same = true;
   for (const PlanDate& date : dates)

@@ -97,6 +97,32 @@ TEST_F(MainDialogTest, ClickCallsTheHandlerOnceBeforeTheDialogSeesTheCommand) {
   });
 }
 
+// A handler that carries its object: a member bound with its object, a lambda with state, and
+// one that rebinds its own slot while it runs (the call goes on through its copy).
+TEST(EventHandlerTest, CarriesItsObjectAndSurvivesRebindingItself) {
+  struct Counter {
+    int clicks = 0;
+    std::int32_t Click(const EventArgs& args) {
+      return static_cast<std::int32_t>(clicks += args[0]);
+    }
+    void Reset() { clicks = 0; }
+  } counter;
+  ButtonControl button;
+  button.SetClickHandler(EventHandler::Member(&counter, &Counter::Click));
+  EXPECT_EQ(CallHandler(button.ClickHandler(), 5), 5);
+  EXPECT_EQ(CallHandler(EventHandler::Member(&counter, &Counter::Reset)), 0);
+  EXPECT_EQ(counter.clicks, 0);
+  int calls = 0;
+  button.SetClickHandler([&button, &calls](const EventArgs&) {
+    button.SetClickHandler(nullptr);
+    ++calls;
+  });
+  EXPECT_NE(button.ClickHandler(), nullptr);
+  CallHandler(button.ClickHandler());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(button.ClickHandler(), nullptr);
+}
+
 TEST_F(MainDialogTest, ClickHandlerBoundBeforeAttachingIsKept) {
   ButtonControl detached;
   EXPECT_EQ(detached.SetClickHandler(&LogClick), &LogClick);

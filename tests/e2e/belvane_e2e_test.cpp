@@ -401,6 +401,41 @@ TEST_F(BelvaneTest, ANamedTimetableChosenBesideTheClockIsEditedAndSavedToItsOwnF
   EXPECT_EQ(app_.Config(), std::optional<std::string>(kDefaultConfig));
 }
 
+// The name dialog, driven from the drop-down: a new timetable gets its file, and a rename
+// moves the file and the plan's lines that named it.
+TEST_F(BelvaneTest, TimetablesAreMadeAndRenamedThroughTheNameDialog) {
+  constexpr int kNameEdit = 1022;
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("课表\\考试.ini",
+                                       MakeConfig({{"08:00:00", "a.mp3", "28800"}}, "1")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("Belvane日历.ini", "; 期末周\r\n[日期]\r\n2027-06-07=考试\r\n"));
+  Launch();
+  const RemoteComboBox timetables = app_.Timetables();
+  const auto answer = [&](std::string_view caption, const wchar_t* name) {
+    const RemoteWindow dialog = app_.Process().WaitForDialog(caption);
+    if (!dialog.Exists()) return false;
+    SendMessageW(dialog.Item(kNameEdit).Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+    return dialog.Item(IDOK).PostClick() &&
+           WaitUntil([&] { return !dialog.Exists(); }, kActionTimeoutMs);
+  };
+
+  ASSERT_TRUE(timetables.SelectText("新建课表…"));
+  ASSERT_TRUE(answer("新建课表", L"晚自习"));
+  EXPECT_TRUE(WaitUntil([&] { return app_.Process().Exists("课表\\晚自习.ini"); }));
+  EXPECT_EQ(timetables.SelectedText(), "晚自习");
+
+  ASSERT_TRUE(timetables.SelectText("考试"));
+  ASSERT_TRUE(timetables.SelectText("重命名“考试”…"));
+  ASSERT_TRUE(answer("重命名课表", L"期末"));
+  EXPECT_TRUE(WaitUntil([&] { return app_.Process().Exists("课表\\期末.ini"); }));
+  EXPECT_FALSE(app_.Process().Exists("课表\\考试.ini"));
+  EXPECT_EQ(timetables.SelectedText(), "期末");
+  const std::string plan = app_.Process().ReadFile("Belvane日历.ini").value_or("");
+  EXPECT_NE(plan.find("2027-06-07=期末"), std::string::npos) << plan;
+  EXPECT_EQ(plan.find("考试"), std::string::npos) << plan;
+}
+
 TEST_F(BelvaneTest, DeleteRemovesTheSelectedRowOnlyAndRenumbers) {
   Launch();
   ASSERT_TRUE(app_.Press(kDeleteButton));  // no row ever selected: nothing goes

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file_name.h"
 #include "runtime/path_text.h"
 #include "tests/support/file_tree.h"
 
@@ -42,6 +43,28 @@ TEST(ProgramDirectory, IsTheExeFolderWithoutTrailingBackslash) {
   const std::string exe = ModuleFileName();
   EXPECT_EQ(dir.Bytes() + "\\runtime_tests.exe", exe);
   EXPECT_NE(dir.View().back(), '\\');
+}
+
+// The file system's comparison of names: letters without case, trail bytes as they are.
+TEST(SameFileName, FoldsLettersButNeverATrailByte) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {
+      {"Exam.ini", "exam.INI", true},
+      {"考试", "考试", true},
+      {"\x81\x41", "\x81\x61", false},  // 丄 and 乤: the trail byte looks like A / a
+      {"\xA3\xC1", "\xA3\xE1", true},   // full-width A and a
+      {"\xA3\xC1", "\xA3\xC2", false},
+      {"考试", "考试 ", false},
+      {"a\x81", "A\x81", true},  // a lead byte with nothing after it
+      {"", "", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameFileName(c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_EQ(SameFileName(c.b, c.a), c.same) << c.b << " / " << c.a;
+  }
 }
 
 TEST(LastBackslash, SkipsTrailBytesOfDoubleByteCharacters) {

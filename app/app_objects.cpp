@@ -3,9 +3,10 @@
 #include <cstdlib>
 
 #include "app/keep_awake.h"
-#include "app/record_events.h"
+#include "app/bell/record_events.h"
 #include "runtime/process_frame.h"
 #include "runtime/text.h"
+#include "ui/ui_task.h"
 #include "ui/window_layer.h"
 
 namespace belvane {
@@ -57,6 +58,25 @@ TextValue ConfigFilePath() {
 
 TextValue MusicFolderPath() {
   return ConcatTexts(App().program_dir, "\\mp3");
+}
+
+void TellDayBegins(SharedTimetable& published, HWND window, int clock_day) {
+  published.EnterDay(clock_day);
+  PostUiTask(window, [clock_day] {
+    if (HaveAppObjects()) App().today.DayBegan(clock_day);
+  });
+}
+
+void TimetablesChanged(bool plan) {
+  if (HaveAppObjects()) App().today.FilesChanged(plan);
+}
+
+void ShownTimetableChanged() {
+  if (HaveAppObjects()) App().today.ShownChanged();
+}
+
+const DayChoice& TodaysChoice() {
+  return App().today.Today();
 }
 
 }  // namespace belvane

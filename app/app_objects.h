@@ -8,14 +8,14 @@
 
 #include <memory>
 
-#include "app/campus.h"
+#include "app/campus/campus.h"
 #include "app/main_window.h"
-#include "app/music_watch.h"
-#include "app/playback.h"
+#include "app/music/music_watch.h"
+#include "app/bell/playback.h"
 #include "app/process_objects.h"
-#include "app/timetable.h"
-#include "app/timetable_view.h"
-#include "app/today.h"
+#include "app/timetable/timetable.h"
+#include "app/timetable/timetable_view.h"
+#include "app/calendar/today.h"
 #include "runtime/text_array.h"
 #include "runtime/text_value.h"
 #include "runtime/worker_pool.h"
@@ -72,4 +72,17 @@ TextValue ConfigFilePath();
 // The music folder: ProgramDir + "\mp3".
 TextValue MusicFolderPath();
 
+// The clock's day hook, on the clock thread: the rows published ahead for `clock_day` become the
+// clock's at once, and the rest is posted to `window`'s thread (App().today.DayBegan). Touches
+// only `published` and the window's queue, which outlive the clock thread.
+void TellDayBegins(SharedTimetable& published, HWND window, int clock_day);
+
+// A timetable file or the plan changed on disk (saved, created, renamed, deleted): today and
+// tomorrow are worked out again, and the plan's unreadable lines recorded again when `plan`.
+void TimetablesChanged(bool plan = false);
+// The main window now shows another timetable (the model's name has been set and its rows
+// loaded): the clock's copy follows the model when that is today's.
+void ShownTimetableChanged();
+// Which timetable rings today, as last worked out.
+const DayChoice& TodaysChoice();
 }  // namespace belvane

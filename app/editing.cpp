@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include "app/app_objects.h"
+#include "app/campus/follow_view.h"
 #include "app/timetable_choice.h"
-#include "app/timetable_rules.h"
+#include "app/timetable/timetable_rules.h"
 #include "runtime/message_box.h"
 #include "runtime/text.h"
 
@@ -40,6 +41,17 @@ void DeleteCurrentRow() {
   if (TimetablesReadOnly()) return;
   AppObjects& app = App();
   DeleteTimetableRow(app.timetable_view, app.timetable_view.SelectionMark());
+}
+
+void ShowFollowing(const FollowStatus& status, bool following) {
+  SetTodayLineAdditions(FollowLines(status, following));
+  if (!HaveAppObjects()) return;
+  AppObjects& app = App();
+  app.add_button.Disabled(following);
+  app.delete_button.Disabled(following);
+  app.save_button.Disabled(following);
+  SetTimetablesReadOnly(following);
+  ShowTodayLine();
 }
 
 }  // namespace belvane

@@ -5,7 +5,8 @@
 //
 // Thread policy: user-interface thread only.
 
-#include "app/timetable_view.h"
+#include "app/campus/campus.h"
+#include "app/timetable/timetable_view.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -23,5 +24,10 @@ void DeleteTimetableRow(TimetableView& timetable_view, int row);
 void AddEntry();
 // Click handler of "删除该行": the row the user last selected.
 void DeleteCurrentRow();
+
+// Shows the following state in the main window: the editing buttons, the drop-down's action
+// items (SetTimetablesReadOnly, app/timetable_choice.h) and the today line. Called whenever
+// following starts or stops or its status changes.
+void ShowFollowing(const FollowStatus& status, bool following);
 
 }  // namespace belvane

@@ -1,8 +1,8 @@
 #include "app/manual_play.h"
 
 #include "app/app_objects.h"
-#include "app/playback.h"
-#include "app/record_events.h"
+#include "app/bell/playback.h"
+#include "app/bell/record_events.h"
 
 namespace belvane {
 

@@ -8,9 +8,9 @@
 
 #include <atomic>
 
-#include "app/bell_worker.h"
-#include "app/clock_thread.h"
-#include "app/playback.h"
+#include "app/bell/bell_worker.h"
+#include "app/bell/clock_thread.h"
+#include "app/bell/playback.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "audio/music_player.h"
@@ -22,7 +22,7 @@ namespace belvane {
 extern std::atomic<bool> ClockRunning;
 
 struct ProcessObjects {
-  SharedTimetable published_timetable;  // today's timetable, for the clock (app/today.h)
+  SharedTimetable published_timetable;  // today's timetable, for the clock (app/calendar/today.h)
   SharedTimetable shown_timetable;      // the model's latest snapshot, for the music watch
   SystemClock clock;
   ClockThread clock_thread{clock, published_timetable, ClockRunning};

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/record_events.h"
+#include "app/bell/record_events.h"
 #include "runtime/gbk.h"
 #include "runtime/handles.h"
 #include "runtime/path_text.h"

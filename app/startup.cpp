@@ -3,26 +3,26 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
-#include "app/clock_thread.h"
+#include "app/bell/clock_thread.h"
 #include "app/closing.h"
-#include "app/default_config.h"
+#include "app/timetable/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
 #include "app/keep_awake.h"
-#include "app/music_folder.h"
-#include "app/music_watch.h"
-#include "app/plan_window.h"
+#include "app/music/music_folder.h"
+#include "app/music/music_watch.h"
+#include "app/calendar/plan_window.h"
 #include "app/process_objects.h"
-#include "app/follow_view.h"
-#include "app/follow_window.h"
+#include "app/campus/follow_view.h"
+#include "app/campus/follow_window.h"
 #include "app/timetable_choice.h"
-#include "app/timetable_library.h"
-#include "app/record_events.h"
+#include "app/timetable/timetable_library.h"
+#include "app/bell/record_events.h"
 #include "app/single_instance.h"
 #include "app/system_menu.h"
 #include "app/timetable_choice.h"
 #include "app/timetable_handlers.h"
-#include "app/today.h"
+#include "app/calendar/today.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
@@ -33,6 +33,20 @@
 namespace belvane {
 
 namespace {
+
+// Over the follower: a source set or stopped here shows in the main window at once.
+void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& workers) {
+  OpenFollowWindow(
+      owner,
+      {[&follower] { return follower.Status(); }, [&follower] { return follower.Following(); },
+       [&follower](const std::string& source) {
+         const bool written = follower.SetSource(source);
+         ShowFollowing(follower.Status(), follower.Following());
+         return written;
+       },
+       [&follower] { follower.LookNow(); }, &DescribeSource},
+      workers);
+}
 
 // The timetable list view's columns, left to right: title and width in pixels at 96 DPI.
 struct ColumnSpec {
@@ -230,8 +244,9 @@ void PrepareData() {
                                        TodaysClockDay());
   StartTimetableChoice();
   SetPlanWindowOpener([](HWND owner) {
-    if (HaveAppObjects())
-      OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly());
+    if (HaveAppObjects() &&
+        OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly()))
+      TimetablesChanged(true);
   });
   StartBellRecord(app.process.record_writer, app.program_dir,
                   *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
@@ -254,7 +269,7 @@ void PrepareData() {
 void StartFollowingStep() {
   AppObjects& app = App();
   SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects()) OpenFollowWindow(owner, App().campus, App().record_opening);
+    if (HaveAppObjects()) OpenFollowWindowOver(owner, App().campus, App().record_opening);
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

@@ -8,8 +8,8 @@
 
 #include "app/app_objects.h"
 #include "app/autostart.h"
-#include "app/bell_record.h"
-#include "app/record_events.h"
+#include "app/bell/bell_record.h"
+#include "app/bell/record_events.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "runtime/files.h"

@@ -2,7 +2,7 @@
 // The main window's system menu (the menu at the title bar's icon): below a separator, the
 // logon autostart item (checked when the current user's Run entry starts this exe, read again
 // each time the menu opens), opening the bell record in the user's text editor, the about box,
-// and following a campus's shared folder (the follow window, app/follow_window.h).
+// and following a campus's shared folder (the follow window, app/campus/follow_window.h).
 //
 // Thread policy: user-interface thread only.
 

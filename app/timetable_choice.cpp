@@ -10,12 +10,12 @@
 #include <utility>
 
 #include "app/app_objects.h"
-#include "app/profile_store.h"
-#include "app/timetable_file.h"
+#include "app/timetable/profile_store.h"
+#include "app/timetable/timetable_file.h"
 #include "app/timetable_handlers.h"
-#include "app/timetable_library.h"
-#include "app/timetable_name_dialog.h"
-#include "app/today.h"
+#include "app/timetable/timetable_library.h"
+#include "app/timetable/timetable_name_dialog.h"
+#include "app/calendar/today.h"
 #include "runtime/files.h"
 #include "runtime/inifile/profile_document.h"
 #include "runtime/message_box.h"
@@ -407,6 +407,12 @@ bool TimetablesReadOnly() {
 
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener) {
   PlanOpener() = std::move(opener);
+}
+
+void SaveTimetable() {
+  // The shared folder's copy is not overwritten here: the button is disabled while following.
+  if (TimetablesReadOnly()) return;
+  SaveShownTimetable();
 }
 
 }  // namespace belvane

@@ -58,15 +58,17 @@ void RefreshTimetableChoice();
 void ShownFilesReplaced(const std::vector<std::string>& names);
 // Sets today's line from TodaysChoice(), followed by the additions, if any.
 void ShowTodayLine();
-// What today's line adds after what rings today, each part after two blanks (app/follow_view.h);
-// while there are any, the line's tooltip shows the whole text, a part a line, since the line
-// is too narrow for it. Empty: the line as it was.
+// What today's line adds after what rings today, each part after two blanks
+// (app/campus/follow_view.h); while there are any, the line's tooltip shows the whole text, a part
+// a line, since the line is too narrow for it. Empty: the line as it was.
 void SetTodayLineAdditions(std::vector<std::string> parts);
 // Whether the timetables are read-only here (a followed campus folder manages them): the
 // drop-down then offers no action items, and unsaved edits cannot be saved on leaving them.
 // Lists the timetables again when it changes.
 void SetTimetablesReadOnly(bool read_only);
 bool TimetablesReadOnly();
+// Click handler of "4.保存": SaveShownTimetable, unless a followed folder manages the timetables.
+void SaveTimetable();
 // What "日历…" runs, with the main window as owner; until set, the button does nothing.
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener);
 

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "app/app_objects.h"
-#include "app/record_events.h"
-#include "app/timetable_choice.h"
-#include "app/timetable_file.h"
-#include "app/timetable_library.h"
-#include "app/today.h"
+#include "app/bell/record_events.h"
+#include "app/timetable/timetable_file.h"
+#include "app/timetable/timetable_library.h"
+#include "app/calendar/today.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
 #include "runtime/text.h"
@@ -28,12 +27,6 @@ bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {
   if (saved) return true;
   ShowMessageBox(nullptr, kSaveFailedText, "错误", MB_OK);
   return false;
-}
-
-void SaveTimetable() {
-  // The shared folder's copy is not overwritten here: the button is disabled while following.
-  if (TimetablesReadOnly()) return;
-  SaveShownTimetable();
 }
 
 bool SaveShownTimetable() {

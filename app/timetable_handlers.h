@@ -4,8 +4,8 @@
 //
 // Thread policy: user-interface thread only.
 
-#include "app/profile_store.h"
-#include "app/timetable.h"
+#include "app/timetable/profile_store.h"
+#include "app/timetable/timetable.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -15,8 +15,6 @@ inline constexpr const char* kSaveFailedText = "时间表未能保存，请检�
 
 // Fills the timetable from the ConfigFile.
 void LoadTimetable();
-// Click handler of "4.保存": SaveShownTimetable.
-void SaveTimetable();
 // Writes the shown timetable to its own file (TimetableFilePath of its name; the folder of the
 // named ones is made when missing), then marks it saved and has today worked out again; tells
 // the user when it could not. Returns whether it was saved.

@@ -41,7 +41,7 @@
 #define BELVANE_SYSMENU_ABOUT 0x0130
 #define BELVANE_SYSMENU_FOLLOW 0x0140
 
-// The plan window (app/plan_window.h) and its two small dialogs: the dated line's and the
+// The plan window (app/calendar/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.
 #define BELVANE_DIALOG_PLAN 1100
 #define BELVANE_DIALOG_PLAN_DATED 1101
@@ -77,7 +77,7 @@
 #define BELVANE_ID_SEASON_OK 1170
 #define BELVANE_ID_SEASON_CANCEL 1171
 
-// The follow window (app/follow_window.h): the campus folder followed, its test and status.
+// The follow window (app/campus/follow_window.h): the campus folder followed, its test and status.
 #define BELVANE_DIALOG_FOLLOW 1300
 #define BELVANE_ID_FOLLOW_SOURCE 1301
 #define BELVANE_ID_FOLLOW_BROWSE 1302

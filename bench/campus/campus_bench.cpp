@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/bell_record.h"
-#include "app/sync_engine.h"
+#include "app/bell/bell_record.h"
+#include "app/campus/sync_engine.h"
 #include "tests/support/file_tree.h"
 
 namespace belvane {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/schedule/day_plan.h"
-#include "app/timetable_library.h"
+#include "app/timetable/timetable_library.h"
 #include "runtime/files.h"
 #include "tests/support/file_tree.h"
 

@@ -16,10 +16,10 @@
 #include <optional>
 #include <string>
 
-#include "app/bell.h"
-#include "app/bell_record.h"
-#include "app/playback.h"
-#include "app/record_events.h"
+#include "app/bell/bell.h"
+#include "app/bell/bell_record.h"
+#include "app/bell/playback.h"
+#include "app/bell/record_events.h"
 #include "audio/music_player.h"
 #include "runtime/record_writer.h"
 #include "tests/e2e/noise_wav.h"

@@ -27,11 +27,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/profile_store.h"
-#include "app/timetable_file.h"
-#include "app/timetable.h"
-#include "app/timetable_view.h"
-#include "app/timetable_rules.h"
+#include "app/timetable/profile_store.h"
+#include "app/timetable/timetable_file.h"
+#include "app/timetable/timetable.h"
+#include "app/timetable/timetable_view.h"
+#include "app/timetable/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
 #include "tests/support/file_tree.h"

@@ -13,10 +13,10 @@
 
 #include "app/app_objects.h"
 #include "app/autostart.h"
-#include "app/clock_thread.h"
-#include "app/default_config.h"
+#include "app/bell/clock_thread.h"
+#include "app/timetable/default_config.h"
 #include "app/startup.h"
-#include "app/timetable_rules.h"
+#include "app/timetable/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
 #include "runtime/path_text.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/timetable_rules.h"
+#include "app/timetable/timetable_rules.h"
 #include "tests/support/file_tree.h"
 #include "ui/window_layer.h"
 

@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/profile_store.h"
-#include "app/timetable.h"
-#include "app/timetable_view.h"
+#include "app/timetable/profile_store.h"
+#include "app/timetable/timetable.h"
+#include "app/timetable/timetable_view.h"
 #include "runtime/message_box.h"
 #include "ui/controls/list_view_control.h"
 

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/default_config.h"
-#include "app/profile_store.h"
-#include "app/timetable_file.h"
+#include "app/timetable/default_config.h"
+#include "app/timetable/profile_store.h"
+#include "app/timetable/timetable_file.h"
 #include "app/timetable_handlers.h"
-#include "app/timetable_rules.h"
+#include "app/timetable/timetable_rules.h"
 #include "runtime/files.h"
 #include "runtime/inifile/profile_document.h"
 #include "tests/app/test_support.h"

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/playback.h"
+#include "app/bell/playback.h"
 #include "tests/app/test_support.h"
 #include "ui/ui_task.h"
 #include "tests/support/message_pump.h"

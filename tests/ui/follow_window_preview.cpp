@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/follow_window.h"
+#include "app/campus/follow_window.h"
 #include "resources/resource.h"
 #include "runtime/worker_pool.h"
 #include "ui/window_layer.h"

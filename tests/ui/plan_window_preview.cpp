@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/plan_window.h"
+#include "app/calendar/plan_window.h"
 #include "app/schedule/day_plan.h"
 #include "runtime/byte_block.h"
 #include "runtime/files.h"

@@ -1,0 +1,292 @@
+#include "app/bell/bell_worker.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "runtime/gbk.h"
+#include "runtime/handles.h"
+
+namespace belvane {
+
+FileStamp StampOfFile(const TextValue& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  const std::wstring wide = WideFromGbk(path.View());
+  if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return FileStamp{};
+  }
+  return FileStamp{true, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                   (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                       data.ftLastWriteTime.dwLowDateTime};
+}
+
+FileStamp PlayerBellPort::Stamp(const TextValue& path) {
+  return StampOfFile(path);
+}
+
+bool PlayerBellPort::BeginOpen(OpenTicket ticket, const TextValue& path) {
+  // The body holds copies of all it uses but the player, which outlives every open.
+  return opens_.Run([player = &player_, deliver = deliver_, ticket, path] {
+    // Compressed files are decoded through Media Foundation on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BellStream stream = 0;
+    int error = 0;
+    try {
+      stream = player->OpenPrimed(path);
+      if (stream == 0) error = player->LastErrorIfBound();
+      deliver(ticket, stream, error);
+    } catch (...) {
+      // Nothing may leave a thread; a stream whose delivery failed is not wanted.
+      if (stream != 0) player->FreeUnheld(stream);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+  });
+}
+
+void PlayerBellPort::Free(BellStream stream) {
+  player_.FreeUnheld(stream);
+}
+
+bool PlayerBellPort::StartPrepared(BellStream stream, const TextValue& path) {
+  DWORD replaced = 0;
+  const bool started = player_.StartPrimed(stream, path, &replaced) != FALSE;
+  if (replaced != 0) {
+    try {
+      replaced_.push_back(replaced);
+    } catch (...) {
+      player_.FreeUnheld(replaced);  // no room to keep it: free it now
+    }
+  }
+  return started;
+}
+
+void PlayerBellPort::FreeReplaced() {
+  for (const BellStream stream : replaced_) player_.FreeUnheld(stream);
+  replaced_.clear();
+}
+
+void PlayerBellPort::StopPlaying() {
+  player_.Stop();
+}
+
+void PlayerBellPort::ClearPlaying() {
+  player_.CloseStream();
+}
+
+// What the callers hand the thread; the thread holds its own reference.
+struct BellWorker::Queue {
+  MusicPlayer* player;
+  WorkerPool* opens;
+  const SharedTimetable* timetable;
+  TextValue music_folder;
+  OwnedKernelHandle wake = NewManualResetEvent();
+  std::mutex mutex;               // guards what follows
+  std::deque<BellJob> starts;     // in the order they came
+  std::optional<int> look_ahead;  // only the latest second counts
+  bool quit = false;
+  ULONGLONG quit_by = 0;  // quit: until when a start still waits for its file
+  bool ended = false;     // the worker has left: opens that come back free their streams
+  std::atomic<bool> start_waiting{false};  // written by the worker only
+};
+
+BellWorker::BellWorker(MusicPlayer& player, const SharedTimetable& timetable)
+    : player_(player), timetable_(timetable) {}
+
+BellWorker::~BellWorker() {
+  Stop();
+}
+
+void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    // Opens come back as jobs, so every decision stays on this thread.
+    const std::weak_ptr<Queue> weak = queue;
+    MusicPlayer* const player = queue->player;
+    PlayerBellPort port(*player, *queue->opens,
+                        [weak, player](OpenTicket ticket, BellStream stream, int error) {
+                          const std::shared_ptr<Queue> q = weak.lock();
+                          if (q) {
+                            std::lock_guard lock(q->mutex);
+                            if (!q->ended) {
+                              q->starts.push_back(BellJob{std::nullopt, {}, ticket, stream, error});
+                              SignalEvent(q->wake.Ref());
+                              return;
+                            }
+                          }
+                          if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
+                        });
+    BellPreparer preparer(port);
+    // The start that waits for its file, and who hears what it gave.
+    TextValue waiting_path;
+    StartDone waiting_done;
+    const auto tell = [&](StartDone& done, const TextValue& path, bool opened, bool sounding,
+                          int open_error) {
+      if (!done) return;
+      const StartDone told = std::move(done);
+      done = nullptr;
+      told(OutcomeOfStart(*player, path, opened, sounding, open_error));
+    };
+    ULONGLONG give_up_at = 0;
+    ULONGLONG quiet_until = 0;      // kQuietAfterStartMs after the last start
+    std::optional<int> look_ahead;  // waits out the quiet; only the latest second counts
+    // Asked to end: what was handed over still runs, and a start's file is waited for until
+    // quit_by, then the worker ends.
+    bool quitting = false;
+    ULONGLONG quit_by = 0;
+    const auto give_up_waiting_start = [&] {
+      if (!preparer.StartWaiting()) return;
+      preparer.AbandonStart();
+      tell(waiting_done, waiting_path, false, false, 0);
+    };
+    const auto started_now = [&] { quiet_until = GetTickCount64() + kQuietAfterStartMs; };
+    const auto left_until = [](ULONGLONG at) {
+      const ULONGLONG now = GetTickCount64();
+      return now >= at ? 0 : static_cast<int>(at - now);
+    };
+    for (;;) {
+      int timeout = -1;
+      if (preparer.StartWaiting()) timeout = left_until(give_up_at);
+      if (quitting) {
+        if (timeout < 0) timeout = 0;
+      } else if (look_ahead || port.HoldsReplaced()) {
+        const int quiet = left_until(quiet_until);
+        timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
+      }
+      WaitForHandle(queue->wake.Ref(), timeout);
+      std::deque<BellJob> starts;
+      {
+        std::lock_guard lock(queue->mutex);
+        if (queue->quit && !quitting) {
+          quitting = true;
+          quit_by = queue->quit_by;
+          give_up_at = std::min(give_up_at, quit_by);
+        }
+        if (quitting && queue->starts.empty() && !preparer.StartWaiting()) {
+          queue->ended = true;
+          break;
+        }
+        ResetEvent(queue->wake.Get());
+        starts.swap(queue->starts);
+        if (queue->look_ahead) look_ahead = std::exchange(queue->look_ahead, std::nullopt);
+      }
+      if (preparer.StartWaiting() && GetTickCount64() >= give_up_at) give_up_waiting_start();
+      for (BellJob& job : starts) {
+        if (job.ticket != 0) {
+          const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
+          if (opened.sounding) started_now();
+          if (opened.was_start)
+            tell(waiting_done, waiting_path, job.stream != 0, opened.sounding, job.error);
+        } else {
+          // A later start or stop overtakes a start still waiting for its file.
+          give_up_waiting_start();
+          if (job.path) {
+            const BellStartResult start = preparer.Start(*job.path);
+            if (start.sounding) started_now();
+            // What the start gave is told after it, off the path to the sound.
+            if (start.kind == BellStartKind::kOpening) {
+              waiting_path = std::move(*job.path);
+              waiting_done = std::move(job.done);
+            } else {
+              tell(job.done, *job.path, start.kind == BellStartKind::kPrepared, start.sounding, 0);
+            }
+            give_up_at = GetTickCount64() + kStartOpenWaitMs;
+            if (quitting) give_up_at = std::min(give_up_at, quit_by);
+          } else {
+            preparer.Stop();
+          }
+        }
+      }
+      queue->start_waiting.store(preparer.StartWaiting());
+      if (quitting || left_until(quiet_until) > 0) continue;
+      port.FreeReplaced();
+      if (look_ahead) {
+        preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
+                         *look_ahead);
+        look_ahead.reset();
+      }
+    }
+  }  // the prepared stream is freed here; opens still under way free theirs when they end
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+bool BellWorker::Start(const TextValue& music_folder) {
+  if (thread_.Running()) return false;
+  auto queue = std::make_shared<Queue>();
+  queue->player = &player_;
+  queue->opens = &opens_;
+  queue->timetable = &timetable_;
+  queue->music_folder = music_folder;
+  if (!queue->wake) return false;
+  {
+    std::lock_guard lock(queue_mutex_);
+    queue_ = queue;
+  }
+  return thread_.Start([queue] { Run(queue); });
+}
+
+std::shared_ptr<BellWorker::Queue> BellWorker::CurrentQueue() {
+  std::lock_guard lock(queue_mutex_);
+  return queue_;
+}
+
+void BellWorker::LookAhead(int current_second) {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue) return;
+  std::lock_guard lock(queue->mutex);
+  queue->look_ahead = current_second;
+  SignalEvent(queue->wake.Ref());
+}
+
+bool BellWorker::StartWaiting() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  return queue && thread_.Running() && queue->start_waiting.load();
+}
+
+bool BellWorker::StartBell(const TextValue& path, StartDone&& done) {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  queue->starts.push_back(BellJob{path, std::move(done)});
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::StopBell() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  queue->starts.push_back(BellJob{});
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::Stop(int timeout_ms) {
+  const ULONGLONG stop_by = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
+  if (const std::shared_ptr<Queue> queue = CurrentQueue()) {
+    std::lock_guard lock(queue->mutex);
+    if (!queue->quit) {
+      queue->quit = true;
+      // Half the wait for a start's file; the rest for what was queued behind it.
+      queue->quit_by = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0) / 2);
+    }
+    SignalEvent(queue->wake.Ref());
+  }
+  const bool ended = thread_.Stop(timeout_ms);
+  // Opens still under way get what is left of the wait, at most the usual one (a long wait is
+  // given for the starts handed over, not for opens nobody wants any more); one that hangs is
+  // let go then.
+  const ULONGLONG now = GetTickCount64();
+  const int left = now >= stop_by ? 0 : static_cast<int>(stop_by - now);
+  opens_.Stop(std::min(left, kThreadStopTimeoutMs));
+  return ended;
+}
+
+}  // namespace belvane

@@ -1,0 +1,222 @@
+#include "app/bell/record_events.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <unordered_map>
+
+#include "audio/music_player.h"
+#include "runtime/files.h"
+#include "runtime/record_writer.h"
+#include "runtime/text.h"
+
+namespace belvane {
+
+namespace {
+
+// The writer handed over by StartBellRecord, once it runs; until then every line goes nowhere.
+std::atomic<RecordWriter*> g_writer{nullptr};
+
+// Hands `line` to the writer, if one runs.
+void Add(std::string line) {
+  if (RecordWriter* const writer = g_writer.load()) writer->Add(std::move(line));
+}
+
+TextValue RecordPath(const TextValue& program_dir, const char* name) {
+  return ConcatTexts(program_dir, "\\", name);
+}
+
+// The bare file name of a path.
+std::string_view FileNameOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of('\\');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The daily look at the music files, on the writer's thread: at the first tick of a new day,
+// a line per row of the clock's timetable whose file is not there.
+class DailyFileCheck {
+ public:
+  DailyFileCheck(const SharedTimetable& published, TextValue music_folder)
+      : published_(published), music_folder_(std::move(music_folder)), look_(LocalRecordTime()) {}
+
+  std::vector<std::string> operator()(int& next_ms) {
+    const RecordTime now = LocalRecordTime();
+    // The day's timetable is the clock's from its first cycle of the day: until the clock has
+    // turned to it, yesterday's rows are still published.
+    const int published_day = published_.CurrentDay();
+    if (published_day != 0 && published_day < ClockDayOf(PlanDate{now.year, now.month, now.day})) {
+      next_ms = 200;
+      return {};
+    }
+    if (!look_.Due(now, &next_ms)) return {};
+    return MissingFileLines(*published_.Current(), music_folder_, now);
+  }
+
+ private:
+  const SharedTimetable& published_;
+  TextValue music_folder_;
+  DailyLook look_;
+};
+
+std::string TodayLineOf(const RecordTime& time, const DayChoice& today) {
+  return today.quiet ? TodayLine(time, kQuietValue, today.reason)
+                     : TodayLine(time, today.name, today.why);
+}
+
+RecordTime RecordTimeOf(const SYSTEMTIME& t) {
+  return RecordTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+}  // namespace
+
+RecordTime RecordTimeOfClockSecond(std::int64_t second) {
+  const std::uint64_t ticks = static_cast<std::uint64_t>(second) * 10000000ULL;
+  const FILETIME local{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME t{};
+  FileTimeToSystemTime(&local, &t);
+  return RecordTimeOf(t);
+}
+
+RecordTime LocalRecordTime() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return RecordTimeOf(now);
+}
+
+std::optional<RecordTime> LocalRecordTimeOf(std::uint64_t filetime) {
+  const FILETIME utc{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
+  SYSTEMTIME utc_time{}, local{};
+  if (!FileTimeToSystemTime(&utc, &utc_time) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc_time, &local))
+    return std::nullopt;
+  return RecordTimeOf(local);
+}
+
+std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
+                                          const TextValue& music_folder, const RecordTime& time) {
+  const TextValue prefix = ConcatTexts(music_folder, "\\");
+  std::unordered_map<std::string, bool> exists;
+  std::vector<std::string> lines;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    const TimetableEntry& entry = rows.Row(row);
+    const auto [it, added] = exists.try_emplace(entry.music_name.Bytes(), false);
+    if (added) it->second = FileExists(ConcatTexts(prefix, entry.music_name));
+    if (!it->second)
+      lines.push_back(
+          MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
+  }
+  return lines;
+}
+
+void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
+                     const TimetableSnapshot& todays_rows, const DayChoice* today,
+                     const std::vector<UnreadLine>& unread, const SharedTimetable& published,
+                     const TextValue& music_folder) {
+  if (!writer.Start(RecordPath(program_dir, kRecordFileName),
+                    RecordPath(program_dir, kRecordOldFileName),
+                    DailyFileCheck(published, music_folder)))
+    return;
+  g_writer.store(&writer);
+  // From here on the player tells when the output device goes and comes back (the start-up
+  // attempt is made after this).
+  ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
+  const RecordTime time = LocalRecordTime();
+  int missing = 0;
+  for (int row = 0; row < todays_rows.RowCount(); ++row)
+    missing += todays_rows.Row(row).music_missing ? 1 : 0;
+  writer.Add(StartedLine(time, program_dir.View(), todays_rows.RowCount(), missing));
+  if (today) writer.Add(TodayLineOf(time, *today));
+  for (const UnreadLine& line : unread) writer.Add(PlanUnreadLine(time, line.text));
+  for (int row = 0; row < todays_rows.RowCount(); ++row) {
+    const TimetableEntry& entry = todays_rows.Row(row);
+    if (entry.music_missing)
+      writer.Add(MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
+  }
+}
+
+void RecordToday(const DayChoice& today) {
+  Add(TodayLineOf(LocalRecordTime(), today));
+}
+
+void RecordPlanUnread(const std::vector<UnreadLine>& unread) {
+  const RecordTime time = LocalRecordTime();
+  for (const UnreadLine& line : unread) Add(PlanUnreadLine(time, line.text));
+}
+
+void EndBellRecord() {
+  RecordWriter* const writer = g_writer.load();
+  if (!writer) return;
+  writer->Add(EndedLine(LocalRecordTime()));
+  writer->Stop();
+}
+
+void RecordScheduledBell(const Bell& bell) {
+  const RecordTime now = LocalRecordTime();
+  const BellResult result = ClassifyPlay(bell.outcome.facts);
+  // Late by when the first sound went out where the library can tell, else by when the start
+  // returned.
+  std::optional<RecordTime> sounded;
+  if (result == BellResult::kPlayed && bell.outcome.sounded_at)
+    sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
+  Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
+                        LatenessMs(bell.second, sounded.value_or(now)),
+                        bell.timetable == kDefaultTimetableName ? "" : bell.timetable));
+}
+
+void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows) {
+  RecordWriter* const writer = g_writer.load();
+  if (!writer) return;
+  const RecordTime now = LocalRecordTime();
+  // The rows are looked up on the writer's thread: a span may be a whole day.
+  writer->AddLines([span, now, rows = std::move(rows)] {
+    std::vector<std::string> lines;
+    // Days of rows are summed up in one line; the last day's are listed.
+    if (const PassedOverSummary earlier = SummarizeEarlier(span, *rows); earlier.count > 0)
+      lines.push_back(MissedSummaryLine(now, earlier.count, RecordTimeOfClockSecond(earlier.first),
+                                        RecordTimeOfClockSecond(earlier.last)));
+    for (const int row : PassedOverRows(span, *rows)) {
+      const TimetableEntry& entry = rows->Row(row);
+      lines.push_back(ScheduledBellLine(now, row + 1, entry.start_time.View(),
+                                        entry.music_name.View(), BellResult::kMissed,
+                                        LatenessMs(RingingSecond(entry.start_time.View()), now)));
+    }
+    return lines;
+  });
+}
+
+StartDone RecordManualPlay(const TextValue& path) {
+  return [now = LocalRecordTime(),
+          music = std::string(FileNameOf(path.View()))](const StartOutcome& outcome) {
+    Add(ManualPlayLine(now, music, ClassifyPlay(outcome.facts)));
+  };
+}
+
+void RecordManualStop(const TextValue& path) {
+  Add(ManualStopLine(LocalRecordTime(), FileNameOf(path.View())));
+}
+
+void RecordAudioDevice(bool back) {
+  Add(AudioDeviceLine(LocalRecordTime(), back));
+}
+
+void RecordSave(bool saved, int rows) {
+  Add(SaveLine(LocalRecordTime(), saved, rows));
+}
+
+void RecordAutostart(bool on, bool done, std::string_view command) {
+  Add(AutostartLine(LocalRecordTime(), on, done, command));
+}
+
+void RecordSyncLines(std::vector<std::string> lines) {
+  for (std::string& line : lines) Add(std::move(line));
+}
+
+void RecordSecondCopy(const TextValue& program_dir) {
+  AppendRecordLineNow(RecordPath(program_dir, kRecordFileName),
+                      RecordPath(program_dir, kRecordOldFileName),
+                      SecondCopyLine(LocalRecordTime()));
+}
+
+}  // namespace belvane

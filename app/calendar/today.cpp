@@ -1,0 +1,159 @@
+#include "app/calendar/today.h"
+
+#include "app/bell/record_events.h"
+#include "app/timetable/timetable_library.h"
+#include "runtime/files.h"
+#include "ui/ui_task.h"
+
+namespace belvane {
+
+namespace {
+
+// The rows a choice rings: its timetable's file as last saved, or none on a day without bells.
+std::shared_ptr<const TimetableSnapshot> RowsOf(const DayChoice& choice,
+                                                const TextValue& program_dir,
+                                                const TextValue& music_folder) {
+  if (choice.quiet)
+    return std::make_shared<const TimetableSnapshot>(std::vector<TimetableEntry>{}, kQuietValue);
+  return std::make_shared<const TimetableSnapshot>(
+      ReadNamedTimetable(program_dir, choice.name, music_folder), choice.name);
+}
+
+}  // namespace
+
+DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
+                    const std::shared_ptr<const TimetableSnapshot>& loaded) {
+  DayWork work;
+  work.clock_day = clock_day;
+  work.planned = FileExists(PlanFilePath(program_dir));
+  DayPlan plan = ReadPlanFile(program_dir);
+  work.today = ResolveDay(plan, DateOfClockDay(clock_day));
+  work.tomorrow = ResolveDay(plan, DateOfClockDay(clock_day + 1));
+  work.today_rows = loaded && !work.today.quiet && loaded->Name() == work.today.name
+                        ? loaded
+                        : RowsOf(work.today, program_dir, music_folder);
+  // Most days ring what the day before rang: read once.
+  const bool same =
+      work.tomorrow.quiet == work.today.quiet && work.tomorrow.name == work.today.name;
+  work.tomorrow_rows = same ? work.today_rows : RowsOf(work.tomorrow, program_dir, music_folder);
+  work.unread = std::move(plan.unread);
+  return work;
+}
+
+TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown)
+    : published_(published), shown_(shown) {}
+
+TodaysTimetable::~TodaysTimetable() {
+  latest_->store(kGone);
+  shown_.SetSnapshotObserver({});
+}
+
+const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
+                                      const TextValue& music_folder, int clock_day) {
+  window_ = window;
+  program_dir_ = program_dir;
+  music_folder_ = music_folder;
+  // The shown timetable was read from its file a moment ago: not read again.
+  work_ = WorkOutDays(program_dir_, music_folder_, clock_day,
+                      shown_.Modified() ? nullptr : shown_.Snapshot());
+  requested_day_ = clock_day;
+  shown_.SetSnapshotObserver(
+      [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });
+  Publish();
+  if (today_shown_) today_shown_();
+  return work_;
+}
+
+void TodaysTimetable::FilesChanged(bool plan) {
+  if (!window_) return;
+  // The day last asked for: a change of day may still be under way.
+  Request(requested_day_, plan ? Record::kTodayAndPlan : Record::kNothing);
+}
+
+void TodaysTimetable::ShownChanged() {
+  Publish();
+}
+
+void TodaysTimetable::DayBegan(int clock_day) {
+  if (window_ && clock_day != requested_day_) Request(clock_day, Record::kToday);
+}
+
+void TodaysTimetable::Stop() {
+  latest_->fetch_add(1);
+  workers_.Stop();
+}
+
+bool TodaysTimetable::ShownIsToday() const {
+  return !work_.today.quiet && shown_.Name().View() == work_.today.name;
+}
+
+void TodaysTimetable::Request(int clock_day, Record record) {
+  requested_day_ = clock_day;
+  const int number = latest_->fetch_add(1) + 1;
+  const HWND window = window_;
+  workers_.Run([this, latest = latest_, number, record, window, clock_day,
+                program_dir = program_dir_, music_folder = music_folder_] {
+    DayWork work = WorkOutDays(program_dir, music_folder, clock_day);
+    if (latest->load() != number) return;
+    // `this` is reached on its own thread only, and only while the number is still the latest:
+    // the destructor, on that thread, puts it out of reach.
+    PostUiTask(window, [this, latest, number, record, work = std::move(work)]() mutable {
+      if (latest->load() != number) return;
+      Apply(std::move(work), record);
+    });
+  });
+}
+
+void TodaysTimetable::Apply(DayWork work, Record record) {
+  const bool new_day = work.clock_day != work_.clock_day;
+  const bool changed = new_day || !(work.today == work_.today);
+  work_ = std::move(work);
+  Publish();
+  // A new day is told once; so is a plan or a timetable that changes what rings today.
+  if (work_.planned && (changed || record == Record::kToday)) RecordToday(work_.today);
+  if (record == Record::kTodayAndPlan) RecordPlanUnread(work_.unread);
+  if (today_shown_) today_shown_();
+}
+
+void TodaysTimetable::Publish() {
+  const bool today_shown = ShownIsToday();
+  published_.PublishFor(work_.clock_day, today_shown ? shown_.Snapshot() : work_.today_rows);
+  const bool tomorrow_shown = !work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name;
+  published_.PublishFor(work_.clock_day + 1,
+                        tomorrow_shown ? shown_.Snapshot() : work_.tomorrow_rows);
+}
+
+void TodaysTimetable::ModelChanged(const std::shared_ptr<const TimetableSnapshot>& rows) {
+  if (ShownIsToday()) published_.PublishFor(work_.clock_day, rows);
+  if (!work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name)
+    published_.PublishFor(work_.clock_day + 1, rows);
+}
+
+std::string TodayLineText(const DayChoice& choice) {
+  if (choice.quiet) return "今日停铃：" + choice.reason;
+  std::string line = "今日：" + choice.name;
+  switch (choice.step) {
+    case DayChoice::Step::kDated:
+      return line + "（" + choice.why + "）";
+    case DayChoice::Step::kWeekly:
+    case DayChoice::Step::kSeasonal: {
+      // "每周 周三" shows as "（周三）"; a season's range follows its weekday.
+      std::string_view why = choice.why;
+      if (why.starts_with("每周 ")) why.remove_prefix(std::string_view("每周 ").size());
+      const std::size_t blank = why.rfind(' ');
+      if (blank == std::string_view::npos) return line + "（" + std::string(why) + "）";
+      return line + "（" + std::string(why.substr(blank + 1)) + "，" +
+             std::string(why.substr(0, blank)) + "）";
+    }
+    default:
+      return line;
+  }
+}
+
+int TodaysClockDay() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return ClockDayOf(PlanDate{now.wYear, now.wMonth, now.wDay});
+}
+
+}  // namespace belvane

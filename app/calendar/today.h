@@ -1,0 +1,108 @@
+#pragma once
+// Today's timetable: which one rings today, worked out from the plan (app/schedule/day_plan.h),
+// and the snapshot of it the clock reads. The main window shows one timetable to edit; the clock
+// rings today's, whichever is shown: the shown model's own snapshots when it is today's (edits
+// take effect at once), else today's file as last saved.
+//
+// A day is worked out once synchronously at start-up, before the clock runs; later on a thread of
+// its own: at each change of day (the clock tells it, ClockSink::DayBegins) and when a timetable
+// or the plan is saved, created, renamed or deleted. The result comes back to the user-interface
+// thread, which publishes it. Tomorrow's snapshot is published ahead, so the clock turns to it at
+// midnight by itself, without waiting for any of this.
+//
+// Thread policy: user-interface thread only, except WorkOutDays (any thread).
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/schedule/day_plan.h"
+#include "app/schedule/timetable_snapshot.h"
+#include "app/timetable/timetable.h"
+#include "runtime/text_value.h"
+#include "runtime/worker_pool.h"
+
+namespace belvane {
+
+// What working out a day found: its timetable and the next day's, with their rows read from
+// their files (empty rows for a day without bells), and the plan's unreadable lines.
+struct DayWork {
+  int clock_day = 0;  // ClockReading::day of "today"
+  // Whether the plan file exists: without it every day rings 常规, and the record says nothing of
+  // days, as before there was a plan.
+  bool planned = false;
+  DayChoice today;
+  DayChoice tomorrow;
+  std::shared_ptr<const TimetableSnapshot> today_rows;
+  std::shared_ptr<const TimetableSnapshot> tomorrow_rows;
+  std::vector<UnreadLine> unread;
+};
+
+// Reads the plan and today's and tomorrow's timetables from the files in `program_dir` (missing
+// music marked against `music_folder`). Reads the disk: never on the clock's thread. `loaded`,
+// when given, are a timetable's rows just read from its file, taken instead of reading it again.
+DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
+                    const std::shared_ptr<const TimetableSnapshot>& loaded = nullptr);
+
+class TodaysTimetable {
+ public:
+  // Both borrowed: `published` is what the clock reads, `shown` the main window's model.
+  TodaysTimetable(SharedTimetable& published, Timetable& shown);
+  ~TodaysTimetable();
+  TodaysTimetable(const TodaysTimetable&) = delete;
+  TodaysTimetable& operator=(const TodaysTimetable&) = delete;
+
+  // Start-up, before the clock runs: works `clock_day` out at once and publishes it; from then
+  // on results are posted to `window`. Returns what was found, for the start-up's record lines.
+  const DayWork& Start(HWND window, const TextValue& program_dir, const TextValue& music_folder,
+                       int clock_day);
+  // Works today out again, off this thread; `plan`: the plan changed, its unreadable lines are
+  // recorded again.
+  void FilesChanged(bool plan);
+  // The shown model's name changed (another timetable shown).
+  void ShownChanged();
+  // The clock reached `clock_day` (TellDayBegins has swapped in the rows kept ahead): the new day
+  // is worked out and recorded.
+  void DayBegan(int clock_day);
+  // Ends the work under way (bounded wait); the exit hook.
+  void Stop();
+
+  const DayChoice& Today() const { return work_.today; }
+  // Whether the model's rows are today's: the clock rings them as they are edited.
+  bool ShownIsToday() const;
+  // Called with each new answer for today (the main window's line).
+  void SetTodayShown(std::function<void()> shown) { today_shown_ = std::move(shown); }
+
+ private:
+  enum class Record { kNothing, kToday, kTodayAndPlan };
+  void Request(int clock_day, Record record);
+  void Apply(DayWork work, Record record);
+  void Publish();
+  void ModelChanged(const std::shared_ptr<const TimetableSnapshot>& rows);
+
+  SharedTimetable& published_;
+  Timetable& shown_;
+  HWND window_ = nullptr;
+  TextValue program_dir_;
+  TextValue music_folder_;
+  DayWork work_;
+  int requested_day_ = 0;  // the day of the latest request
+  std::function<void()> today_shown_;
+  // Requests are numbered; a result that a later request has overtaken is dropped, and every
+  // result once this object is gone (kGone).
+  static constexpr int kGone = -1;
+  std::shared_ptr<std::atomic<int>> latest_ = std::make_shared<std::atomic<int>>(0);
+  WorkerPool workers_;
+};
+
+// The main window's line for today: "今日：考试（日期 2027-06-07）", "今日：常规（周三）",
+// "今日停铃：元旦".
+std::string TodayLineText(const DayChoice& choice);
+
+// The clock's day count of the local date now.
+int TodaysClockDay();
+
+}  // namespace belvane

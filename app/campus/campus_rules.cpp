@@ -1,0 +1,183 @@
+#include "app/campus/campus_rules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/campus/campus.h"
+#include "runtime/inifile/profile_document.h"
+
+namespace belvane {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+  return text.size() > end.size() && EqualsNoCase(text.substr(text.size() - end.size()), end);
+}
+
+// The part after "<folder>\", when `name` is directly in that folder.
+std::optional<std::string_view> InFolder(std::string_view name, std::string_view folder) {
+  if (name.size() <= folder.size() + 1 || !EqualsNoCase(name.substr(0, folder.size()), folder) ||
+      name[folder.size()] != '\\')
+    return std::nullopt;
+  const std::string_view rest = name.substr(folder.size() + 1);
+  // A GBK trail byte may be 0x5C: only a lead byte's pair is skipped over.
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(rest[i]);
+    if (c >= 0x81 && c <= 0xFE) {
+      ++i;
+    } else if (c == '\\') {
+      return std::nullopt;
+    }
+  }
+  return rest;
+}
+
+bool IsKeyPresent(const ProfileDocument& document, const char* section, const std::string& key) {
+  // A default no file can hold tells a missing key from an empty one.
+  static const TextValue kAbsent("\x01");
+  return !(document.Read(section, key, kAbsent) == kAbsent);
+}
+
+}  // namespace
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  return EqualsNoCase(a, b);
+}
+
+FollowedKind KindOfName(std::string_view name) {
+  if (EqualsNoCase(name, "Belvane配置.ini")) return FollowedKind::kTimetable;
+  if (EqualsNoCase(name, "Belvane日历.ini")) return FollowedKind::kPlan;
+  if (const auto file = InFolder(name, "课表"); file && EndsWithNoCase(*file, ".ini"))
+    return FollowedKind::kTimetable;
+  if (const auto file = InFolder(name, "mp3")) {
+    for (const char* extension : {".mp3", ".m4a", ".aac", ".wma", ".wav"}) {
+      if (EndsWithNoCase(*file, extension)) return FollowedKind::kMusic;
+    }
+  }
+  return FollowedKind::kNone;
+}
+
+LookDecision DecideLook(const LookFacts& facts, std::size_t batch) {
+  LookDecision decision;
+  // By kind, then by name: music before the timetables that name it, the plan last.
+  std::vector<std::pair<FollowedKind, std::string>> ready;
+  bool music_left = false;
+  for (const auto& [name, stamp] : facts.source) {
+    const FollowedKind kind = KindOfName(name);
+    if (kind == FollowedKind::kNone) continue;
+    const auto taken = facts.taken.find(name);
+    const auto local = facts.local.find(name);
+    const bool current = taken != facts.taken.end() && taken->second.source == stamp &&
+                         local != facts.local.end() && local->second == taken->second.local;
+    if (current) continue;
+    const auto before = facts.previous.find(name);
+    const bool settled = before != facts.previous.end() && before->second == stamp &&
+                         facts.since_previous_ms >= kSyncSettleMs;
+    if (!settled) {
+      decision.wait.push_back(name);
+      music_left = music_left || kind == FollowedKind::kMusic;
+    } else if (kind == FollowedKind::kMusic && stamp.size == 0) {
+      decision.refused.push_back(name);
+    } else {
+      ready.emplace_back(kind, name);
+    }
+  }
+  std::stable_sort(ready.begin(), ready.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [kind, name] : ready) {
+    if (kind != FollowedKind::kMusic && music_left) {
+      decision.wait.push_back(name);
+    } else if (decision.take.size() >= batch) {
+      decision.wait.push_back(name);
+      music_left = music_left || kind == FollowedKind::kMusic;
+    } else {
+      decision.take.push_back(name);
+    }
+  }
+  std::sort(decision.wait.begin(), decision.wait.end());
+
+  if (facts.source.empty()) return decision;
+  for (const auto& [name, taken] : facts.taken) {
+    if (facts.source.contains(name)) continue;
+    const FollowedKind kind = KindOfName(name);
+    if ((kind == FollowedKind::kMusic && facts.music_unlisted) ||
+        (kind == FollowedKind::kTimetable && InFolder(name, "课表") && facts.timetables_unlisted))
+      continue;
+    const auto local = facts.local.find(name);
+    const bool as_taken = local != facts.local.end() && local->second == taken.local;
+    if (as_taken && !EqualsNoCase(name, "Belvane配置.ini")) {
+      decision.remove.push_back(name);
+    } else {
+      decision.forget.push_back(name);
+    }
+  }
+  // The plan first, music last: nothing left naming a file already gone.
+  std::stable_sort(
+      decision.remove.begin(), decision.remove.end(),
+      [](const std::string& a, const std::string& b) { return KindOfName(a) > KindOfName(b); });
+  return decision;
+}
+
+bool TimetableIsWhole(std::string_view bytes) {
+  if (bytes.empty() || (bytes.back() != '\n' && bytes.back() != '\r')) return false;
+  const ProfileDocument document = ProfileDocument::FromBytes(bytes);
+  const std::string total = document.Read("total", "n").Bytes();
+  if (total.empty() || total.size() > 6 ||
+      !std::all_of(total.begin(), total.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  const int rows = std::stoi(total);
+  for (int row = 1; row <= rows; ++row) {
+    const std::string key = std::to_string(row);
+    if (!IsKeyPresent(document, "time", key) || !IsKeyPresent(document, "music", key)) return false;
+  }
+  return true;
+}
+
+bool PlanIsWhole(std::string_view bytes) {
+  if (bytes.find('\0') != std::string_view::npos) return false;
+  return bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+}
+
+std::string ServerOfSource(std::string_view source) {
+  if (source.size() < 3 || source.substr(0, 2) != "\\\\") return {};
+  const std::string_view rest = source.substr(2);
+  // "\\?\" and "\\.\" name local devices and long paths, not a server.
+  if (rest.starts_with("?\\") || rest.starts_with(".\\")) return {};
+  std::size_t end = 0;
+  while (end < rest.size() && rest[end] != '\\') {
+    const unsigned char c = static_cast<unsigned char>(rest[end]);
+    end += (c >= 0x81 && c <= 0xFE && end + 1 < rest.size()) ? 2 : 1;
+  }
+  if (end == 0) return {};
+  return "\\\\" + std::string(rest.substr(0, end));
+}
+
+double ClockOffsetSeconds(std::int64_t local_before_ms, std::int64_t server_ms,
+                          std::int64_t local_after_ms) {
+  const double middle = (static_cast<double>(local_before_ms) + local_after_ms) / 2.0;
+  return (middle - static_cast<double>(server_ms)) / 1000.0;
+}
+
+ClockNews DecideClockNews(bool was_off, std::optional<double> offset_seconds,
+                          double limit_seconds) {
+  if (!offset_seconds) return ClockNews::kNone;
+  const bool off = std::fabs(*offset_seconds) > limit_seconds;
+  if (off == was_off) return ClockNews::kNone;
+  return off ? ClockNews::kOff : ClockNews::kBack;
+}
+
+std::string ClockOffsetText(double offset_seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.1f s", offset_seconds);
+  return text;
+}
+
+}  // namespace belvane

@@ -1,0 +1,54 @@
+#include "app/campus/follow_view.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace belvane {
+
+namespace {
+
+// "3.2": seconds to a tenth.
+std::string Tenths(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", seconds);
+  return text;
+}
+
+}  // namespace
+
+std::string ClockOffsetText(std::optional<double> offset_seconds) {
+  if (!offset_seconds || !(std::abs(*offset_seconds) > kClockOffsetLimitSeconds)) return {};
+  // Local minus server: a positive offset is a clock ahead of the server's.
+  return std::string("本机时钟比服务器") + (*offset_seconds > 0 ? "快 " : "慢 ") +
+         Tenths(std::abs(*offset_seconds)) + " 秒";
+}
+
+std::vector<std::string> FollowLines(const FollowStatus& status, bool following) {
+  if (!following) return {};
+  std::vector<std::string> lines{"由 " + status.source + " 管理，" +
+                                 (status.last_taken_at.empty()
+                                      ? std::string("尚未同步")
+                                      : "最后同步 " + status.last_taken_at)};
+  if (std::string clock = ClockOffsetText(status.clock_offset_seconds); !clock.empty())
+    lines.push_back(std::move(clock));
+  return lines;
+}
+
+std::string FollowStatusText(const FollowStatus& status, bool following) {
+  if (!following) return "没有跟随共享文件夹：本机的课表和日历在本机编辑。";
+  std::string text = "来源：" + status.source;
+  text += status.reachable ? "\r\n状态：可以访问" : "\r\n状态：无法访问（" + status.reason + "）";
+  text += "\r\n最后同步：" + (status.last_taken_at.empty() ? "尚未同步" : status.last_taken_at);
+  text += "\r\n问题：" + (status.problem.empty() ? "无" : status.problem);
+  text += "\r\n时钟：";
+  if (!status.clock_offset_seconds) {
+    text += "没有取得服务器的时间";
+  } else if (std::string clock = ClockOffsetText(status.clock_offset_seconds); !clock.empty()) {
+    text += clock;
+  } else {
+    text += "与服务器一致（相差 " + Tenths(std::abs(*status.clock_offset_seconds)) + " 秒）";
+  }
+  return text;
+}
+
+}  // namespace belvane

@@ -1,0 +1,45 @@
+#pragma once
+// "Belvane同步.ini" beside the program: the followed folder and the files taken from it.
+//   [同步]
+//   来源=\\教务处\铃声
+//   [已取]
+//   1=20480,133704318650000000,20480,133704318650000000,mp3\上课.mp3
+// Each taken line is a number, then the source's size and write time, the local file's size
+// and write time (FILETIME ticks, UTC) and the relative name last: a name may hold any GBK
+// byte ("=", ";", "[", ","), and nothing after the fourth comma is ever split.
+// The file is written whole (GBK, CRLF) and atomically; lines an administrator added are not
+// kept. 来源 is read as the profile functions read it (a file saved with a byte-order mark
+// works too).
+//
+// Thread policy: no shared state; the callers serialise writes (app/campus/campus.cpp).
+
+#include <string>
+#include <string_view>
+
+#include "app/campus/campus.h"
+#include "app/campus/campus_rules.h"
+#include "runtime/text_value.h"
+
+namespace belvane {
+
+struct SyncSettings {
+  std::string source;  // empty: not following
+  TakenMap taken;
+  // 间隔: seconds between regular looks, kMinSyncIntervalSeconds to an hour; kept when written.
+  int interval_seconds = kSyncLookIntervalMs / 1000;
+};
+
+// The shortest 间隔 taken; a shorter or unreadable one gives the default.
+inline constexpr int kMinSyncIntervalSeconds = 5;
+
+// The file's text for `settings`.
+std::string SyncSettingsText(const SyncSettings& settings);
+// The settings in a file's bytes; malformed taken lines are skipped.
+SyncSettings ParseSyncSettings(std::string_view bytes);
+
+// The settings of the file at `path`; a missing file gives none.
+SyncSettings ReadSyncSettings(const TextValue& path);
+// Replaces the file at `path` (the old one stays whole on failure); true when written.
+bool WriteSyncSettings(const TextValue& path, const SyncSettings& settings);
+
+}  // namespace belvane

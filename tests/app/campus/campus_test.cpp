@@ -1,0 +1,288 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/campus/campus.h"
+#include "app/campus/campus_rules.h"
+#include "ui/ui_task.h"
+#include "app/campus/sync_engine.h"
+#include "app/campus/sync_settings.h"
+#include "tests/app/test_support.h"
+
+namespace belvane {
+namespace {
+
+using Names = std::vector<std::string>;
+
+FileStamp At(std::uint64_t size, std::uint64_t time) {
+  return {size, time};
+}
+
+struct LookRow {
+  const char* what;
+  LookFacts facts;
+  Names take{}, wait{}, refused{}, remove{}, forget{};
+  std::size_t batch = 300;
+};
+
+TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
+  const FileStamp a = At(10, 100), b = At(12, 200), zero = At(0, 100);
+  const TakenFile taken_a{a, At(10, 500)};
+  const LookRow rows[] = {
+      {"seen once: waits", {{{"mp3\\a.mp3", a}}, {}, 0}, {}, {"mp3\\a.mp3"}},
+      {"held 2 s: taken", {{{"mp3\\a.mp3", a}}, {{"mp3\\a.mp3", a}}, 2000}, {"mp3\\a.mp3"}},
+      {"held 1.9 s: waits", {{{"mp3\\a.mp3", a}}, {{"mp3\\a.mp3", a}}, 1900}, {}, {"mp3\\a.mp3"}},
+      {"still changing: waits",
+       {{{"课表\\考试.ini", b}}, {{"课表\\考试.ini", a}}, 2000},
+       {},
+       {"课表\\考试.ini"}},
+      {"music, then timetables, then the plan",
+       {{{"Belvane日历.ini", a}, {"课表\\考试.ini", a}, {"Belvane配置.ini", a}, {"mp3\\z.wav", a}},
+        {{"Belvane日历.ini", a}, {"课表\\考试.ini", a}, {"Belvane配置.ini", a}, {"mp3\\z.wav", a}},
+        2000},
+       {"mp3\\z.wav", "Belvane配置.ini", "课表\\考试.ini", "Belvane日历.ini"}},
+      {"music still changing holds the timetables back",
+       {{{"mp3\\a.mp3", b}, {"课表\\考试.ini", a}},
+        {{"mp3\\a.mp3", a}, {"课表\\考试.ini", a}},
+        2000},
+       {},
+       {"mp3\\a.mp3", "课表\\考试.ini"}},
+      {"a batch full leaves the rest, timetables after the music",
+       {{{"mp3\\a.mp3", a}, {"mp3\\b.mp3", a}, {"Belvane配置.ini", a}},
+        {{"mp3\\a.mp3", a}, {"mp3\\b.mp3", a}, {"Belvane配置.ini", a}},
+        2000},
+       {"mp3\\a.mp3"},
+       {"Belvane配置.ini", "mp3\\b.mp3"},
+       {},
+       {},
+       {},
+       1},
+      {"taken and unchanged: nothing",
+       {{{"mp3\\a.mp3", a}},
+        {{"mp3\\a.mp3", a}},
+        2000,
+        {{"mp3\\a.mp3", At(10, 500)}},
+        {{"mp3\\a.mp3", taken_a}}}},
+      {"changed here: the source's copy again",
+       {{{"mp3\\a.mp3", a}},
+        {{"mp3\\a.mp3", a}},
+        2000,
+        {{"mp3\\a.mp3", At(11, 900)}},
+        {{"mp3\\a.mp3", taken_a}}},
+       {"mp3\\a.mp3"}},
+      {"0-byte music is refused, the rest not held back",
+       {{{"mp3\\a.mp3", zero}, {"Belvane配置.ini", a}},
+        {{"mp3\\a.mp3", zero}, {"Belvane配置.ini", a}},
+        2000},
+       {"Belvane配置.ini"},
+       {},
+       {"mp3\\a.mp3"}},
+      {"removed there: removed here only as taken, the plan first; never the default timetable",
+       {{{"mp3\\keep.mp3", a}},
+        {},
+        2000,
+        {{"mp3\\keep.mp3", At(10, 500)},
+         {"mp3\\a.mp3", At(10, 500)},
+         {"mp3\\edited.mp3", At(99, 9)},
+         {"mp3\\own.mp3", a},
+         {"Belvane日历.ini", At(10, 500)},
+         {"Belvane配置.ini", At(10, 500)}},
+        {{"mp3\\keep.mp3", taken_a},
+         {"mp3\\a.mp3", taken_a},
+         {"mp3\\edited.mp3", taken_a},
+         {"Belvane日历.ini", taken_a},
+         {"Belvane配置.ini", taken_a}}},
+       {},
+       {},
+       {},
+       {"Belvane日历.ini", "mp3\\a.mp3"},
+       {"Belvane配置.ini", "mp3\\edited.mp3"}},
+      {"a source showing no file removes nothing",
+       {{}, {}, 2000, {{"mp3\\a.mp3", At(10, 500)}}, {{"mp3\\a.mp3", taken_a}}}},
+      {"an unlisted music folder removes no music",
+       {{{"Belvane配置.ini", a}},
+        {{"Belvane配置.ini", a}},
+        2000,
+        {{"mp3\\a.mp3", At(10, 500)}, {"Belvane配置.ini", At(10, 500)}},
+        {{"mp3\\a.mp3", taken_a}, {"Belvane配置.ini", {a, At(10, 500)}}},
+        true}},
+      {"names not followed are left alone",
+       {{{"mp3\\说明.txt", a}, {"课表\\旧\\x.ini", a}, {"mp3\\上课.MP3", a}},
+        {{"mp3\\说明.txt", a}, {"课表\\旧\\x.ini", a}, {"mp3\\上课.MP3", a}},
+        2000},
+       {"mp3\\上课.MP3"}},
+  };
+  for (const LookRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    const LookDecision decision = DecideLook(row.facts, row.batch);
+    EXPECT_EQ(decision.take, row.take);
+    EXPECT_EQ(decision.wait, row.wait);
+    EXPECT_EQ(decision.refused, row.refused);
+    EXPECT_EQ(decision.remove, row.remove);
+    EXPECT_EQ(decision.forget, row.forget);
+  }
+
+  // Whole files: a half-written timetable misses a row's key or its last line end.
+  const std::string timetable =
+      "[time]\r\n1=08:00:00\r\n2=09:00:00\r\n[music]\r\n1=a.mp3\r\n"
+      "2=b.mp3\r\n[total]\r\nn=2\r\n";
+  EXPECT_TRUE(TimetableIsWhole(timetable));
+  EXPECT_TRUE(TimetableIsWhole("[total]\r\nn=0\r\n"));
+  EXPECT_FALSE(TimetableIsWhole(timetable.substr(0, timetable.size() - 2)));
+  EXPECT_FALSE(
+      TimetableIsWhole("[total]\r\nn=2\r\n[time]\r\n1=08:00:00\r\n2=09:00:00\r\n"
+                       "[music]\r\n1=a.mp3\r\n"));
+  EXPECT_FALSE(TimetableIsWhole("[time]\r\n1=08:00:00\r\n"));
+  EXPECT_FALSE(TimetableIsWhole(""));
+  EXPECT_TRUE(PlanIsWhole("[每周]\r\n周一=常规\r\n"));
+  EXPECT_TRUE(PlanIsWhole(""));
+  EXPECT_FALSE(PlanIsWhole("[每周]\r\n周一=常"));
+  EXPECT_FALSE(PlanIsWhole(std::string("[每周]\r\n\0\0\r\n", 12)));
+
+  EXPECT_EQ(ServerOfSource("\\\\教务处\\铃声"), "\\\\教务处");
+  EXPECT_EQ(ServerOfSource("\\\\10.0.0.5"), "\\\\10.0.0.5");
+  EXPECT_EQ(ServerOfSource("D:\\铃声"), "");
+  EXPECT_EQ(ServerOfSource("\\\\?\\D:\\铃声"), "");
+
+  // The taken list keeps names with any GBK byte (a trail byte of "\", "=", "," in a name); a
+  // look interval set by hand is kept, one too short is not taken.
+  SyncSettings settings{"\\\\教务处\\铃声", {{"mp3\\a=b,c;[表].mp3", {a, b}}}, 7};
+  const SyncSettings read = ParseSyncSettings(SyncSettingsText(settings));
+  EXPECT_EQ(read.source, settings.source);
+  EXPECT_EQ(read.taken, settings.taken);
+  EXPECT_EQ(read.interval_seconds, 7);
+  EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").interval_seconds, 60);
+}
+
+// The clock's news through the time query seam: a server 3.2 s behind, still behind, back
+// within the limit, silent.
+TEST(CampusRulesTest, TheClockIsComparedAtTheRoundTripsMiddle) {
+  std::optional<std::int64_t> answer;
+  std::int64_t local = 1000000;
+  std::atomic<bool> stop{false};
+  SharedSyncSettings settings;
+  SyncEngine engine(
+      "C:\\x", settings, [&](const std::string&) { return answer; }, [&] { return local += 100; },
+      stop);
+  std::vector<std::string> record;
+  answer = 1000150 - 3200;
+  EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), 3.2);
+  answer = 1000350 - 3500;
+  EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), 3.5);
+  answer = 1000550 + 400;
+  EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), -0.4);
+  answer.reset();
+  EXPECT_FALSE(engine.CheckClock("\\\\s", {}, record));
+  ASSERT_EQ(record.size(), 2u);
+  EXPECT_TRUE(record[0].ends_with("\t时钟\t偏差\t+3.2 s"));
+  EXPECT_TRUE(record[1].ends_with("\t时钟\t正常"));
+}
+
+// The record lines' fields, without their stamps.
+Names Fields(const std::vector<std::string>& lines) {
+  Names fields;
+  for (const std::string& line : lines) fields.push_back(line.substr(line.find('\t') + 1));
+  return fields;
+}
+
+TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) {
+  testing::ScratchFolder source, local;
+  const std::string timetable =
+      "[time]\r\n1=08:00:00\r\n[music]\r\n1=上课.mp3\r\n[total]\r\nn=1\r\n";
+  source.MakeFolder("mp3");
+  source.MakeFolder("课表");
+  source.Write("mp3\\上课.mp3", "ID3 bell");
+  source.Write("课表\\考试.ini", timetable);
+  local.MakeFolder("mp3");
+  local.Write("mp3\\自己.mp3", "a teacher's own");
+  std::atomic<bool> stop{false};
+  SharedSyncSettings settings;
+  settings.path = local.Path() + "\\Belvane同步.ini";
+  settings.settings.source = source.Path();
+  SyncEngine engine(
+      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+
+  LookReport report = engine.Look(0, {});
+  EXPECT_TRUE(report.changed.empty());
+  EXPECT_TRUE(report.again_soon);
+  report = engine.Look(2000, {});
+  EXPECT_EQ(report.changed, (Names{"mp3\\上课.mp3", "课表\\考试.ini"}));
+  EXPECT_EQ(Fields(report.record), Names{"同步\t已更新\t2 个文件\tmp3\\上课.mp3\t课表\\考试.ini"});
+  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable);
+  EXPECT_EQ(local.Read("mp3\\上课.mp3"), "ID3 bell");
+  EXPECT_EQ(ReadSyncSettings(settings.path).taken.size(), 2u);
+
+  // A file still being written is not taken until it holds still, nor the timetables that may
+  // name it; a timetable cut short is never taken.
+  source.Write("mp3\\下课.mp3", "ID3");
+  source.Write("课表\\考试.ini", timetable + "; 改\r\n");
+  source.Write("课表\\半.ini", timetable.substr(0, 30));
+  EXPECT_TRUE(engine.Look(4000, {}).changed.empty());
+  source.Write("mp3\\下课.mp3", "ID3 half way");
+  EXPECT_TRUE(engine.Look(6000, {}).changed.empty());
+  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable);
+  report = engine.Look(8000, {});
+  EXPECT_EQ(report.changed, (Names{"mp3\\下课.mp3", "课表\\考试.ini"}));
+  EXPECT_EQ(Fields(report.record),
+            (Names{"同步\t未取\t课表\\半.ini\t内容不完整",
+                   "同步\t已更新\t2 个文件\tmp3\\下课.mp3\t课表\\考试.ini"}));
+  EXPECT_EQ(local.Read("mp3\\下课.mp3"), "ID3 half way");
+  EXPECT_EQ(report.status.problem, "课表\\半.ini：内容不完整");
+
+  // Removed there: removed here, the teacher's own file stays.
+  DeleteFileA((source.Path() + "\\mp3\\上课.mp3").c_str());
+  report = engine.Look(70000, {});
+  EXPECT_EQ(Fields(report.record), Names{"同步\t已删除\t1 个文件\tmp3\\上课.mp3"});
+  EXPECT_EQ(local.Read("mp3\\上课.mp3"), "<missing>");
+  EXPECT_EQ(local.Read("mp3\\自己.mp3"), "a teacher's own");
+
+  // The source gone and back: one line each, the local copy kept meanwhile.
+  const std::string away = source.Path() + "_away";
+  ASSERT_TRUE(MoveFileA(source.Path().c_str(), away.c_str()));
+  report = engine.Look(130000, {});
+  ASSERT_EQ(report.record.size(), 1u);
+  EXPECT_TRUE(Fields(report.record)[0].starts_with("同步\t无法访问\t" + source.Path() + "\t"));
+  EXPECT_FALSE(report.status.reachable);
+  EXPECT_TRUE(engine.Look(190000, {}).record.empty());
+  ASSERT_TRUE(MoveFileA(away.c_str(), source.Path().c_str()));
+  EXPECT_EQ(Fields(engine.Look(250000, {}).record), Names{"同步\t恢复"});
+  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable + "; 改\r\n");
+}
+
+LRESULT CALLBACK TaskWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (RunUiTask(message, wparam, lparam)) return 0;
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The thread: "Belvane同步.ini" read at the start, the looks at once and 2 s later, what they
+// took heard on the window's thread, a bounded stop.
+TEST(CampusFollowTest, TheFollowersThreadTakesWithinSecondsOfTheStart) {
+  testing::ScratchFolder source, local;
+  source.MakeFolder("mp3");
+  source.Write("mp3\\上课.mp3", "ID3");
+  local.Write("Belvane同步.ini", "[同步]\r\n来源=" + source.Path() + "\r\n");
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = &TaskWindowProc;
+  window_class.lpszClassName = "BelvaneCampusTestWindow";
+  RegisterClassA(&window_class);
+  const HWND window = CreateWindowExA(0, window_class.lpszClassName, "", 0, 0, 0, 0, 0,
+                                      HWND_MESSAGE, nullptr, nullptr, nullptr);
+  Names taken;
+  CampusFollower follower;
+  ASSERT_TRUE(follower.Start(window, local.Path(), [&](const Names& names) { taken = names; }, {}));
+  EXPECT_TRUE(follower.Following());
+  for (const ULONGLONG end = GetTickCount64() + 5000; taken.empty() && GetTickCount64() < end;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(20);
+  }
+  EXPECT_EQ(taken, Names{"mp3\\上课.mp3"});
+  EXPECT_TRUE(follower.Status().reachable);
+  const ULONGLONG stop_start = GetTickCount64();
+  follower.Stop();
+  EXPECT_LT(GetTickCount64() - stop_start, 1000u);
+  DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace belvane

@@ -1,0 +1,108 @@
+#include "app/timetable/timetable_library.h"
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/timetable_choice.h"
+#include "tests/app/test_support.h"
+
+namespace belvane {
+namespace {
+
+std::string Repeat(const std::string& part, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+TEST(TimetableNames, NewNamesAreRefusedOrAcceptedAsTheFileSystemAndThePlanNeed) {
+  const std::vector<std::string> names = {"常规", "Exam", "考试"};
+  struct Case {
+    std::string name;
+    bool accepted;
+    std::string renaming;
+  };
+  const Case cases[] = {
+      {"", false, {}},
+      {Repeat("课", 33), false, {}},
+      {Repeat("课", 32), true, {}},
+      {Repeat("a", 33), false, {}},
+      {"常规", false, {}},
+      {"停铃", false, {}},
+      {"a\\b", false, {}},
+      {"a:b", false, {}},
+      {"CON", false, {}},
+      {"com1.txt", false, {}},
+      {"a.", false, {}},
+      {"a ", false, {}},
+      {"\x81", false, {}},      // a lead byte alone
+      {"\xD5\x5C", true, {}},   // 誠: its second byte is "\"
+      {"\x81\x61", true, {}},   // 乤: its second byte is "a", not a case of 丄 (81 41)
+      {"期中", true, {}},       // not there yet
+      {"考试", false, {}},      // there already
+      {"EXAM", false, {}},      // the same file, in other letters' case
+      {"EXAM", true, "Exam"},   // a timetable renamed to its own name in other case
+      {"考试", false, "Exam"},  // renaming onto another
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NewTimetableNameProblem(c.name, names, c.renaming).empty(), c.accepted)
+        << c.name << " renaming " << c.renaming;
+  }
+  EXPECT_EQ(NewTimetableNameProblem("exam", names), "已有同名课表“Exam”。");
+  EXPECT_EQ(NewTimetableNameProblem("\x81\x41", {"常规", "\x81\x61"}), "");
+}
+
+// A plan held open by another program for a moment is waited for, not read as absent (which
+// would ring 常规 on a holiday).
+TEST(TimetableNames, APlanHeldForAMomentIsWaitedFor) {
+  testing::ScratchFolder folder;
+  const std::string path = folder.Write("Belvane日历.ini", "[日期]\r\n2027-01-01=停铃 元旦\r\n");
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(300);
+    CloseHandle(held);
+  });
+  const DayPlan plan = ReadPlanFile(folder.Path());
+  release.join();
+  EXPECT_EQ(plan.dates.size(), 1u);
+}
+
+TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {
+  using Kind = TimetableChoiceItem::Kind;
+  const TimetableChoiceItem create{Kind::kCreate, "新建课表…", ""};
+  const auto timetable = [](const std::string& name) {
+    return TimetableChoiceItem{Kind::kTimetable, name, name};
+  };
+  EXPECT_EQ(TimetableChoiceItems({"常规", "期中", "考试"}, "常规"),
+            (std::vector<TimetableChoiceItem>{timetable("常规"), timetable("期中"),
+                                              timetable("考试"), create}));
+  EXPECT_EQ(TimetableChoiceItems({"常规", "期中", "考试"}, "考试"),
+            (std::vector<TimetableChoiceItem>{timetable("常规"),
+                                              timetable("期中"),
+                                              timetable("考试"),
+                                              create,
+                                              {Kind::kRename, "重命名“考试”…", "考试"},
+                                              {Kind::kDelete, "删除“考试”…", "考试"}}));
+  // The shown one's file has gone: it stays in its place until another is shown, so the
+  // drop-down still says what the list shows.
+  EXPECT_EQ(TimetableChoiceItems({"常规", "A", "考试"}, "B"),
+            (std::vector<TimetableChoiceItem>{timetable("常规"),
+                                              timetable("A"),
+                                              timetable("B"),
+                                              timetable("考试"),
+                                              create,
+                                              {Kind::kRename, "重命名“B”…", "B"},
+                                              {Kind::kDelete, "删除“B”…", "B"}}));
+  // A followed campus folder manages them: the timetables can be shown, nothing else.
+  EXPECT_EQ(TimetableChoiceItems({"常规", "考试"}, "考试", true),
+            (std::vector<TimetableChoiceItem>{timetable("常规"), timetable("考试")}));
+}
+
+}  // namespace
+}  // namespace belvane

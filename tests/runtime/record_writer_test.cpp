@@ -99,7 +99,8 @@ TEST_F(RecordWriterTest, AFileThatCannotBeWrittenDropsLinesAndNeverStalls) {
 }
 
 // Renamed (or deleted) while the writer holds it: later lines begin the record again under its
-// name instead of following the file out of sight.
+// name instead of following the file out of sight, also when another writer has begun a new
+// record at the name first (the name then holds a file, just not the one held).
 TEST_F(RecordWriterTest, ARecordRenamedWhileHeldBeginsAgainUnderItsName) {
   RecordWriter writer;
   ASSERT_TRUE(writer.Start(path_, old_));
@@ -107,9 +108,16 @@ TEST_F(RecordWriterTest, ARecordRenamedWhileHeldBeginsAgainUnderItsName) {
   ASSERT_TRUE(WaitFor([&] { return writer.LinesWritten() == 1; }, 5000));
   ASSERT_TRUE(MoveFileA(path_.c_str(), Moved().c_str()));
   writer.Add("after");
-  ASSERT_TRUE(writer.Stop());
+  ASSERT_TRUE(WaitFor([&] { return writer.LinesWritten() == 2; }, 5000));
   EXPECT_EQ(Read(Moved()), "before\r\n");
   EXPECT_EQ(Read(path_), "after\r\n");
+
+  ASSERT_TRUE(MoveFileExA(path_.c_str(), Moved().c_str(), MOVEFILE_REPLACE_EXISTING));
+  ASSERT_TRUE(AppendRecordLineNow(path_, old_, "other"));
+  writer.Add("last");
+  ASSERT_TRUE(writer.Stop());
+  EXPECT_EQ(Read(Moved()), "after\r\n");
+  EXPECT_EQ(Read(path_), "other\r\nlast\r\n");
 }
 
 // Another copy rotated the file this writer holds: its fresh file is not renamed over the old

@@ -112,6 +112,10 @@ TEST(PlanViewModelTest, AnEditGoesToTheSectionItsDatesAndValueCallFor) {
     EXPECT_EQ(DatedEditProblem(c.edit), "");
     EXPECT_EQ(PutDatedEdit(plan, c.replacing, c.edit), c.placed);
     EXPECT_EQ(Lines(plan), c.lines);
+    // Saved and read again, every line still stands.
+    const DayPlan read = ReadDayPlan(WriteDayPlan(plan), [](std::string_view) { return true; });
+    EXPECT_EQ(Lines(read), c.lines);
+    EXPECT_TRUE(read.unread.empty());
     if (c.replacing) {
       // Opened again, the line gives back the edit it was made from.
       const DatedEdit again = EditOfLine(plan, c.placed);

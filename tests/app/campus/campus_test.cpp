@@ -151,7 +151,13 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_EQ(read.source, settings.source);
   EXPECT_EQ(read.taken, settings.taken);
   EXPECT_EQ(read.interval_seconds, 7);
-  EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").interval_seconds, 60);
+  // Both bounds are taken, one past either falls back to the minute.
+  for (const auto& [text, seconds] : {std::pair{"4", 60}, {"5", 5}, {"3600", 3600}, {"3601", 60}}) {
+    EXPECT_EQ(ParseSyncSettings(std::string("[同步]\r\n来源=x\r\n间隔=") + text + "\r\n")
+                  .interval_seconds,
+              seconds)
+        << text;
+  }
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/schedule/timetable_snapshot.h"
@@ -21,13 +22,16 @@ struct SimTime {
   std::int64_t Second() const { return ms / 1000; }
 };
 
+// Tells the day as the system clock does, simulated day 0 being kSimDay0.
 class SimClock final : public ClockSource {
  public:
+  static constexpr int kSimDay0 = 155000;
   explicit SimClock(SimTime& time) : time_(time) {}
   ClockReading Now() override {
     const std::int64_t in_day = time_.ms % kDayMs;
     const int s = static_cast<int>(in_day / 1000);
-    return ClockReading{s / 3600, s / 60 % 60, s % 60, static_cast<int>(in_day % 1000)};
+    return ClockReading{s / 3600, s / 60 % 60, s % 60, static_cast<int>(in_day % 1000),
+                        kSimDay0 + static_cast<int>(time_.ms / kDayMs)};
   }
 
  private:
@@ -160,6 +164,57 @@ TEST(ClockLoopTest, SimulatedDayWithARowEverySecondMissesNone) {
   EXPECT_GT(stats.due_seconds - stats.rows_started, 0);  // the stalls superseded some
   EXPECT_EQ(sink.shown.front(), "00:00:00");
   EXPECT_EQ(sink.shown.back(), ClockText(static_cast<int>(last % kSecondsPerDay)));
+}
+
+// The clock moved around midnight, read each second (half a second in) from one setting to the
+// next; each row rings once for each day it comes round, and a bell that rang before the clock
+// was set back across midnight does not ring again.
+TEST(ClockLoopTest, AClockMovedAcrossMidnightRingsEachRowOnceADay) {
+  const TextValue rows[] = {"23:59:55", "23:59:59", "00:00:00", "00:00:05", "00:00:12"};
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(rows);
+  // A simulated second: `day` 0 or 1, then the time of day.
+  const auto at = [](int day, int h, int m, int s) {
+    return std::int64_t{day} * kSecondsPerDay + h * 3600 + m * 60 + s;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;  // first and last second of each
+    std::vector<std::string> rung;                            // "day start-time", in order
+  };
+  const std::vector<std::string> once = {"0 23:59:55", "0 23:59:59", "1 00:00:00", "1 00:00:05",
+                                         "1 00:00:12"};
+  const Case cases[] = {
+      {"second by second", {{at(0, 23, 59, 50), at(1, 0, 0, 13)}}, once},
+      {"a stall over midnight catches up with the latest row",
+       {{at(0, 23, 59, 50), at(0, 23, 59, 58)}, {at(1, 0, 0, 2), at(1, 0, 0, 13)}},
+       {"0 23:59:55", "1 00:00:00", "1 00:00:05", "1 00:00:12"}},
+      {"set back across midnight",
+       {{at(0, 23, 59, 50), at(1, 0, 0, 10)}, {at(0, 23, 59, 54), at(1, 0, 0, 13)}},
+       once},
+      {"set forward a day to the same second",
+       {{at(0, 23, 59, 54), at(0, 23, 59, 55)}, {at(1, 23, 59, 55), at(1, 23, 59, 55)}},
+       {"0 23:59:55", "1 23:59:55"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimTime time;
+    SimClock clock(time);
+    SimSink sink(time);
+    sink.fixed_work_ms = 0;
+    EventSleeper sleeper;
+    std::atomic<bool> running{true};
+    ClockLoop loop(clock, sleeper, index, sink, running);
+    for (const auto& [first, last] : c.runs) {
+      for (std::int64_t s = first; s <= last; ++s) {
+        time.ms = s * 1000 + 500;
+        loop.RunCycle();
+      }
+    }
+    std::vector<std::string> rung;
+    for (const SimSink::Start& start : sink.starts)
+      rung.push_back(std::to_string(start.at_second / kSecondsPerDay) + " " + start.start_time);
+    EXPECT_EQ(rung, c.rung);
+  }
 }
 
 // A clock that always reads the start of a second, so each wait is a full second.

@@ -13,7 +13,6 @@ int ConfirmClose() {
       IDOK) {
     return 1;
   }
-  ClockRunning = false;
   // Before the dialog ends: the clock and the watcher must be done with the windows and the
   // player before the exit hook destroys them. The file that plays goes on until the end.
   StopClockAndWatcher(TheProcessObjects());

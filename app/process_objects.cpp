@@ -2,8 +2,6 @@
 
 namespace belvane {
 
-std::atomic<bool> ClockRunning{false};
-
 ProcessObjects& TheProcessObjects() {
   // Leaked on purpose, like the player: a thread that outlived its bounded wait at exit still
   // finds what it works on.

@@ -18,14 +18,11 @@
 
 namespace belvane {
 
-// True while the clock thread may run; cleared when the user confirms closing.
-extern std::atomic<bool> ClockRunning;
-
 struct ProcessObjects {
   SharedTimetable published_timetable;  // today's timetable, for the clock (app/calendar/today.h)
   SharedTimetable shown_timetable;      // the model's latest snapshot, for the music watch
   SystemClock clock;
-  ClockThread clock_thread{clock, published_timetable, ClockRunning};
+  ClockThread clock_thread{clock, published_timetable};
   BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
   PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
   RecordWriter record_writer;  // the bell record's

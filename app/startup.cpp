@@ -86,7 +86,7 @@ void ShowClockText(const std::string& clock_text) {
 
 void StartDueBellOfApp(Bell bell) {
   // Once closing has been confirmed no row starts, whatever was still queued.
-  if (!HaveAppObjects() || !ClockRunning.load()) return;
+  if (!HaveAppObjects() || !App().process.clock_thread.Ringing()) return;
   AppObjects& app = App();
   // The clock rang today's rows: the model's while it shows today's timetable (its row is made
   // current, as ever), else those of today's file.

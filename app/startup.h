@@ -45,7 +45,7 @@ void StartFollowingStep();
 // player; false when the output could not be initialised (not told here). Start-up goes on.
 bool ProvisionAudioStep();
 // Step 9 of PrepareData: the main window's hook runs the tasks the clock and the watcher post,
-// the system menu's items and WM_DPICHANGED; sets ClockRunning and starts the clock thread.
+// the system menu's items and WM_DPICHANGED; starts the clock thread.
 void StartClockStep();
 // Step 10 of PrepareData, after a failed step 8: posts the task that shows the main window and
 // the no-sound box over it, so nothing of start-up waits for its answer.

@@ -35,9 +35,8 @@ void PostingClockSink::DayBegins(int day) {
   if (handlers_.day_begins) handlers_.day_begins(day);
 }
 
-ClockThread::ClockThread(ClockSource& clock, const StartTimeLookup& lookup,
-                         std::atomic<bool>& running)
-    : running_(running), loop_(clock, sleeper_, lookup, sink_, running) {}
+ClockThread::ClockThread(ClockSource& clock, const StartTimeLookup& lookup)
+    : loop_(clock, sleeper_, lookup, sink_, running_) {}
 
 ClockThread::~ClockThread() {
   Stop();

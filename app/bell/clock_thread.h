@@ -66,8 +66,8 @@ class PostingClockSink final : public ClockSink {
 // window. Start from the user-interface thread; Stop and Running from any thread.
 class ClockThread {
  public:
-  // Everything is borrowed; `running` is the ClockRunning flag.
-  ClockThread(ClockSource& clock, const StartTimeLookup& lookup, std::atomic<bool>& running);
+  // Both borrowed.
+  ClockThread(ClockSource& clock, const StartTimeLookup& lookup);
   ~ClockThread();
   ClockThread(const ClockThread&) = delete;
   ClockThread& operator=(const ClockThread&) = delete;
@@ -81,9 +81,12 @@ class ClockThread {
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
   // Whether the thread has been started and has not ended or been stopped.
   bool Running();
+  // Whether the clock may still ring: started, and not told to stop. Turns false the moment
+  // Stop is called, so that a bell still queued for the window is not started after it.
+  bool Ringing() const { return running_.load(); }
 
  private:
-  std::atomic<bool>& running_;
+  std::atomic<bool> running_{false};
   std::mutex mutex_;  // guards started_
   EventSleeper sleeper_;
   PostingClockSink sink_;

@@ -109,8 +109,8 @@ struct ClockStats {
 
 class ClockLoop {
  public:
-  // Everything given is borrowed and must outlive the loop. `running` is the process's
-  // ClockRunning flag: the loop runs while it is true.
+  // Everything given is borrowed and must outlive the loop. `running` is its owner's flag
+  // (the clock thread's): the loop runs while it is true.
   ClockLoop(ClockSource& clock, Sleeper& sleeper, const StartTimeLookup& lookup, ClockSink& sink,
             std::atomic<bool>& running);
   ClockLoop(const ClockLoop&) = delete;

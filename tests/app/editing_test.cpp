@@ -75,7 +75,8 @@ TEST_F(EditingTest, TheSelectedRowKeepsItsSelectionMarkAndFocusOverAnAddAbove) {
 }
 
 TEST(ConfirmClose, OkClosesAndStopsTheClockCancelKeepsTheWindow) {
-  ClockRunning = true;
+  ClockThread& clock = TheProcessObjects().clock_thread;
+  ASSERT_TRUE(clock.Start(nullptr, {}));
   {
     MessageBoxRecorder boxes(IDCANCEL);
     EXPECT_EQ(ConfirmClose(), 1);
@@ -84,11 +85,11 @@ TEST(ConfirmClose, OkClosesAndStopsTheClockCancelKeepsTheWindow) {
     EXPECT_EQ(boxes.requests[0].text, TextValue("关闭前，记得保存哦，真的关闭吗？"));
     EXPECT_EQ(boxes.requests[0].caption, TextValue("防止误操作"));
     EXPECT_EQ(boxes.requests[0].style, unsigned(MB_OKCANCEL));
-    EXPECT_TRUE(ClockRunning.load());
+    EXPECT_TRUE(clock.Ringing());
   }
   MessageBoxRecorder boxes(IDOK);
   EXPECT_EQ(ConfirmClose(), 0);
-  EXPECT_FALSE(ClockRunning.load());
+  EXPECT_FALSE(clock.Ringing());
 }
 
 }  // namespace

@@ -244,7 +244,7 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.boxes[0].text, TextValue("该时间点已有任务"));
   EXPECT_EQ(s.boxes[1].caption, TextValue("防止误操作"));
   EXPECT_EQ(s.boxes[2].caption, TextValue("防止误操作"));
-  EXPECT_FALSE(ClockRunning.load());
+  EXPECT_FALSE(TheProcessObjects().clock_thread.Ringing());
 }
 
 }  // namespace

@@ -59,15 +59,14 @@ TEST(ClockThread, PostsTimesAndDueRowsThenEndsWhenStopped) {
   const std::vector<TextValue> texts = {"08:00:00", "08:30:00", "08:30:00"};
   const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(texts);
   SteppedClock clock(start);
-  std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running);
+  ClockThread thread(clock, index);
 
   ASSERT_TRUE(thread.Start(window.Handle(), RecordingHandlers()));
-  EXPECT_TRUE(running.load());
+  EXPECT_TRUE(thread.Ringing());
   EXPECT_FALSE(thread.Start(window.Handle(), RecordingHandlers())) << "a clock starts once";
   ASSERT_TRUE(PumpUntil([&] { return window.received.times.size() >= 4; }, 5000));
   EXPECT_TRUE(thread.Stop(kThreadStopTimeoutMs));
-  EXPECT_FALSE(running.load());
+  EXPECT_FALSE(thread.Ringing());
   EXPECT_FALSE(thread.Running());
 
   const Strings first = {window.received.times.begin(), window.received.times.begin() + 3};
@@ -86,8 +85,7 @@ TEST(ClockThread, StopsPromptlyInTheMiddleOfAWait) {
   RecordingWindow window;
   const TimetableSnapshot index;
   SystemClock clock;
-  std::atomic<bool> running{false};
-  ClockThread thread(clock, index, running);
+  ClockThread thread(clock, index);
   ASSERT_TRUE(thread.Start(window.Handle(), RecordingHandlers()));
   PumpUntil([&] { return !window.received.times.empty(); }, 3000);
   const ULONGLONG before = GetTickCount64();

@@ -27,13 +27,16 @@ struct FollowWindowActions {
   std::function<void()> look_now;
   // Runs on a worker: reads the source.
   std::function<std::string(const std::string& source)> describe;
+  // Asked before following starts; false stays as it is (the window open). Empty: not asked.
+  std::function<bool()> may_follow;
 };
 
 // Runs the window modally over `owner`; returns when it closes.
 void OpenFollowWindow(HWND owner, FollowWindowActions actions, WorkerPool& workers);
 
 // Over the follower: a source set or stopped here shows in the main window at once.
-inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& workers) {
+inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& workers,
+                             std::function<bool()> may_follow = {}) {
   OpenFollowWindow(
       owner,
       {[&follower] { return follower.Status(); }, [&follower] { return follower.Following(); },
@@ -42,7 +45,7 @@ inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& w
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource},
+       [&follower] { follower.LookNow(); }, &DescribeSource, std::move(may_follow)},
       workers);
 }
 

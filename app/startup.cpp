@@ -224,10 +224,10 @@ void PrepareData() {
   if (!FileExists(config)) WriteWholeFile(config, DefaultConfigText());
 
   // 5. The timetable shown, "常规", and the one that rings today, from the plan.
-  LoadTimetable();
+  const bool shown_read = LoadTimetable();
   app.today.SetTodayShown(&ShowTodayLine);
   const DayWork& day = app.today.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(),
-                                       TodaysClockDay());
+                                       TodaysClockDay(), shown_read);
   StartTimetableChoice();
   SetPlanWindowOpener([](HWND owner) {
     if (HaveAppObjects())
@@ -236,6 +236,7 @@ void PrepareData() {
   StartBellRecord(app.process.record_writer, app.program_dir,
                   *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
                   day.unread, app.process.published_timetable, MusicFolderPath());
+  app.today.RecordUnreadable();
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -254,7 +255,8 @@ void PrepareData() {
 void StartFollowingStep() {
   AppObjects& app = App();
   SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects()) OpenFollowWindow(owner, App().campus, App().record_opening);
+    if (HaveAppObjects())
+      OpenFollowWindow(owner, App().campus, App().record_opening, &MayStartFollowing);
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

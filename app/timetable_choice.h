@@ -67,6 +67,10 @@ void SetTodayLineAdditions(std::vector<std::string> parts);
 // Lists the timetables again when it changes.
 void SetTimetablesReadOnly(bool read_only);
 bool TimetablesReadOnly();
+// Before following a shared folder starts: unsaved edits of the shown timetable are saved or
+// dropped first, asked as choosing another timetable asks (保存 / 不保存 / 取消); false on 取消
+// or a failed save (told). Once following, the shown timetable is what the folder gives.
+bool MayStartFollowing();
 // What "日历…" runs, with the main window as owner; until set, the button does nothing.
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener);
 

@@ -25,4 +25,20 @@ TextValue GbkFromWide(std::wstring_view wide) {
   return TextValue(std::move(gbk));
 }
 
+bool SameGbkFileName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x81 && x <= 0xFE) {
+      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (fold(x) != fold(y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace belvane

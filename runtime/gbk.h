@@ -18,4 +18,8 @@ std::wstring WideFromGbk(std::string_view gbk);
 // UTF-16 to GBK; each UTF-16 unit GBK lacks becomes "?" (never fails).
 TextValue GbkFromWide(std::wstring_view wide);
 
+// Whether two GBK file names name the same file, as the file system compares them: ASCII letters
+// without case, a double-byte character byte for byte (its second byte may look like a letter).
+bool SameGbkFileName(std::string_view a, std::string_view b);
+
 }  // namespace belvane

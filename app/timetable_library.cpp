@@ -176,8 +176,10 @@ PlanFileRead ReadPlanFile(const TextValue& program_dir) {
   if (!text) {
     if (!FileExists(file)) return {};
     // Opened a moment ago: what keeps it from being read now is asked once more.
-    if (problem.empty())
-      problem = SystemErrorText(OpenError(file) ? OpenError(file) : ERROR_READ_FAULT);
+    if (problem.empty()) {
+      const DWORD error = OpenError(file);
+      problem = SystemErrorText(error != 0 ? error : ERROR_READ_FAULT);
+    }
     return {{}, true, std::move(problem)};
   }
   const std::vector<std::string> names = ListTimetableNames(program_dir);

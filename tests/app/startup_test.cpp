@@ -55,8 +55,7 @@ struct Seen {
   std::vector<MessageBoxRequest> start_boxes;  // shown before the window was first inspected
   Strings system_items;                        // the system menu's last five items
   bool checked_elsewhere = true, checked_here = false, checked_after_removal = true;
-  // Following a folder with unsaved edits: after the files were taken while read-only; after
-  // the question answered 取消, then 否 (drop them). Each: modified, rows, the answer.
+  // Unsaved edits and following: after a take while read-only; after 取消, then 否.
   std::vector<std::string> following;
   std::vector<MessageBoxRequest> follow_boxes;
 };

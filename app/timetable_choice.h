@@ -38,9 +38,10 @@ std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::str
                                                       std::string_view shown,
                                                       bool read_only = false);
 
-// Why `name` cannot name a timetable beside `names` (TimetableNameProblem, or "已有同名课表"
-// when one of them other than `renaming` is the same name with ASCII letters compared without
-// case, as the file system compares them); empty when it can.
+// Why `name` cannot name a new (or renamed) timetable beside `names` (TimetableNameProblem; a
+// name beginning with "停铃" or "按周", which the plan reads otherwise; or "已有同名课表" when one
+// of them other than `renaming` is the same name with ASCII letters compared without case, as
+// the file system compares them); empty when it can.
 std::string NewTimetableNameProblem(std::string_view name, const std::vector<std::string>& names,
                                     std::string_view renaming = {});
 

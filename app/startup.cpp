@@ -35,7 +35,8 @@ namespace belvane {
 namespace {
 
 // Over the follower: a source set or stopped here shows in the main window at once.
-void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& workers) {
+void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& workers,
+                          std::function<bool()> may_follow) {
   OpenFollowWindow(
       owner,
       {[&follower] { return follower.Status(); }, [&follower] { return follower.Following(); },
@@ -44,7 +45,7 @@ void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& work
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource},
+       [&follower] { follower.LookNow(); }, &DescribeSource, std::move(may_follow)},
       workers);
 }
 
@@ -238,10 +239,10 @@ void PrepareData() {
   if (!FileExists(config)) WriteWholeFile(config, DefaultConfigText());
 
   // 5. The timetable shown, "常规", and the one that rings today, from the plan.
-  LoadTimetable();
+  const bool shown_read = LoadTimetable();
   app.today.SetTodayShown(&ShowTodayLine);
   const DayWork& day = app.today.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(),
-                                       TodaysClockDay());
+                                       TodaysClockDay(), shown_read);
   StartTimetableChoice();
   SetPlanWindowOpener([](HWND owner) {
     if (HaveAppObjects() &&
@@ -251,6 +252,7 @@ void PrepareData() {
   StartBellRecord(app.process.record_writer, app.program_dir,
                   *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
                   day.unread, app.process.published_timetable, MusicFolderPath());
+  app.today.RecordUnreadable();
 
   // 6, 7. The music folder's files, the first one chosen.
   FillMusicList(app.music_list, MusicFolderPath(), app.music_names);
@@ -269,7 +271,8 @@ void PrepareData() {
 void StartFollowingStep() {
   AppObjects& app = App();
   SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects()) OpenFollowWindowOver(owner, App().campus, App().record_opening);
+    if (HaveAppObjects())
+      OpenFollowWindowOver(owner, App().campus, App().record_opening, &MayStartFollowing);
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

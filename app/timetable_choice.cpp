@@ -16,6 +16,7 @@
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_name_dialog.h"
 #include "app/calendar/today.h"
+#include "runtime/file_name.h"
 #include "runtime/files.h"
 #include "runtime/inifile/profile_document.h"
 #include "runtime/message_box.h"
@@ -27,24 +28,6 @@ namespace {
 using Kind = TimetableChoiceItem::Kind;
 
 constexpr const char* kChoiceCaption = "课表";
-
-// Whether two names are the same file's: ASCII letters without case, every double-byte
-// character as it is (its second byte may look like a letter).
-bool SameFileName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
-    if (x >= 0x81 && x <= 0xFE) {
-      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    if (fold(x) != fold(y)) return false;
-  }
-  return true;
-}
 
 std::string Quoted(std::string_view name) {
   return "“" + std::string(name) + "”";
@@ -111,19 +94,27 @@ void Tell(const std::string& text) {
   ShowMessageBox(nullptr, text, kChoiceCaption, MB_OK | MB_ICONWARNING);
 }
 
+// A rename or a delete would leave the plan's lines naming the timetable as they are: refused.
+void TellPlanUnreadable(const AppObjects& app, const std::string& outcome) {
+  Tell("日历文件无法读取，" + outcome + "：\r\n" + PlanFilePath(app.program_dir).Bytes() +
+       "\r\n请关闭正在使用它的程序后再试。");
+}
+
 // Whether the shown timetable may be left: true when it has no unsaved edits, or the user has
-// them saved (是) or dropped (否); false on 取消 or a failed save (told).
-bool MayLeaveShown(AppObjects& app) {
+// them saved (是) or dropped (否); false on 取消 or a failed save (told). `before`: what is about
+// to happen, for the question; `caption`: the box's.
+bool MayLeaveShown(AppObjects& app, const std::string& before = "切换",
+                   const std::string& caption = "切换课表") {
   if (!app.timetable.Modified()) return true;
   if (g_read_only) {
     // The file is the campus folder's now: the edits can only be dropped.
     const std::string text = "课表" + Quoted(app.timetable.Name().View()) +
                              "有未保存的修改，但课表由共享文件夹管理，不能保存。放弃这些修改吗？";
-    return ShowMessageBox(nullptr, text, "切换课表", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+    return ShowMessageBox(nullptr, text, caption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
   }
   const std::string text =
-      "课表" + Quoted(app.timetable.Name().View()) + "有未保存的修改，切换前保存吗？";
-  switch (ShowMessageBox(nullptr, text, "切换课表", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+      "课表" + Quoted(app.timetable.Name().View()) + "有未保存的修改，" + before + "前保存吗？";
+  switch (ShowMessageBox(nullptr, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
       return SaveShownTimetable();
     case IDNO:
@@ -141,7 +132,8 @@ bool ShowTimetable(AppObjects& app, const std::string& name) {
     Tell("课表" + Quoted(name) + "的文件已不存在或无法读取：\r\n" + file.Bytes());
     return false;
   }
-  std::vector<TimetableEntry> rows = ReadNamedTimetable(app.program_dir, name, MusicFolderPath());
+  std::vector<TimetableEntry> rows =
+      ReadNamedTimetable(app.program_dir, name, MusicFolderPath()).rows;
   app.timetable.SetName(name);
   app.timetable_view.Load(std::move(rows));
   ShownTimetableChanged();
@@ -186,7 +178,12 @@ void RenameShown(AppObjects& app) {
   if (!answer || answer->name == from) return;
   const std::string& to = answer->name;
   // Read while the old name's file still exists, or its lines would not be read as naming it.
-  DayPlan plan = ReadPlanFile(app.program_dir);
+  PlanFileRead read = ReadPlanFile(app.program_dir);
+  if (!read.problem.empty()) {
+    TellPlanUnreadable(app, "课表" + Quoted(from) + "未改名");
+    return;
+  }
+  DayPlan& plan = read.plan;
   const bool plan_changed = RenameInPlan(plan, from, to) > 0;
   const TextValue from_file = TimetableFilePath(app.program_dir, from);
   const TextValue to_file = TimetableFilePath(app.program_dir, to);
@@ -208,8 +205,14 @@ void RenameShown(AppObjects& app) {
 
 void DeleteShown(AppObjects& app) {
   const std::string name = app.timetable.Name().Bytes();
+  const PlanFileRead read = ReadPlanFile(app.program_dir);
+  // Its lines could not be listed, and would ring 常规 unasked.
+  if (!read.problem.empty()) {
+    TellPlanUnreadable(app, "课表" + Quoted(name) + "未删除");
+    return;
+  }
   std::string text = "确定删除课表" + Quoted(name) + "吗？删除后无法恢复。";
-  const std::vector<std::string> lines = LinesNaming(ReadPlanFile(app.program_dir), name);
+  const std::vector<std::string> lines = LinesNaming(read.plan, name);
   if (!lines.empty()) {
     text += "\r\n\r\n日历中以下各行将改为打常规铃：";
     for (const std::string& line : lines) text += "\r\n" + line;
@@ -320,6 +323,10 @@ std::string NewTimetableNameProblem(std::string_view name, const std::vector<std
                                     std::string_view renaming) {
   std::string problem = TimetableNameProblem(name);
   if (!problem.empty()) return problem;
+  // The plan would read such a name as a day without bells or a make-up day. Only new names:
+  // a file named so already is listed and rings as before.
+  if (name.starts_with(kQuietValue) || name.starts_with("按周"))
+    return "课表名称不能以“停铃”或“按周”开头：日历中它们另有含义。";
   for (const std::string& other : names) {
     if (other != renaming && SameFileName(name, other))
       return "已有同名课表" + Quoted(other) + "。";
@@ -352,13 +359,12 @@ void ShownFilesReplaced(const std::vector<std::string>& names) {
   if (!HaveAppObjects()) return;
   AppObjects& app = App();
   const std::string shown = app.timetable.Name().Bytes();
-  const std::string relative = shown == kDefaultTimetableName
-                                   ? std::string("Belvane配置.ini")
-                                   : std::string(kTimetableFolderName) + "\\" + shown + ".ini";
+  const std::string relative = TimetableFileName(shown);
   bool replaced = false;
   for (const std::string& name : names) replaced = replaced || SameFileName(name, relative);
-  // Edits made here are kept: only what the user has not touched follows the files.
-  if (replaced && !app.timetable.Modified()) {
+  // Edits made here are kept: only what the user has not touched follows the files. While a
+  // shared folder manages them the files are what rings, so the window shows them.
+  if (replaced && (!app.timetable.Modified() || g_read_only)) {
     if (!FileExists(TimetableFilePath(app.program_dir, shown)) && shown != kDefaultTimetableName) {
       ShowTimetable(app, kDefaultTimetableName);
     } else {
@@ -403,6 +409,18 @@ void SetTimetablesReadOnly(bool read_only) {
 
 bool TimetablesReadOnly() {
   return g_read_only;
+}
+
+bool MayStartFollowing() {
+  if (!HaveAppObjects()) return true;
+  AppObjects& app = App();
+  if (!MayLeaveShown(app, "跟随共享文件夹", "跟随共享文件夹")) return false;
+  // Dropped: the file's rows, which the clock rings, are shown again.
+  if (app.timetable.Modified()) {
+    const std::string shown = app.timetable.Name().Bytes();
+    if (!ShowTimetable(app, shown)) ShowTimetable(app, kDefaultTimetableName);
+  }
+  return true;
 }
 
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener) {

@@ -38,9 +38,10 @@ std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::str
                                                       std::string_view shown,
                                                       bool read_only = false);
 
-// Why `name` cannot name a timetable beside `names` (TimetableNameProblem, or "已有同名课表"
-// when one of them other than `renaming` is the same name with ASCII letters compared without
-// case, as the file system compares them); empty when it can.
+// Why `name` cannot name a new (or renamed) timetable beside `names` (TimetableNameProblem; a
+// name beginning with "停铃" or "按周", which the plan reads otherwise; or "已有同名课表" when one
+// of them other than `renaming` is the same name with ASCII letters compared without case, as
+// the file system compares them); empty when it can.
 std::string NewTimetableNameProblem(std::string_view name, const std::vector<std::string>& names,
                                     std::string_view renaming = {});
 
@@ -69,6 +70,10 @@ void SetTimetablesReadOnly(bool read_only);
 bool TimetablesReadOnly();
 // Click handler of "4.保存": SaveShownTimetable, unless a followed folder manages the timetables.
 void SaveTimetable();
+// Before following a shared folder starts: unsaved edits of the shown timetable are saved or
+// dropped first, asked as choosing another timetable asks (保存 / 不保存 / 取消); false on 取消
+// or a failed save (told). Once following, the shown timetable is what the folder gives.
+bool MayStartFollowing();
 // What "日历…" runs, with the main window as owner; until set, the button does nothing.
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener);
 

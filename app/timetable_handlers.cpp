@@ -15,10 +15,12 @@
 
 namespace belvane {
 
-void LoadTimetable() {
+bool LoadTimetable() {
   AppObjects& app = App();
-  app.timetable_view.Load(
-      ReadNamedTimetable(app.program_dir, kDefaultTimetableName, MusicFolderPath()));
+  TimetableFileRead read =
+      ReadNamedTimetable(app.program_dir, kDefaultTimetableName, MusicFolderPath());
+  app.timetable_view.Load(std::move(read.rows));
+  return read.problem.empty();
 }
 
 bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {

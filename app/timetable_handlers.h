@@ -14,7 +14,7 @@ namespace belvane {
 inline constexpr const char* kSaveFailedText = "时间表未能保存，请检查配置文件是否可写。";
 
 // Fills the timetable from the ConfigFile.
-void LoadTimetable();
+bool LoadTimetable();
 // Writes the shown timetable to its own file (TimetableFilePath of its name; the folder of the
 // named ones is made when missing), then marks it saved and has today worked out again; tells
 // the user when it could not. Returns whether it was saved.

@@ -112,6 +112,11 @@ std::string PlanUnreadLine(const RecordTime& time, std::string_view line) {
   return Line(time, "日历", "无法识别", line);
 }
 
+std::string FileUnreadableLine(const RecordTime& time, bool plan, std::string_view file,
+                               std::string_view reason) {
+  return Line(time, plan ? "日历" : "课表", "无法读取", file, reason);
+}
+
 std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,
                               const RecordTime& last) {
   return Line(time, BellResultText(BellResult::kMissed), std::to_string(rows) + " 行",

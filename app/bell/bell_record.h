@@ -12,6 +12,8 @@
 //                                                          timetable's name unless 常规)
 //   今日  timetable, why  |  今日  停铃, reason               at start-up and each new day
 //   日历  无法识别, the line as written                      the plan's unreadable lines
+//   日历 | 课表  无法读取, file, reason                      a plan or timetable file that could
+//                                                          not be read (what was read last rings)
 //   错过  "N 行", first~last (stamps)                       rows a jump passed over before its
 //                                                          last day, summed up
 //   手动  播放, music, result  |  手动  停止, music          the play button
@@ -109,6 +111,8 @@ std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view 
 std::string TodayLine(const RecordTime& time, std::string_view name, std::string_view why);
 // A line of the plan file that cannot be read, as written.
 std::string PlanUnreadLine(const RecordTime& time, std::string_view line);
+std::string FileUnreadableLine(const RecordTime& time, bool plan, std::string_view file,
+                               std::string_view reason);
 // `rows` rows passed over, the first due at `first` and the last at `last`.
 std::string MissedSummaryLine(const RecordTime& time, std::int64_t rows, const RecordTime& first,
                               const RecordTime& last);

@@ -145,6 +145,10 @@ void RecordPlanUnread(const std::vector<UnreadLine>& unread) {
   for (const UnreadLine& line : unread) Add(PlanUnreadLine(time, line.text));
 }
 
+void RecordFileUnreadable(bool plan, std::string_view file, std::string_view reason) {
+  Add(FileUnreadableLine(LocalRecordTime(), plan, file, reason));
+}
+
 void EndBellRecord() {
   RecordWriter* const writer = g_writer.load();
   if (!writer) return;

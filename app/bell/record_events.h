@@ -59,6 +59,8 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
 void RecordToday(const DayChoice& today);
 // The plan's unreadable lines, one line each (at start-up and when the plan is saved).
 void RecordPlanUnread(const std::vector<UnreadLine>& unread);
+// The plan (`plan`) or a timetable file `file` could not be read: what was last read of it rings.
+void RecordFileUnreadable(bool plan, std::string_view file, std::string_view reason);
 // Writes the ended line and stops the writer (bounded wait).
 void EndBellRecord();
 

@@ -83,12 +83,17 @@ DatedLineRef PutDatedEdit(DayPlan& plan, std::optional<DatedLineRef> replacing,
   const Section section =
       (edit.dates.from != edit.dates.to || stays_range) ? Section::kQuiet : Section::kDated;
   if (replacing && replacing->section == section) {
+    // Fields, not the whole line: it keeps its place in the file.
     if (section == Section::kQuiet && replacing->index < static_cast<int>(plan.quiet.size())) {
-      plan.quiet[replacing->index] = {edit.dates, edit.value.reason};
+      QuietRange& quiet = plan.quiet[replacing->index];
+      quiet.range = edit.dates;
+      quiet.reason = edit.value.reason;
       return *replacing;
     }
     if (section == Section::kDated && replacing->index < static_cast<int>(plan.dates.size())) {
-      plan.dates[replacing->index] = {edit.dates.from, edit.value};
+      DatedLine& dated = plan.dates[replacing->index];
+      dated.date = edit.dates.from;
+      dated.value = edit.value;
       return *replacing;
     }
   }

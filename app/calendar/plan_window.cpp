@@ -622,7 +622,7 @@ bool OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& m
                    "日历", MB_OK | MB_ICONWARNING);
     window.read_only = true;
   }
-  window.plan = ReadPlanFile(program_dir);
+  window.plan = ReadPlanFile(program_dir).plan;
   window.names = NamesOffered(ListTimetableNames(program_dir), window.plan);
   const OpenDialog<PlanWindow> open(g_plan, window);
   window.form.RunDialog(owner, BELVANE_DIALOG_PLAN, [](const EventArgs& args) -> std::int32_t {

@@ -10,34 +10,62 @@ namespace belvane {
 namespace {
 
 // The rows a choice rings: its timetable's file as last saved, or none on a day without bells.
+// A file that cannot be read is added to `reads` with its reason, and what `last` read of that
+// timetable rings instead.
 std::shared_ptr<const TimetableSnapshot> RowsOf(const DayChoice& choice,
                                                 const TextValue& program_dir,
-                                                const TextValue& music_folder) {
+                                                const TextValue& music_folder, const DayWork* last,
+                                                std::vector<FileRead>& reads) {
   if (choice.quiet)
     return std::make_shared<const TimetableSnapshot>(std::vector<TimetableEntry>{}, kQuietValue);
-  return std::make_shared<const TimetableSnapshot>(
-      ReadNamedTimetable(program_dir, choice.name, music_folder), choice.name);
+  TimetableFileRead read = ReadNamedTimetable(program_dir, choice.name, music_folder);
+  reads.push_back({TimetableFileName(choice.name), read.problem});
+  if (!read.problem.empty() && last) {
+    for (const auto& rows : {last->today_rows, last->tomorrow_rows}) {
+      if (rows && rows->Name() == choice.name) return rows;
+    }
+  }
+  return std::make_shared<const TimetableSnapshot>(std::move(read.rows), choice.name);
 }
 
 }  // namespace
 
 DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
-                    const std::shared_ptr<const TimetableSnapshot>& loaded) {
+                    const std::shared_ptr<const TimetableSnapshot>& loaded, const DayWork* last) {
   DayWork work;
   work.clock_day = clock_day;
-  work.planned = FileExists(PlanFilePath(program_dir));
-  DayPlan plan = ReadPlanFile(program_dir);
-  work.today = ResolveDay(plan, DateOfClockDay(clock_day));
-  work.tomorrow = ResolveDay(plan, DateOfClockDay(clock_day + 1));
+  PlanFileRead read = ReadPlanFile(program_dir);
+  work.planned = read.exists;
+  if (read.exists) work.reads.push_back({kPlanFileName, read.problem});
+  // Read as empty, an unreadable plan would ring 常规 on every holiday.
+  work.plan = !read.problem.empty() && last && last->plan
+                  ? last->plan
+                  : std::make_shared<const DayPlan>(std::move(read.plan));
+  work.today = ResolveDay(*work.plan, DateOfClockDay(clock_day));
+  work.tomorrow = ResolveDay(*work.plan, DateOfClockDay(clock_day + 1));
   work.today_rows = loaded && !work.today.quiet && loaded->Name() == work.today.name
                         ? loaded
-                        : RowsOf(work.today, program_dir, music_folder);
+                        : RowsOf(work.today, program_dir, music_folder, last, work.reads);
   // Most days ring what the day before rang: read once.
   const bool same =
       work.tomorrow.quiet == work.today.quiet && work.tomorrow.name == work.today.name;
-  work.tomorrow_rows = same ? work.today_rows : RowsOf(work.tomorrow, program_dir, music_folder);
-  work.unread = std::move(plan.unread);
+  work.tomorrow_rows =
+      same ? work.today_rows : RowsOf(work.tomorrow, program_dir, music_folder, last, work.reads);
+  work.unread = work.plan->unread;
   return work;
+}
+
+std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
+                                       const std::vector<FileRead>& reads) {
+  std::vector<FileRead> tell;
+  for (const FileRead& read : reads) {
+    if (read.reason.empty()) {
+      told.erase(read.file);
+    } else if (told.insert(read.file).second) {
+      tell.push_back(read);
+    }
+  }
+  return tell;
 }
 
 TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown)
@@ -49,13 +77,14 @@ TodaysTimetable::~TodaysTimetable() {
 }
 
 const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
-                                      const TextValue& music_folder, int clock_day) {
+                                      const TextValue& music_folder, int clock_day,
+                                      bool shown_as_read) {
   window_ = window;
   program_dir_ = program_dir;
   music_folder_ = music_folder;
   // The shown timetable was read from its file a moment ago: not read again.
   work_ = WorkOutDays(program_dir_, music_folder_, clock_day,
-                      shown_.Modified() ? nullptr : shown_.Snapshot());
+                      shown_.Modified() || !shown_as_read ? nullptr : shown_.Snapshot());
   requested_day_ = clock_day;
   shown_.SetSnapshotObserver(
       [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });
@@ -78,6 +107,11 @@ void TodaysTimetable::DayBegan(int clock_day) {
   if (window_ && clock_day != requested_day_) Request(clock_day, Record::kToday);
 }
 
+void TodaysTimetable::RecordUnreadable() {
+  for (const FileRead& read : UnreadableToTell(told_unreadable_, work_.reads))
+    RecordFileUnreadable(read.file == kPlanFileName, read.file, read.reason);
+}
+
 void TodaysTimetable::Stop() {
   latest_->fetch_add(1);
   workers_.Stop();
@@ -91,9 +125,10 @@ void TodaysTimetable::Request(int clock_day, Record record) {
   requested_day_ = clock_day;
   const int number = latest_->fetch_add(1) + 1;
   const HWND window = window_;
+  // What was read last stands in for a file that cannot be read now.
   workers_.Run([this, latest = latest_, number, record, window, clock_day,
-                program_dir = program_dir_, music_folder = music_folder_] {
-    DayWork work = WorkOutDays(program_dir, music_folder, clock_day);
+                program_dir = program_dir_, music_folder = music_folder_, last = work_] {
+    DayWork work = WorkOutDays(program_dir, music_folder, clock_day, nullptr, &last);
     if (latest->load() != number) return;
     // `this` is reached on its own thread only, and only while the number is still the latest:
     // the destructor, on that thread, puts it out of reach.
@@ -112,6 +147,7 @@ void TodaysTimetable::Apply(DayWork work, Record record) {
   // A new day is told once; so is a plan or a timetable that changes what rings today.
   if (work_.planned && (changed || record == Record::kToday)) RecordToday(work_.today);
   if (record == Record::kTodayAndPlan) RecordPlanUnread(work_.unread);
+  RecordUnreadable();
   if (today_shown_) today_shown_();
 }
 

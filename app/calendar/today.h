@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@
 #include "runtime/worker_pool.h"
 
 namespace belvane {
+
+// A file that working out a day read, or could not read.
+struct FileRead {
+  std::string file;    // in the program's folder: "Belvane日历.ini", "课表\考试.ini"
+  std::string reason;  // why it could not be read for 2 s (the system's reason); empty: read
+  bool operator==(const FileRead&) const = default;
+};
 
 // What working out a day found: its timetable and the next day's, with their rows read from
 // their files (empty rows for a day without bells), and the plan's unreadable lines.
@@ -39,13 +47,26 @@ struct DayWork {
   std::shared_ptr<const TimetableSnapshot> today_rows;
   std::shared_ptr<const TimetableSnapshot> tomorrow_rows;
   std::vector<UnreadLine> unread;
+  // The plan that decided: the file's, or the last one read when the file cannot be read now.
+  std::shared_ptr<const DayPlan> plan;
+  // The plan and the timetables read, in that order, each once.
+  std::vector<FileRead> reads;
 };
 
 // Reads the plan and today's and tomorrow's timetables from the files in `program_dir` (missing
 // music marked against `music_folder`). Reads the disk: never on the clock's thread. `loaded`,
 // when given, are a timetable's rows just read from its file, taken instead of reading it again.
+// `last`, when given, is what was worked out before: a file that cannot be read now is never
+// read as empty, what `last` read of it stands in (its plan; a timetable's rows when it read
+// that timetable); without it, the empty plan or no rows.
 DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder, int clock_day,
-                    const std::shared_ptr<const TimetableSnapshot>& loaded = nullptr);
+                    const std::shared_ptr<const TimetableSnapshot>& loaded = nullptr,
+                    const DayWork* last = nullptr);
+
+// Of `reads`, the files that could not be read and have not been told since they were last read
+// (`told`, updated: the files told and not read since). Each is told once, not at every reading.
+std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
+                                       const std::vector<FileRead>& reads);
 
 class TodaysTimetable {
  public:
@@ -57,8 +78,12 @@ class TodaysTimetable {
 
   // Start-up, before the clock runs: works `clock_day` out at once and publishes it; from then
   // on results are posted to `window`. Returns what was found, for the start-up's record lines.
+  // `shown_as_read`: the shown model holds its file's rows (false when it could not be read).
   const DayWork& Start(HWND window, const TextValue& program_dir, const TextValue& music_folder,
-                       int clock_day);
+                       int clock_day, bool shown_as_read = true);
+  // Records each file the last working out could not read, once until it is read again (at
+  // start-up once the record runs; after that with each result).
+  void RecordUnreadable();
   // Works today out again, off this thread; `plan`: the plan changed, its unreadable lines are
   // recorded again.
   void FilesChanged(bool plan);
@@ -95,6 +120,7 @@ class TodaysTimetable {
   // result once this object is gone (kGone).
   static constexpr int kGone = -1;
   std::shared_ptr<std::atomic<int>> latest_ = std::make_shared<std::atomic<int>>(0);
+  std::set<std::string> told_unreadable_;  // UnreadableToTell's
   WorkerPool workers_;
 };
 

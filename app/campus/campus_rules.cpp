@@ -48,10 +48,6 @@ bool IsKeyPresent(const ProfileDocument& document, const char* section, const st
 
 }  // namespace
 
-bool SameFileName(std::string_view a, std::string_view b) {
-  return EqualsNoCase(a, b);
-}
-
 FollowedKind KindOfName(std::string_view name) {
   if (EqualsNoCase(name, "Belvane配置.ini")) return FollowedKind::kTimetable;
   if (EqualsNoCase(name, "Belvane日历.ini")) return FollowedKind::kPlan;

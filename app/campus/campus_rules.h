@@ -25,9 +25,6 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
-// Whether two file names are the same to the file system (ASCII case ignored).
-bool SameFileName(std::string_view a, std::string_view b);
-
 // What a followed name is; also the order in which a look takes files.
 enum class FollowedKind { kMusic, kTimetable, kPlan, kNone };
 // Which followed file `name` is: "Belvane配置.ini" and "课表\<x>.ini" are timetables,

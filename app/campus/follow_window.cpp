@@ -147,6 +147,9 @@ void Accept() {
   // An empty box stops following; the same folder again changes nothing.
   const bool change =
       source.empty() ? following : !following || source != w.actions.status().source;
+  // Unsaved edits are saved or dropped before the folder's files take over.
+  if (change && !source.empty() && !following && w.actions.may_follow && !w.actions.may_follow())
+    return;
   if (change && !SetSource(source)) return;
   EndDialog(w.form.Handle(), IDOK);
 }

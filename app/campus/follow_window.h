@@ -27,6 +27,8 @@ struct FollowWindowActions {
   std::function<void()> look_now;
   // Runs on a worker: reads the source.
   std::function<std::string(const std::string& source)> describe;
+  // Asked before following starts; false stays as it is (the window open). Empty: not asked.
+  std::function<bool()> may_follow = nullptr;
 };
 
 // Runs the window modally over `owner`; returns when it closes.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "runtime/byte_block.h"
+#include "runtime/file_name.h"
 #include "runtime/files.h"
 #include "runtime/handles.h"
 #include "runtime/text.h"

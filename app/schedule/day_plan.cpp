@@ -1,7 +1,9 @@
 #include "app/schedule/day_plan.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 
 #include "runtime/civil_date.h"
 
@@ -219,20 +221,32 @@ std::string PlanValueText(const PlanValue& value) {
 }
 
 DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
-  enum class Section { kNone, kWeekly, kSeasonal, kDated, kQuiet, kUnknown };
+  using Section = PlanFileLine::Section;
+  using Kind = PlanFileLine::Kind;
   DayPlan plan;
   Section section = Section::kNone;
   std::string header;  // as UnreadLine::section gives it
   WeekPlan* week = nullptr;
+  int season = -1;  // the season's SeasonalWeek::line, in a seasonal section
 
   std::size_t pos = 0;
   while (pos < file_text.size()) {
     const std::size_t start = pos;
     while (pos < file_text.size() && file_text[pos] != '\r' && file_text[pos] != '\n') ++pos;
     const std::string_view raw = file_text.substr(start, pos - start);
-    if (pos < file_text.size()) ++pos;
+    // CRLF is one line end; a CR or an LF alone is one too.
+    if (pos < file_text.size() && file_text[pos++] == '\r' && pos < file_text.size() &&
+        file_text[pos] == '\n')
+      ++pos;
+    const int index = static_cast<int>(plan.lines.size());
+    PlanFileLine& kept = plan.lines.emplace_back();
+    kept.text = std::string(raw);
     const std::string_view line = Trim(raw);
-    if (line.empty() || line.front() == ';') continue;
+    if (line.empty() || line.front() == ';') {
+      kept.section = section;
+      if (section == Section::kSeasonal) kept.season = season;
+      continue;
+    }
 
     if (line.front() == '[') {
       const std::optional<std::string_view> name = HeaderName(line);
@@ -241,6 +255,7 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
           IsBlank((*name)[kWeekly.size()])) {
         range = ParseDateRange(Trim(name->substr(kWeekly.size())));
       }
+      kept.kind = Kind::kHeader;
       if (name && *name == kWeekly) {
         section = Section::kWeekly;
         header = "[" + std::string(kWeekly) + "]";
@@ -251,9 +266,17 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         header = SeasonHeader(*range);
         week = nullptr;
         for (SeasonalWeek& s : plan.seasons) {
-          if (s.range.from == range->from && s.range.to == range->to) week = &s.week;
+          if (s.range.from == range->from && s.range.to == range->to) {
+            week = &s.week;
+            season = s.line;
+          }
         }
-        if (!week) week = &plan.seasons.emplace_back(SeasonalWeek{*range, {}}).week;
+        if (!week) {
+          week = &plan.seasons.emplace_back(SeasonalWeek{*range, {}, index}).week;
+          season = index;
+        }
+        kept.season = season;
+        kept.read_as = header;
       } else if (name && *name == kDated) {
         section = Section::kDated;
         header = "[" + std::string(kDated) + "]";
@@ -261,7 +284,7 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         section = Section::kQuiet;
         header = "[" + std::string(kQuiet) + "]";
       } else {
-        // The header is listed once, ahead of its lines, so that writing keeps the section.
+        // The header is listed once, ahead of its lines.
         section = Section::kUnknown;
         header = std::string(line);
         bool listed = false;
@@ -270,9 +293,12 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         }
         if (!listed) plan.unread.push_back({header, header});
       }
+      kept.section = section;
       continue;
     }
 
+    kept.section = section;
+    if (section == Section::kSeasonal) kept.season = season;
     bool read = false;
     const std::size_t equals = line.find('=');  // never a GBK trail byte
     if (equals != std::string_view::npos && section != Section::kNone &&
@@ -284,6 +310,8 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         std::optional<PlanValue> value = ParseValue(text, exists, false);
         // A weekday's second line is ignored, as the profile functions would: kept aside.
         if (weekday && value && !week->days[static_cast<std::size_t>(*weekday)]) {
+          kept.weekday = *weekday;
+          kept.read_as = std::string(kWeekdays[*weekday]) + "=" + PlanValueText(*value);
           week->days[static_cast<std::size_t>(*weekday)] = std::move(value);
           read = true;
         }
@@ -291,91 +319,192 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
         const std::optional<PlanDate> date = ParsePlanDate(key);
         std::optional<PlanValue> value = ParseValue(text, exists, true);
         if (date && value) {
-          plan.dates.push_back({*date, std::move(*value)});
+          kept.read_as = PlanDateText(*date) + "=" + PlanValueText(*value);
+          plan.dates.push_back({*date, std::move(*value), index});
           read = true;
         }
       } else if (const std::optional<DateRange> range = ParseDateRange(key)) {
-        plan.quiet.push_back({*range, std::string(text)});
+        kept.read_as = DateRangeText(*range) + "=" + std::string(text);
+        plan.quiet.push_back({*range, std::string(text), index});
         read = true;
       }
     }
-    if (!read) {
+    if (read) {
+      kept.kind = Kind::kEntry;
+    } else {
       plan.unread.push_back({section == Section::kNone ? std::string() : header, std::string(raw)});
     }
   }
   return plan;
 }
 
+namespace {
+
+using FileSection = PlanFileLine::Section;
+
+std::string WeekdayLine(int day, const PlanValue& value) {
+  return std::string(kWeekdays[day]) + "=" + PlanValueText(value);
+}
+std::string DatedLineText(const DatedLine& line) {
+  return PlanDateText(line.date) + "=" + PlanValueText(line.value);
+}
+std::string QuietLineText(const QuietRange& range) {
+  return DateRangeText(range.range) + "=" + range.reason;
+}
+
+// A run of the file's lines: a header and the lines under it up to the next, with the comments
+// standing right above the header (they speak of it); the first block has no header.
+struct Block {
+  std::size_t begin = 0, end = 0;
+  FileSection section = FileSection::kNone;
+  int season = -1;
+};
+
+std::vector<Block> BlocksOf(const std::vector<PlanFileLine>& lines) {
+  std::vector<Block> blocks{{}};
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].kind != PlanFileLine::Kind::kHeader) continue;
+    std::size_t begin = i;
+    while (begin > blocks.back().begin) {
+      const std::string_view above = Trim(lines[begin - 1].text);
+      if (above.empty() || above.front() != ';') break;
+      --begin;
+    }
+    blocks.back().end = begin;
+    blocks.push_back({begin, i, lines[i].section, lines[i].season});
+  }
+  blocks.back().end = lines.size();
+  return blocks;
+}
+
+}  // namespace
+
 std::string WriteDayPlan(const DayPlan& plan) {
-  std::string out;
-  std::vector<std::string> written;  // section headers written
-  auto put = [&out](std::string_view line) {
-    out += line;
-    out += "\r\n";
+  using Kind = PlanFileLine::Kind;
+  const std::vector<PlanFileLine>& lines = plan.lines;
+  const std::vector<Block> blocks = BlocksOf(lines);
+  auto season_of = [&plan](int line) -> const SeasonalWeek* {
+    for (const SeasonalWeek& s : plan.seasons) {
+      if (line >= 0 && s.line == line) return &s;
+    }
+    return nullptr;
   };
-  auto put_unread = [&](const std::string& section) {
-    for (const UnreadLine& u : plan.unread) {
-      if (u.section == section && u.text != section) put(u.text);
+  auto week_of = [&](FileSection section, int season) -> const WeekPlan* {
+    if (section == FileSection::kWeekly) return &plan.weekly;
+    const SeasonalWeek* s = season_of(season);
+    return s ? &s->week : nullptr;
+  };
+  // The last block of each section: where its new lines go.
+  auto last_block = [&blocks](FileSection section, int season) {
+    int last = -1;
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+      if (blocks[b].section == section && blocks[b].season == season) last = static_cast<int>(b);
+    }
+    return last;
+  };
+  // The weekdays written so far, per week.
+  std::map<const WeekPlan*, std::array<bool, 7>> written;
+  auto new_days = [&written](const WeekPlan& week, std::vector<std::string>& out) {
+    const std::array<bool, 7>& done = written[&week];
+    for (int d = 0; d < 7; ++d) {
+      if (week.days[d] && !done[d]) out.push_back(WeekdayLine(d, *week.days[d]));
     }
   };
-  auto has_unread = [&](const std::string& section) {
-    for (const UnreadLine& u : plan.unread) {
-      if (u.section == section) return true;
-    }
-    return false;
-  };
-  auto open = [&](const std::string& header) {
-    if (!out.empty()) out += "\r\n";
-    put(header);
-    written.push_back(header);
-  };
-  auto put_week = [&](const WeekPlan& week) {
-    for (std::size_t d = 0; d < 7; ++d) {
-      if (week.days[d]) put(std::string(kWeekdays[d]) + "=" + PlanValueText(*week.days[d]));
-    }
-  };
+  auto is_new = [&lines](int line) { return line < 0 || line >= static_cast<int>(lines.size()); };
 
-  // Lines that stood before any header stay before every header.
-  put_unread("");
-  written.emplace_back();
+  std::vector<std::string> out;
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    const Block& block = blocks[b];
+    // A season no longer in the plan goes with its whole block.
+    if (block.section == FileSection::kSeasonal && !season_of(block.season)) continue;
+    std::size_t insert_at = out.size();
+    for (std::size_t i = block.begin; i < block.end; ++i) {
+      const PlanFileLine& line = lines[i];
+      std::optional<std::string> now;  // the line as the plan has it now; nothing: gone
+      if (line.kind == Kind::kOther) {
+        out.push_back(line.text);
+        const std::string_view text = Trim(line.text);
+        if (!text.empty() && text.front() != ';') insert_at = out.size();
+        continue;
+      }
+      if (line.kind == Kind::kHeader) {
+        const SeasonalWeek* s =
+            line.section == FileSection::kSeasonal ? season_of(line.season) : nullptr;
+        now = s ? SeasonHeader(s->range) : line.read_as;
+      } else if (line.section == FileSection::kWeekly || line.section == FileSection::kSeasonal) {
+        const WeekPlan* week = week_of(line.section, line.season);
+        const int d = line.weekday;
+        if (week && d >= 0 && d < 7 && week->days[d] && !written[week][d]) {
+          written[week][d] = true;
+          now = WeekdayLine(d, *week->days[d]);
+        }
+      } else if (line.section == FileSection::kDated) {
+        for (const DatedLine& d : plan.dates) {
+          if (d.line == static_cast<int>(i)) now = DatedLineText(d);
+        }
+      } else if (line.section == FileSection::kQuiet) {
+        for (const QuietRange& q : plan.quiet) {
+          if (q.line == static_cast<int>(i)) now = QuietLineText(q);
+        }
+      }
+      if (!now) continue;
+      out.push_back(*now == line.read_as ? line.text : *now);
+      insert_at = out.size();
+    }
+    // New lines at the end of their section's last block, before its trailing blank lines.
+    if (static_cast<int>(b) != last_block(block.section, block.season)) continue;
+    std::vector<std::string> added;
+    if (block.section == FileSection::kWeekly || block.section == FileSection::kSeasonal) {
+      if (const WeekPlan* week = week_of(block.section, block.season)) new_days(*week, added);
+    } else if (block.section == FileSection::kDated) {
+      for (const DatedLine& d : plan.dates) {
+        if (is_new(d.line)) added.push_back(DatedLineText(d));
+      }
+    } else if (block.section == FileSection::kQuiet) {
+      for (const QuietRange& q : plan.quiet) {
+        if (is_new(q.line)) added.push_back(QuietLineText(q));
+      }
+    }
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(insert_at), added.begin(), added.end());
+  }
 
-  const std::string weekly = "[" + std::string(kWeekly) + "]";
-  bool any_day = false;
-  for (const auto& day : plan.weekly.days) any_day = any_day || day.has_value();
-  if (any_day || has_unread(weekly)) {
-    open(weekly);
-    put_week(plan.weekly);
-    put_unread(weekly);
+  // Sections the file lacks, at the end, a blank line before each.
+  auto open_section = [&out](const std::string& header, std::vector<std::string> section_lines,
+                             bool even_empty = false) {
+    if (section_lines.empty() && !even_empty) return;
+    if (!out.empty() && !Trim(out.back()).empty()) out.emplace_back();
+    out.push_back(header);
+    out.insert(out.end(), section_lines.begin(), section_lines.end());
+  };
+  if (last_block(FileSection::kWeekly, -1) < 0) {
+    std::vector<std::string> days;
+    new_days(plan.weekly, days);
+    open_section("[" + std::string(kWeekly) + "]", std::move(days));
   }
   for (const SeasonalWeek& season : plan.seasons) {
-    const std::string header = SeasonHeader(season.range);
-    open(header);
-    put_week(season.week);
-    put_unread(header);
+    if (last_block(FileSection::kSeasonal, season.line) >= 0 && !is_new(season.line)) continue;
+    std::vector<std::string> days;
+    new_days(season.week, days);
+    // A season with no entry of its own still stands: it keeps [每周]'s days for its range.
+    open_section(SeasonHeader(season.range), std::move(days), true);
   }
-  const std::string dated = "[" + std::string(kDated) + "]";
-  if (!plan.dates.empty() || has_unread(dated)) {
-    open(dated);
-    for (const DatedLine& line : plan.dates) {
-      put(PlanDateText(line.date) + "=" + PlanValueText(line.value));
-    }
-    put_unread(dated);
+  if (last_block(FileSection::kDated, -1) < 0) {
+    std::vector<std::string> dated;
+    for (const DatedLine& d : plan.dates) dated.push_back(DatedLineText(d));
+    open_section("[" + std::string(kDated) + "]", std::move(dated));
   }
-  const std::string quiet = "[" + std::string(kQuiet) + "]";
-  if (!plan.quiet.empty() || has_unread(quiet)) {
-    open(quiet);
-    for (const QuietRange& range : plan.quiet) put(DateRangeText(range.range) + "=" + range.reason);
-    put_unread(quiet);
+  if (last_block(FileSection::kQuiet, -1) < 0) {
+    std::vector<std::string> quiet;
+    for (const QuietRange& q : plan.quiet) quiet.push_back(QuietLineText(q));
+    open_section("[" + std::string(kQuiet) + "]", std::move(quiet));
   }
-  // Sections that could not be read, each once, in the order they came.
-  for (const UnreadLine& u : plan.unread) {
-    bool done = false;
-    for (const std::string& w : written) done = done || w == u.section;
-    if (done) continue;
-    open(u.section);
-    put_unread(u.section);
+
+  std::string text;
+  for (const std::string& line : out) {
+    text += line;
+    text += "\r\n";
   }
-  return out;
+  return text;
 }
 
 DayChoice ResolveDay(const DayPlan& plan, PlanDate date) {

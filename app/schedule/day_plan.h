@@ -87,23 +87,42 @@ std::string PlanValueText(const PlanValue& value);
 struct WeekPlan {
   std::array<std::optional<PlanValue>, 7> days;
 };
+// `line`, in each of these: where it stands in DayPlan::lines (a season: its first header); -1
+// for one not read from the file, which writing adds.
 struct SeasonalWeek {
   DateRange range;
   WeekPlan week;
+  int line = -1;
 };
 struct DatedLine {
   PlanDate date;
   PlanValue value;
+  int line = -1;
 };
 struct QuietRange {
   DateRange range;
   std::string reason;  // possibly empty
+  int line = -1;
 };
 // A line that could not be read, kept as written, with the header of the section it stood in
 // ("[每周]", "[每周 2027-13-01~2027-09-30]"; empty before any header).
 struct UnreadLine {
   std::string section;
   std::string text;
+};
+
+// A line of the file as read. Writing goes through these, so what the user wrote stays where it
+// stood (comments, blank lines, lines that cannot be read, the order of everything) and only
+// what was edited changes.
+struct PlanFileLine {
+  enum class Kind { kOther, kHeader, kEntry };  // kOther: blank, comment or not read
+  enum class Section { kNone, kWeekly, kSeasonal, kDated, kQuiet, kUnknown };
+  Kind kind = Kind::kOther;
+  Section section = Section::kNone;  // of the block it stands in
+  std::string text;                  // as written, without its line end
+  std::string read_as;               // a season's header or an entry as WriteDayPlan puts it
+  int season = -1;                   // kSeasonal: the season's SeasonalWeek::line
+  int weekday = -1;                  // a weekly or seasonal entry's day
 };
 
 struct DayPlan {
@@ -113,19 +132,23 @@ struct DayPlan {
                                       // but never decides)
   std::vector<QuietRange> quiet;      // [停铃], in file order
   std::vector<UnreadLine> unread;     // in file order
+  std::vector<PlanFileLine> lines;    // the file as read; empty for a plan made otherwise
 };
 
 // Whether a timetable of this name exists (has its file); the default one always does.
 using TimetableExists = std::function<bool(std::string_view name)>;
 
-// Reads the plan file's text (GBK; CRLF or LF; a UTF-8 byte-order mark is not expected). Blank
-// lines and comment lines (";" first) are skipped; every other line that cannot be read (a bad
-// or impossible date, an unknown weekday, a range ending before it starts, a value naming no
-// timetable `exists` knows, a line outside any known section) goes to `unread`, as written.
+// Reads the plan file's text (GBK; CRLF, LF or CR; a UTF-8 byte-order mark is not expected), every
+// line kept in `lines`. Blank lines and comment lines (";" first) are skipped; every other line
+// that cannot be read (a bad or impossible date, an unknown weekday, a range ending before it
+// starts, a value naming no timetable `exists` knows, a line outside any known section) goes to
+// `unread`, as written.
 DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists);
-// The plan as file text, GBK with CRLF: [每周], the seasonal sections, [日期], [停铃], each only
-// when it has a line; every unread line is written back in its section, after that section's
-// lines, so nothing a user wrote is lost.
+// The plan as file text, GBK with CRLF: the file's lines as read, each entry the plan still has
+// in its place (as written when unchanged, else rewritten), an entry it no longer has left out
+// (a removed season with its whole block); then a new entry at the end of its section's last
+// block, and a section the file lacks at the end ([每周], new seasons, [日期], [停铃], each only
+// when it has a line), after one blank line.
 std::string WriteDayPlan(const DayPlan& plan);
 
 // Which timetable rings on a date, and why.

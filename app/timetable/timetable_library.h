@@ -31,6 +31,8 @@ std::string TimetableNameProblem(std::string_view name);
 
 // The file of timetable `name`: "Belvane配置.ini" for the default, else "课表\<name>.ini".
 TextValue TimetableFilePath(const TextValue& program_dir, std::string_view name);
+// The file of timetable `name` in the program's folder: "Belvane配置.ini", "课表\<name>.ini".
+std::string TimetableFileName(std::string_view name);
 // "课表" beside the program.
 TextValue TimetableFolderPath(const TextValue& program_dir);
 // "Belvane日历.ini" beside the program.
@@ -41,15 +43,31 @@ TextValue PlanFilePath(const TextValue& program_dir);
 // the common ones).
 std::vector<std::string> ListTimetableNames(const TextValue& program_dir);
 
+// A timetable's file as read.
+struct TimetableFileRead {
+  std::vector<TimetableEntry> rows;
+  // Why the file could not be read (the system's reason) when it exists but stayed unreadable
+  // for 2 s: `rows` are then none, and stand for nothing. Empty when read (or absent).
+  std::string problem;
+};
 // The rows of timetable `name` as its file holds them, each marked missing when its music file
 // is not in `music_folder` (each name asked of the disk once); an absent file gives none, one
 // that exists but cannot be read is tried again for up to 2 s.
-std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
-                                               const TextValue& music_folder);
+TimetableFileRead ReadNamedTimetable(const TextValue& program_dir, std::string_view name,
+                                     const TextValue& music_folder);
 
-// The plan file read against the timetables that exist now; an absent file gives the empty plan.
-// One that exists but cannot be read is tried again for up to 2 s.
-DayPlan ReadPlanFile(const TextValue& program_dir);
+// The plan's file as read.
+struct PlanFileRead {
+  DayPlan plan;
+  bool exists = false;
+  // Why the file could not be read (the system's reason) when it exists but stayed unreadable
+  // for 2 s: `plan` is then empty, and stands for nothing. Empty when read (or absent).
+  std::string problem;
+};
+// The plan file read against the timetables that exist now, a name matching a file's as the
+// file system matches it (ASCII letters without case) and read as the file's own; an absent file
+// gives the empty plan. One that exists but cannot be read is tried again for up to 2 s.
+PlanFileRead ReadPlanFile(const TextValue& program_dir);
 // Writes the plan file as one replacement of the whole file (the old file stays whole on any
 // failure); true when written.
 bool WritePlanFile(const TextValue& program_dir, const DayPlan& plan);

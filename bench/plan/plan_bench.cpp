@@ -150,13 +150,13 @@ void Run() {
   // timetables' files, each timetable with its missing music marked).
   const TextValue folder(dir);
   double start = Now();
-  const DayPlan plan = ReadPlanFile(folder);
+  const DayPlan plan = ReadPlanFile(folder).plan;
   const double plan_read = Now() - start;
 
   start = Now();
   std::size_t rows = 0;
   for (int i = 0; i < kTimetables; ++i)
-    rows += ReadNamedTimetable(folder, TimetableName(i), TextValue(dir + "\\mp3")).size();
+    rows += ReadNamedTimetable(folder, TimetableName(i), TextValue(dir + "\\mp3")).rows.size();
   const double tables_read = Now() - start;
   std::printf("plan read: %.1f ms (%zu dated, %zu vacations, %zu seasons, %zu kept aside)\n",
               plan_read * 1e3, plan.dates.size(), plan.quiet.size(), plan.seasons.size(),

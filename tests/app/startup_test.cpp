@@ -17,6 +17,7 @@
 #include "app/timetable/default_config.h"
 #include "app/startup.h"
 #include "app/timetable/timetable_rules.h"
+#include "app/timetable_choice.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
 #include "runtime/path_text.h"
@@ -54,6 +55,9 @@ struct Seen {
   std::vector<MessageBoxRequest> start_boxes;  // shown before the window was first inspected
   Strings system_items;                        // the system menu's last five items
   bool checked_elsewhere = true, checked_here = false, checked_after_removal = true;
+  // Unsaved edits and following: after a take while read-only; after 取消, then 否.
+  std::vector<std::string> following;
+  std::vector<MessageBoxRequest> follow_boxes;
 };
 
 Seen g_seen;
@@ -138,6 +142,30 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   s.rows_after_delete = app.timetable_view.Count();
   s.written_at_start = ReadFileBytes(ConfigFilePath().Bytes());
   app.save_button.SendWindowMessage(BM_CLICK);
+
+  // Unsaved edits never ring while the window says a shared folder manages the timetables: the
+  // files taken show as taken, and following starts only once the edits are saved or dropped.
+  {
+    auto edit = [&](int hour) {
+      app.hour_list.CurrentSelection(hour);
+      app.add_button.SendWindowMessage(BM_CLICK);
+    };
+    auto state = [&](const std::string& answer) {
+      s.following.push_back(answer + (app.timetable.Modified() ? " modified " : " saved ") +
+                            std::to_string(app.timetable_view.Count()));
+    };
+    edit(6);
+    SetTimetablesReadOnly(true);
+    ShownFilesReplaced({"Belvane配置.ini"});
+    state("taken");
+    SetTimetablesReadOnly(false);
+    edit(5);
+    for (const int answer : {IDCANCEL, IDNO}) {
+      MessageBoxRecorder boxes(answer);
+      state(MayStartFollowing() ? "follows" : "stays");
+      s.follow_boxes.insert(s.follow_boxes.end(), boxes.requests.begin(), boxes.requests.end());
+    }
+  }
 
   // Closing: Cancel keeps the window, OK ends the dialog.
   {
@@ -245,6 +273,10 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.boxes[1].caption, TextValue("防止误操作"));
   EXPECT_EQ(s.boxes[2].caption, TextValue("防止误操作"));
   EXPECT_FALSE(TheProcessObjects().clock_thread.Ringing());
+  EXPECT_EQ(s.following, (Strings{"taken saved 7", "stays modified 8", "follows saved 7"}));
+  ASSERT_EQ(s.follow_boxes.size(), 2u);
+  EXPECT_EQ(s.follow_boxes[0].text,
+            TextValue("课表“常规”有未保存的修改，跟随共享文件夹前保存吗？"));
 }
 
 }  // namespace

@@ -129,6 +129,17 @@ TEST(PlanViewModelTest, AnEditGoesToTheSectionItsDatesAndValueCallFor) {
   DeleteDatedLine(plan, {Section::kQuiet, 5});
   EXPECT_EQ(Lines(plan), "2027-06-08=考试;2027-01-01~2027-01-01=元旦;");
 
+  // Changed in place, a line keeps its place in the file, among the user's comments.
+  DayPlan file = ReadDayPlan(
+      "[日期]\r\n; 期末\r\n2027-06-07=考试\r\n2027-06-08=考试\r\n[停铃]\r\n"
+      "2027-01-01~2027-01-01=元旦\r\n",
+      [](std::string_view name) { return name == "考试"; });
+  PutDatedEdit(file, DatedLineRef{Section::kDated, 0}, {{D(6, 9), D(6, 9)}, Quiet("停电")});
+  PutDatedEdit(file, DatedLineRef{Section::kQuiet, 0}, {{D(1, 1), D(1, 2)}, Quiet("元旦")});
+  EXPECT_EQ(WriteDayPlan(file),
+            "[日期]\r\n; 期末\r\n2027-06-09=停铃 停电\r\n2027-06-08=考试\r\n[停铃]\r\n"
+            "2027-01-01~2027-01-02=元旦\r\n");
+
   EXPECT_NE(DatedEditProblem({{D(6, 9), D(6, 7)}, Quiet()}), "");
   EXPECT_NE(DatedEditProblem({{D(6, 7), D(6, 9)}, Named("考试")}), "");
   EXPECT_NE(DatedEditProblem({{D(6, 7), D(6, 9)}, AsWeekday(2)}), "");

@@ -1,5 +1,7 @@
 #include "app/calendar/today.h"
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "tests/app/test_support.h"
@@ -78,6 +80,58 @@ TEST(TodayTest, TheClockRingsTodaysRowsWhicheverTimetableIsShown) {
   EXPECT_TRUE(published.EnterDay(day + 1)) << "tomorrow was published ahead";
   EXPECT_EQ(published.Current()->Name(), "常规");
   EXPECT_EQ(published.FirstRowAt("08:00:00"), 0);
+}
+
+// A plan or timetable that cannot be read for 2 s is never read as empty: what was last read of
+// it stands in, and it is told once until it has been read again.
+TEST(TodayTest, AFileThatCannotBeReadKeepsWhatWasLastReadAndIsToldOnce) {
+  testing::ScratchFolder folder;
+  folder.MakeFolder("课表");
+  folder.Write("Belvane配置.ini", TimetableText({{"08:00:00", "a.wav"}}));
+  const std::string exam =
+      folder.Write("课表\\考试.ini", TimetableText({{"09:00:00", "a.wav"}, {"10:00:00", "a.wav"}}));
+  const std::string plan = folder.Write("Belvane日历.ini", "[日期]\r\n2027-06-07=考试\r\n");
+  const TextValue music = folder.Path() + "\\mp3";
+  const int day = ClockDayOf({2027, 6, 7});
+  const DayWork read = WorkOutDays(folder.Path(), music, day);
+  ASSERT_EQ(read.today_rows->RowCount(), 2);
+  EXPECT_TRUE(read.reads.empty() || read.reads[0].reason.empty());
+
+  const struct {
+    const char* what;
+    const std::string* held;
+    const DayWork* last;
+    const char* today;
+    int rows;
+    const char* file;  // told unreadable
+  } cases[] = {
+      {"the plan: the last plan decides", &plan, &read, "考试", 2, "Belvane日历.ini"},
+      {"the plan, at start-up: 常规, told", &plan, nullptr, "常规", 1, "Belvane日历.ini"},
+      {"today's timetable: its last rows ring", &exam, &read, "考试", 2, "课表\\考试.ini"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const HANDLE held =
+        CreateFileA(c.held->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const DayWork work = WorkOutDays(folder.Path(), music, day, nullptr, c.last);
+    CloseHandle(held);
+    EXPECT_EQ(work.today.name, c.today);
+    EXPECT_EQ(work.today_rows->RowCount(), c.rows);
+    std::string told;
+    for (const FileRead& r : work.reads) {
+      if (!r.reason.empty()) told += r.file;
+    }
+    EXPECT_EQ(told, c.file);
+  }
+
+  // Told once; again only after it has been read in between.
+  std::set<std::string> told;
+  const std::vector<FileRead> unreadable{{"Belvane日历.ini", "拒绝访问。"}, {"课表\\考试.ini", ""}};
+  EXPECT_EQ(UnreadableToTell(told, unreadable).size(), 1u);
+  EXPECT_TRUE(UnreadableToTell(told, unreadable).empty());
+  EXPECT_TRUE(UnreadableToTell(told, {{"Belvane日历.ini", ""}}).empty());
+  EXPECT_EQ(UnreadableToTell(told, unreadable).size(), 1u);
 }
 
 TEST(TodayTest, TheMainWindowsLineSaysWhatRingsAndWhy) {

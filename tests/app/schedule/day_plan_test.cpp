@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace belvane {
@@ -123,23 +125,93 @@ TEST(DayPlanTest, ResolvesEachDateByTheFirstStepThatApplies) {
   }
 }
 
-TEST(DayPlanTest, WrittenPlanReadsBackWithItsUnreadLinesInTheirSections) {
-  const DayPlan plan = Read(
-      "x=1\n[停铃]\n2027-07-10 ~ 2027-08-31=暑假\n[每周 2027-05-01~2027-09-30]\n周一=夏季\n"
-      "周九=夏季\n[日期]\n2027-01-01=停铃  元旦\n2027-02-07=按周五\n[每周]\n周日=停铃\n"
-      "[foo]\na=b\n");
-  const std::string text = WriteDayPlan(plan);
-  EXPECT_EQ(text,
-            "x=1\r\n\r\n[每周]\r\n周日=停铃\r\n\r\n[每周 2027-05-01~2027-09-30]\r\n周一=夏季\r\n"
-            "周九=夏季\r\n\r\n[日期]\r\n2027-01-01=停铃 元旦\r\n2027-02-07=按周五\r\n\r\n"
-            "[停铃]\r\n2027-07-10~2027-08-31=暑假\r\n\r\n[foo]\r\na=b\r\n");
-  const DayPlan again = Read(text);
-  EXPECT_EQ(WriteDayPlan(again), text);
-  ASSERT_EQ(again.unread.size(), 4u);
-  EXPECT_EQ(again.unread[1].section, "[每周 2027-05-01~2027-09-30]");
-  for (int day = ClockDayOf(Date("2027-01-01")); day < ClockDayOf(Date("2028-01-01")); ++day) {
-    EXPECT_EQ(ResolveDay(again, DateOfClockDay(day)), ResolveDay(plan, DateOfClockDay(day)));
+// "\n" as written by hand, "\r\n" as the program writes.
+std::string Crlf(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
   }
+  return out;
+}
+
+// Written back, the file keeps every line as it stood; an edit changes its own line in place, a
+// new line goes to the end of its section's block, a new section to the end.
+TEST(DayPlanTest, WritingKeepsTheFileAsWrittenAndChangesOnlyWhatWasEdited) {
+  const std::string file =
+      "; 本校铃声日历\nx=1\n[停铃]\n2027-07-10 ~ 2027-08-31=暑假\n\n"
+      "; 夏季作息\n[每周 2027-05-01~2027-09-30]\n周一=夏季\n周九=夏季\n"
+      "[日期]\r\n; 元旦放假\r\n2027-01-01=停铃  元旦\r\n2027-02-07=按周五\r\n\r\n"
+      "[每周]\n  周日 = 停铃\n; 周六也停\n周六=停铃\n\n[foo]\na=b";
+  const struct {
+    const char* what;
+    std::function<void(DayPlan&)> edit;
+    std::vector<std::pair<std::string, std::string>> changes;  // line before -> after ("" none)
+    std::string added;                                         // after the last line
+  } cases[] = {
+      {"nothing", [](DayPlan&) {}, {}, {}},
+      {"weekdays changed, renamed and removed",
+       [](DayPlan& p) {
+         p.weekly.days[6] = PlanValue{PlanValue::Kind::kTimetable, "补课", {}, 0};
+         p.weekly.days[5].reset();
+         RenameInPlan(p, "夏季", "冬季");
+       },
+       {{"  周日 = 停铃\n", "周日=补课\n"}, {"周六=停铃\n", ""}, {"周一=夏季\n", "周一=冬季\n"}},
+       {}},
+      {"a weekday added: at the end of its section, before the blank line",
+       [](DayPlan& p) {
+         p.weekly.days[0] = PlanValue{PlanValue::Kind::kQuiet, {}, "", 0};
+       },
+       {{"周六=停铃\n", "周六=停铃\n周一=停铃\n"}},
+       {}},
+      {"dated lines changed, removed and added",
+       [](DayPlan& p) {
+         p.dates[0].value.reason = "新年";
+         p.dates.erase(p.dates.begin() + 1);
+         p.dates.push_back({Date("2027-06-07"), {PlanValue::Kind::kTimetable, "考试", {}, 0}});
+       },
+       {{"2027-01-01=停铃  元旦\r\n", "2027-01-01=停铃 新年\r\n2027-06-07=考试\r\n"},
+        {"2027-02-07=按周五\r\n", ""}},
+       {}},
+      {"a season's range changed in place; a new season at the end",
+       [](DayPlan& p) {
+         p.seasons[0].range.to = Date("2027-08-31");
+         p.seasons.push_back({*ParseDateRange("2027-11-01~2028-01-31"), {}});
+         p.seasons.back().week.days[1] = PlanValue{PlanValue::Kind::kTimetable, "冬季", {}, 0};
+       },
+       {{"[每周 2027-05-01~2027-09-30]\n", "[每周 2027-05-01~2027-08-31]\n"}},
+       "\r\n[每周 2027-11-01~2028-01-31]\r\n周二=冬季\r\n"},
+      {"a season removed with its block",
+       [](DayPlan& p) { p.seasons.clear(); },
+       {{"; 夏季作息\n[每周 2027-05-01~2027-09-30]\n周一=夏季\n周九=夏季\n", ""}},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DayPlan plan = Read(file);
+    c.edit(plan);
+    std::string expected = Crlf(file + "\n");
+    for (const auto& [before, after] : c.changes) {
+      const std::size_t at = expected.find(Crlf(before));
+      ASSERT_NE(at, std::string::npos) << before;
+      expected.replace(at, Crlf(before).size(), Crlf(after));
+    }
+    expected += c.added;
+    const std::string text = WriteDayPlan(plan);
+    EXPECT_EQ(text, expected);
+    // Read again, it is the plan as edited, and writes itself unchanged.
+    const DayPlan again = Read(text);
+    EXPECT_EQ(WriteDayPlan(again), text);
+    for (int day = ClockDayOf(Date("2027-01-01")); day < ClockDayOf(Date("2028-03-01")); ++day)
+      ASSERT_EQ(ResolveDay(again, DateOfClockDay(day)), ResolveDay(plan, DateOfClockDay(day)));
+  }
+
+  // A plan made without a file: its sections in order, a blank line between.
+  DayPlan made;
+  made.weekly.days[6] = PlanValue{PlanValue::Kind::kQuiet, {}, "", 0};
+  made.quiet.push_back({*ParseDateRange("2027-07-10~2027-08-31"), "暑假"});
+  EXPECT_EQ(WriteDayPlan(made),
+            "[每周]\r\n周日=停铃\r\n\r\n[停铃]\r\n2027-07-10~2027-08-31=暑假\r\n");
 }
 
 TEST(DayPlanTest, RenameChangesEveryLineNamingTheTimetableAndNoOther) {

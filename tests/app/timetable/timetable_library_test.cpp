@@ -34,6 +34,10 @@ TEST(TimetableNames, NewNamesAreRefusedOrAcceptedAsTheFileSystemAndThePlanNeed) 
       {Repeat("a", 33), false, {}},
       {"常规", false, {}},
       {"停铃", false, {}},
+      {"停铃日", false, {}},  // the plan would read "停铃日" as no bells
+      {"按周五", false, {}},  // and this as a make-up day
+      {"按周", false, {}},
+      {"按时", true, {}},
       {"a\\b", false, {}},
       {"a:b", false, {}},
       {"CON", false, {}},
@@ -55,6 +59,34 @@ TEST(TimetableNames, NewNamesAreRefusedOrAcceptedAsTheFileSystemAndThePlanNeed) 
   }
   EXPECT_EQ(NewTimetableNameProblem("exam", names), "已有同名课表“Exam”。");
   EXPECT_EQ(NewTimetableNameProblem("\x81\x41", {"常规", "\x81\x61"}), "");
+  EXPECT_EQ(NewTimetableNameProblem("按周五", names),
+            "课表名称不能以“停铃”或“按周”开头：日历中它们另有含义。");
+}
+
+// The plan names a timetable as the file system names its file: ASCII letters without case, a
+// double-byte character exactly (its second byte may look like a letter). A line naming the
+// file in other case is read with the file's own name, so it rings, renames and deletes with it.
+TEST(TimetableNames, ThePlanFindsTimetableFilesAsTheFileSystemDoes) {
+  testing::ScratchFolder folder;
+  folder.MakeFolder("课表");
+  for (const char* name : {"exam", "考试", "\x81\x61"})
+    folder.Write(std::string("课表\\") + name + ".ini", "[total]\r\nn=0\r\n");
+  const struct {
+    const char* written;
+    const char* read;  // empty: the line cannot be read
+  } cases[] = {
+      {"exam", "exam"},         {"Exam", "exam"}, {"EXAM", "exam"}, {"考试", "考试"},
+      {"\x81\x61", "\x81\x61"}, {"\x81\x41", ""}, {"exams", ""},    {"常规", "常规"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.written);
+    folder.Write("Belvane日历.ini", std::string("[每周]\r\n周一=") + c.written + "\r\n");
+    const PlanFileRead read = ReadPlanFile(folder.Path());
+    EXPECT_TRUE(read.exists);
+    EXPECT_EQ(read.problem, "");
+    const std::optional<PlanValue>& monday = read.plan.weekly.days[0];
+    EXPECT_EQ(monday ? monday->name : std::string(), c.read);
+  }
 }
 
 // A plan held open by another program for a moment is waited for, not read as absent (which
@@ -68,9 +100,10 @@ TEST(TimetableNames, APlanHeldForAMomentIsWaitedFor) {
     Sleep(300);
     CloseHandle(held);
   });
-  const DayPlan plan = ReadPlanFile(folder.Path());
+  const PlanFileRead read = ReadPlanFile(folder.Path());
   release.join();
-  EXPECT_EQ(plan.dates.size(), 1u);
+  EXPECT_EQ(read.plan.dates.size(), 1u);
+  EXPECT_EQ(read.problem, "");
 }
 
 TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {

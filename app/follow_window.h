@@ -14,6 +14,7 @@
 
 #include "app/campus.h"
 #include "app/follow_view.h"
+#include "runtime/text.h"
 #include "runtime/worker_pool.h"
 
 namespace belvane {
@@ -27,13 +28,16 @@ struct FollowWindowActions {
   std::function<void()> look_now;
   // Runs on a worker: reads the source.
   std::function<std::string(const std::string& source)> describe;
+  // The file set_source writes, checked first (app/gbk_save.h); empty for a stand-in.
+  TextValue settings_file;
 };
 
 // Runs the window modally over `owner`; returns when it closes.
 void OpenFollowWindow(HWND owner, FollowWindowActions actions, WorkerPool& workers);
 
 // Over the follower: a source set or stopped here shows in the main window at once.
-inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& workers) {
+inline void OpenFollowWindow(HWND owner, CampusFollower& follower, const TextValue& program_dir,
+                             WorkerPool& workers) {
   OpenFollowWindow(
       owner,
       {[&follower] { return follower.Status(); }, [&follower] { return follower.Following(); },
@@ -42,7 +46,8 @@ inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& w
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource},
+       [&follower] { follower.LookNow(); }, &DescribeSource,
+       ConcatTexts(program_dir, "\\", kSyncFileName)},
       workers);
 }
 

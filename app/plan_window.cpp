@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/plan_view_model.h"
+#include "app/gbk_save.h"
 #include "app/timetable_file.h"
 #include "app/timetable_library.h"
 #include "app/timetable_rules.h"
@@ -475,6 +476,7 @@ void DeleteDatedLineChosen() {
 void SavePlan() {
   PlanWindow& w = *g_plan;
   if (w.read_only) return;
+  if (!MaySaveAsGbk(w.form.Handle(), PlanFilePath(w.program_dir))) return;
   if (!WritePlanFile(w.program_dir, w.plan)) {
     ShowMessageBox(w.form.Handle(),
                    "日历没有保存：无法写入 Belvane日历.ini。\r\n"

@@ -254,7 +254,8 @@ void PrepareData() {
 void StartFollowingStep() {
   AppObjects& app = App();
   SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects()) OpenFollowWindow(owner, App().campus, App().record_opening);
+    if (HaveAppObjects())
+      OpenFollowWindow(owner, App().campus, App().program_dir, App().record_opening);
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/app_objects.h"
+#include "app/gbk_save.h"
 #include "app/profile_store.h"
 #include "app/timetable_file.h"
 #include "app/timetable_handlers.h"
@@ -188,6 +189,8 @@ void RenameShown(AppObjects& app) {
   // Read while the old name's file still exists, or its lines would not be read as naming it.
   DayPlan plan = ReadPlanFile(app.program_dir);
   const bool plan_changed = RenameInPlan(plan, from, to) > 0;
+  // Before the file is renamed: a plan that cannot be saved leaves both as they are.
+  if (plan_changed && !MaySaveAsGbk(nullptr, PlanFilePath(app.program_dir))) return;
   const TextValue from_file = TimetableFilePath(app.program_dir, from);
   const TextValue to_file = TimetableFilePath(app.program_dir, to);
   // Never replaces a file: a name taken meanwhile fails here.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/app_objects.h"
+#include "app/gbk_save.h"
 #include "app/record_events.h"
 #include "app/timetable_choice.h"
 #include "app/timetable_file.h"
@@ -42,8 +43,12 @@ bool SaveShownTimetable() {
   // Made when first needed; one that exists already makes this fail, harmlessly.
   if (name != kDefaultTimetableName)
     CreateDirectoryA(TimetableFolderPath(app.program_dir).CStr(), nullptr);
-  const std::unique_ptr<ProfileStore> store =
-      OpenTimetableStore(TimetableFilePath(app.program_dir, name));
+  const TextValue file = TimetableFilePath(app.program_dir, name);
+  if (!MaySaveAsGbk(nullptr, file)) {
+    RecordSave(false, app.timetable.Count());
+    return false;
+  }
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);
   if (!SaveTimetableOrTell(app.timetable, *store)) return false;
   app.timetable.MarkSaved();
   TimetablesChanged();

@@ -127,7 +127,7 @@ DayPlan ReadPlanFile(const TextValue& program_dir) {
   const std::optional<std::string> text = ReadFileBytes(file);
   if (!text) return {};
   const std::vector<std::string> names = ListTimetableNames(program_dir);
-  return ReadDayPlan(*text, [&names](std::string_view name) {
+  return ReadDayPlan(GbkTextOfFile(*text), [&names](std::string_view name) {
     return std::binary_search(names.begin() + 1, names.end(), name) ||
            name == kDefaultTimetableName;
   });

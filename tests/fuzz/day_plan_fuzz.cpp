@@ -3,8 +3,10 @@
 //   reason, and the line that decided;
 // - the plan written and read again decides every such date alike, keeps the same lines aside
 //   and writes the same text again.
-// Input: the plan file's bytes (GBK).
-// fuzz-sources: app/schedule/day_plan.cpp
+// Input: the plan file's bytes, in whatever encoding a plan is saved in, read as ReadPlanFile
+// reads them (DetectFileEncoding, then to GBK); the stand-in for the platform's conversion to GBK
+// knows the plan's own words and the seed timetables' names.
+// fuzz-sources: app/schedule/day_plan.cpp runtime/text_convert.cpp
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "app/schedule/day_plan.h"
+#include "runtime/text_convert.h"
 
 namespace belvane {
 namespace {
@@ -35,6 +38,46 @@ bool Exists(std::string_view name) {
          name == "\xB2\xB9\xBF\xCE" || (!name.empty() && name.front() == 'T');
 }
 
+// GBK of the characters the plan's words and the seed timetables' names are made of; any other
+// character becomes "?", as the platform's conversion makes what GBK lacks.
+std::string GbkFromUtf8(std::string_view utf8) {
+  static constexpr std::pair<char32_t, const char*> kKnown[] = {
+      {U'一', "\xD2\xBB"}, {U'二', "\xB6\xFE"}, {U'三', "\xC8\xFD"}, {U'四', "\xCB\xC4"},
+      {U'五', "\xCE\xE5"}, {U'六', "\xC1\xF9"}, {U'日', "\xC8\xD5"}, {U'周', "\xD6\xDC"},
+      {U'每', "\xC3\xBF"}, {U'期', "\xC6\xDA"}, {U'停', "\xCD\xA3"}, {U'铃', "\xC1\xE5"},
+      {U'按', "\xB0\xB4"}, {U'常', "\xB3\xA3"}, {U'规', "\xB9\xE6"}, {U'夏', "\xCF\xC4"},
+      {U'季', "\xBC\xBE"}, {U'考', "\xBF\xBC"}, {U'试', "\xCA\xD4"}, {U'冬', "\xB6\xAC"},
+      {U'补', "\xB2\xB9"}, {U'课', "\xBF\xCE"}, {U'元', "\xD4\xAA"}, {U'旦', "\xB5\xA9"},
+      {U'暑', "\xCA\xEE"}, {U'假', "\xBC\xD9"}};
+  std::string gbk;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    i += length;
+    const char* known = c < 0x80 ? nullptr : "?";
+    for (const auto& [code, bytes] : kKnown) {
+      if (code == c) known = bytes;
+    }
+    if (known) {
+      gbk += known;
+    } else {
+      gbk += static_cast<char>(c);
+    }
+  }
+  return gbk;
+}
+
+// The plan file's text as the program reads it.
+std::string PlanText(std::string_view bytes) {
+  const FileEncoding encoding = DetectFileEncoding(bytes);
+  if (encoding == FileEncoding::kGbk) return std::string(bytes);
+  return GbkFromUtf8(Utf8TextOfFile(bytes, encoding));
+}
+
 std::vector<std::pair<std::string, std::string>> Unread(const DayPlan& plan) {
   std::vector<std::pair<std::string, std::string>> lines;
   for (const UnreadLine& u : plan.unread) lines.emplace_back(u.section, u.text);
@@ -47,7 +90,7 @@ std::vector<std::pair<std::string, std::string>> Unread(const DayPlan& plan) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace belvane;
-  const std::string_view file(reinterpret_cast<const char*>(data), size);
+  const std::string file = PlanText(std::string_view(reinterpret_cast<const char*>(data), size));
   const DayPlan plan = ReadDayPlan(file, &Exists);
   const std::string text = WriteDayPlan(plan);
   const DayPlan again = ReadDayPlan(text, &Exists);

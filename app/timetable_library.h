@@ -48,6 +48,7 @@ std::vector<TimetableEntry> ReadNamedTimetable(const TextValue& program_dir, std
                                                const TextValue& music_folder);
 
 // The plan file read against the timetables that exist now; an absent file gives the empty plan.
+// A plan saved as UTF-8 or UTF-16 is read as its text (runtime/text_convert.h).
 // One that exists but cannot be read is tried again for up to 2 s.
 DayPlan ReadPlanFile(const TextValue& program_dir);
 // Writes the plan file as one replacement of the whole file (the old file stays whole on any

@@ -118,7 +118,8 @@ struct DayPlan {
 // Whether a timetable of this name exists (has its file); the default one always does.
 using TimetableExists = std::function<bool(std::string_view name)>;
 
-// Reads the plan file's text (GBK; CRLF or LF; a UTF-8 byte-order mark is not expected). Blank
+// Reads the plan file's text (GBK, as ReadPlanFile hands it over whatever encoding the file was
+// saved in; CRLF or LF). Blank
 // lines and comment lines (";" first) are skipped; every other line that cannot be read (a bad
 // or impossible date, an unknown weekday, a range ending before it starts, a value naming no
 // timetable `exists` knows, a line outside any known section) goes to `unread`, as written.

@@ -7,6 +7,7 @@
 #include "ui/ui_task.h"
 #include "app/sync_engine.h"
 #include "app/sync_settings.h"
+#include "runtime/gbk.h"
 #include "tests/app/test_support.h"
 
 namespace belvane {
@@ -152,6 +153,10 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_EQ(read.taken, settings.taken);
   EXPECT_EQ(read.interval_seconds, 7);
   EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").interval_seconds, 60);
+  // Saved again by Notepad (UTF-8, no mark), it reads the same.
+  const std::string utf8 = Utf8FromWide(WideFromGbk(SyncSettingsText(settings)));
+  EXPECT_EQ(ParseSyncSettings(utf8).source, settings.source);
+  EXPECT_EQ(ParseSyncSettings(utf8).taken, settings.taken);
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back

@@ -41,14 +41,11 @@ bool Exists(std::string_view name) {
 // GBK of the characters the plan's words and the seed timetables' names are made of; any other
 // character becomes "?", as the platform's conversion makes what GBK lacks.
 std::string GbkFromUtf8(std::string_view utf8) {
-  static constexpr std::pair<char32_t, const char*> kKnown[] = {
-      {U'一', "\xD2\xBB"}, {U'二', "\xB6\xFE"}, {U'三', "\xC8\xFD"}, {U'四', "\xCB\xC4"},
-      {U'五', "\xCE\xE5"}, {U'六', "\xC1\xF9"}, {U'日', "\xC8\xD5"}, {U'周', "\xD6\xDC"},
-      {U'每', "\xC3\xBF"}, {U'期', "\xC6\xDA"}, {U'停', "\xCD\xA3"}, {U'铃', "\xC1\xE5"},
-      {U'按', "\xB0\xB4"}, {U'常', "\xB3\xA3"}, {U'规', "\xB9\xE6"}, {U'夏', "\xCF\xC4"},
-      {U'季', "\xBC\xBE"}, {U'考', "\xBF\xBC"}, {U'试', "\xCA\xD4"}, {U'冬', "\xB6\xAC"},
-      {U'补', "\xB2\xB9"}, {U'课', "\xBF\xCE"}, {U'元', "\xD4\xAA"}, {U'旦', "\xB5\xA9"},
-      {U'暑', "\xCA\xEE"}, {U'假', "\xBC\xD9"}};
+  constexpr std::u32string_view kKnown = U"一二三四五六日周每期停铃按常规夏季考试冬补课元旦暑假";
+  constexpr std::string_view kKnownGbk =
+      "\xD2\xBB\xB6\xFE\xC8\xFD\xCB\xC4\xCE\xE5\xC1\xF9\xC8\xD5\xD6\xDC\xC3\xBF"
+      "\xC6\xDA\xCD\xA3\xC1\xE5\xB0\xB4\xB3\xA3\xB9\xE6\xCF\xC4\xBC\xBE\xBF\xBC"
+      "\xCA\xD4\xB6\xAC\xB2\xB9\xBF\xCE\xD4\xAA\xB5\xA9\xCA\xEE\xBC\xD9";
   std::string gbk;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -58,14 +55,11 @@ std::string GbkFromUtf8(std::string_view utf8) {
       c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
     i += length;
-    const char* known = c < 0x80 ? nullptr : "?";
-    for (const auto& [code, bytes] : kKnown) {
-      if (code == c) known = bytes;
-    }
-    if (known) {
-      gbk += known;
-    } else {
+    const std::size_t known = kKnown.find(c);
+    if (c < 0x80) {
       gbk += static_cast<char>(c);
+    } else {
+      gbk += known == kKnown.npos ? "?" : kKnownGbk.substr(2 * known, 2);
     }
   }
   return gbk;

@@ -1,7 +1,6 @@
 // The number and time readings on any bytes: no fault, and the readings agree with each other.
 // The file encoding rule on the same bytes: a mark decides; UTF-16 decodes alike in either byte
-// order and always to valid UTF-8; and text taken as UTF-8 without a mark is exactly the text
-// whose characters survive a trip through UTF-16 (no shorter forms, no surrogates).
+// order and always to valid UTF-8.
 // fuzz-sources: runtime/text_convert.cpp
 #include <cstdint>
 #include <cstdio>
@@ -19,41 +18,6 @@ void Require(bool ok, const char* what) {
     std::fprintf(stderr, "property failed: %s\n", what);
     std::abort();
   }
-}
-
-// The code points of UTF-8 text, read without any check (what a lax reader would take).
-std::u32string LaxCodePoints(std::string_view text) {
-  std::u32string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    out += c;
-    i += length;
-  }
-  return out;
-}
-
-// UTF-16 bytes of code points, little end first (a surrogate code point goes as it is).
-std::string Utf16LeBytes(const std::u32string& code_points) {
-  std::string out;
-  auto put = [&out](char32_t unit) {
-    out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>((unit >> 8) & 0xFF);
-  };
-  for (char32_t c : code_points) {
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      put(0xD800 + ((c >> 10) & 0x3FF));
-      put(0xDC00 + (c & 0x3FF));
-    } else {
-      put(c);
-    }
-  }
-  return out;
 }
 
 bool IsAscii(std::string_view text) {
@@ -103,14 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "UTF-16 reads alike in either byte order");
   Require(IsAscii(from_utf16) || DetectFileEncoding(from_utf16) != FileEncoding::kGbk,
           "UTF-16 decodes to valid UTF-8");
-  const FileEncoding encoding = DetectFileEncoding(text);
-  if (!text.starts_with("\xEF\xBB\xBF") && !text.starts_with("\xFF\xFE") &&
-      !text.starts_with("\xFE\xFF") && !IsAscii(text)) {
-    const bool survives = Utf8TextOfFile("\xFF\xFE" + Utf16LeBytes(LaxCodePoints(text)),
-                                         FileEncoding::kUtf16Le) == text;
-    Require((encoding == FileEncoding::kUtf8) == survives,
-            "UTF-8 without a mark is the text that survives UTF-16");
-  }
 
   Require(ParseDecimal(std::to_string(plain)) == plain, "a number's text reads back as it");
   if (IsAscii(text)) {

@@ -65,6 +65,8 @@ TEST(FileEncoding, ReadsEachWayNotepadSavesAndFindsWhatGbkLacks) {
       {"valid GBK and valid UTF-8", "\xC2\xA7", E::kUtf8, "§"},
       {"ASCII alone is GBK", "[time]\r\n1=08:00:00", E::kGbk, "[time]\r\n1=08:00:00"},
       {"one invalid sequence makes GBK", utf8 + "\xC2", E::kGbk, utf8 + "\xC2"},
+      {"a shorter form is not UTF-8", "\xC0\xAF", E::kGbk, "\xC0\xAF"},
+      {"a surrogate is not UTF-8", "\xED\xA0\x80", E::kGbk, "\xED\xA0\x80"},
       {"empty", "", E::kGbk, ""},
       {"a lone partial UTF-8 mark", "\xEF\xBB", E::kGbk, "\xEF\xBB"},
       {"a lone partial UTF-16 mark", "\xFF", E::kGbk, "\xFF"},

@@ -35,8 +35,8 @@ namespace belvane {
 namespace {
 
 // Over the follower: a source set or stopped here shows in the main window at once.
-void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& workers,
-                          std::function<bool()> may_follow) {
+void OpenFollowWindowOver(HWND owner, CampusFollower& follower, const TextValue& program_dir,
+                          WorkerPool& workers, std::function<bool()> may_follow) {
   OpenFollowWindow(
       owner,
       {[&follower] { return follower.Status(); }, [&follower] { return follower.Following(); },
@@ -45,7 +45,8 @@ void OpenFollowWindowOver(HWND owner, CampusFollower& follower, WorkerPool& work
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource, std::move(may_follow)},
+       [&follower] { follower.LookNow(); }, &DescribeSource,
+       ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow)},
       workers);
 }
 
@@ -272,7 +273,8 @@ void StartFollowingStep() {
   AppObjects& app = App();
   SetFollowWindowOpener([](HWND owner) {
     if (HaveAppObjects())
-      OpenFollowWindowOver(owner, App().campus, App().record_opening, &MayStartFollowing);
+      OpenFollowWindowOver(owner, App().campus, App().program_dir, App().record_opening,
+                           &MayStartFollowing);
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

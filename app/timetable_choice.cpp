@@ -12,6 +12,7 @@
 #include "app/app_objects.h"
 #include "app/timetable/profile_store.h"
 #include "app/timetable/timetable_file.h"
+#include "app/timetable/gbk_save.h"
 #include "app/timetable_handlers.h"
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_name_dialog.h"
@@ -185,6 +186,8 @@ void RenameShown(AppObjects& app) {
   }
   DayPlan& plan = read.plan;
   const bool plan_changed = RenameInPlan(plan, from, to) > 0;
+  // Before the file is renamed: a plan that cannot be saved leaves both as they are.
+  if (plan_changed && !MaySaveAsGbk(nullptr, PlanFilePath(app.program_dir))) return;
   const TextValue from_file = TimetableFilePath(app.program_dir, from);
   const TextValue to_file = TimetableFilePath(app.program_dir, to);
   // Never replaces a file: a name taken meanwhile fails here.

@@ -9,6 +9,7 @@
 #include "app/timetable/timetable_file.h"
 #include "app/timetable/timetable_library.h"
 #include "app/calendar/today.h"
+#include "app/timetable/gbk_save.h"
 #include "runtime/files.h"
 #include "runtime/message_box.h"
 #include "runtime/text.h"
@@ -37,8 +38,12 @@ bool SaveShownTimetable() {
   // Made when first needed; one that exists already makes this fail, harmlessly.
   if (name != kDefaultTimetableName)
     CreateDirectoryA(TimetableFolderPath(app.program_dir).CStr(), nullptr);
-  const std::unique_ptr<ProfileStore> store =
-      OpenTimetableStore(TimetableFilePath(app.program_dir, name));
+  const TextValue file = TimetableFilePath(app.program_dir, name);
+  if (!MaySaveAsGbk(nullptr, file)) {
+    RecordSave(false, app.timetable.Count());
+    return false;
+  }
+  const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);
   if (!SaveTimetableOrTell(app.timetable, *store)) return false;
   app.timetable.MarkSaved();
   TimetablesChanged();

@@ -93,4 +93,111 @@ int SecondsFromTimeText(std::string_view text) {
   return static_cast<int>(static_cast<std::uint32_t>(seconds));
 }
 
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i] (shortest form, no surrogate, at most U+10FFFF);
+// 0 when none starts there.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  const auto at = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = at(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the byte after the lead
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // shorter forms
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (at(i + 1) < low || at(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Valid UTF-8 with at least one multi-byte character.
+bool IsMultiByteUtf8(std::string_view text) {
+  bool multi_byte = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    multi_byte = multi_byte || length > 1;
+    i += length;
+  }
+  return multi_byte;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::string Utf8FromUtf16Bytes(std::string_view units, bool little_end_first) {
+  const std::size_t count = units.size() / 2;
+  const auto unit = [&](std::size_t k) -> char32_t {
+    const auto a = static_cast<unsigned char>(units[2 * k]);
+    const auto b = static_cast<unsigned char>(units[2 * k + 1]);
+    return little_end_first ? (a | b << 8) : (b | a << 8);
+  };
+  std::string out;
+  out.reserve(units.size() * 3 / 2);
+  for (std::size_t k = 0; k < count; ++k) {
+    char32_t c = unit(k);
+    if (c >= 0xD800 && c < 0xDC00 && k + 1 < count && unit(k + 1) >= 0xDC00 &&
+        unit(k + 1) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(k + 1) - 0xDC00);
+      ++k;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+}  // namespace
+
+FileEncoding DetectFileEncoding(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return FileEncoding::kUtf8Marked;
+  if (bytes.starts_with("\xFF\xFE")) return FileEncoding::kUtf16Le;
+  if (bytes.starts_with("\xFE\xFF")) return FileEncoding::kUtf16Be;
+  return IsMultiByteUtf8(bytes) ? FileEncoding::kUtf8 : FileEncoding::kGbk;
+}
+
+std::string Utf8TextOfFile(std::string_view bytes, FileEncoding encoding) {
+  switch (encoding) {
+    case FileEncoding::kGbk:
+    case FileEncoding::kUtf8:
+      return std::string(bytes);
+    case FileEncoding::kUtf8Marked:
+      return std::string(bytes.substr(3));
+    case FileEncoding::kUtf16Le:
+    case FileEncoding::kUtf16Be:
+      return Utf8FromUtf16Bytes(bytes.substr(2), encoding == FileEncoding::kUtf16Le);
+  }
+  return std::string(bytes);
+}
+
 }  // namespace belvane

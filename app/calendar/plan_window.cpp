@@ -11,6 +11,7 @@
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_rules.h"
 #include "app/calendar/today.h"
+#include "app/timetable/gbk_save.h"
 #include "resources/resource.h"
 #include "runtime/files.h"
 #include "runtime/inifile/profile_document.h"
@@ -475,6 +476,7 @@ void DeleteDatedLineChosen() {
 void SavePlan() {
   PlanWindow& w = *g_plan;
   if (w.read_only) return;
+  if (!MaySaveAsGbk(w.form.Handle(), PlanFilePath(w.program_dir))) return;
   if (!WritePlanFile(w.program_dir, w.plan)) {
     ShowMessageBox(w.form.Handle(),
                    "日历没有保存：无法写入 Belvane日历.ini。\r\n"

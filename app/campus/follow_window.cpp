@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/timetable/gbk_save.h"
 #include "resources/resource.h"
 #include "runtime/gbk.h"
 #include "runtime/message_box.h"
@@ -72,6 +73,8 @@ void Tell(const std::string& text) {
 
 // Sets the source, or tells why it could not be.
 bool SetSource(const std::string& source) {
+  // Told already when a hand-made file holds a character its GBK copy would lose.
+  if (!MaySaveAsGbk(g_follow->form.Handle(), g_follow->actions.settings_file)) return false;
   if (g_follow->actions.set_source(source)) return true;
   Tell(std::string("无法写入 ") + kSyncFileName + "：请检查程序所在文件夹是否可写。");
   return false;

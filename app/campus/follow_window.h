@@ -14,6 +14,7 @@
 
 #include "app/campus/campus.h"
 #include "app/campus/follow_view.h"
+#include "runtime/text.h"
 #include "runtime/worker_pool.h"
 
 namespace belvane {
@@ -27,6 +28,8 @@ struct FollowWindowActions {
   std::function<void()> look_now;
   // Runs on a worker: reads the source.
   std::function<std::string(const std::string& source)> describe;
+  // The file set_source writes, checked first (app/timetable/gbk_save.h); empty for a stand-in.
+  TextValue settings_file;
   // Asked before following starts; false stays as it is (the window open). Empty: not asked.
   std::function<bool()> may_follow = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
 
 namespace belvane {
@@ -42,6 +43,9 @@ std::string SyncSettingsText(const SyncSettings& settings) {
 SyncSettings ParseSyncSettings(std::string_view bytes) {
   SyncSettings settings;
   const ProfileDocument document = ProfileDocument::FromBytes(bytes);
+  // The taken lines are read from the text, as GBK whatever encoding the file was saved in.
+  const std::string text = GbkTextOfFile(bytes);
+  bytes = text;
   settings.source = document.Read("同步", "来源").Bytes();
   const std::string interval = document.Read("同步", "间隔").Bytes();
   if (!interval.empty() && interval.size() <= 4 &&

@@ -8,8 +8,8 @@
 // and write time (FILETIME ticks, UTC) and the relative name last: a name may hold any GBK
 // byte ("=", ";", "[", ","), and nothing after the fourth comma is ever split.
 // The file is written whole (GBK, CRLF) and atomically; lines an administrator added are not
-// kept. 来源 is read as the profile functions read it (a file saved with a byte-order mark
-// works too).
+// kept. 来源 is read as the profile functions read it; the file may be saved in UTF-8 or UTF-16
+// too (with or without a byte-order mark, runtime/text_convert.h).
 //
 // Thread policy: no shared state; the callers serialise writes (app/campus/campus.cpp).
 

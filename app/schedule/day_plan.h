@@ -138,11 +138,11 @@ struct DayPlan {
 // Whether a timetable of this name exists (has its file); the default one always does.
 using TimetableExists = std::function<bool(std::string_view name)>;
 
-// Reads the plan file's text (GBK; CRLF, LF or CR; a UTF-8 byte-order mark is not expected), every
-// line kept in `lines`. Blank lines and comment lines (";" first) are skipped; every other line
-// that cannot be read (a bad or impossible date, an unknown weekday, a range ending before it
-// starts, a value naming no timetable `exists` knows, a line outside any known section) goes to
-// `unread`, as written.
+// Reads the plan file's text (GBK, as ReadPlanFile hands it over whatever encoding the file was
+// saved in; CRLF, LF or CR), every line kept in `lines`. Blank lines and comment lines (";"
+// first) are skipped; every other line that cannot be read (a bad or impossible date, an unknown
+// weekday, a range ending before it starts, a value naming no timetable `exists` knows, a line
+// outside any known section) goes to `unread`, as written.
 DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists);
 // The plan as file text, GBK with CRLF: the file's lines as read, each entry the plan still has
 // in its place (as written when unchanged, else rewritten), an entry it no longer has left out

@@ -185,7 +185,7 @@ PlanFileRead ReadPlanFile(const TextValue& program_dir) {
   }
   const std::vector<std::string> names = ListTimetableNames(program_dir);
   PlanFileRead read{
-      ReadDayPlan(*text,
+      ReadDayPlan(GbkTextOfFile(*text),
                   [&names](std::string_view name) { return ListedName(names, name) != nullptr; }),
       true,
       {}};

@@ -66,7 +66,8 @@ struct PlanFileRead {
 };
 // The plan file read against the timetables that exist now, a name matching a file's as the
 // file system matches it (ASCII letters without case) and read as the file's own; an absent file
-// gives the empty plan. One that exists but cannot be read is tried again for up to 2 s.
+// gives the empty plan. One that exists but cannot be read is tried again for up to 2 s. A plan
+// saved as UTF-8 or UTF-16 is read as its text (runtime/text_convert.h).
 PlanFileRead ReadPlanFile(const TextValue& program_dir);
 // Writes the plan file as one replacement of the whole file (the old file stays whole on any
 // failure); true when written.

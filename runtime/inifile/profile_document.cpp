@@ -188,23 +188,8 @@ ProfileDocument ProfileDocument::FromBytes(std::string_view bytes, const Profile
   ProfileDocument doc;
   doc.codec_ = &codec;
   doc.original_ = std::string(bytes);
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    doc.encoding_ = Encoding::kUtf8;
-    doc.ParseText(std::string(bytes.substr(3)));
-  } else if (bytes.size() >= 2 &&
-             (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
-    const bool little = bytes[0] == '\xFF';
-    doc.encoding_ = little ? Encoding::kUtf16Le : Encoding::kUtf16Be;
-    std::u16string wide((bytes.size() - 2) / 2, u'\0');
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-      const auto a = static_cast<unsigned char>(bytes[2 + 2 * i]);
-      const auto b = static_cast<unsigned char>(bytes[3 + 2 * i]);
-      wide[i] = static_cast<char16_t>(little ? (a | b << 8) : (b | a << 8));
-    }
-    doc.ParseText(codec.utf8_from_utf16(wide));
-  } else {
-    doc.ParseText(std::string(bytes));
-  }
+  doc.encoding_ = DetectFileEncoding(bytes);
+  doc.ParseText(Utf8TextOfFile(bytes, doc.encoding_));
   return doc;
 }
 
@@ -481,30 +466,9 @@ std::string ProfileDocument::SerializeText(bool drop_nameless_headers) const {
   return out;
 }
 
-std::string ProfileDocument::Serialize() const {
-  if (!changed_) return original_;
-  const std::string text = SerializeText(false);
-  switch (encoding_) {
-    case Encoding::kAnsi:
-      return text;
-    case Encoding::kUtf8:
-      return "\xEF\xBB\xBF" + text;
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be: {
-      const std::u16string wide = codec_->utf16_from_utf8(text);
-      const bool little = encoding_ == Encoding::kUtf16Le;
-      std::string out(little ? "\xFF\xFE" : "\xFE\xFF");
-      out.reserve(2 + wide.size() * 2);
-      for (const char16_t c : wide) {
-        const char lo = static_cast<char>(c & 0xFF);
-        const char hi = static_cast<char>((c >> 8) & 0xFF);
-        out += little ? lo : hi;
-        out += little ? hi : lo;
-      }
-      return out;
-    }
-  }
-  return text;
+std::optional<std::string> ProfileDocument::Serialize() const {
+  if (IsGbk()) return changed_ ? SerializeText(false) : original_;
+  return codec_->exact_gbk_from_utf8(changed_ ? SerializeText(false) : text_);
 }
 
 }  // namespace belvane

@@ -15,9 +15,14 @@
 //   bytes are never folded). The first of duplicate sections or keys wins.
 // - A value read in matching quotes ("..." or '...') loses them.
 // - New keys go to the end of their section, new sections to the end of the file.
-// - Files beginning with a UTF-8 or UTF-16 byte-order mark keep their encoding; values still
-//   come and go as GBK.
 // Where the platform would turn invalid GBK byte sequences into "?", this class keeps the bytes.
+//
+// Files as Notepad saves them are read too, where the platform reads only a file with a
+// byte-order mark as Unicode: a file is read in the encoding DetectFileEncoding names
+// (runtime/text_convert.h), so UTF-8 without a mark as well. Such text is held as UTF-8;
+// values still come and go as GBK. Saving always writes GBK without a mark: a file read as
+// UTF-8 or UTF-16 is converted once it is saved, and one holding a character GBK lacks is not
+// saved at all, rather than saved with "?" in its place.
 //
 // Writing edits the file's lines in place, as Windows' own profile functions do: a line that no
 // write changes stays byte for byte (blank lines, spacing, comments, a header's odd bytes), a
@@ -38,17 +43,19 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/text_convert.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
 
-// The text conversions a document needs for files with a byte-order mark (their text is held as
-// UTF-8; names and values arrive and leave as GBK). The platform side supplies them.
+// The text conversions a document needs for files read as UTF-8 or UTF-16 (their text is held
+// as UTF-8; names and values arrive and leave as GBK). The platform side supplies them.
 struct ProfileTextCodec {
-  std::string (*utf8_from_utf16)(std::u16string_view);
-  std::u16string (*utf16_from_utf8)(std::string_view);
   std::string (*utf8_from_gbk)(std::string_view);
+  // A character GBK lacks becomes "?".
   std::string (*gbk_from_utf8)(std::string_view);
+  // Nothing when GBK lacks a character of the text.
+  std::optional<std::string> (*exact_gbk_from_utf8)(std::string_view);
 };
 
 // The platform's conversions; defined by the platform side of the build.
@@ -56,9 +63,6 @@ const ProfileTextCodec& PlatformProfileTextCodec();
 
 class ProfileDocument {
  public:
-  // How the file's text is stored on disk; kept on saving.
-  enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
-
 #ifdef _WIN32
   // The file replace step of SaveAtomically: MoveFileExA's signature. Tests substitute it.
   using ReplaceStep = int(__stdcall*)(const char* from, const char* to, unsigned long flags);
@@ -89,8 +93,10 @@ class ProfileDocument {
     return readable_;
   }
 
-  // The file's bytes after the writes (the loaded bytes when unchanged).
-  std::string Serialize() const;
+  // The bytes a save writes: the text after the writes, as GBK (the loaded bytes for an
+  // unchanged GBK file). Nothing when the file was read as UTF-8 or UTF-16 and its text holds a
+  // character GBK lacks.
+  std::optional<std::string> Serialize() const;
 
   // Writes the document to path. The bytes go to a temporary file of a short name beside the
   // target, which takes the target's attributes and security and then replaces it in one step,
@@ -98,7 +104,8 @@ class ProfileDocument {
   // folder that allows writing files but not creating them, a path at the length limit) or
   // where the target has other hard links, which a replace would split off, the target is
   // rewritten in place instead. An unchanged document leaves the file as it is. Returns false
-  // when the bytes could not be stored; no temporary file is left behind.
+  // when the bytes could not be stored, or when Serialize gives none (nothing is written then);
+  // no temporary file is left behind.
   bool SaveAtomically(const TextValue& path) const;
 
 #ifdef _WIN32
@@ -144,7 +151,7 @@ class ProfileDocument {
   };
 
   bool IsGbk() const {
-    return encoding_ == Encoding::kAnsi;
+    return encoding_ == FileEncoding::kGbk;
   }
   std::string_view Text(Span span) const {
     return std::string_view(text_).substr(span.at, span.length);
@@ -164,7 +171,7 @@ class ProfileDocument {
   std::uint32_t InsertLine(Section& section, std::string_view content);
   // The file's text (without a byte-order mark); nameless headers left out when asked.
   std::string SerializeText(bool drop_nameless_headers) const;
-  // Names and values travel as GBK; a file with a byte-order mark holds them as UTF-8 here.
+  // Names and values travel as GBK; a file read as UTF-8 or UTF-16 holds them as UTF-8 here.
   std::string_view ToStorage(std::string_view gbk, std::string& scratch) const;
   std::string FromStorage(std::string_view stored) const;
 
@@ -172,9 +179,9 @@ class ProfileDocument {
   std::string text_;
   std::vector<Section> sections_;  // sections_[0] is the nameless head of the file
   NameIndex section_index_;
-  Encoding encoding_ = Encoding::kAnsi;
-  std::string line_end_ = "\r\n";  // for lines the writes add: the file's own kind
-  std::string original_;           // the bytes read, returned by Serialize while unchanged
+  FileEncoding encoding_ = FileEncoding::kGbk;  // what the file was read as
+  std::string line_end_ = "\r\n";               // for lines the writes add: the file's own kind
+  std::string original_;  // the bytes read, returned by Serialize while unchanged
   std::string loaded_path_;
   // Some section other than the first has an empty name: rewriting merges it into the one
   // before, so the first change drops its header (rare; only hand-made files have it).

@@ -13,38 +13,6 @@ namespace {
 ProfileDocument::ReplaceStep g_replace_step = nullptr;
 bool g_temporary_files_refused = false;
 
-std::wstring WideFromUtf8(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Utf8FromWide(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string bytes(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
-                      nullptr, nullptr);
-  return bytes;
-}
-
-// wchar_t is UTF-16 here: the two views are the same code units.
-std::string CodecUtf8FromUtf16(std::u16string_view wide) {
-  return Utf8FromWide(
-      std::wstring_view(reinterpret_cast<const wchar_t*>(wide.data()), wide.size()));
-}
-
-std::u16string CodecUtf16FromUtf8(std::string_view bytes) {
-  const std::wstring wide = WideFromUtf8(bytes);
-  return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
-}
-
 std::string CodecUtf8FromGbk(std::string_view gbk) {
   return Utf8FromWide(WideFromGbk(gbk));
 }
@@ -165,8 +133,7 @@ bool RewriteInPlace(const char* path, std::string_view bytes) {
 }  // namespace
 
 const ProfileTextCodec& PlatformProfileTextCodec() {
-  static const ProfileTextCodec codec{&CodecUtf8FromUtf16, &CodecUtf16FromUtf8, &CodecUtf8FromGbk,
-                                      &CodecGbkFromUtf8};
+  static const ProfileTextCodec codec{&CodecUtf8FromGbk, &CodecGbkFromUtf8, &ExactGbkFromUtf8};
   return codec;
 }
 
@@ -189,7 +156,9 @@ ProfileDocument ProfileDocument::Load(const TextValue& path) {
 bool ProfileDocument::SaveAtomically(const TextValue& path) const {
   // Writes that changed nothing leave the file alone, as the per-value calls do.
   if (!changed_ && path.Bytes() == loaded_path_) return true;
-  return ReplaceWholeFile(path, Serialize());
+  // Converted before any byte is written: a character GBK lacks leaves the file as it was.
+  const std::optional<std::string> bytes = Serialize();
+  return bytes && ReplaceWholeFile(path, *bytes);
 }
 
 bool ReplaceWholeFile(const TextValue& path, std::string_view bytes) {

@@ -150,6 +150,26 @@ TEST_F(RecordTest, ThePlanDecidesWhichTimetableRingsToday) {
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// A plan Notepad saved as UTF-8 without a byte-order mark (its default) decides today as the
+// same plan in GBK does: its [日期] line for today rings 课表\考试.ini.
+TEST_F(RecordTest, APlanSavedAsUtf8WithoutAMarkRingsTheTimetableItNames) {
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\考试铃.wav", NoiseWav(1.0, 7)));
+  const std::string due = TimeTextIn(5);
+  ASSERT_TRUE(app_.Process().WriteFile(kConfigName, MakeConfig({}, "0")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("课表\\考试.ini", MakeConfig({{due, "考试铃.wav", "0"}}, "1")));
+  const std::string today = TodayText();
+  const std::u8string plan =
+      u8"[日期]\r\n" + std::u8string(today.begin(), today.end()) + u8"=考试\r\n";
+  ASSERT_TRUE(app_.Process().WriteFile("Belvane日历.ini", std::string(plan.begin(), plan.end())));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("今日\t考试\t日期 " + today)) << Record();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t考试铃.wav\t", 15000)) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // A campus PC follows a shared folder (here one inside its own): set up so, with the source
 // holding `config` as its 常规 and a 1 s bell, and the looks `interval` seconds apart.
 class FollowTest : public RecordTest {

@@ -3,8 +3,10 @@
 //   reason, and the line that decided;
 // - the plan written and read again decides every such date alike, keeps the same lines aside
 //   and writes the same text again.
-// Input: the plan file's bytes (GBK).
-// fuzz-sources: app/schedule/day_plan.cpp
+// Input: the plan file's bytes, in whatever encoding a plan is saved in, read as ReadPlanFile
+// reads them (DetectFileEncoding, then to GBK); the stand-in for the platform's conversion to GBK
+// knows the plan's own words and the seed timetables' names.
+// fuzz-sources: app/schedule/day_plan.cpp runtime/text_convert.cpp
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "app/schedule/day_plan.h"
+#include "runtime/text_convert.h"
 
 namespace belvane {
 namespace {
@@ -35,6 +38,40 @@ bool Exists(std::string_view name) {
          name == "\xB2\xB9\xBF\xCE" || (!name.empty() && name.front() == 'T');
 }
 
+// GBK of the characters the plan's words and the seed timetables' names are made of; any other
+// character becomes "?", as the platform's conversion makes what GBK lacks.
+std::string GbkFromUtf8(std::string_view utf8) {
+  constexpr std::u32string_view kKnown = U"一二三四五六日周每期停铃按常规夏季考试冬补课元旦暑假";
+  constexpr std::string_view kKnownGbk =
+      "\xD2\xBB\xB6\xFE\xC8\xFD\xCB\xC4\xCE\xE5\xC1\xF9\xC8\xD5\xD6\xDC\xC3\xBF"
+      "\xC6\xDA\xCD\xA3\xC1\xE5\xB0\xB4\xB3\xA3\xB9\xE6\xCF\xC4\xBC\xBE\xBF\xBC"
+      "\xCA\xD4\xB6\xAC\xB2\xB9\xBF\xCE\xD4\xAA\xB5\xA9\xCA\xEE\xBC\xD9";
+  std::string gbk;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    i += length;
+    const std::size_t known = kKnown.find(c);
+    if (c < 0x80) {
+      gbk += static_cast<char>(c);
+    } else {
+      gbk += known == kKnown.npos ? "?" : kKnownGbk.substr(2 * known, 2);
+    }
+  }
+  return gbk;
+}
+
+// The plan file's text as the program reads it.
+std::string PlanText(std::string_view bytes) {
+  const FileEncoding encoding = DetectFileEncoding(bytes);
+  if (encoding == FileEncoding::kGbk) return std::string(bytes);
+  return GbkFromUtf8(Utf8TextOfFile(bytes, encoding));
+}
+
 std::vector<std::pair<std::string, std::string>> Unread(const DayPlan& plan) {
   std::vector<std::pair<std::string, std::string>> lines;
   for (const UnreadLine& u : plan.unread) lines.emplace_back(u.section, u.text);
@@ -47,7 +84,7 @@ std::vector<std::pair<std::string, std::string>> Unread(const DayPlan& plan) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace belvane;
-  const std::string_view file(reinterpret_cast<const char*>(data), size);
+  const std::string file = PlanText(std::string_view(reinterpret_cast<const char*>(data), size));
   const DayPlan plan = ReadDayPlan(file, &Exists);
   const std::string text = WriteDayPlan(plan);
   const DayPlan again = ReadDayPlan(text, &Exists);

@@ -1,15 +1,17 @@
 // The timetable document on any file and any writes: no fault, and
-// - a document nothing changed gives back its file's bytes;
+// - a document nothing changed gives back its file's bytes (a file read as UTF-8 or UTF-16: its
+//   text as GBK, or nothing when GBK lacks a character of it);
 // - a write followed by a read gives back the value written;
 // - parse, serialise and parse again give the same values;
-// - the lines no write changed stay byte for byte.
+// - the lines no write changed stay byte for byte (in GBK once saved).
 // Input: the file's bytes, then up to eight writes (section, key, value), cut by
 // FuzzedDataProvider's string rules (a backslash and one more byte end a string). With
 // FUZZ_DEBUG set in the environment, a run prints its writes and any value that differs.
-// fuzz-sources: runtime/inifile/profile_document.cpp
+// fuzz-sources: runtime/inifile/profile_document.cpp runtime/text_convert.cpp
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,8 +23,8 @@
 namespace belvane {
 namespace {
 
-// Stand-ins for the platform's conversions, enough to reach every path of a file with a
-// byte-order mark: GBK byte b >= 0x80 is taken as U+0100 + b, so values survive the round trip.
+// Stand-ins for the platform's conversions, enough to reach every path of a file read as UTF-8
+// or UTF-16: GBK byte b >= 0x80 is taken as U+0100 + b, so values survive the round trip.
 void PutUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -65,34 +67,6 @@ std::u32string Decode(std::string_view s) {
   return out;
 }
 
-std::string Utf8FromUtf16(std::u16string_view w) {
-  std::string out;
-  for (std::size_t i = 0; i < w.size(); ++i) {
-    char32_t c = w[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    PutUtf8(out, c);
-  }
-  return out;
-}
-
-std::u16string Utf16FromUtf8(std::string_view s) {
-  std::u16string out;
-  for (char32_t c : Decode(s)) {
-    if (c >= 0x10000 && c < 0x110000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c < 0x110000 ? c : 0xFFFD);
-    }
-  }
-  return out;
-}
-
 std::string Utf8FromGbk(std::string_view gbk) {
   std::string out;
   for (const char b : gbk) {
@@ -112,10 +86,27 @@ std::string GbkFromUtf8(std::string_view utf8) {
   return out;
 }
 
+// The exact conversion, which real GBK makes of whole characters: where two of the stand-in's
+// one-byte characters would read back as one GBK pair, the stand-in's GBK lacks them.
+std::optional<std::string> ExactGbkFromUtf8(std::string_view utf8) {
+  for (const char32_t c : Decode(utf8)) {
+    if (c >= 0x80 && (c < 0x180 || c >= 0x200)) return std::nullopt;
+  }
+  std::string gbk = GbkFromUtf8(utf8);
+  for (std::size_t i = 0; i + 1 < gbk.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(gbk[i]);
+    const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+    if (lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+      return std::nullopt;
+    }
+  }
+  return gbk;
+}
+
 }  // namespace
 
 const ProfileTextCodec& PlatformProfileTextCodec() {
-  static const ProfileTextCodec codec{&Utf8FromUtf16, &Utf16FromUtf8, &Utf8FromGbk, &GbkFromUtf8};
+  static const ProfileTextCodec codec{&Utf8FromGbk, &GbkFromUtf8, &ExactGbkFromUtf8};
   return codec;
 }
 
@@ -186,7 +177,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 // A line a write may replace: a key line of a name written, or a nameless section header
 // (dropped on the first change). Names and lines are in the document's storage form: GBK for a
-// plain file, UTF-8 for one with a byte-order mark.
+// GBK file, UTF-8 for one read as UTF-8 or UTF-16.
 bool MayChange(std::string_view line, const std::vector<std::string>& written_keys, bool gbk) {
   const std::string_view trimmed = Trim(line);
   if (!trimmed.empty() && trimmed.front() == '[') {
@@ -216,19 +207,9 @@ bool MayChange(std::string_view line, const std::vector<std::string>& written_ke
   return false;
 }
 
-// The text a file holds, as the document keeps it: a plain file's bytes, a UTF-8 file's bytes
-// after its mark, a UTF-16 file decoded to UTF-8.
+// The text a file holds, as the document keeps it: UTF-8 for a file read as UTF-8 or UTF-16.
 std::string TextOf(std::string_view bytes) {
-  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return std::string(bytes.substr(3));
-  const bool little = bytes.rfind("\xFF\xFE", 0) == 0;
-  if (!little && bytes.rfind("\xFE\xFF", 0) != 0) return std::string(bytes);
-  std::u16string wide((bytes.size() - 2) / 2, u'\0');
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    const auto a = static_cast<unsigned char>(bytes[2 + 2 * i]);
-    const auto b = static_cast<unsigned char>(bytes[3 + 2 * i]);
-    wide[i] = static_cast<char16_t>(little ? (a | b << 8) : (b | a << 8));
-  }
-  return Utf8FromUtf16(wide);
+  return Utf8TextOfFile(bytes, DetectFileEncoding(bytes));
 }
 
 }  // namespace
@@ -239,7 +220,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   const std::string file = input.ConsumeRandomLengthString(1 << 14);
   ProfileDocument doc = ProfileDocument::FromBytes(file);
-  Require(doc.Serialize() == file, "an unchanged document gives back its bytes");
+  const bool unicode = DetectFileEncoding(file) != FileEncoding::kGbk;
+  Require(doc.Serialize() == (unicode ? ExactGbkFromUtf8(TextOf(file)) : file),
+          "an unchanged document gives back its bytes, in GBK");
 
   std::vector<std::string> sections{"", "s"};
   std::vector<std::string> keys{"", "k"};
@@ -253,10 +236,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  auto marked = [](std::string_view b) {
-    return b.rfind("\xEF\xBB\xBF", 0) == 0 || b.rfind("\xFF\xFE", 0) == 0 ||
-           b.rfind("\xFE\xFF", 0) == 0;
-  };
   bool reshaped = false;  // a raw write may move lines between sections
   std::vector<std::string> written_keys;
   struct Last {
@@ -291,17 +270,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(doc.Write(section, key, value), "a write to a readable document succeeds");
     Require(doc.Read(section, key).Bytes() == value, "a write then a read gives the value");
     // The document holds names as the file's text does.
-    written_keys.push_back(marked(file) ? Utf8FromGbk(key) : key);
+    written_keys.push_back(unicode ? Utf8FromGbk(key) : key);
     sections.push_back(section);
     keys.push_back(key);
     last = {section, key, value};
   }
 
-  const std::string bytes = doc.Serialize();
+  const std::optional<std::string> saved = doc.Serialize();
+  Require(saved || unicode, "a GBK document always saves");
+  // A character GBK lacks: nothing would be saved.
+  if (!saved) return 0;
+  const std::string& bytes = *saved;
+  // GBK that now begins with the bytes of a byte-order mark, or is valid UTF-8 throughout, reads
+  // as that encoding next time: nothing to compare.
+  if (DetectFileEncoding(bytes) != FileEncoding::kGbk) return 0;
   const ProfileDocument again = ProfileDocument::FromBytes(bytes);
-  // A plain file whose first line now begins with the bytes of a byte-order mark reads as that
-  // encoding next time, with the platform's calls too: nothing to compare.
-  if (marked(bytes) && !marked(file)) return 0;
   for (const std::string& s : sections) {
     for (const std::string& k : keys) {
       if (std::getenv("FUZZ_DEBUG") &&
@@ -320,15 +303,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Lines no write changed stay, in order, in the file's own encoding.
   if (!reshaped) {
+    // Compared as the document holds them: a file read as UTF-8 or UTF-16 is GBK once saved.
     const std::string text_before = TextOf(file);
-    const std::string text_after = TextOf(bytes);
+    const std::string text_after = unicode ? Utf8FromGbk(bytes) : bytes;
     const std::vector<std::string_view> before = Lines(text_before);
     const std::vector<std::string_view> after = Lines(text_after);
     std::size_t at = 0;
     for (const std::string_view line : before) {
       // A line a write may have changed is looked for only where it stood: its like further
       // down is another line.
-      if (MayChange(line, written_keys, !marked(file))) {
+      if (MayChange(line, written_keys, !unicode)) {
         if (at < after.size() && after[at] == line) ++at;
         continue;
       }

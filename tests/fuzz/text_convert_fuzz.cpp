@@ -1,10 +1,13 @@
 // The number and time readings on any bytes: no fault, and the readings agree with each other.
+// The file encoding rule on the same bytes: a mark decides; UTF-16 decodes alike in either byte
+// order and always to valid UTF-8.
 // fuzz-sources: runtime/text_convert.cpp
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/text_convert.h"
 
@@ -51,6 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t plain = ParseDecimal(text);
   const std::int32_t folded = TextToInteger(text);
   SecondsFromTimeText(text);
+
+  const std::string body(text);
+  Require(DetectFileEncoding("\xEF\xBB\xBF" + body) == FileEncoding::kUtf8Marked &&
+              DetectFileEncoding("\xFF\xFE" + body) == FileEncoding::kUtf16Le &&
+              DetectFileEncoding("\xFE\xFF" + body) == FileEncoding::kUtf16Be,
+          "a byte-order mark decides the encoding");
+  std::string swapped = body.substr(0, body.size() & ~std::size_t{1});
+  for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+  const std::string from_utf16 = Utf8TextOfFile("\xFF\xFE" + body, FileEncoding::kUtf16Le);
+  Require(Utf8TextOfFile("\xFE\xFF" + swapped, FileEncoding::kUtf16Be) == from_utf16,
+          "UTF-16 reads alike in either byte order");
+  Require(IsAscii(from_utf16) || DetectFileEncoding(from_utf16) != FileEncoding::kGbk,
+          "UTF-16 decodes to valid UTF-8");
 
   Require(ParseDecimal(std::to_string(plain)) == plain, "a number's text reads back as it");
   if (IsAscii(text)) {

@@ -48,9 +48,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
   WorkerPool workers;
   OpenFollowWindow(
       nullptr,
-      {[status] { return status; }, [] { return true; }, [](const std::string&) { return true; },
+      {[status] { return status; },
+       [] { return true; },
+       [](const std::string&) { return true; },
        [] {},
-       [](const std::string&) -> std::string { return "可以读取：3 个课表，42 个音乐文件"; }},
+       [](const std::string&) -> std::string { return "可以读取：3 个课表，42 个音乐文件"; },
+       {},
+       {}},
       workers);
   workers.Stop();
   StopWindowLayer();

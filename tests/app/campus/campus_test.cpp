@@ -7,6 +7,7 @@
 #include "ui/ui_task.h"
 #include "app/campus/sync_engine.h"
 #include "app/campus/sync_settings.h"
+#include "runtime/gbk.h"
 #include "tests/app/test_support.h"
 
 namespace belvane {
@@ -158,6 +159,10 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
               seconds)
         << text;
   }
+  // Saved again by Notepad (UTF-8, no mark), it reads the same.
+  const std::string utf8 = Utf8FromWide(WideFromGbk(SyncSettingsText(settings)));
+  EXPECT_EQ(ParseSyncSettings(utf8).source, settings.source);
+  EXPECT_EQ(ParseSyncSettings(utf8).taken, settings.taken);
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back

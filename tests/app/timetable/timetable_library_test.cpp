@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/timetable/gbk_save.h"
 #include "app/timetable_choice.h"
 #include "tests/app/test_support.h"
 
@@ -104,6 +105,25 @@ TEST(TimetableNames, APlanHeldForAMomentIsWaitedFor) {
   release.join();
   EXPECT_EQ(read.plan.dates.size(), 1u);
   EXPECT_EQ(read.problem, "");
+}
+
+// A file a save would replace, as Notepad saved it: UTF-8 holding a character GBK lacks refuses
+// the save with a box naming the character, its line and the file; what GBK holds may be saved.
+TEST(SavingAsGbk, AFileHoldingACharacterGbkLacksIsRefusedWithABox) {
+  testing::ScratchFolder folder;
+  testing::MessageBoxRecorder boxes;
+  const std::u8string lacking = u8"[每周]\r\n周一=常规 ♫\r\n";
+  const std::string path =
+      folder.Write("Belvane日历.ini", std::string(lacking.begin(), lacking.end()));
+  EXPECT_FALSE(MaySaveAsGbk(nullptr, path));
+  ASSERT_EQ(boxes.requests.size(), 1u);
+  EXPECT_NE(boxes.requests[0].text.Bytes().find("第 2 行的字符 U+266B"), std::string::npos);
+  EXPECT_NE(boxes.requests[0].text.Bytes().find(path), std::string::npos);
+  const std::u8string held = u8"[每周]\r\n周一=常规\r\n";
+  folder.Write("Belvane日历.ini", std::string(held.begin(), held.end()));
+  EXPECT_TRUE(MaySaveAsGbk(nullptr, path));
+  EXPECT_TRUE(MaySaveAsGbk(nullptr, folder.Path() + "\\none.ini"));
+  EXPECT_EQ(boxes.requests.size(), 1u);
 }
 
 TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {

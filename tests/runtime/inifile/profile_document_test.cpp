@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/inifile/profile_document.h"
@@ -350,6 +351,43 @@ TEST(ProfileDocumentWriting, AFileTheWritesLeaveAsItWasIsNotTouched) {
   EXPECT_FALSE(doc.Changed());
   ASSERT_TRUE(doc.SaveAtomically(path));
   EXPECT_EQ(GetFile(path), odd);
+}
+
+Bytes Utf8(std::u8string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+// A timetable Notepad saved as UTF-8 (with or without the mark) or UTF-16 reads as its text and
+// is saved as GBK; one holding a character GBK lacks is not saved, and stays as it was.
+TEST(ProfileDocumentSaving, ANotepadFileReadsAsItsTextAndIsSavedAsGbkOrNotAtAll) {
+  Scratch scratch;
+  const Bytes gbk_saved = "[music]\r\n1=上课.m4a\r\n[total]\r\nn=2\r\n";
+  const std::u16string wide = u"[music]\r\n1=上课.m4a\r\n[total]\r\nn=1\r\n";
+  Bytes utf16 = "\xFF\xFE";
+  for (const char16_t unit : wide) {
+    utf16 += static_cast<char>(unit & 0xFF);
+    utf16 += static_cast<char>(unit >> 8);
+  }
+  const struct {
+    const char* name;
+    Bytes bytes;
+    bool saves;
+  } cases[] = {
+      {"utf8", Utf8(u8"[music]\r\n1=上课.m4a\r\n[total]\r\nn=1\r\n"), true},
+      {"utf8_mark", Utf8(u8"\uFEFF[music]\r\n1=上课.m4a\r\n[total]\r\nn=1\r\n"), true},
+      {"utf16", utf16, true},
+      {"utf8_gbk_lacks", Utf8(u8"[music]\r\n1=上课.m4a\r\n; ♫\r\n[total]\r\nn=1\r\n"), false},
+  };
+  for (const auto& c : cases) {
+    const std::string path = scratch.Path(std::string(c.name) + ".ini");
+    PutFile(path, c.bytes);
+    ProfileDocument doc = ProfileDocument::Load(path);
+    EXPECT_EQ(doc.Read("music", "1").Bytes(), "上课.m4a") << c.name;
+    ASSERT_TRUE(doc.Write("total", "n", "2"));
+    EXPECT_EQ(doc.SaveAtomically(path), c.saves) << c.name;
+    EXPECT_EQ(GetFile(path), c.saves ? gbk_saved : c.bytes) << c.name;
+  }
+  EXPECT_EQ(scratch.Files().size(), std::size(cases)) << "no temporary file is left";
 }
 
 TEST(ProfileDocumentReading, KeepsInvalidGbkBytesWhereThePlatformSubstitutesThem) {

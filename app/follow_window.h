@@ -42,7 +42,10 @@ inline void OpenFollowWindow(HWND owner, CampusFollower& follower, WorkerPool& w
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource},
+       [&follower] { follower.LookNow(); },
+       [dir = follower.ProgramDir().Bytes()](const std::string& source) {
+         return DescribeSource(source, dir);
+       }},
       workers);
 }
 

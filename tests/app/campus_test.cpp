@@ -202,6 +202,15 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_TRUE(PlanIsWhole("[每周]\r\n周一=常规"));
   EXPECT_FALSE(PlanIsWhole(std::string("[每周]\r\n\0\0\r\n", 12)));
 
+  EXPECT_EQ(MusicNamedBy(timetable), (Names{"mp3\\a.mp3", "mp3\\b.mp3"}));
+
+  // Names no local file can have; a copy failing time after time rests; a relative source.
+  for (const char* name : {"mp3\\CON.mp3", "mp3\\nul", "课表\\com1.ini", "mp3\\a.mp3."})
+    EXPECT_FALSE(CanBeLocalName(name)) << name;
+  EXPECT_TRUE(CanBeLocalName("mp3\\CONCERT.mp3") && CanBeLocalName("mp3\\COM10.mp3"));
+  EXPECT_TRUE(TryAgainNow(2, 1) && !TryAgainNow(3, 9) && TryAgainNow(3, 10));
+  EXPECT_EQ(SourcePath("C:\\铃", "共享"), "C:\\铃\\共享");
+  EXPECT_EQ(SourcePath("C:\\铃", "\\\\s\\x"), "\\\\s\\x");
   EXPECT_EQ(ServerOfSource("\\\\教务处\\铃声"), "\\\\教务处");
   EXPECT_EQ(ServerOfSource("\\\\10.0.0.5"), "\\\\10.0.0.5");
   EXPECT_EQ(ServerOfSource("D:\\铃声"), "");

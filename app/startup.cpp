@@ -45,7 +45,10 @@ void OpenFollowWindowOver(HWND owner, CampusFollower& follower, const TextValue&
          ShowFollowing(follower.Status(), follower.Following());
          return written;
        },
-       [&follower] { follower.LookNow(); }, &DescribeSource,
+       [&follower] { follower.LookNow(); },
+       [dir = follower.ProgramDir().Bytes()](const std::string& source) {
+         return DescribeSource(source, dir);
+       },
        ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow)},
       workers);
 }

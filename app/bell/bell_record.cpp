@@ -167,6 +167,18 @@ std::string SyncNotTakenLine(const RecordTime& time, std::string_view name, std:
   return Line(time, "同步", "未取", name, why);
 }
 
+std::string SyncBackedUpLine(const RecordTime& time, std::string_view name) {
+  return Line(time, "同步", "已备份", name);
+}
+
+std::string SyncFolderEmptyLine(const RecordTime& time, std::string_view folder) {
+  return Line(time, "同步", "文件夹为空", folder);
+}
+
+std::string SyncIntervalLine(const RecordTime& time, std::string_view interval, int used_seconds) {
+  return Line(time, "同步", "间隔无效", interval, "使用 " + std::to_string(used_seconds) + " 秒");
+}
+
 std::string ClockOffLine(const RecordTime& time, std::string_view offset) {
   return Line(time, "时钟", "偏差", offset);
 }

@@ -135,6 +135,13 @@ std::string SyncFilesLine(const RecordTime& time, bool removed,
                           const std::vector<std::string>& names);
 // A file of the followed folder that could not be taken, and why.
 std::string SyncNotTakenLine(const RecordTime& time, std::string_view name, std::string_view why);
+// "同步	已备份	<name>": the PC's own file of a name the source brings, moved to 同步备份.
+std::string SyncBackedUpLine(const RecordTime& time, std::string_view name);
+// "同步	文件夹为空	mp3": a followed folder found empty or missing; nothing removed from
+// it.
+std::string SyncFolderEmptyLine(const RecordTime& time, std::string_view folder);
+// "同步	间隔无效	2	使用 60 秒".
+std::string SyncIntervalLine(const RecordTime& time, std::string_view interval, int used_seconds);
 // The clock went beyond the limit from the server's (`offset`: "+3.2 s"), or came back within.
 std::string ClockOffLine(const RecordTime& time, std::string_view offset);
 std::string ClockBackLine(const RecordTime& time);

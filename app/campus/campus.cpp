@@ -51,9 +51,9 @@ ServerTimeQuery SystemServerTimeQuery() {
   };
 }
 
-std::string DescribeSource(const std::string& source) {
+std::string DescribeSource(const std::string& source, const std::string& program_dir) {
   if (source.empty()) return "请填写共享文件夹的路径。";
-  const SourceListing listing = ListSource(source);
+  const SourceListing listing = ListSource(SourcePath(program_dir, source));
   if (!listing.reachable) return "无法读取：" + listing.reason;
   int timetables = 0, music = 0;
   for (const auto& [name, stamp] : listing.files) {
@@ -181,16 +181,7 @@ bool CampusFollower::Start(HWND window, const TextValue& program_dir,
 bool CampusFollower::SetSource(const std::string& source) {
   State& state = *state_;
   FollowerShared& shared = *state.shared;
-  {
-    const std::lock_guard lock(shared.settings.mutex);
-    if (shared.settings.path.IsEmpty()) return false;
-    const std::string old = shared.settings.settings.source;
-    shared.settings.settings.source = source;
-    if (!shared.settings.WriteLocked()) {
-      shared.settings.settings.source = old;
-      return false;
-    }
-  }
+  if (!shared.settings.ChangeSource(source)) return false;
   state.shown->status = FollowStatus{};
   state.shown->status.source = source;
   if (!source.empty()) state.StartThread();
@@ -208,6 +199,10 @@ bool CampusFollower::Following() const {
 
 const FollowStatus& CampusFollower::Status() const {
   return state_->shown->status;
+}
+
+const TextValue& CampusFollower::ProgramDir() const {
+  return state_->program_dir;
 }
 
 void CampusFollower::Stop() {

@@ -11,10 +11,12 @@
 // (names, sizes, write times) and takes what changed: a file only once its size and write time
 // have held over two looks at least 2 s apart, a timetable or the plan only when it also reads
 // as a whole; each is copied beside its local name and renamed over it; music first, then the
-// timetables, then the plan. A file removed at the source is removed here only when it was taken
-// from there (the taken files and their stamps are kept in "Belvane同步.ini"). While the source
-// cannot be reached the local copy rings on. With a UNC source each look also compares the
-// server's time of day with the local clock.
+// timetables, then the plan. A file removed at the source is removed here only once missing at
+// two looks, and only when it was taken from there (the taken files and their stamps are kept
+// in "Belvane同步.ini"); the PC's own file of a name the source brings is moved to "同步备份"
+// first unless it holds the same bytes. While the source cannot be reached the local copy rings
+// on. With a UNC source each look also compares the server's time of day with the local clock.
+// Stopping abandons a look under way: nothing is written here after it.
 //
 // No "Belvane同步.ini", or an empty 来源: nothing runs and the program is as it was.
 //
@@ -41,6 +43,8 @@ inline constexpr int kSyncLookIntervalMs = 60000;
 inline constexpr int kSyncSettleMs = 2000;
 // A clock further than this from the server's is shown and recorded.
 inline constexpr double kClockOffsetLimitSeconds = 1.0;
+// Once beyond, a clock counts as back only within this.
+inline constexpr double kClockBackLimitSeconds = 0.5;
 
 // What the window shows of the following; a copy, made on the follower's thread.
 struct FollowStatus {
@@ -82,6 +86,8 @@ class CampusFollower {
   bool Following() const;
   // The last status (UI thread).
   const FollowStatus& Status() const;
+  // The program's folder given to Start: a relative 来源 is taken from it.
+  const TextValue& ProgramDir() const;
   // Ends the thread (bounded wait); the exit hook.
   void Stop();
 
@@ -91,7 +97,8 @@ class CampusFollower {
 };
 
 // What a look at `source` finds, for the follow window's test button: "可以读取：3 个课表，42 个
-// 音乐文件", or what is wrong. Reads the source: not on the user-interface thread.
-std::string DescribeSource(const std::string& source);
+// 音乐文件", or what is wrong; a relative `source` is taken from `program_dir`. Reads the source:
+// not on the user-interface thread.
+std::string DescribeSource(const std::string& source, const std::string& program_dir = {});
 
 }  // namespace belvane

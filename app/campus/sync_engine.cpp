@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "runtime/byte_block.h"
@@ -22,6 +24,8 @@ constexpr std::uint64_t kMaxSettingsFileBytes = 16u << 20;
 
 constexpr const char* kTimetableFolder = "课表";
 constexpr const char* kMusicFolder = "mp3";
+constexpr const char* kBackupFolder = "同步备份";
+constexpr DWORD kCopyChunkBytes = 1u << 20;
 
 std::optional<FileStamp> StampOf(const TextValue& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -73,9 +77,77 @@ bool ReadWhole(const TextValue& path, std::string& bytes, DWORD& error) {
   return true;
 }
 
-DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                            DWORD, HANDLE, HANDLE, LPVOID stop) {
-  return static_cast<const std::atomic<bool>*>(stop)->load() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+// Copies `from` to a new file `to` (plain attributes: a read-only recording must not make a
+// read-only copy, which Windows would refuse to replace or delete), a chunk at a time so that
+// `abandoned` cuts it short.
+bool CopyInChunks(const std::string& from, const TextValue& to,
+                  const std::function<bool()>& abandoned, DWORD& error) {
+  const OwnedKernelHandle in(CreateFileA(from.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) {
+    error = GetLastError();
+    return false;
+  }
+  const OwnedKernelHandle out(CreateFileA(to.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) {
+    error = GetLastError();
+    return false;
+  }
+  std::vector<char> buffer(kCopyChunkBytes);
+  for (;;) {
+    if (abandoned()) {
+      error = ERROR_CANCELLED;
+      return false;
+    }
+    DWORD read = 0, written = 0;
+    if (!ReadFile(in.Get(), buffer.data(), kCopyChunkBytes, &read, nullptr)) {
+      error = GetLastError();
+      return false;
+    }
+    if (read == 0) return true;
+    if (!WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read) {
+      error = written != read ? ERROR_DISK_FULL : GetLastError();
+      return false;
+    }
+  }
+}
+
+// Whether two files hold the same bytes.
+bool SameBytes(const std::string& a, const TextValue& b) {
+  const OwnedKernelHandle first(CreateFileA(a.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  const OwnedKernelHandle second(CreateFileA(b.CStr(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!first || !second) return false;
+  std::vector<char> x(kCopyChunkBytes), y(kCopyChunkBytes);
+  for (;;) {
+    DWORD x_read = 0, y_read = 0;
+    if (!ReadFile(first.Get(), x.data(), kCopyChunkBytes, &x_read, nullptr) ||
+        !ReadFile(second.Get(), y.data(), kCopyChunkBytes, &y_read, nullptr) || x_read != y_read ||
+        !std::equal(x.begin(), x.begin() + x_read, y.begin()))
+      return false;
+    if (x_read == 0) return true;
+  }
+}
+
+// Windows refuses to replace or delete a read-only file; the follower's own copies are not,
+// but an earlier version's may be.
+void ClearReadOnly(const TextValue& path) {
+  const DWORD attributes = GetFileAttributesA(path.CStr());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetFileAttributesA(path.CStr(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+}
+
+// "mp3\上课.mp3" -> "mp3\上课 (2).mp3".
+std::string NumberedName(const std::string& name, int number) {
+  const std::size_t slash = name.rfind('\\');
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
+  return name.substr(0, dot) + " (" + std::to_string(number) + ")" + name.substr(dot);
 }
 
 std::string ClockText(const RecordTime& at) {
@@ -85,6 +157,20 @@ std::string ClockText(const RecordTime& at) {
 }
 
 }  // namespace
+
+bool SharedSyncSettings::ChangeSource(const std::string& source) {
+  const std::lock_guard lock(mutex);
+  if (path.IsEmpty()) return false;
+  const std::string old = settings.source;
+  settings.source = source;
+  if (!WriteLocked()) {
+    settings.source = old;
+    return false;
+  }
+  // Under the mutex: a look's next local write sees it, and none is under way meanwhile.
+  generation.fetch_add(1);
+  return true;
+}
 
 SourceListing ListSource(const std::string& source) {
   SourceListing listing;
@@ -138,47 +224,124 @@ StampMap SyncEngine::LocalStamps() const {
   return local;
 }
 
-std::string SyncEngine::Take(const std::string& name, const std::string& source_path,
-                             const FileStamp& stamp, FileStamp& local) {
+void SyncEngine::RemoveStaleTemporaries() const {
+  for (const std::string& folder :
+       {std::string(), "\\" + std::string(kTimetableFolder), "\\" + std::string(kMusicFolder)}) {
+    const TextValue path = ConcatTexts(program_dir_, std::string_view(folder));
+    std::vector<FolderEntry> entries;
+    DWORD error = 0;
+    if (!ListFolder(path, entries, error)) continue;
+    for (const FolderEntry& entry : entries) {
+      if (!entry.folder && entry.name.Bytes().ends_with(kTemporarySuffix))
+        DeleteFileA(ConcatTexts(path, "\\", entry.name).CStr());
+    }
+  }
+}
+
+bool SyncEngine::Abandoned() const {
+  return stop_.load() || settings_.generation.load() != generation_;
+}
+
+bool SyncEngine::Commit(const std::function<void()>& write) {
+  const std::lock_guard lock(settings_.mutex);
+  if (Abandoned()) return false;
+  write();
+  return true;
+}
+
+std::string SyncEngine::BackUp(const std::string& name) {
+  std::string folder = kBackupFolder;
+  CreateDirectoryA(ConcatTexts(program_dir_, "\\", std::string_view(folder)).CStr(), nullptr);
+  if (const std::size_t slash = name.find('\\'); slash != std::string::npos) {
+    folder += "\\" + name.substr(0, slash);
+    CreateDirectoryA(ConcatTexts(program_dir_, "\\", std::string_view(folder)).CStr(), nullptr);
+  }
+  const TextValue own = ConcatTexts(program_dir_, "\\", std::string_view(name));
+  const std::string backup = std::string(kBackupFolder) + "\\" + name;
+  // One already there is kept: the new one takes the next free number.
+  for (int number = 1; number < 1000; ++number) {
+    const std::string candidate = number == 1 ? backup : NumberedName(backup, number);
+    if (MoveFileExA(own.CStr(), ConcatTexts(program_dir_, "\\", std::string_view(candidate)).CStr(),
+                    MOVEFILE_WRITE_THROUGH | MOVEFILE_COPY_ALLOWED))
+      return {};
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+      return "无法备份：" + SystemErrorText(error);
+  }
+  return "无法备份：备份文件太多";
+}
+
+SyncEngine::TakeResult SyncEngine::Take(const std::string& name, const std::string& source_path,
+                                        const FileStamp& stamp, const TakeContext& context) {
   const TextValue target = ConcatTexts(program_dir_, "\\", std::string_view(name));
   const TextValue temporary = ConcatTexts(target, kTemporarySuffix);
-  if (temporary.Length() >= MAX_PATH || source_path.size() >= MAX_PATH) return "名称太长";
+  if (source_path.size() >= MAX_PATH) return {TakeResult::kFailed, "名称太长"};
+  if (Abandoned()) return {TakeResult::kAbandoned};
   if (const std::size_t slash = name.find('\\'); slash != std::string::npos)
     CreateDirectoryA(
         ConcatTexts(program_dir_, "\\", std::string_view(name).substr(0, slash)).CStr(), nullptr);
   DWORD error = 0;
-  if (KindOfName(name) == FollowedKind::kMusic) {
-    if (!CopyFileExA(source_path.c_str(), temporary.CStr(), &CopyProgress,
-                     const_cast<std::atomic<bool>*>(&stop_), nullptr, 0)) {
-      error = GetLastError();
+  const FollowedKind kind = KindOfName(name);
+  if (context.own && stamp.size == context.own_size && SameBytes(source_path, target))
+    return {TakeResult::kSame};
+  if (kind == FollowedKind::kMusic) {
+    ULARGE_INTEGER free{};
+    if (GetDiskFreeSpaceExA(program_dir_.CStr(), &free, nullptr, nullptr) &&
+        stamp.size > free.QuadPart)
+      return {TakeResult::kFailed, "磁盘空间不足"};
+    if (!CopyInChunks(
+            source_path, temporary, [this] { return Abandoned(); }, error)) {
       DeleteFileA(temporary.CStr());
-      return SystemErrorText(error);
+      if (Abandoned()) return {TakeResult::kAbandoned};
+      return {TakeResult::kFailed, SystemErrorText(error)};
     }
   } else {
     std::string bytes;
-    if (!ReadWhole(source_path, bytes, error)) return SystemErrorText(error);
-    const bool whole =
-        KindOfName(name) == FollowedKind::kPlan ? PlanIsWhole(bytes) : TimetableIsWhole(bytes);
-    if (!whole) return "内容不完整";
+    if (!ReadWhole(source_path, bytes, error)) return {TakeResult::kFailed, SystemErrorText(error)};
+    const bool whole = kind == FollowedKind::kPlan ? PlanIsWhole(bytes) : TimetableIsWhole(bytes);
+    if (!whole) return {TakeResult::kFailed, "内容不完整"};
+    // Not before the music it names is here: the timetable would ring a file still missing.
+    if (kind == FollowedKind::kTimetable) {
+      for (const std::string& music : MusicNamedBy(bytes)) {
+        if (std::any_of(context.waiting_music.begin(), context.waiting_music.end(),
+                        [&](const std::string& w) { return SameFileName(w, music); }))
+          return {TakeResult::kHeld};
+      }
+    }
+    if (Abandoned()) return {TakeResult::kAbandoned};
     if (!WriteWholeFile(temporary, ByteBlock(bytes))) {
       error = GetLastError();
       DeleteFileA(temporary.CStr());
-      return SystemErrorText(error);
+      return {TakeResult::kFailed, SystemErrorText(error)};
     }
   }
   // Changed or renamed while it was copied: the copy is not the file that held still.
   if (StampOf(source_path) != stamp) {
     DeleteFileA(temporary.CStr());
-    return "复制时文件已改变";
+    return {TakeResult::kFailed, "复制时文件已改变"};
   }
-  if (!MoveFileExA(temporary.CStr(), target.CStr(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = GetLastError();
-    DeleteFileA(temporary.CStr());
-    return SystemErrorText(error);
-  }
-  local = StampOf(target).value_or(FileStamp{});
-  return {};
+  TakeResult result{TakeResult::kTaken};
+  const bool committed = Commit([&] {
+    if (context.own) {
+      result.why = BackUp(name);
+      if (!result.why.empty()) {
+        result.outcome = TakeResult::kFailed;
+        return;
+      }
+      result.backed_up = true;
+    }
+    ClearReadOnly(target);
+    if (!MoveFileExA(temporary.CStr(), target.CStr(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      result.outcome = TakeResult::kFailed;
+      result.why = SystemErrorText(GetLastError());
+      return;
+    }
+    result.local = StampOf(target).value_or(FileStamp{});
+  });
+  if (!committed) result.outcome = TakeResult::kAbandoned;
+  if (result.outcome != TakeResult::kTaken) DeleteFileA(temporary.CStr());
+  return result;
 }
 
 std::optional<double> SyncEngine::CheckClock(const std::string& server, const RecordTime& at,
@@ -189,7 +352,7 @@ std::optional<double> SyncEngine::CheckClock(const std::string& server, const Re
   const std::int64_t after = utc_now_ms_();
   if (!answer) return std::nullopt;
   const double offset = ClockOffsetSeconds(before, *answer, after);
-  switch (DecideClockNews(clock_off_, offset, kClockOffsetLimitSeconds)) {
+  switch (DecideClockNews(clock_off_, offset)) {
     case ClockNews::kOff:
       clock_off_ = true;
       record.push_back(ClockOffLine(at, ClockOffsetText(offset)));
@@ -207,17 +370,21 @@ std::optional<double> SyncEngine::CheckClock(const std::string& server, const Re
 LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   LookReport report;
   TakenMap taken;
-  std::string source;
+  std::string source, bad_interval;
   {
     const std::lock_guard lock(settings_.mutex);
     source = settings_.settings.source;
     taken = settings_.settings.taken;
+    bad_interval = settings_.settings.bad_interval;
+    generation_ = settings_.generation.load();
   }
   if (source != source_) {
     source_ = source;
     reachable_.reset();
     previous_.clear();
     recorded_problems_.clear();
+    failing_.clear();
+    emptied_.clear();
     clock_off_ = false;
     clock_offset_.reset();
     last_taken_at_.clear();
@@ -225,12 +392,18 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   FollowStatus& status = report.status;
   status.source = source;
   if (source.empty()) return report;
+  ++look_number_;
+  if (bad_interval != recorded_interval_) {
+    recorded_interval_ = bad_interval;
+    if (!bad_interval.empty())
+      report.record.push_back(SyncIntervalLine(at, bad_interval, kSyncLookIntervalMs / 1000));
+  }
 
   if (const std::string server = ServerOfSource(source); !server.empty())
     clock_offset_ = CheckClock(server, at, report.record);
   status.clock_offset_seconds = clock_offset_;
 
-  const SourceListing listing = ListSource(source);
+  const SourceListing listing = ListSource(SourcePath(program_dir_.Bytes(), source));
   if (!listing.reachable) {
     if (reachable_ != false)
       report.record.push_back(SyncUnreachableLine(at, source, listing.reason));
@@ -244,6 +417,7 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   }
   if (reachable_ == false) report.record.push_back(SyncBackLine(at));
   reachable_ = true;
+  RemoveStaleTemporaries();
 
   LookFacts facts;
   facts.source = listing.files;
@@ -257,28 +431,76 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   previous_ = listing.files;
   previous_tick_ = tick_ms;
 
+  TakeContext context;
+  for (const std::string& name : decision.wait) {
+    if (KindOfName(name) == FollowedKind::kMusic) context.waiting_music.push_back(name);
+  }
   std::map<std::string, std::string> problems;
   std::vector<std::string> took, removed;
+  bool held = false, timetable_held = false;
   for (const std::string& name : decision.take) {
-    if (stop_.load()) break;
-    FileStamp local;
+    if (Abandoned()) break;
     const FileStamp& stamp = listing.files.at(name);
-    std::string why = Take(name, listing.actual.at(name), stamp, local);
-    if (why.empty()) {
-      taken[name] = {stamp, local};
-      took.push_back(name);
-    } else {
-      problems[name] = std::move(why);
+    const std::string target = program_dir_.Bytes() + "\\" + name + kTemporarySuffix;
+    // A name no local file can have is never tried: its one line says so.
+    if (!CanBeLocalName(name) || target.size() >= MAX_PATH) {
+      problems[name] = CanBeLocalName(name) ? "名称太长" : "不能用作本机文件名";
+      continue;
+    }
+    const FollowedKind kind = KindOfName(name);
+    if (kind == FollowedKind::kPlan && timetable_held) {
+      held = true;
+      continue;
+    }
+    Failing& failing = failing_[name];
+    if (failing.stamp != stamp) failing = {stamp, 0, 0};
+    if (!TryAgainNow(failing.failures, look_number_ - failing.last_try)) {
+      if (const auto it = recorded_problems_.find(name); it != recorded_problems_.end())
+        problems[name] = it->second;
+      continue;
+    }
+    failing.last_try = look_number_;
+    context.own = std::find(decision.own.begin(), decision.own.end(), name) != decision.own.end();
+    context.own_size = context.own ? facts.local.at(name).size : 0;
+    TakeResult result = Take(name, listing.actual.at(name), stamp, context);
+    if (result.backed_up) report.record.push_back(SyncBackedUpLine(at, name));
+    switch (result.outcome) {
+      case TakeResult::kTaken:
+        taken[name] = {stamp, result.local};
+        took.push_back(name);
+        failing_.erase(name);
+        break;
+      case TakeResult::kSame:
+        taken[name] = {stamp, facts.local.at(name)};
+        failing_.erase(name);
+        break;
+      case TakeResult::kHeld:
+        held = true;
+        timetable_held = true;
+        failing_.erase(name);
+        break;
+      case TakeResult::kFailed:
+        ++failing.failures;
+        problems[name] = std::move(result.why);
+        break;
+      case TakeResult::kAbandoned:
+        break;
     }
   }
   for (const std::string& name : decision.refused) problems[name] = "0 字节";
   for (const std::string& name : decision.remove) {
-    if (DeleteFileA(ConcatTexts(program_dir_, "\\", std::string_view(name)).CStr()) ||
-        GetLastError() == ERROR_FILE_NOT_FOUND) {
+    const TextValue path = ConcatTexts(program_dir_, "\\", std::string_view(name));
+    DWORD error = ERROR_SUCCESS;
+    if (!Commit([&] {
+          ClearReadOnly(path);
+          if (!DeleteFileA(path.CStr())) error = GetLastError();
+        }))
+      break;
+    if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) {
       taken.erase(name);
       removed.push_back(name);
     } else {
-      problems[name] = "无法删除：" + SystemErrorText(GetLastError());
+      problems[name] = "无法删除：" + SystemErrorText(error);
     }
   }
   for (const std::string& name : decision.forget) taken.erase(name);
@@ -290,15 +512,20 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
       report.record.push_back(SyncNotTakenLine(at, name, why));
   }
   recorded_problems_ = problems;
+  for (const std::string& folder : decision.emptied) {
+    if (std::find(emptied_.begin(), emptied_.end(), folder) == emptied_.end())
+      report.record.push_back(SyncFolderEmptyLine(at, folder));
+  }
+  emptied_ = decision.emptied;
 
   std::string problem = listing.problem;
-  {
-    const std::lock_guard lock(settings_.mutex);
-    if (settings_.settings.taken != taken) {
-      settings_.settings.taken = taken;
-      if (!settings_.WriteLocked()) problem = "无法写入 Belvane同步.ini";
-    }
-  }
+  if (!Commit([&] {
+        if (settings_.settings.taken != taken) {
+          settings_.settings.taken = taken;
+          if (!settings_.WriteLocked()) problem = "无法写入 Belvane同步.ini";
+        }
+      }))
+    problem.clear();
   if (!took.empty()) report.record.push_back(SyncFilesLine(at, false, took));
   if (!removed.empty()) report.record.push_back(SyncFilesLine(at, true, removed));
   report.changed = std::move(took);
@@ -309,9 +536,11 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
     if (problems.size() > 1)
       problem += "（另有 " + std::to_string(problems.size() - 1) + " 个文件未取）";
   }
+  if (problem.empty() && !decision.emptied.empty())
+    problem = "来源的 " + decision.emptied.front() + " 文件夹为空";
   if (problem.empty() && listing.files.empty()) problem = "来源中没有课表、日历或音乐文件";
-  report.again_soon = !decision.wait.empty();
-  if (decision.wait.empty()) last_taken_at_ = ClockText(at);
+  report.again_soon = !decision.wait.empty() || held;
+  if (!report.again_soon) last_taken_at_ = ClockText(at);
   status.last_taken_at = last_taken_at_;
   status.problem = std::move(problem);
   return report;

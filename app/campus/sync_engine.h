@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -31,8 +32,13 @@ struct SharedSyncSettings {
   TextValue path;
   std::mutex mutex;
   SyncSettings settings;
+  // Counts the changes of source: a look of an older one writes nothing more.
+  std::atomic<std::uint64_t> generation{0};
   // Writes the settings as they are now; under the mutex.
   bool WriteLocked() { return WriteSyncSettings(path, settings); }
+  // Follows `source` from now on (empty: stops), written to the file; false, and the settings
+  // as they were, when it cannot be written.
+  bool ChangeSource(const std::string& source);
 };
 
 // The followed files of a folder: the local names they are taken to, and their stamps.
@@ -69,10 +75,39 @@ class SyncEngine {
                                    std::vector<std::string>& record);
 
  private:
-  // Takes `name` from the source to the local folder; empty when taken, else why not.
-  std::string Take(const std::string& name, const std::string& source_path, const FileStamp& stamp,
-                   FileStamp& local);
+  struct TakeContext {
+    std::vector<std::string> waiting_music;  // music not taken yet: timetables naming it wait
+    bool own = false;                        // the local file of that name is the PC's own
+    std::uint64_t own_size = 0;
+  };
+  struct TakeResult {
+    enum Outcome { kTaken, kSame, kHeld, kFailed, kAbandoned };
+    TakeResult(Outcome result, std::string reason = {}) : outcome(result), why(std::move(reason)) {}
+    Outcome outcome;
+    std::string why;  // kFailed: why not
+    bool backed_up = false;
+    FileStamp local{};  // kTaken: the local file's stamp
+  };
+  // Takes `name` from the source to the local folder.
+  TakeResult Take(const std::string& name, const std::string& source_path, const FileStamp& stamp,
+                  const TakeContext& context);
+  // Moves the PC's own file `name` into "同步备份" beside the program; empty when moved.
+  std::string BackUp(const std::string& name);
   StampMap LocalStamps() const;
+  // A copy's temporary file left by a look cut short (a crash, a power cut).
+  void RemoveStaleTemporaries() const;
+  // Whether the program ends or the source changed since this look began.
+  bool Abandoned() const;
+  // Runs `write` (a local write) unless abandoned, under the settings' mutex, so that once
+  // following stops nothing more is written; false when abandoned.
+  bool Commit(const std::function<void()>& write);
+
+  // A copy failing time after time, rested after kSyncFailuresBeforeRest tries.
+  struct Failing {
+    FileStamp stamp;
+    int failures = 0;
+    int last_try = 0;
+  };
 
   TextValue program_dir_;
   SharedSyncSettings& settings_;
@@ -88,6 +123,11 @@ class SyncEngine {
   bool clock_off_ = false;
   std::optional<double> clock_offset_;
   std::string last_taken_at_;
+  std::uint64_t generation_ = 0;  // of the look under way
+  int look_number_ = 0;
+  std::map<std::string, Failing> failing_;
+  std::vector<std::string> emptied_;  // as last recorded
+  std::string recorded_interval_;
 };
 
 }  // namespace belvane

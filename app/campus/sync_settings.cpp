@@ -48,11 +48,14 @@ SyncSettings ParseSyncSettings(std::string_view bytes) {
   bytes = text;
   settings.source = document.Read("同步", "来源").Bytes();
   const std::string interval = document.Read("同步", "间隔").Bytes();
+  bool taken = interval.empty();
   if (!interval.empty() && interval.size() <= 4 &&
       interval.find_first_not_of("0123456789") == std::string::npos) {
     const int seconds = std::stoi(interval);
-    if (seconds >= kMinSyncIntervalSeconds && seconds <= 3600) settings.interval_seconds = seconds;
+    taken = seconds >= kMinSyncIntervalSeconds && seconds <= 3600;
+    if (taken) settings.interval_seconds = seconds;
   }
+  if (!taken) settings.bad_interval = interval;
   bool in_taken = false;
   while (!bytes.empty()) {
     const std::size_t end = bytes.find_first_of("\r\n");

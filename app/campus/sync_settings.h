@@ -27,6 +27,7 @@ struct SyncSettings {
   TakenMap taken;
   // 间隔: seconds between regular looks, kMinSyncIntervalSeconds to an hour; kept when written.
   int interval_seconds = kSyncLookIntervalMs / 1000;
+  std::string bad_interval;  // a 间隔 out of range or unreadable, as written; not kept
 };
 
 // The shortest 间隔 taken; a shorter or unreadable one gives the default.

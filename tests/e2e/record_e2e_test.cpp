@@ -237,6 +237,42 @@ TEST_F(FollowTest, AHalfWrittenTimetableAtTheSourceIsNotTaken) {
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// A plan saved by Notepad, without a line end after its last line, is taken and decides today.
+TEST_F(FollowTest, APlanWithoutALastLineEndIsTakenAndDecidesToday) {
+  Follow(MakeConfig({}, "0"));
+  ASSERT_TRUE(app_.Process().MakeFolder("共享\\课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\课表\\考试.ini", MakeConfig({}, "0")));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("共享\\Belvane日历.ini", "[日期]\r\n" + TodayText() + "=考试"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("今日\t考试\t日期 " + TodayText(), 15000)) << Record();
+  EXPECT_EQ(Count("同步\t未取\t"), 0) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// A timetable renamed at the source, the plan naming the new name: today never falls back to
+// 常规 between the looks that take the two.
+TEST_F(FollowTest, ATimetableRenamedAtTheSourceNeverLeavesTodayWithoutItsTimetable) {
+  Follow(MakeConfig({}, "0"));
+  ASSERT_TRUE(app_.Process().MakeFolder("共享\\课表"));
+  const std::string exam = MakeConfig({{"08:00:00", "上课铃.wav", "28800"}}, "1");
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\课表\\考试.ini", exam));
+  ASSERT_TRUE(
+      app_.Process().WriteFile("共享\\Belvane日历.ini", "[日期]\r\n" + TodayText() + "=考试\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("今日\t考试\t", 15000)) << Record();
+  const std::size_t before = Record().size();
+  ASSERT_TRUE(MoveSource("共享\\课表\\考试.ini", "共享\\课表\\期末.ini"));
+  Sleep(1000);  // a look may come between the rename and the new plan, as at a real server
+  ASSERT_TRUE(
+      app_.Process().WriteFile("共享\\Belvane日历.ini", "[日期]\r\n" + TodayText() + "=期末\r\n"));
+  ASSERT_TRUE(RecordHas("今日\t期末\t", 20000)) << Record();
+  ASSERT_TRUE(WaitUntil([&] { return !app_.Process().Exists("课表\\考试.ini"); }, 15000))
+      << Record();
+  EXPECT_EQ(Record().find("\t今日\t常规", before), std::string::npos) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // The source gone and back: one line each, and the local copy rings meanwhile.
 TEST_F(FollowTest, ASourceThatGoesAndComesBackGivesOneLineEachAndTheBellsRingOn) {
   const std::string due = TimeTextIn(16);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/campus/campus.h"
 #include "app/campus/campus_rules.h"
 #include "ui/ui_task.h"
@@ -24,6 +26,7 @@ struct LookRow {
   LookFacts facts;
   Names take{}, wait{}, refused{}, remove{}, forget{};
   std::size_t batch = 300;
+  Names emptied{}, own{};
 };
 
 TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
@@ -42,12 +45,18 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
         {{"Belvane日历.ini", a}, {"课表\\考试.ini", a}, {"Belvane配置.ini", a}, {"mp3\\z.wav", a}},
         2000},
        {"mp3\\z.wav", "Belvane配置.ini", "课表\\考试.ini", "Belvane日历.ini"}},
-      {"music still changing holds the timetables back",
+      {"music still changing: the timetables go on (the engine holds those naming it)",
        {{{"mp3\\a.mp3", b}, {"课表\\考试.ini", a}},
         {{"mp3\\a.mp3", a}, {"课表\\考试.ini", a}},
         2000},
+       {"课表\\考试.ini"},
+       {"mp3\\a.mp3"}},
+      {"a timetable still changing holds the plan back",
+       {{{"课表\\期末.ini", b}, {"Belvane日历.ini", a}},
+        {{"课表\\期末.ini", a}, {"Belvane日历.ini", a}},
+        2000},
        {},
-       {"mp3\\a.mp3", "课表\\考试.ini"}},
+       {"Belvane日历.ini", "课表\\期末.ini"}},
       {"a batch full leaves the rest, timetables after the music",
        {{{"mp3\\a.mp3", a}, {"mp3\\b.mp3", a}, {"Belvane配置.ini", a}},
         {{"mp3\\a.mp3", a}, {"mp3\\b.mp3", a}, {"Belvane配置.ini", a}},
@@ -80,7 +89,7 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
        {"mp3\\a.mp3"}},
       {"removed there: removed here only as taken, the plan first; never the default timetable",
        {{{"mp3\\keep.mp3", a}},
-        {},
+        {{"mp3\\keep.mp3", a}},
         2000,
         {{"mp3\\keep.mp3", At(10, 500)},
          {"mp3\\a.mp3", At(10, 500)},
@@ -98,6 +107,56 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
        {},
        {"Belvane日历.ini", "mp3\\a.mp3"},
        {"Belvane配置.ini", "mp3\\edited.mp3"}},
+      {"missing at one look only: the removal waits",
+       {{{"mp3\\keep.mp3", a}},
+        {{"mp3\\keep.mp3", a}, {"mp3\\a.mp3", a}},
+        2000,
+        {{"mp3\\keep.mp3", At(10, 500)}, {"mp3\\a.mp3", At(10, 500)}},
+        {{"mp3\\keep.mp3", taken_a}, {"mp3\\a.mp3", taken_a}}},
+       {},
+       {"mp3\\a.mp3"}},
+      {"missing at two looks 1.9 s apart: still waits",
+       {{{"mp3\\keep.mp3", a}},
+        {{"mp3\\keep.mp3", a}},
+        1900,
+        {{"mp3\\keep.mp3", At(10, 500)}, {"mp3\\a.mp3", At(10, 500)}},
+        {{"mp3\\keep.mp3", taken_a}, {"mp3\\a.mp3", taken_a}}},
+       {},
+       {"mp3\\a.mp3"}},
+      {"a renamed timetable stays while the plan naming the new one still changes",
+       {{{"课表\\期末.ini", a}, {"Belvane日历.ini", b}},
+        {{"课表\\期末.ini", a}, {"Belvane日历.ini", a}},
+        2000,
+        {{"课表\\考试.ini", At(10, 500)}, {"Belvane日历.ini", At(10, 500)}},
+        {{"课表\\考试.ini", taken_a}, {"Belvane日历.ini", taken_a}}},
+       {"课表\\期末.ini"},
+       {"Belvane日历.ini", "课表\\考试.ini"}},
+      {"an emptied music folder removes none of its files, the rest as before",
+       {{{"Belvane配置.ini", a}},
+        {{"Belvane配置.ini", a}},
+        2000,
+        {{"mp3\\a.mp3", At(10, 500)}, {"Belvane日历.ini", At(10, 500)}},
+        {{"mp3\\a.mp3", taken_a}, {"Belvane日历.ini", taken_a}}},
+       {"Belvane配置.ini"},
+       {},
+       {},
+       {"Belvane日历.ini"},
+       {},
+       300,
+       {"mp3"}},
+      {"a same-named file the PC did not take is its own: compared first",
+       {{{"mp3\\a.mp3", a}, {"Belvane配置.ini", a}},
+        {{"mp3\\a.mp3", a}, {"Belvane配置.ini", a}},
+        2000,
+        {{"mp3\\a.mp3", At(7, 7)}, {"Belvane配置.ini", At(7, 7)}}},
+       {"mp3\\a.mp3", "Belvane配置.ini"},
+       {},
+       {},
+       {},
+       {},
+       300,
+       {},
+       {"mp3\\a.mp3", "Belvane配置.ini"}},
       {"a source showing no file removes nothing",
        {{}, {}, 2000, {{"mp3\\a.mp3", At(10, 500)}}, {{"mp3\\a.mp3", taken_a}}}},
       {"an unlisted music folder removes no music",
@@ -121,15 +180,19 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
     EXPECT_EQ(decision.refused, row.refused);
     EXPECT_EQ(decision.remove, row.remove);
     EXPECT_EQ(decision.forget, row.forget);
+    EXPECT_EQ(decision.emptied, row.emptied);
+    EXPECT_EQ(decision.own, row.own);
   }
 
-  // Whole files: a half-written timetable misses a row's key or its last line end.
+  // Whole files: a half-written timetable misses a row's key; a last line without its line end
+  // (as Notepad saves) is whole.
   const std::string timetable =
       "[time]\r\n1=08:00:00\r\n2=09:00:00\r\n[music]\r\n1=a.mp3\r\n"
       "2=b.mp3\r\n[total]\r\nn=2\r\n";
   EXPECT_TRUE(TimetableIsWhole(timetable));
   EXPECT_TRUE(TimetableIsWhole("[total]\r\nn=0\r\n"));
-  EXPECT_FALSE(TimetableIsWhole(timetable.substr(0, timetable.size() - 2)));
+  EXPECT_TRUE(TimetableIsWhole(timetable.substr(0, timetable.size() - 2)));
+  EXPECT_FALSE(TimetableIsWhole(timetable.substr(0, timetable.find("2=b.mp3"))));
   EXPECT_FALSE(
       TimetableIsWhole("[total]\r\nn=2\r\n[time]\r\n1=08:00:00\r\n2=09:00:00\r\n"
                        "[music]\r\n1=a.mp3\r\n"));
@@ -137,9 +200,18 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_FALSE(TimetableIsWhole(""));
   EXPECT_TRUE(PlanIsWhole("[每周]\r\n周一=常规\r\n"));
   EXPECT_TRUE(PlanIsWhole(""));
-  EXPECT_FALSE(PlanIsWhole("[每周]\r\n周一=常"));
+  EXPECT_TRUE(PlanIsWhole("[每周]\r\n周一=常规"));
   EXPECT_FALSE(PlanIsWhole(std::string("[每周]\r\n\0\0\r\n", 12)));
 
+  EXPECT_EQ(MusicNamedBy(timetable), (Names{"mp3\\a.mp3", "mp3\\b.mp3"}));
+
+  // Names no local file can have; a copy failing time after time rests; a relative source.
+  for (const char* name : {"mp3\\CON.mp3", "mp3\\nul", "课表\\com1.ini", "mp3\\a.mp3."})
+    EXPECT_FALSE(CanBeLocalName(name)) << name;
+  EXPECT_TRUE(CanBeLocalName("mp3\\CONCERT.mp3") && CanBeLocalName("mp3\\COM10.mp3"));
+  EXPECT_TRUE(TryAgainNow(2, 1) && !TryAgainNow(3, 9) && TryAgainNow(3, 10));
+  EXPECT_EQ(SourcePath("C:\\铃", "共享"), "C:\\铃\\共享");
+  EXPECT_EQ(SourcePath("C:\\铃", "\\\\s\\x"), "\\\\s\\x");
   EXPECT_EQ(ServerOfSource("\\\\教务处\\铃声"), "\\\\教务处");
   EXPECT_EQ(ServerOfSource("\\\\10.0.0.5"), "\\\\10.0.0.5");
   EXPECT_EQ(ServerOfSource("D:\\铃声"), "");
@@ -147,7 +219,7 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
 
   // The taken list keeps names with any GBK byte (a trail byte of "\", "=", "," in a name); a
   // look interval set by hand is kept, one too short is not taken.
-  SyncSettings settings{"\\\\教务处\\铃声", {{"mp3\\a=b,c;[表].mp3", {a, b}}}, 7};
+  SyncSettings settings{"\\\\教务处\\铃声", {{"mp3\\a=b,c;[表].mp3", {a, b}}}, 7, {}};
   const SyncSettings read = ParseSyncSettings(SyncSettingsText(settings));
   EXPECT_EQ(read.source, settings.source);
   EXPECT_EQ(read.taken, settings.taken);
@@ -163,6 +235,8 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   const std::string utf8 = Utf8FromWide(WideFromGbk(SyncSettingsText(settings)));
   EXPECT_EQ(ParseSyncSettings(utf8).source, settings.source);
   EXPECT_EQ(ParseSyncSettings(utf8).taken, settings.taken);
+  EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").bad_interval, "2")
+      << "recorded once by the engine";
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back
@@ -180,7 +254,10 @@ TEST(CampusRulesTest, TheClockIsComparedAtTheRoundTripsMiddle) {
   EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), 3.2);
   answer = 1000350 - 3500;
   EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), 3.5);
-  answer = 1000550 + 400;
+  answer = 1000550 - 800;  // within the limit, not yet back
+  EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), 0.8);
+  EXPECT_EQ(record.size(), 1u);
+  answer = 1000750 + 400;
   EXPECT_DOUBLE_EQ(*engine.CheckClock("\\\\s", {}, record), -0.4);
   answer.reset();
   EXPECT_FALSE(engine.CheckClock("\\\\s", {}, record));
@@ -223,26 +300,32 @@ TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) 
   EXPECT_EQ(local.Read("mp3\\上课.mp3"), "ID3 bell");
   EXPECT_EQ(ReadSyncSettings(settings.path).taken.size(), 2u);
 
-  // A file still being written is not taken until it holds still, nor the timetables that may
-  // name it; a timetable cut short is never taken.
+  // A file still being written is not taken until it holds still, nor a timetable naming it
+  // (others go on); a timetable cut short is never taken.
+  const std::string naming = "[time]\r\n1=08:00:00\r\n[music]\r\n1=下课.mp3\r\n[total]\r\nn=1";
   source.Write("mp3\\下课.mp3", "ID3");
-  source.Write("课表\\考试.ini", timetable + "; 改\r\n");
+  source.Write("课表\\考试.ini", naming);
+  source.Write("课表\\其他.ini", timetable);
   source.Write("课表\\半.ini", timetable.substr(0, 30));
   EXPECT_TRUE(engine.Look(4000, {}).changed.empty());
   source.Write("mp3\\下课.mp3", "ID3 half way");
-  EXPECT_TRUE(engine.Look(6000, {}).changed.empty());
+  report = engine.Look(6000, {});
+  EXPECT_EQ(report.changed, Names{"课表\\其他.ini"});
+  EXPECT_EQ(Fields(report.record), (Names{"同步\t未取\t课表\\半.ini\t内容不完整",
+                                          "同步\t已更新\t1 个文件\t课表\\其他.ini"}));
+  EXPECT_TRUE(report.again_soon);
   EXPECT_EQ(local.Read("课表\\考试.ini"), timetable);
   report = engine.Look(8000, {});
   EXPECT_EQ(report.changed, (Names{"mp3\\下课.mp3", "课表\\考试.ini"}));
   EXPECT_EQ(Fields(report.record),
-            (Names{"同步\t未取\t课表\\半.ini\t内容不完整",
-                   "同步\t已更新\t2 个文件\tmp3\\下课.mp3\t课表\\考试.ini"}));
+            (Names{"同步\t已更新\t2 个文件\tmp3\\下课.mp3\t课表\\考试.ini"}));
   EXPECT_EQ(local.Read("mp3\\下课.mp3"), "ID3 half way");
   EXPECT_EQ(report.status.problem, "课表\\半.ini：内容不完整");
 
-  // Removed there: removed here, the teacher's own file stays.
+  // Removed there: removed here once missing at two looks, the teacher's own file stays.
   DeleteFileA((source.Path() + "\\mp3\\上课.mp3").c_str());
-  report = engine.Look(70000, {});
+  EXPECT_TRUE(engine.Look(70000, {}).record.empty());
+  report = engine.Look(72000, {});
   EXPECT_EQ(Fields(report.record), Names{"同步\t已删除\t1 个文件\tmp3\\上课.mp3"});
   EXPECT_EQ(local.Read("mp3\\上课.mp3"), "<missing>");
   EXPECT_EQ(local.Read("mp3\\自己.mp3"), "a teacher's own");
@@ -257,7 +340,104 @@ TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) 
   EXPECT_TRUE(engine.Look(190000, {}).record.empty());
   ASSERT_TRUE(MoveFileA(away.c_str(), source.Path().c_str()));
   EXPECT_EQ(Fields(engine.Look(250000, {}).record), Names{"同步\t恢复"});
-  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable + "; 改\r\n");
+  EXPECT_EQ(local.Read("课表\\考试.ini"), naming);
+}
+
+bool ReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// Files as schools have them: a read-only recording, a Notepad timetable and plan without a last
+// line end, the PC's own files of the same names; then a rename at the source and an emptied
+// music folder.
+TEST(CampusFollowTest, KeepsThePcsOwnFilesAndRemovesOnlyWhatSettled) {
+  testing::ScratchFolder source, local;
+  const std::string timetable = "[time]\r\n1=08:00:00\r\n[music]\r\n1=上课.mp3\r\n[total]\r\nn=1";
+  source.MakeFolder("mp3");
+  source.MakeFolder("课表");
+  source.Write("mp3\\上课.mp3", "ID3 bell");
+  source.Write("mp3\\同.mp3", "same");
+  source.Write("课表\\考试.ini", timetable);
+  source.Write("Belvane日历.ini", "[日期]\r\n2027-06-07=考试");
+  ASSERT_TRUE(
+      SetFileAttributesA((source.Path() + "\\mp3\\上课.mp3").c_str(), FILE_ATTRIBUTE_READONLY));
+  local.MakeFolder("mp3");
+  local.Write("mp3\\上课.mp3", "a teacher's own");
+  local.Write("mp3\\同.mp3", "same");
+  local.Write("mp3\\旧.mp3.sync~", "left by a look cut short");
+  local.MakeFolder("同步备份");
+  local.MakeFolder("同步备份\\mp3");
+  local.Write("同步备份\\mp3\\上课.mp3", "backed up before");
+  std::atomic<bool> stop{false};
+  SharedSyncSettings settings;
+  settings.path = local.Path() + "\\Belvane同步.ini";
+  settings.settings.source = source.Path();
+  SyncEngine engine(
+      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+
+  engine.Look(0, {});
+  LookReport report = engine.Look(2000, {});
+  SetFileAttributesA((source.Path() + "\\mp3\\上课.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Fields(report.record),
+            (Names{"同步\t已备份\tmp3\\上课.mp3",
+                   "同步\t已更新\t3 个文件\tmp3\\上课.mp3\t课表\\考试.ini\tBelvane日历.ini"}));
+  EXPECT_EQ(local.Read("mp3\\上课.mp3"), "ID3 bell");
+  EXPECT_FALSE(ReadOnly(local.Path() + "\\mp3\\上课.mp3"));
+  EXPECT_EQ(local.Read("同步备份\\mp3\\上课.mp3"), "backed up before");
+  EXPECT_EQ(local.Read("同步备份\\mp3\\上课 (2).mp3"), "a teacher's own");
+  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable);
+  EXPECT_EQ(local.Read("mp3\\旧.mp3.sync~"), "<missing>");
+  EXPECT_EQ(ReadSyncSettings(settings.path).taken.size(), 4u) << "the same bytes count as taken";
+
+  // Renamed at the source: the new one is taken before the old one goes, and that only once
+  // it was missing at two looks.
+  ASSERT_TRUE(MoveFileA((source.Path() + "\\课表\\考试.ini").c_str(),
+                        (source.Path() + "\\课表\\期末.ini").c_str()));
+  EXPECT_TRUE(engine.Look(4000, {}).record.empty());
+  EXPECT_EQ(local.Read("课表\\考试.ini"), timetable);
+  EXPECT_EQ(
+      Fields(engine.Look(6000, {}).record),
+      (Names{"同步\t已更新\t1 个文件\t课表\\期末.ini", "同步\t已删除\t1 个文件\t课表\\考试.ini"}));
+
+  // A music folder that shows up empty removes no recording: one line, not one per look.
+  DeleteFileA((source.Path() + "\\mp3\\上课.mp3").c_str());
+  DeleteFileA((source.Path() + "\\mp3\\同.mp3").c_str());
+  EXPECT_EQ(Fields(engine.Look(8000, {}).record), Names{"同步\t文件夹为空\tmp3"});
+  EXPECT_TRUE(engine.Look(10000, {}).record.empty());
+  EXPECT_EQ(local.Read("mp3\\上课.mp3"), "ID3 bell");
+  EXPECT_EQ(local.Read("mp3\\同.mp3"), "same");
+}
+
+// Stop chosen while a long copy runs: the copy is abandoned, its temporary file removed, and
+// nothing after it (the timetable, the taken list) is written.
+TEST(CampusFollowTest, StoppingDuringACopyWritesNothingMore) {
+  testing::ScratchFolder source, local;
+  source.MakeFolder("mp3");
+  source.Write("mp3\\长.mp3", std::string(48u << 20, 'x'));
+  source.Write("Belvane配置.ini", "[total]\r\nn=0\r\n");
+  std::atomic<bool> stop{false};
+  SharedSyncSettings settings;
+  settings.path = local.Path() + "\\Belvane同步.ini";
+  settings.settings.source = source.Path();
+  SyncEngine engine(
+      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+  engine.Look(0, {});
+  const std::string temporary = local.Path() + "\\mp3\\长.mp3.sync~";
+  std::thread user([&] {
+    for (const ULONGLONG end = GetTickCount64() + 20000;
+         GetFileAttributesA(temporary.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         GetTickCount64() < end;)
+      Sleep(0);
+    EXPECT_TRUE(settings.ChangeSource(""));
+  });
+  const LookReport report = engine.Look(2000, {});
+  user.join();
+  EXPECT_TRUE(report.changed.empty());
+  for (const char* name : {"\\mp3\\长.mp3", "\\mp3\\长.mp3.sync~"})
+    EXPECT_EQ(GetFileAttributesA((local.Path() + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+  EXPECT_EQ(local.Read("Belvane配置.ini"), "<missing>");
+  EXPECT_TRUE(ReadSyncSettings(settings.path).taken.empty());
 }
 
 LRESULT CALLBACK TaskWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

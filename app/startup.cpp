@@ -234,7 +234,7 @@ void PrepareData() {
       OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly());
   });
   StartBellRecord(app.process.record_writer, app.program_dir,
-                  *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
+                  app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
                   day.unread, app.process.published_timetable, MusicFolderPath());
 
   // 6, 7. The music folder's files, the first one chosen.

@@ -254,7 +254,7 @@ void PrepareData() {
       TimetablesChanged(true);
   });
   StartBellRecord(app.process.record_writer, app.program_dir,
-                  *app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
+                  app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
                   day.unread, app.process.published_timetable, MusicFolderPath());
   app.today.RecordUnreadable();
 

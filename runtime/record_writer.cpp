@@ -16,6 +16,8 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 constexpr int kNoTickMs = 60 * 60 * 1000;
+// The most one write takes at once, short of a single longer line.
+constexpr std::size_t kBatchBytes = 64 * 1024;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -65,25 +67,48 @@ class RecordFile {
         limit_(limit) {}
 
   bool Write(std::string_view line) {
-    std::string bytes(line);
-    bytes += kLineEnd;
-    if (!Open()) return false;
-    LARGE_INTEGER size{};
-    // Another process may have appended since: ask the file, not a count of our own.
-    if (GetFileSizeEx(file_.Get(), &size) &&
-        RecordNeedsRotation(static_cast<std::uint64_t>(size.QuadPart), bytes.size(), limit_)) {
-      RotateHeld();
-      file_.Reset();
-      // Should the rename fail (the old file held open elsewhere), the line still goes on.
-      if (!Open()) return false;
+    const std::string_view lines[] = {line};
+    return Write(lines) == 1;
+  }
+
+  // Writes `lines` in order, up to kBatchBytes of them in one write (a line at a time, a full
+  // day of missing files would take minutes of system calls). Returns how many of the first
+  // were written; the rest stay for a later try.
+  template <class Lines>
+  std::size_t Write(const Lines& lines) {
+    std::size_t done = 0;
+    std::string bytes;
+    while (done < std::size(lines)) {
+      if (!Open()) break;
+      // Another process may have appended since: ask the file, not a count of our own.
+      std::optional<std::uint64_t> at = Size();
+      bytes.clear();
+      std::size_t end = done;
+      for (; end < std::size(lines) && bytes.size() < kBatchBytes; ++end) {
+        const std::size_t line_bytes = std::string_view(lines[end]).size() + sizeof kLineEnd - 1;
+        // A line that would pass the limit begins the next write, after the rotation.
+        if (at && RecordNeedsRotation(*at + bytes.size(), line_bytes, limit_)) {
+          if (end > done) break;
+          RotateHeld();
+          file_.Reset();
+          // Should the rename fail (the old file held open elsewhere), the line still goes on.
+          if (!Open()) return done;
+          at = Size();
+        }
+        bytes.append(lines[end]).append(kLineEnd);
+      }
+      DWORD written = 0;
+      const bool ok = WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                &written, nullptr) &&
+                      written == bytes.size();
+      FlushFileBuffers(file_.Get());
+      if (!ok) {
+        file_.Reset();  // opened again for the next line: the folder may come back
+        break;
+      }
+      done = end;
     }
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    FlushFileBuffers(file_.Get());
-    if (!ok) file_.Reset();  // opened again for the next line: the folder may come back
-    return ok;
+    return done;
   }
 
  private:
@@ -119,6 +144,12 @@ class RecordFile {
   void RotateHeld() {
     const OwnedKernelHandle named = OpenName(DELETE | FILE_READ_ATTRIBUTES);
     if (IsHeld(named)) RenameHeld(named, old_target_);
+  }
+
+  std::optional<std::uint64_t> Size() const {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.Get(), &size)) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
   }
 
   std::wstring path_;
@@ -157,10 +188,9 @@ struct RecordWriter::Shared {
   // Lines wait, in order, behind any the file did not take before.
   void Write(std::vector<std::string> lines) {
     for (std::string& line : lines) unsent.push_back(std::move(line));
-    while (!unsent.empty() && file.Write(unsent.front())) {
-      unsent.pop_front();
-      written.fetch_add(1);
-    }
+    const std::size_t taken = file.Write(unsent);
+    unsent.erase(unsent.begin(), unsent.begin() + static_cast<std::ptrdiff_t>(taken));
+    written.fetch_add(taken);
     // The oldest go first: the latest bells are the ones asked about.
     while (unsent.size() > kRecordUnsentLines) {
       unsent.pop_front();

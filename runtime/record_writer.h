@@ -3,11 +3,11 @@
 // (the clock, the user-interface thread) only hands a line over and never waits on the disk.
 //
 // Each line is written as soon as the writer takes it, with the file's own line end added, and
-// flushed at once: a crash loses at most the line being written. The file is opened for
-// appending with every kind of sharing, so another process (a second copy of the program) may
-// append its own line meanwhile. Before each line the writer checks that the file it holds is
-// still the one at the record's name, and opens the name anew if not (the record was deleted
-// or renamed). Lines the file cannot take (another program holds it without sharing) are kept,
+// flushed at once: a crash loses at most the lines being written (those taken together go in
+// one write of up to 64 KB). The file is opened for appending with every kind of sharing, so
+// another process (a second copy of the program) may append its own line meanwhile. Before
+// each write the writer checks that the file it holds is still the one at the record's name,
+// and opens the name anew if not (the record was deleted or renamed). Lines the file cannot take (another program holds it without sharing) are kept,
 // up to kRecordUnsentLines, and written in order with the next line or at the next retry; past
 // the bound the oldest are dropped, and lines still kept when the writer stops are dropped.
 // Nobody is told either way.

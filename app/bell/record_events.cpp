@@ -111,7 +111,7 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
 }
 
 void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
-                     const TimetableSnapshot& todays_rows, const DayChoice* today,
+                     std::shared_ptr<const TimetableSnapshot> todays_rows, const DayChoice* today,
                      const std::vector<UnreadLine>& unread, const SharedTimetable& published,
                      const TextValue& music_folder) {
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
@@ -123,17 +123,26 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
   // attempt is made after this).
   ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
   const RecordTime time = LocalRecordTime();
+  if (!todays_rows) todays_rows = std::make_shared<const TimetableSnapshot>();
   int missing = 0;
-  for (int row = 0; row < todays_rows.RowCount(); ++row)
-    missing += todays_rows.Row(row).music_missing ? 1 : 0;
-  writer.Add(StartedLine(time, program_dir.View(), todays_rows.RowCount(), missing));
+  for (int row = 0; row < todays_rows->RowCount(); ++row)
+    missing += todays_rows->Row(row).music_missing ? 1 : 0;
+  writer.Add(StartedLine(time, program_dir.View(), todays_rows->RowCount(), missing));
   if (today) writer.Add(TodayLineOf(time, *today));
   for (const UnreadLine& line : unread) writer.Add(PlanUnreadLine(time, line.text));
-  for (int row = 0; row < todays_rows.RowCount(); ++row) {
-    const TimetableEntry& entry = todays_rows.Row(row);
-    if (entry.music_missing)
-      writer.Add(MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
-  }
+  if (missing == 0) return;
+  // Made on the writer's thread, in one hand-over: a full day of rows whose music is missing
+  // would otherwise hold the window back by 86,400 lines.
+  writer.AddLines([rows = std::move(todays_rows), time] {
+    std::vector<std::string> lines;
+    for (int row = 0; row < rows->RowCount(); ++row) {
+      const TimetableEntry& entry = rows->Row(row);
+      if (entry.music_missing)
+        lines.push_back(
+            MissingFileLine(time, row + 1, entry.start_time.View(), entry.music_name.View()));
+    }
+    return lines;
+  });
 }
 
 void RecordToday(const DayChoice& today) {

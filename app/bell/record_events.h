@@ -52,7 +52,7 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
 // against `published` (the clock's timetable, once the clock has turned to the day) and writes a
 // line per missing one.
 void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
-                     const TimetableSnapshot& todays_rows, const DayChoice* today,
+                     std::shared_ptr<const TimetableSnapshot> todays_rows, const DayChoice* today,
                      const std::vector<UnreadLine>& unread, const SharedTimetable& published,
                      const TextValue& music_folder);
 // Which timetable rings today (at start-up and each new day).

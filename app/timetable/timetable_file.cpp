@@ -1,6 +1,7 @@
 #include "app/timetable/timetable_file.h"
 
 #include <string>
+#include <utility>
 
 #include "app/timetable/timetable_rules.h"
 
@@ -27,14 +28,14 @@ std::vector<TimetableEntry> ReadTimetableFrom(ProfileStore& store,
     keys.push_back({kMusicSection, key});
     keys.push_back({kRemarkSection, key});
   }
-  const std::vector<TextValue> values = store.ReadValues(keys);
+  std::vector<TextValue> values = store.ReadValues(keys);
 
   std::vector<TimetableEntry> entries(count);
   for (int i = 0; i < count && std::size_t(i) * 3 + 2 < values.size(); ++i) {
     TimetableEntry& entry = entries[i];
-    entry.start_time = values[i * 3];
-    entry.music_name = values[i * 3 + 1];
-    entry.seconds = values[i * 3 + 2];
+    entry.start_time = std::move(values[i * 3]);
+    entry.music_name = std::move(values[i * 3 + 1]);
+    entry.seconds = std::move(values[i * 3 + 2]);
     entry.music_missing = !music_exists(entry.music_name);
   }
   return entries;

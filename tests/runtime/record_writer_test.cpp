@@ -80,6 +80,14 @@ TEST_F(RecordWriterTest, RotatesBeforeALineThatWouldPassTheLimitReplacingTheOldF
   // 9 + 9 bytes fit in 20; the third line would pass it.
   EXPECT_EQ(Read(old_), "0123456\r\nabcdefg\r\n");
   EXPECT_EQ(Read(path_), "ABCDEFG\r\nxyz\r\n");
+  // Lines handed over together, written in one go, rotate before the same line.
+  RecordWriter together;
+  ASSERT_TRUE(together.Start(path_, old_, {}, 20));
+  together.AddLines([] { return std::vector<std::string>{"12", "bcdefgh", "C"}; });
+  ASSERT_TRUE(together.Stop());
+  EXPECT_EQ(Read(old_), "ABCDEFG\r\nxyz\r\n12\r\n");
+  EXPECT_EQ(Read(path_), "bcdefgh\r\nC\r\n");
+  EXPECT_EQ(together.LinesWritten(), 3u);
   EXPECT_TRUE(RecordNeedsRotation(1024 * 1024 - 10, 11));
   EXPECT_FALSE(RecordNeedsRotation(1024 * 1024 - 10, 10));
   EXPECT_FALSE(RecordNeedsRotation(0, 2 * 1024 * 1024));  // an empty file takes any line

@@ -7,10 +7,10 @@
 // one write of up to 64 KB). The file is opened for appending with every kind of sharing, so
 // another process (a second copy of the program) may append its own line meanwhile. Before
 // each write the writer checks that the file it holds is still the one at the record's name,
-// and opens the name anew if not (the record was deleted or renamed). Lines the file cannot take (another program holds it without sharing) are kept,
-// up to kRecordUnsentLines, and written in order with the next line or at the next retry; past
-// the bound the oldest are dropped, and lines still kept when the writer stops are dropped.
-// Nobody is told either way.
+// and opens the name anew if not (the record was deleted or renamed). Lines the file cannot take
+// (another program holds it without sharing) are kept, up to kRecordUnsentLines, and written in
+// order with the next line or at the next retry; past the bound the oldest are dropped, and lines
+// still kept when the writer stops are dropped. Nobody is told either way.
 //
 // Rotation: before a line that would take the file at the record's name past the size limit,
 // that file is renamed to the old-file name (replacing an older one) and a new file begins. A

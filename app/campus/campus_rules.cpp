@@ -6,6 +6,7 @@
 
 #include "app/campus/campus.h"
 #include "runtime/file_name.h"
+#include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
 
 namespace belvane {
@@ -176,7 +177,8 @@ bool TimetableIsWhole(std::string_view bytes) {
 }
 
 bool PlanIsWhole(std::string_view bytes) {
-  return bytes.find('\0') == std::string_view::npos;
+  // As the plan reader reads it: a UTF-16 plan is all NULs and letters until decoded.
+  return GbkTextOfFile(bytes).find('\0') == std::string::npos;
 }
 
 bool TryAgainNow(int failures, int looks_since_try) {

@@ -81,8 +81,9 @@ LookDecision DecideLook(const LookFacts& facts, std::size_t batch);
 // [total] n is a whole number and each row 1..n has its [time] and [music] key (a last line
 // without its line end, as Notepad saves, is whole). A half-written file misses one of them.
 bool TimetableIsWhole(std::string_view bytes);
-// Whether plan file bytes read as a whole: no NUL byte. (Lines it cannot read are the plan's
-// own business: the record names them; a file still being written does not hold still.)
+// Whether plan file bytes read as a whole: no NUL byte in its text as the plan reader decodes it
+// (a UTF-16 plan is decoded first). (Lines it cannot read are the plan's own business: the
+// record names them; a file still being written does not hold still.)
 bool PlanIsWhole(std::string_view bytes);
 
 // A copy that failed kSyncFailuresBeforeRest times running is tried again only every

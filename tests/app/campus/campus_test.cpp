@@ -202,6 +202,8 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_TRUE(PlanIsWhole(""));
   EXPECT_TRUE(PlanIsWhole("[每周]\r\n周一=常规"));
   EXPECT_FALSE(PlanIsWhole(std::string("[每周]\r\n\0\0\r\n", 12)));
+  // Notepad's "Unicode": UTF-16 with its mark, read as its text.
+  EXPECT_TRUE(PlanIsWhole(std::string("\xFF\xFE[\0]\0\r\0\n\0", 10)));
 
   EXPECT_EQ(MusicNamedBy(timetable), (Names{"mp3\\a.mp3", "mp3\\b.mp3"}));
 

@@ -111,6 +111,10 @@ class RecordFile {
     return done;
   }
 
+  // Lets go of the file (its writer has ended), so that nothing holds it open when it is renamed
+  // or replaced later.
+  void Close() { file_.Reset(); }
+
  private:
   // The handle held is kept only while it is still the file at the record's name: a record
   // deleted or renamed meanwhile would take every later line out of sight.
@@ -275,6 +279,7 @@ bool RecordWriter::Stop(int timeout_ms) {
   SignalEvent(shared_->wake.Ref());
   const bool ended = thread_.Stop(timeout_ms);
   // Kept for the counts; a thread that outlived the wait holds its own reference.
+  if (ended) shared_->file.Close();
   return ended;
 }
 

@@ -88,6 +88,13 @@ TEST_F(RecordWriterTest, RotatesBeforeALineThatWouldPassTheLimitReplacingTheOldF
   EXPECT_EQ(Read(old_), "ABCDEFG\r\nxyz\r\n12\r\n");
   EXPECT_EQ(Read(path_), "bcdefgh\r\nC\r\n");
   EXPECT_EQ(together.LinesWritten(), 3u);
+  // And again: one writer rotates each time the limit comes, not once only.
+  RecordWriter again;
+  ASSERT_TRUE(again.Start(path_, old_, {}, 20));
+  for (const char* line : {"1234567", "2345678", "3456789", "4567890"}) again.Add(line);
+  ASSERT_TRUE(again.Stop());
+  EXPECT_EQ(Read(old_), "1234567\r\n2345678\r\n");
+  EXPECT_EQ(Read(path_), "3456789\r\n4567890\r\n");
   EXPECT_TRUE(RecordNeedsRotation(1024 * 1024 - 10, 11));
   EXPECT_FALSE(RecordNeedsRotation(1024 * 1024 - 10, 10));
   EXPECT_FALSE(RecordNeedsRotation(0, 2 * 1024 * 1024));  // an empty file takes any line

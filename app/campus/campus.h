@@ -54,6 +54,9 @@ struct FollowStatus {
   std::string last_taken_at;  // "10:31:05": the last look that found the source as it is
   std::string problem;        // the last look's trouble with a file, for the follow window
   std::optional<double> clock_offset_seconds;  // local minus server; nothing when not asked
+  // Beyond kClockOffsetLimitSeconds, and not back within kClockBackLimitSeconds since: what the
+  // record last said, so the window says the same.
+  bool clock_off = false;
   friend bool operator==(const FollowStatus&, const FollowStatus&) = default;
 };
 

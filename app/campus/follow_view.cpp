@@ -14,13 +14,24 @@ std::string Tenths(double seconds) {
   return text;
 }
 
+// Local minus server: a positive offset is a clock ahead of the server's.
+std::string OffsetWords(double offset_seconds) {
+  return std::string("本机时钟比服务器") + (offset_seconds > 0 ? "快 " : "慢 ") +
+         Tenths(std::abs(offset_seconds)) + " 秒";
+}
+
+// The offset's words while the clock counts as off (with the record's hysteresis).
+std::string OffsetShown(const FollowStatus& status) {
+  if (!status.clock_offset_seconds) return {};
+  if (status.clock_off) return OffsetWords(*status.clock_offset_seconds);
+  return ClockOffsetText(status.clock_offset_seconds);
+}
+
 }  // namespace
 
 std::string ClockOffsetText(std::optional<double> offset_seconds) {
   if (!offset_seconds || !(std::abs(*offset_seconds) > kClockOffsetLimitSeconds)) return {};
-  // Local minus server: a positive offset is a clock ahead of the server's.
-  return std::string("本机时钟比服务器") + (*offset_seconds > 0 ? "快 " : "慢 ") +
-         Tenths(std::abs(*offset_seconds)) + " 秒";
+  return OffsetWords(*offset_seconds);
 }
 
 std::vector<std::string> FollowLines(const FollowStatus& status, bool following) {
@@ -29,8 +40,7 @@ std::vector<std::string> FollowLines(const FollowStatus& status, bool following)
                                  (status.last_taken_at.empty()
                                       ? std::string("尚未同步")
                                       : "最后同步 " + status.last_taken_at)};
-  if (std::string clock = ClockOffsetText(status.clock_offset_seconds); !clock.empty())
-    lines.push_back(std::move(clock));
+  if (std::string clock = OffsetShown(status); !clock.empty()) lines.push_back(std::move(clock));
   return lines;
 }
 
@@ -43,7 +53,7 @@ std::string FollowStatusText(const FollowStatus& status, bool following) {
   text += "\r\n时钟：";
   if (!status.clock_offset_seconds) {
     text += "没有取得服务器的时间";
-  } else if (std::string clock = ClockOffsetText(status.clock_offset_seconds); !clock.empty()) {
+  } else if (std::string clock = OffsetShown(status); !clock.empty()) {
     text += clock;
   } else {
     text += "与服务器一致（相差 " + Tenths(std::abs(*status.clock_offset_seconds)) + " 秒）";

@@ -402,6 +402,7 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   if (const std::string server = ServerOfSource(source); !server.empty())
     clock_offset_ = CheckClock(server, at, report.record);
   status.clock_offset_seconds = clock_offset_;
+  status.clock_off = clock_off_;
 
   const SourceListing listing = ListSource(SourcePath(program_dir_.Bytes(), source));
   if (!listing.reachable) {

@@ -29,6 +29,11 @@ TEST(FollowView, TodayLineAddsTheSourceTheLastSyncAndAClockBeyondTheLimit) {
     EXPECT_EQ(FollowLines(status, true), expected) << row.offset.value_or(0);
     EXPECT_EQ(ClockOffsetText(row.offset), row.clock);
   }
+  // Once off, the line stays until the clock is back within half a second, as the record does.
+  status.clock_offset_seconds = 0.8;
+  status.clock_off = true;
+  EXPECT_EQ(FollowLines(status, true).back(), "本机时钟比服务器快 0.8 秒");
+  status.clock_off = false;
   EXPECT_EQ(FollowLines(status, false), Lines{}) << "not following: the line as it was";
   status.last_taken_at.clear();
   status.clock_offset_seconds.reset();

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/calendar/plan_view_model.h"
@@ -123,8 +124,9 @@ class PlanLineDialog {
       to_.AttachToDialogItem(dialog, ids_.to);
       from_.Date(SystemTimeOf(dates.from));
       to_.Date(SystemTimeOf(dates.to));
+      // The buttons take the program's font, as the dialog's other controls do.
       frame_.BindAcceptAndCancel(
-          dialog, ids_.ok, ids_.cancel, [this] { return Accept(); }, true);
+          dialog, ids_.ok, ids_.cancel, [this] { return Accept(); }, /*keep_fonts=*/true);
       Init(dialog);
     });
   }

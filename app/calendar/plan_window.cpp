@@ -1,17 +1,19 @@
 #include "app/calendar/plan_window.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/calendar/plan_view_model.h"
+#include "app/calendar/today.h"
+#include "app/timetable/gbk_save.h"
 #include "app/timetable/timetable_file.h"
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_rules.h"
-#include "app/calendar/today.h"
-#include "app/timetable/gbk_save.h"
 #include "resources/resource.h"
 #include "runtime/files.h"
 #include "runtime/inifile/profile_document.h"
@@ -24,15 +26,13 @@
 #include "ui/controls/label_control.h"
 #include "ui/controls/list_box_control.h"
 #include "ui/controls/list_view_control.h"
+#include "ui/dialog_frame.h"
 #include "ui/dpi.h"
 #include "ui/form_window.h"
 
 namespace belvane {
 
 namespace {
-
-// The window's handlers are plain functions: each finds what it works on through the pointer
-// to the one dialog of its kind that is open (set for the dialog's modal run, on this thread).
 
 // ---- Dates between the pickers and the plan
 
@@ -60,25 +60,7 @@ PlanDate PickedDate(const DatePickerControl& picker) {
   return date ? PlanDateOf(*date) : Today();
 }
 
-std::string Trimmed(std::string text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// Sets the running dialog's pointer for its modal run.
-template <typename Dialog>
-class OpenDialog {
- public:
-  OpenDialog(Dialog*& slot, Dialog& dialog) : slot_(slot), before_(slot) { slot_ = &dialog; }
-  ~OpenDialog() { slot_ = before_; }
-  OpenDialog(const OpenDialog&) = delete;
-  OpenDialog& operator=(const OpenDialog&) = delete;
-
- private:
-  Dialog*& slot_;
-  Dialog* before_;
-};
+// ---- Drop-lists
 
 void FillDropList(DropListControl& list, const std::vector<std::string>& texts, int select) {
   list.DeleteAllItems();
@@ -86,553 +68,499 @@ void FillDropList(DropListControl& list, const std::vector<std::string>& texts, 
   list.CurrentSelection(select);
 }
 
-// ---- The dated line's dialog
-
-// The value drop-down: the timetables, "按周一" ... "按周日", then "停铃".
-struct DatedDialog {
-  DatedEdit edit;
-  const std::vector<std::string>* names = nullptr;
-  bool accepted = false;
-  FormWindow form;
-  DropListControl kind;  // 0 one day, 1 a range of quiet days
-  DatePickerControl from;
-  DatePickerControl to;
-  DropListControl value;
-  EditControl reason;
-  ButtonControl ok;
-  ButtonControl cancel;
-
-  int QuietIndex() const { return static_cast<int>(names->size()) + 7; }
-};
-DatedDialog* g_dated = nullptr;
-
-int DatedValueIndex(const DatedDialog& d, const PlanValue& value) {
-  const int n = static_cast<int>(d.names->size());
-  switch (value.kind) {
-    case PlanValue::Kind::kQuiet:
-      return d.QuietIndex();
-    case PlanValue::Kind::kAsWeekday:
-      return n + value.weekday;
-    case PlanValue::Kind::kTimetable:
-      for (int i = 0; i < n; ++i)
-        if ((*d.names)[i] == value.name) return i;
-      return 0;
+// Attaches the seven weekday drop-downs (Monday's id first) and shows the week's entries.
+void ShowWeekdayChoices(std::array<DropListControl, 7>& days, HWND dialog, int monday_id,
+                        const WeekPlan& week, const std::vector<std::string>& names,
+                        bool seasonal) {
+  const std::vector<std::string> choices = WeekdayChoiceTexts(names, seasonal);
+  for (int day = 0; day < 7; ++day) {
+    days[day].AttachToDialogItem(dialog, monday_id + day);
+    FillDropList(days[day], choices, WeekdayChoiceIndex(week.days[day], names));
   }
-  return 0;
 }
 
-PlanValue DatedValueOf(const DatedDialog& d, int index) {
-  const int n = static_cast<int>(d.names->size());
-  if (index >= 0 && index < n) return {PlanValue::Kind::kTimetable, (*d.names)[index], {}, 0};
-  if (index >= n && index < n + 7) return {PlanValue::Kind::kAsWeekday, {}, {}, index - n};
-  return {PlanValue::Kind::kQuiet, {}, Trimmed(d.reason.Text().Bytes()), 0};
-}
-
-// A range is quiet; the reason belongs to a quiet day only.
-void DatedShowKind() {
-  DatedDialog& d = *g_dated;
-  const bool range = d.kind.CurrentSelection() == 1;
-  d.to.Disabled(!range);
-  if (range) d.value.CurrentSelection(d.QuietIndex());
-  d.value.Disabled(range);
-  d.reason.Disabled(d.value.CurrentSelection() != d.QuietIndex());
-}
-
-// A small dialog's OK and cancel buttons, with Enter and Esc doing the same.
-template <void (*Accept)(), void (*Cancel)()>
-void BindAcceptAndCancel(FormWindow& form, ButtonControl& ok, ButtonControl& cancel) {
-  ok.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    Accept();
-    return 0;
-  });
-  cancel.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    Cancel();
-    return 0;
-  });
-  form.BindMenuCommand([](const EventArgs& a) -> std::int32_t {
-    if (a[0] == IDOK) Accept();
-    if (a[0] == IDCANCEL) Cancel();
-    return 0;
-  });
-}
-
-void DatedClose() {
-  g_dated->form.Close();
-}
-
-void DatedAccept() {
-  DatedDialog& d = *g_dated;
-  DatedEdit edit;
-  edit.dates.from = PickedDate(d.from);
-  edit.dates.to = d.kind.CurrentSelection() == 1 ? PickedDate(d.to) : edit.dates.from;
-  edit.value = DatedValueOf(d, d.value.CurrentSelection());
-  const std::string problem = DatedEditProblem(edit);
-  if (!problem.empty()) {
-    ShowMessageBox(d.form.Handle(), problem, "按日期", MB_OK | MB_ICONWARNING);
-    return;
+// Takes the seven drop-downs' choices into the week; true when any entry changed. An unchanged
+// choice keeps its entry as written (a quiet day's reason too).
+bool TakeWeekdayChoices(const std::array<DropListControl, 7>& days,
+                        const std::vector<std::string>& names, WeekPlan& week) {
+  bool any = false;
+  for (int day = 0; day < 7; ++day) {
+    const int index = days[day].CurrentSelection();
+    if (index == WeekdayChoiceIndex(week.days[day], names)) continue;
+    week.days[day] = WeekdayChoiceValue(index, names);
+    any = true;
   }
-  d.edit = edit;
-  d.accepted = true;
-  d.form.Close();
+  return any;
 }
 
-std::int32_t DatedInit(const EventArgs& args) {
-  const auto dialog = reinterpret_cast<HWND>(args[0]);
-  DatedDialog& d = *g_dated;
-  d.kind.AttachToDialogItem(dialog, BELVANE_ID_DATED_KIND);
-  d.from.AttachToDialogItem(dialog, BELVANE_ID_DATED_FROM);
-  d.to.AttachToDialogItem(dialog, BELVANE_ID_DATED_TO);
-  d.value.AttachToDialogItem(dialog, BELVANE_ID_DATED_VALUE);
-  d.reason.AttachToDialogItem(dialog, BELVANE_ID_DATED_REASON);
-  d.ok.AttachToDialogItem(dialog, BELVANE_ID_DATED_OK);
-  d.cancel.AttachToDialogItem(dialog, BELVANE_ID_DATED_CANCEL);
+// ---- The plan's two small dialogs
 
-  const bool range = d.edit.dates.from != d.edit.dates.to;
-  FillDropList(d.kind, {"一天", "连续多天停铃"}, range ? 1 : 0);
-  d.from.Date(SystemTimeOf(d.edit.dates.from));
-  d.to.Date(SystemTimeOf(d.edit.dates.to));
-  std::vector<std::string> values = *d.names;
-  for (int day = 0; day < 7; ++day)
-    values.push_back(PlanValueText({PlanValue::Kind::kAsWeekday, {}, {}, day}));
-  values.emplace_back(kQuietValue);
-  FillDropList(d.value, values, DatedValueIndex(d, d.edit.value));
-  if (d.edit.value.kind == PlanValue::Kind::kQuiet) d.reason.Text(d.edit.value.reason);
-  DatedShowKind();
+// What the dated line's and the seasonal plan's dialogs share: the frame (OK, Cancel, Enter,
+// Esc, the refusal box), the timetables offered, the from and to pickers, and taking or
+// refusing an answer. A dialog keeps its value unchanged until an answer is taken.
+class PlanLineDialog {
+ public:
+  PlanLineDialog(const PlanLineDialog&) = delete;
+  PlanLineDialog& operator=(const PlanLineDialog&) = delete;
 
-  auto show_kind = [](const EventArgs&) -> std::int32_t {
-    DatedShowKind();
-    return 0;
+ protected:
+  // The template and its items' ids.
+  struct Ids {
+    int dialog;
+    int from;
+    int to;
+    int ok;
+    int cancel;
   };
-  d.kind.BindSelectionChanged(show_kind);
-  d.value.BindSelectionChanged(show_kind);
-  BindAcceptAndCancel<&DatedAccept, &DatedClose>(d.form, d.ok, d.cancel);
-  d.kind.SetFocus();
-  return 0;
-}
 
-// Runs the dated line's dialog over `owner`; true, with `edit` changed, when accepted.
-bool EditDatedLine(HWND owner, const std::vector<std::string>& names, DatedEdit& edit) {
-  DatedDialog dialog;
-  dialog.edit = edit;
-  dialog.names = &names;
-  const OpenDialog<DatedDialog> open(g_dated, dialog);
-  dialog.form.RunDialog(owner, BELVANE_DIALOG_PLAN_DATED, &DatedInit);
-  if (dialog.accepted) edit = dialog.edit;
-  return dialog.accepted;
-}
+  PlanLineDialog(std::string caption, const Ids& ids, const std::vector<std::string>& names)
+      : frame_(std::move(caption)), ids_(ids), names_(names) {}
+  virtual ~PlanLineDialog() = default;
 
-// ---- The seasonal weekly plan's dialog
+  // Runs the dialog over `owner`, the pickers showing `dates`; true when an answer was taken.
+  bool Run(HWND owner, DateRange dates) {
+    return frame_.Run(owner, ids_.dialog, [this, dates](HWND dialog) {
+      from_.AttachToDialogItem(dialog, ids_.from);
+      to_.AttachToDialogItem(dialog, ids_.to);
+      from_.Date(SystemTimeOf(dates.from));
+      to_.Date(SystemTimeOf(dates.to));
+      // The buttons take the program's font, as the dialog's other controls do.
+      frame_.BindAcceptAndCancel(
+          dialog, ids_.ok, ids_.cancel, [this] { return Accept(); }, /*keep_fonts=*/true);
+      Init(dialog);
+    });
+  }
 
-struct SeasonDialog {
-  SeasonalWeek season;
-  const std::vector<std::string>* names = nullptr;
-  bool accepted = false;
-  FormWindow form;
-  DatePickerControl from;
-  DatePickerControl to;
-  std::array<DropListControl, 7> days;
-  ButtonControl ok;
-  ButtonControl cancel;
+  DateRange PickedDates() const { return {PickedDate(from_), PickedDate(to_)}; }
+  const std::vector<std::string>& Names() const { return names_; }
+  DatePickerControl& From() { return from_; }
+  DatePickerControl& To() { return to_; }
+
+ private:
+  // Sets up the dialog's own controls, once the pickers and the buttons are in place.
+  virtual void Init(HWND dialog) = 0;
+  // Takes the answer the controls show into the dialog's value; why it cannot be taken (the
+  // value then unchanged), empty when it was.
+  virtual std::string TakeAnswer() = 0;
+
+  bool Accept() {
+    const std::string problem = TakeAnswer();
+    if (problem.empty()) return true;
+    frame_.Refuse(problem);
+    return false;
+  }
+
+  DialogFrame frame_;
+  const Ids ids_;
+  const std::vector<std::string>& names_;
+  DatePickerControl from_;
+  DatePickerControl to_;
 };
-SeasonDialog* g_season = nullptr;
 
-void SeasonClose() {
-  g_season->form.Close();
-}
+// A [日期] line or a [停铃] range. The value drop-down: the timetables, "按周一" ... "按周日",
+// then "停铃".
+class DatedDialog : public PlanLineDialog {
+ public:
+  DatedDialog(const std::vector<std::string>& names, const DatedEdit& edit)
+      : PlanLineDialog("按日期",
+                       {BELVANE_DIALOG_PLAN_DATED, BELVANE_ID_DATED_FROM, BELVANE_ID_DATED_TO,
+                        BELVANE_ID_DATED_OK, BELVANE_ID_DATED_CANCEL},
+                       names),
+        edit_(edit) {}
 
-void SeasonAccept() {
-  SeasonDialog& d = *g_season;
-  const DateRange range{PickedDate(d.from), PickedDate(d.to)};
-  if (range.to < range.from) {
-    ShowMessageBox(d.form.Handle(), "结束日期早于开始日期。", "按季节的每周",
-                   MB_OK | MB_ICONWARNING);
-    return;
+  // Runs over `owner`; true, with `edit` changed, when accepted.
+  bool Edit(HWND owner, DatedEdit& edit) {
+    if (!Run(owner, edit_.dates)) return false;
+    edit = edit_;
+    return true;
   }
-  d.season.range = range;
-  for (int day = 0; day < 7; ++day) {
-    const int index = d.days[day].CurrentSelection();
-    // An unchanged choice keeps its entry as written (a quiet day's reason too).
-    if (index != WeekdayChoiceIndex(d.season.week.days[day], *d.names))
-      d.season.week.days[day] = WeekdayChoiceValue(index, *d.names);
-  }
-  d.accepted = true;
-  d.form.Close();
-}
 
-std::int32_t SeasonInit(const EventArgs& args) {
-  const auto dialog = reinterpret_cast<HWND>(args[0]);
-  SeasonDialog& d = *g_season;
-  d.from.AttachToDialogItem(dialog, BELVANE_ID_SEASON_FROM);
-  d.to.AttachToDialogItem(dialog, BELVANE_ID_SEASON_TO);
-  d.ok.AttachToDialogItem(dialog, BELVANE_ID_SEASON_OK);
-  d.cancel.AttachToDialogItem(dialog, BELVANE_ID_SEASON_CANCEL);
-  d.from.Date(SystemTimeOf(d.season.range.from));
-  d.to.Date(SystemTimeOf(d.season.range.to));
-  const std::vector<std::string> choices = WeekdayChoiceTexts(*d.names, true);
-  for (int day = 0; day < 7; ++day) {
-    d.days[day].AttachToDialogItem(dialog, BELVANE_ID_SEASON_WEEKDAY + day);
-    FillDropList(d.days[day], choices, WeekdayChoiceIndex(d.season.week.days[day], *d.names));
-  }
-  BindAcceptAndCancel<&SeasonAccept, &SeasonClose>(d.form, d.ok, d.cancel);
-  d.from.SetFocus();
-  return 0;
-}
+ private:
+  int NameCount() const { return static_cast<int>(Names().size()); }
+  int QuietIndex() const { return NameCount() + 7; }
 
-bool EditSeason(HWND owner, const std::vector<std::string>& names, SeasonalWeek& season) {
-  SeasonDialog dialog;
-  dialog.season = season;
-  dialog.names = &names;
-  const OpenDialog<SeasonDialog> open(g_season, dialog);
-  dialog.form.RunDialog(owner, BELVANE_DIALOG_PLAN_SEASON, &SeasonInit);
-  if (dialog.accepted) season = dialog.season;
-  return dialog.accepted;
-}
+  int ValueIndex(const PlanValue& value) const {
+    switch (value.kind) {
+      case PlanValue::Kind::kQuiet:
+        return QuietIndex();
+      case PlanValue::Kind::kAsWeekday:
+        return NameCount() + value.weekday;
+      case PlanValue::Kind::kTimetable:
+        for (int i = 0; i < NameCount(); ++i)
+          if (Names()[i] == value.name) return i;
+        return 0;
+    }
+    return 0;
+  }
+
+  PlanValue ValueOf(int index) const {
+    const int n = NameCount();
+    if (index >= 0 && index < n) return {PlanValue::Kind::kTimetable, Names()[index], {}, 0};
+    if (index >= n && index < n + 7) return {PlanValue::Kind::kAsWeekday, {}, {}, index - n};
+    return {PlanValue::Kind::kQuiet, {}, TrimmedText(reason_), 0};
+  }
+
+  void Init(HWND dialog) override {
+    kind_.AttachToDialogItem(dialog, BELVANE_ID_DATED_KIND);
+    value_.AttachToDialogItem(dialog, BELVANE_ID_DATED_VALUE);
+    reason_.AttachToDialogItem(dialog, BELVANE_ID_DATED_REASON);
+    FillDropList(kind_, {"一天", "连续多天停铃"}, edit_.dates.from != edit_.dates.to ? 1 : 0);
+    std::vector<std::string> values = Names();
+    for (int day = 0; day < 7; ++day)
+      values.push_back(PlanValueText({PlanValue::Kind::kAsWeekday, {}, {}, day}));
+    values.emplace_back(kQuietValue);
+    FillDropList(value_, values, ValueIndex(edit_.value));
+    if (edit_.value.kind == PlanValue::Kind::kQuiet) reason_.Text(edit_.value.reason);
+    ShowKind();
+    kind_.BindSelectionChanged(EventHandler::Member(this, &DatedDialog::ShowKind));
+    value_.BindSelectionChanged(EventHandler::Member(this, &DatedDialog::ShowKind));
+    kind_.SetFocus();
+  }
+
+  // A range is quiet; the reason belongs to a quiet day only.
+  void ShowKind() {
+    const bool range = kind_.CurrentSelection() == 1;
+    To().Disabled(!range);
+    if (range) value_.CurrentSelection(QuietIndex());
+    value_.Disabled(range);
+    reason_.Disabled(value_.CurrentSelection() != QuietIndex());
+  }
+
+  std::string TakeAnswer() override {
+    DatedEdit edit;
+    edit.dates = PickedDates();
+    if (kind_.CurrentSelection() != 1) edit.dates.to = edit.dates.from;
+    edit.value = ValueOf(value_.CurrentSelection());
+    std::string problem = DatedEditProblem(edit);
+    if (problem.empty()) edit_ = edit;
+    return problem;
+  }
+
+  DatedEdit edit_;
+  DropListControl kind_;  // 0 one day, 1 a range of quiet days
+  DropListControl value_;
+  EditControl reason_;
+};
+
+// A seasonal weekly plan: its range and its seven entries.
+class SeasonDialog : public PlanLineDialog {
+ public:
+  SeasonDialog(const std::vector<std::string>& names, const SeasonalWeek& season)
+      : PlanLineDialog("按季节的每周",
+                       {BELVANE_DIALOG_PLAN_SEASON, BELVANE_ID_SEASON_FROM, BELVANE_ID_SEASON_TO,
+                        BELVANE_ID_SEASON_OK, BELVANE_ID_SEASON_CANCEL},
+                       names),
+        season_(season) {}
+
+  // Runs over `owner`; true, with `season` changed, when accepted.
+  bool Edit(HWND owner, SeasonalWeek& season) {
+    if (!Run(owner, season_.range)) return false;
+    season = season_;
+    return true;
+  }
+
+ private:
+  void Init(HWND dialog) override {
+    ShowWeekdayChoices(days_, dialog, BELVANE_ID_SEASON_WEEKDAY, season_.week, Names(), true);
+    From().SetFocus();
+  }
+
+  std::string TakeAnswer() override {
+    const DateRange range = PickedDates();
+    if (range.to < range.from) return "结束日期早于开始日期。";
+    season_.range = range;
+    TakeWeekdayChoices(days_, Names(), season_.week);
+    return {};
+  }
+
+  SeasonalWeek season_;
+  std::array<DropListControl, 7> days_;
+};
 
 // ---- The plan window
 
-struct PlanWindow {
-  TextValue program_dir;
-  TextValue music_folder;
-  DayPlan plan;                      // as edited
-  std::vector<std::string> names;    // the timetables offered
-  std::vector<DatedRow> dated_rows;  // as the dated list shows them
-  // The timetables' rows the preview has read, by name: read once per window.
-  std::map<std::string, std::vector<TimetableEntry>> rows_read;
-  bool changed = false;
-  bool saved = false;
-  bool read_only = false;
+class PlanWindow {
+ public:
+  PlanWindow(const TextValue& program_dir, const TextValue& music_folder, bool read_only)
+      : program_dir_(program_dir), music_folder_(music_folder), read_only_(read_only) {}
+  PlanWindow(const PlanWindow&) = delete;
+  PlanWindow& operator=(const PlanWindow&) = delete;
 
-  FormWindow form;
-  std::array<DropListControl, 7> weekly;
-  ListBoxControl seasons;
-  ButtonControl season_add;
-  ButtonControl season_change;
-  ButtonControl season_delete;
-  ListViewControl dated;
-  ButtonControl dated_add;
-  ButtonControl dated_change;
-  ButtonControl dated_delete;
-  ListBoxControl unread;
-  DatePickerControl preview_date;
-  LabelControl preview_heading;
-  ListViewControl preview_rows;
-  ButtonControl save;
-  ButtonControl cancel;
-};
-PlanWindow* g_plan = nullptr;
-
-const std::vector<TimetableEntry>& RowsOf(PlanWindow& w, const std::string& name) {
-  const auto [it, added] = w.rows_read.try_emplace(name);
-  if (added) {
-    const std::unique_ptr<ProfileStore> store =
-        OpenTimetableStore(TimetableFilePath(w.program_dir, name));
-    const TextValue prefix = ConcatTexts(w.music_folder, "\\");
-    it->second = ReadTimetableFrom(*store, [&prefix](const TextValue& music) {
-      return FileExists(ConcatTexts(prefix, music));
-    });
-  }
-  return it->second;
-}
-
-void ShowPreview() {
-  PlanWindow& w = *g_plan;
-  if (w.preview_rows.Handle() == nullptr) return;  // still being set up
-  const PlanDate date = PickedDate(w.preview_date);
-  const DayChoice choice = ResolveDay(w.plan, date);
-  w.preview_heading.Caption(PreviewHeading(date, choice));
-  w.preview_rows.SuspendRedraw();
-  w.preview_rows.DeleteAllRows();
-  if (!choice.quiet) {
-    for (const TimetableEntry& entry : RowsOf(w, choice.name)) {
-      const int row = w.preview_rows.InsertRow(std::nullopt, entry.start_time);
-      w.preview_rows.SetCellText(row, 1, ShownMusicText(entry.music_name, !entry.music_missing));
+  // Reads the plan, runs the window over `owner`; true when the plan was saved.
+  bool Run(HWND owner) {
+    // A plan that exists but cannot be read now (locked, no rights) would be saved over as empty.
+    const TextValue plan_file = PlanFilePath(program_dir_);
+    if (FileExists(plan_file) && !ReadFileBytes(plan_file)) {
+      ShowMessageBox(owner,
+                     ("日历文件无法读取，只能查看，不能保存：\r\n" + plan_file.Bytes()).c_str(),
+                     "日历", MB_OK | MB_ICONWARNING);
+      read_only_ = true;
     }
-  }
-  w.preview_rows.ResumeRedraw();
-  w.preview_rows.Redraw();
-}
-
-void ShowSeasons(int select) {
-  PlanWindow& w = *g_plan;
-  w.seasons.DeleteAllItems();
-  for (const SeasonalWeek& season : w.plan.seasons) w.seasons.AddItem(SeasonSummary(season));
-  w.seasons.CurrentSelection(select);
-}
-
-void ShowDated(std::optional<DatedLineRef> select) {
-  PlanWindow& w = *g_plan;
-  w.dated_rows = DatedRows(w.plan);
-  w.dated.SuspendRedraw();
-  w.dated.DeleteAllRows();
-  for (const DatedRow& r : w.dated_rows) {
-    const int row = w.dated.InsertRow(std::nullopt, r.date);
-    w.dated.SetCellText(row, 1, r.plan);
-    w.dated.SetCellText(row, 2, r.note);
-    if (select && r.line == *select) {
-      w.dated.SetCurrentRow(row);
-      w.dated.FocusRow(row);
-    }
-  }
-  w.dated.ResumeRedraw();
-  w.dated.Redraw();
-  if (const int row = w.dated.SelectionMark(); row >= 0) w.dated.ScrollRowIntoView(row);
-}
-
-void PlanChanged() {
-  g_plan->changed = true;
-  ShowPreview();
-}
-
-void ShowDateInPreview(PlanDate date) {
-  g_plan->preview_date.Date(SystemTimeOf(date));
-}
-
-void WeeklyChosen() {
-  PlanWindow& w = *g_plan;
-  bool any = false;
-  for (int day = 0; day < 7; ++day) {
-    const int index = w.weekly[day].CurrentSelection();
-    // An unchanged choice keeps its entry as written (a quiet day's reason too).
-    if (index == WeekdayChoiceIndex(w.plan.weekly.days[day], w.names)) continue;
-    w.plan.weekly.days[day] = WeekdayChoiceValue(index, w.names);
-    any = true;
-  }
-  if (any) PlanChanged();
-}
-
-void AddSeason() {
-  PlanWindow& w = *g_plan;
-  const PlanDate from = PickedDate(w.preview_date);
-  SeasonalWeek season{{from, DateOfClockDay(ClockDayOf(from) + 29)}, {}};
-  if (!EditSeason(w.form.Handle(), w.names, season)) return;
-  w.plan.seasons.push_back(season);
-  ShowSeasons(static_cast<int>(w.plan.seasons.size()) - 1);
-  PlanChanged();
-}
-
-void ChangeSeason() {
-  PlanWindow& w = *g_plan;
-  if (w.read_only) return;  // a double click
-  const int index = w.seasons.CurrentSelection();
-  if (index < 0 || index >= static_cast<int>(w.plan.seasons.size())) return;
-  SeasonalWeek season = w.plan.seasons[index];
-  if (!EditSeason(w.form.Handle(), w.names, season)) return;
-  w.plan.seasons[index] = season;
-  ShowSeasons(index);
-  PlanChanged();
-}
-
-void DeleteSeason() {
-  PlanWindow& w = *g_plan;
-  const int index = w.seasons.CurrentSelection();
-  if (index < 0 || index >= static_cast<int>(w.plan.seasons.size())) return;
-  w.plan.seasons.erase(w.plan.seasons.begin() + index);
-  ShowSeasons(std::min(index, static_cast<int>(w.plan.seasons.size()) - 1));
-  PlanChanged();
-}
-
-std::optional<DatedLineRef> CurrentDatedLine() {
-  PlanWindow& w = *g_plan;
-  const std::vector<int> rows = w.dated.SelectedRows();
-  if (rows.empty() || rows[0] >= static_cast<int>(w.dated_rows.size())) return std::nullopt;
-  return w.dated_rows[rows[0]].line;
-}
-
-void AddDatedLine() {
-  PlanWindow& w = *g_plan;
-  const PlanDate date = PickedDate(w.preview_date);
-  // A new day most often gets another timetable than the default one.
-  const std::string name = w.names.size() > 1 ? w.names[1] : w.names[0];
-  DatedEdit edit{{date, date}, {PlanValue::Kind::kTimetable, name, {}, 0}};
-  if (!EditDatedLine(w.form.Handle(), w.names, edit)) return;
-  ShowDated(PutDatedEdit(w.plan, std::nullopt, edit));
-  w.changed = true;
-  ShowDateInPreview(edit.dates.from);
-  ShowPreview();
-}
-
-void ChangeDatedLine() {
-  PlanWindow& w = *g_plan;
-  if (w.read_only) return;  // a double click
-  const std::optional<DatedLineRef> line = CurrentDatedLine();
-  if (!line) return;
-  DatedEdit edit = EditOfLine(w.plan, *line);
-  if (!EditDatedLine(w.form.Handle(), w.names, edit)) return;
-  ShowDated(PutDatedEdit(w.plan, line, edit));
-  w.changed = true;
-  ShowDateInPreview(edit.dates.from);
-  ShowPreview();
-}
-
-void DeleteDatedLineChosen() {
-  PlanWindow& w = *g_plan;
-  const std::optional<DatedLineRef> line = CurrentDatedLine();
-  if (!line) return;
-  DeleteDatedLine(w.plan, *line);
-  ShowDated(std::nullopt);
-  PlanChanged();
-}
-
-void SavePlan() {
-  PlanWindow& w = *g_plan;
-  if (w.read_only) return;
-  if (!MaySaveAsGbk(w.form.Handle(), PlanFilePath(w.program_dir))) return;
-  if (!WritePlanFile(w.program_dir, w.plan)) {
-    ShowMessageBox(w.form.Handle(),
-                   "日历没有保存：无法写入 Belvane日历.ini。\r\n"
-                   "请检查程序所在文件夹是否可写、文件是否被其他程序占用，然后再保存。",
-                   "错误", MB_OK | MB_ICONERROR);
-    return;
-  }
-  w.saved = true;
-  w.form.Close();
-}
-
-// 0 lets the window close.
-std::int32_t ConfirmPlanClose(const EventArgs&) {
-  const PlanWindow& w = *g_plan;
-  if (w.saved || !w.changed) return 0;
-  return ShowMessageBox(w.form.Handle(), "日历已修改，还没有保存。不保存就关闭吗？", "日历",
-                        MB_OKCANCEL | MB_ICONQUESTION) == IDOK
-             ? 0
-             : 1;
-}
-
-// The lists stay enabled, so that their lines can be scrolled and read.
-void ShowReadOnly(PlanWindow& w) {
-  w.form.SetText("日历：哪天用哪个课表（由共享文件夹管理，只能查看）");
-  for (DropListControl& day : w.weekly) day.Disabled(true);
-  for (ButtonControl* button : {&w.season_add, &w.season_change, &w.season_delete, &w.dated_add,
-                                &w.dated_change, &w.dated_delete, &w.save})
-    button->Disabled(true);
-  w.cancel.Caption("关闭");
-}
-
-void SetUpPlanWindow(HWND dialog) {
-  PlanWindow& w = *g_plan;
-  const unsigned dpi = WindowDpi(dialog);
-  const std::vector<std::string> weekly_choices = WeekdayChoiceTexts(w.names, false);
-  for (int day = 0; day < 7; ++day) {
-    w.weekly[day].AttachToDialogItem(dialog, BELVANE_ID_PLAN_WEEKDAY + day);
-    FillDropList(w.weekly[day], weekly_choices,
-                 WeekdayChoiceIndex(w.plan.weekly.days[day], w.names));
-  }
-  w.seasons.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASONS);
-  w.season_add.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_ADD);
-  w.season_change.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_CHANGE);
-  w.season_delete.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_DELETE);
-  w.dated.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED);
-  w.dated.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  w.dated.InsertColumn(0, "日期", ScalePixels(150, dpi));
-  w.dated.InsertColumn(1, "安排", ScalePixels(60, dpi));
-  w.dated.InsertColumn(2, "说明", ScalePixels(120, dpi));
-  w.dated_add.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_ADD);
-  w.dated_change.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_CHANGE);
-  w.dated_delete.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_DELETE);
-  w.unread.AttachToDialogItem(dialog, BELVANE_ID_PLAN_UNREAD);
-  w.preview_date.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_DATE);
-  w.preview_heading.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_HEADING);
-  w.preview_rows.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_ROWS);
-  w.preview_rows.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  w.preview_rows.InsertColumn(0, "时间", ScalePixels(70, dpi));
-  w.preview_rows.InsertColumn(1, "音乐", ScalePixels(300, dpi));
-  w.save.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SAVE);
-  w.cancel.AttachToDialogItem(dialog, BELVANE_ID_PLAN_CANCEL);
-
-  ShowSeasons(-1);
-  ShowDated(std::nullopt);
-  if (w.plan.unread.empty()) w.unread.AddItem("无");
-  for (const UnreadLine& line : w.plan.unread) w.unread.AddItem(UnreadLineText(line));
-  ShowDateInPreview(Today());
-  ShowPreview();
-  if (w.read_only) ShowReadOnly(w);
-}
-
-void BindPlanWindow() {
-  PlanWindow& w = *g_plan;
-  for (DropListControl& day : w.weekly) {
-    day.BindSelectionChanged([](const EventArgs&) -> std::int32_t {
-      WeeklyChosen();
-      return 0;
+    plan_ = ReadPlanFile(program_dir_).plan;
+    names_ = NamesOffered(ListTimetableNames(program_dir_), plan_);
+    form_.RunDialog(owner, BELVANE_DIALOG_PLAN, [this](const EventArgs& args) {
+      SetUp(reinterpret_cast<HWND>(args[0]));
+      Bind();
     });
+    return saved_;
   }
-  w.season_add.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    AddSeason();
-    return 0;
-  });
-  w.season_change.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    ChangeSeason();
-    return 0;
-  });
-  w.seasons.BindDoubleClick([](const EventArgs&) -> std::int32_t {
-    ChangeSeason();
-    return 0;
-  });
-  w.season_delete.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    DeleteSeason();
-    return 0;
-  });
-  w.dated_add.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    AddDatedLine();
-    return 0;
-  });
-  w.dated_change.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    ChangeDatedLine();
-    return 0;
-  });
-  w.dated.BindDoubleClick([](const EventArgs&) -> std::int32_t {
-    ChangeDatedLine();
-    return 0;
-  });
-  w.dated_delete.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    DeleteDatedLineChosen();
-    return 0;
-  });
-  w.preview_date.BindDateChanged([](const EventArgs&) -> std::int32_t {
+
+ private:
+  void SetUp(HWND dialog) {
+    const unsigned dpi = WindowDpi(dialog);
+    ShowWeekdayChoices(weekly_, dialog, BELVANE_ID_PLAN_WEEKDAY, plan_.weekly, names_, false);
+    seasons_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASONS);
+    season_add_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_ADD);
+    season_change_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_CHANGE);
+    season_delete_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SEASON_DELETE);
+    dated_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED);
+    dated_.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    dated_.InsertColumn(0, "日期", ScalePixels(150, dpi));
+    dated_.InsertColumn(1, "安排", ScalePixels(60, dpi));
+    dated_.InsertColumn(2, "说明", ScalePixels(120, dpi));
+    dated_add_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_ADD);
+    dated_change_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_CHANGE);
+    dated_delete_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_DATED_DELETE);
+    unread_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_UNREAD);
+    preview_date_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_DATE);
+    preview_heading_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_HEADING);
+    preview_rows_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_ROWS);
+    preview_rows_.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    preview_rows_.InsertColumn(0, "时间", ScalePixels(70, dpi));
+    preview_rows_.InsertColumn(1, "音乐", ScalePixels(300, dpi));
+    save_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SAVE);
+    cancel_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_CANCEL);
+
+    ShowSeasons(-1);
+    ShowDated(std::nullopt);
+    if (plan_.unread.empty()) unread_.AddItem("无");
+    for (const UnreadLine& line : plan_.unread) unread_.AddItem(UnreadLineText(line));
+    ShowDateInPreview(Today());
     ShowPreview();
-    return 0;
-  });
-  w.save.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    SavePlan();
-    return 0;
-  });
-  w.cancel.SetClickHandler([](const EventArgs&) -> std::int32_t {
-    g_plan->form.Close();
-    return 0;
-  });
-  // Esc asks as 取消 does; Enter does not save a plan by accident.
-  w.form.BindMenuCommand([](const EventArgs& a) -> std::int32_t {
-    if (a[0] == IDCANCEL) g_plan->form.Close();
-    return 0;
-  });
-  w.form.SetCloseHandler(&ConfirmPlanClose);
-}
+    if (read_only_) ShowReadOnly();
+  }
+
+  void Bind() {
+    for (DropListControl& day : weekly_)
+      day.BindSelectionChanged(EventHandler::Member(this, &PlanWindow::WeeklyChosen));
+    season_add_.SetClickHandler(EventHandler::Member(this, &PlanWindow::AddSeason));
+    season_change_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ChangeSeason));
+    seasons_.BindDoubleClick(EventHandler::Member(this, &PlanWindow::ChangeSeason));
+    season_delete_.SetClickHandler(EventHandler::Member(this, &PlanWindow::DeleteSeason));
+    dated_add_.SetClickHandler(EventHandler::Member(this, &PlanWindow::AddDatedLine));
+    dated_change_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ChangeDatedLine));
+    dated_.BindDoubleClick(EventHandler::Member(this, &PlanWindow::ChangeDatedLine));
+    dated_delete_.SetClickHandler(EventHandler::Member(this, &PlanWindow::DeleteDatedLineChosen));
+    preview_date_.BindDateChanged(EventHandler::Member(this, &PlanWindow::ShowPreview));
+    save_.SetClickHandler(EventHandler::Member(this, &PlanWindow::Save));
+    cancel_.SetClickHandler([this](const EventArgs&) { form_.Close(); });
+    // Esc asks as 取消 does; Enter does not save a plan by accident.
+    form_.BindMenuCommand([this](const EventArgs& args) {
+      if (args[0] == IDCANCEL) form_.Close();
+    });
+    form_.SetCloseHandler(EventHandler::Member(this, &PlanWindow::ConfirmClose));
+  }
+
+  // The lists stay enabled, so that their lines can be scrolled and read.
+  void ShowReadOnly() {
+    form_.SetText("日历：哪天用哪个课表（由共享文件夹管理，只能查看）");
+    for (DropListControl& day : weekly_) day.Disabled(true);
+    for (ButtonControl* button : {&season_add_, &season_change_, &season_delete_, &dated_add_,
+                                  &dated_change_, &dated_delete_, &save_})
+      button->Disabled(true);
+    cancel_.Caption("关闭");
+  }
+
+  // A timetable's rows as the preview shows them: read once per window.
+  const std::vector<TimetableEntry>& RowsOf(const std::string& name) {
+    const auto [it, added] = rows_read_.try_emplace(name);
+    if (added) {
+      const std::unique_ptr<ProfileStore> store =
+          OpenTimetableStore(TimetableFilePath(program_dir_, name));
+      const TextValue prefix = ConcatTexts(music_folder_, "\\");
+      it->second = ReadTimetableFrom(*store, [&prefix](const TextValue& music) {
+        return FileExists(ConcatTexts(prefix, music));
+      });
+    }
+    return it->second;
+  }
+
+  void ShowPreview() {
+    if (preview_rows_.Handle() == nullptr) return;  // still being set up
+    const PlanDate date = PickedDate(preview_date_);
+    const DayChoice choice = ResolveDay(plan_, date);
+    preview_heading_.Caption(PreviewHeading(date, choice));
+    preview_rows_.SuspendRedraw();
+    preview_rows_.DeleteAllRows();
+    if (!choice.quiet) {
+      for (const TimetableEntry& entry : RowsOf(choice.name)) {
+        const int row = preview_rows_.InsertRow(std::nullopt, entry.start_time);
+        preview_rows_.SetCellText(row, 1, ShownMusicText(entry.music_name, !entry.music_missing));
+      }
+    }
+    preview_rows_.ResumeRedraw();
+    preview_rows_.Redraw();
+  }
+
+  void ShowDateInPreview(PlanDate date) { preview_date_.Date(SystemTimeOf(date)); }
+
+  void ShowSeasons(int select) {
+    seasons_.DeleteAllItems();
+    for (const SeasonalWeek& season : plan_.seasons) seasons_.AddItem(SeasonSummary(season));
+    seasons_.CurrentSelection(select);
+  }
+
+  void ShowDated(std::optional<DatedLineRef> select) {
+    dated_rows_ = DatedRows(plan_);
+    dated_.SuspendRedraw();
+    dated_.DeleteAllRows();
+    for (const DatedRow& r : dated_rows_) {
+      const int row = dated_.InsertRow(std::nullopt, r.date);
+      dated_.SetCellText(row, 1, r.plan);
+      dated_.SetCellText(row, 2, r.note);
+      if (select && r.line == *select) {
+        dated_.SetCurrentRow(row);
+        dated_.FocusRow(row);
+      }
+    }
+    dated_.ResumeRedraw();
+    dated_.Redraw();
+    if (const int row = dated_.SelectionMark(); row >= 0) dated_.ScrollRowIntoView(row);
+  }
+
+  void PlanChanged() {
+    changed_ = true;
+    ShowPreview();
+  }
+
+  void WeeklyChosen() {
+    if (TakeWeekdayChoices(weekly_, names_, plan_.weekly)) PlanChanged();
+  }
+
+  void AddSeason() {
+    const PlanDate from = PickedDate(preview_date_);
+    SeasonalWeek season{{from, DateOfClockDay(ClockDayOf(from) + 29)}, {}};
+    if (!SeasonDialog(names_, season).Edit(form_.Handle(), season)) return;
+    plan_.seasons.push_back(season);
+    ShowSeasons(static_cast<int>(plan_.seasons.size()) - 1);
+    PlanChanged();
+  }
+
+  void ChangeSeason() {
+    if (read_only_) return;  // a double click
+    const int index = seasons_.CurrentSelection();
+    if (index < 0 || index >= static_cast<int>(plan_.seasons.size())) return;
+    SeasonalWeek season = plan_.seasons[index];
+    if (!SeasonDialog(names_, season).Edit(form_.Handle(), season)) return;
+    plan_.seasons[index] = season;
+    ShowSeasons(index);
+    PlanChanged();
+  }
+
+  void DeleteSeason() {
+    const int index = seasons_.CurrentSelection();
+    if (index < 0 || index >= static_cast<int>(plan_.seasons.size())) return;
+    plan_.seasons.erase(plan_.seasons.begin() + index);
+    ShowSeasons(std::min(index, static_cast<int>(plan_.seasons.size()) - 1));
+    PlanChanged();
+  }
+
+  std::optional<DatedLineRef> CurrentDatedLine() const {
+    const std::vector<int> rows = dated_.SelectedRows();
+    if (rows.empty() || rows[0] >= static_cast<int>(dated_rows_.size())) return std::nullopt;
+    return dated_rows_[rows[0]].line;
+  }
+
+  void AddDatedLine() {
+    const PlanDate date = PickedDate(preview_date_);
+    // A new day most often gets another timetable than the default one.
+    const std::string name = names_.size() > 1 ? names_[1] : names_[0];
+    DatedEdit edit{{date, date}, {PlanValue::Kind::kTimetable, name, {}, 0}};
+    if (!DatedDialog(names_, edit).Edit(form_.Handle(), edit)) return;
+    PutDated(std::nullopt, edit);
+  }
+
+  void ChangeDatedLine() {
+    if (read_only_) return;  // a double click
+    const std::optional<DatedLineRef> line = CurrentDatedLine();
+    if (!line) return;
+    DatedEdit edit = EditOfLine(plan_, *line);
+    if (!DatedDialog(names_, edit).Edit(form_.Handle(), edit)) return;
+    PutDated(line, edit);
+  }
+
+  // The edited line goes into the plan, and the preview moves to its first date.
+  void PutDated(std::optional<DatedLineRef> replacing, const DatedEdit& edit) {
+    ShowDated(PutDatedEdit(plan_, replacing, edit));
+    ShowDateInPreview(edit.dates.from);
+    PlanChanged();
+  }
+
+  void DeleteDatedLineChosen() {
+    const std::optional<DatedLineRef> line = CurrentDatedLine();
+    if (!line) return;
+    DeleteDatedLine(plan_, *line);
+    ShowDated(std::nullopt);
+    PlanChanged();
+  }
+
+  void Save() {
+    if (read_only_) return;
+    if (!MaySaveAsGbk(form_.Handle(), PlanFilePath(program_dir_))) return;
+    if (!WritePlanFile(program_dir_, plan_)) {
+      ShowMessageBox(form_.Handle(),
+                     "日历没有保存：无法写入 Belvane日历.ini。\r\n"
+                     "请检查程序所在文件夹是否可写、文件是否被其他程序占用，然后再保存。",
+                     "错误", MB_OK | MB_ICONERROR);
+      return;
+    }
+    saved_ = true;
+    form_.Close();
+  }
+
+  // 0 lets the window close.
+  int ConfirmClose() {
+    if (saved_ || !changed_) return 0;
+    return ShowMessageBox(form_.Handle(), "日历已修改，还没有保存。不保存就关闭吗？", "日历",
+                          MB_OKCANCEL | MB_ICONQUESTION) == IDOK
+               ? 0
+               : 1;
+  }
+
+  const TextValue program_dir_;
+  const TextValue music_folder_;
+  bool read_only_;
+  DayPlan plan_;                      // as edited
+  std::vector<std::string> names_;    // the timetables offered
+  std::vector<DatedRow> dated_rows_;  // as the dated list shows them
+  // The timetables' rows the preview has read, by name.
+  std::map<std::string, std::vector<TimetableEntry>> rows_read_;
+  bool changed_ = false;
+  bool saved_ = false;
+
+  FormWindow form_;
+  std::array<DropListControl, 7> weekly_;
+  ListBoxControl seasons_;
+  ButtonControl season_add_;
+  ButtonControl season_change_;
+  ButtonControl season_delete_;
+  ListViewControl dated_;
+  ButtonControl dated_add_;
+  ButtonControl dated_change_;
+  ButtonControl dated_delete_;
+  ListBoxControl unread_;
+  DatePickerControl preview_date_;
+  LabelControl preview_heading_;
+  ListViewControl preview_rows_;
+  ButtonControl save_;
+  ButtonControl cancel_;
+};
 
 }  // namespace
 
 bool OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder,
                     bool read_only) {
-  PlanWindow window;
-  window.read_only = read_only;
-  window.program_dir = program_dir;
-  window.music_folder = music_folder;
-  // A plan that exists but cannot be read now (locked, no rights) would be saved over as empty.
-  const TextValue plan_file = PlanFilePath(program_dir);
-  if (FileExists(plan_file) && !ReadFileBytes(plan_file)) {
-    ShowMessageBox(owner,
-                   ("日历文件无法读取，只能查看，不能保存：\r\n" + plan_file.Bytes()).c_str(),
-                   "日历", MB_OK | MB_ICONWARNING);
-    window.read_only = true;
-  }
-  window.plan = ReadPlanFile(program_dir).plan;
-  window.names = NamesOffered(ListTimetableNames(program_dir), window.plan);
-  const OpenDialog<PlanWindow> open(g_plan, window);
-  window.form.RunDialog(owner, BELVANE_DIALOG_PLAN, [](const EventArgs& args) -> std::int32_t {
-    SetUpPlanWindow(reinterpret_cast<HWND>(args[0]));
-    BindPlanWindow();
-    return 0;
-  });
-  return window.saved;
+  return PlanWindow(program_dir, music_folder, read_only).Run(owner);
 }
 
 }  // namespace belvane

@@ -2,8 +2,9 @@
 // run writes for its start, a bell that plays, a bell whose file is missing, one whose file
 // cannot play, the play button, a save and the end; a record that cannot be written; one
 // deleted while the program runs; rotation; a second start; the system menu's items (the logon
-// entry in the registry, the record, the about box).
+// entry in the registry, the record, the about box); a dated line added in the plan window.
 #include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -167,6 +168,44 @@ TEST_F(RecordTest, APlanSavedAsUtf8WithoutAMarkRingsTheTimetableItNames) {
   ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
   ASSERT_TRUE(RecordHas("今日\t考试\t日期 " + today)) << Record();
   ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t考试铃.wav\t", 15000)) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// The plan window opened from 日历…: a dated line for today added through its dialog (the date,
+// a timetable other than the one it offers first) and saved is in the plan file, and today
+// rings that timetable at once: the main window's line and the record say so.
+TEST_F(RecordTest, ADatedLineAddedInThePlanWindowIsSavedAndDecidesToday) {
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  for (const char* name : {"课表\\考试.ini", "课表\\夏季.ini"})
+    ASSERT_TRUE(app_.Process().WriteFile(name, MakeConfig({}, "0")));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(app_.Control(BELVANE_ID_PLAN_BUTTON).PostClick());
+  const RemoteWindow plan = app_.Process().WaitForDialog("日历：哪天用哪个课表");
+  ASSERT_TRUE(plan.Exists());
+  ASSERT_TRUE(plan.Item(BELVANE_ID_PLAN_DATED_ADD).PostClick());
+  const RemoteWindow dated =
+      app_.Process().WaitForDialog("按日期", kActionTimeoutMs, plan.Handle());
+  ASSERT_TRUE(dated.Exists());
+  SYSTEMTIME today{};
+  GetLocalTime(&today);
+  ASSERT_TRUE(dated.Item(BELVANE_ID_DATED_FROM)
+                  .SendWithData(DTM_SETSYSTEMTIME, GDT_VALID, &today, sizeof today));
+  const RemoteComboBox value(dated.Item(BELVANE_ID_DATED_VALUE).Handle());
+  EXPECT_EQ(value.SelectedText(), "考试");
+  ASSERT_TRUE(value.SelectText("夏季"));
+  ASSERT_TRUE(dated.Item(BELVANE_ID_DATED_OK).PostClick());
+  ASSERT_TRUE(WaitUntil([&] { return !dated.Exists(); }));
+  EXPECT_EQ(RemoteListView(plan.Item(BELVANE_ID_PLAN_DATED).Handle()).Rows(2),
+            (std::vector<std::vector<std::string>>{{TodayText(), "夏季"}}));
+  ASSERT_TRUE(plan.Item(BELVANE_ID_PLAN_SAVE).PostClick());
+  ASSERT_TRUE(WaitUntil([&] { return !plan.Exists(); }));
+
+  const std::string file = app_.Process().ReadFile("Belvane日历.ini").value_or("");
+  EXPECT_NE(file.find("[日期]\r\n" + TodayText() + "=夏季\r\n"), std::string::npos) << file;
+  EXPECT_TRUE(RecordHas("今日\t夏季\t日期 " + TodayText())) << Record();
+  EXPECT_TRUE(WaitUntil([&] {
+    return app_.Control(BELVANE_ID_TODAY_LINE).Text() == "今日：夏季（日期 " + TodayText() + "）";
+  })) << app_.Control(BELVANE_ID_TODAY_LINE).Text();
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 

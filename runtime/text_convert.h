@@ -39,4 +39,7 @@ FileEncoding DetectFileEncoding(std::string_view bytes);
 // the bytes as they are.
 std::string Utf8TextOfFile(std::string_view bytes, FileEncoding encoding);
 
+// Appends code point `c` to `out` as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace belvane

@@ -19,29 +19,13 @@
 #include <vector>
 
 #include "runtime/inifile/profile_document.h"
+#include "runtime/text_convert.h"
 
 namespace belvane {
 namespace {
 
 // Stand-ins for the platform's conversions, enough to reach every path of a file read as UTF-8
 // or UTF-16: GBK byte b >= 0x80 is taken as U+0100 + b, so values survive the round trip.
-void PutUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Decodes UTF-8; a byte that starts no valid sequence gives U+FFFD.
 std::u32string Decode(std::string_view s) {
@@ -71,7 +55,7 @@ std::string Utf8FromGbk(std::string_view gbk) {
   std::string out;
   for (const char b : gbk) {
     const auto u = static_cast<unsigned char>(b);
-    PutUtf8(out, u < 0x80 ? u : 0x100 + u);
+    AppendUtf8(out, u < 0x80 ? u : 0x100 + u);
   }
   return out;
 }

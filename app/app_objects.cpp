@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/keep_awake.h"
 #include "app/bell/record_events.h"
 #include "runtime/process_frame.h"
 #include "runtime/text.h"
@@ -46,7 +45,7 @@ void ShutDownApplication() {
   ProcessMusicPlayer().Destroy();
   EndBellRecord();
   if (!IsFrameThread()) return;
-  LetSystemSleep();
+  if (HaveAppObjects()) App().keep_awake.LetSleep();
   // The window objects go first, then the layer's maps they were entered in.
   DestroyAppObjects();
   StopWindowLayer();

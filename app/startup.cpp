@@ -8,7 +8,6 @@
 #include "app/timetable/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
-#include "app/keep_awake.h"
 #include "app/music/music_folder.h"
 #include "app/music/music_watch.h"
 #include "app/calendar/plan_window.h"
@@ -121,8 +120,8 @@ void StartMusicWatch(const SharedTimetable& shown) {
 
 int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
-  if (!ClaimProgramFolder(ProgramDirectory())) return 0;
-  KeepSystemAwake();
+  if (!ClaimProgramFolder(App().process.folder_claim, ProgramDirectory())) return 0;
+  App().keep_awake.Keep();
   App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
                               [](const EventArgs& args) -> std::int32_t {
                                 OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
@@ -134,7 +133,7 @@ int StartProgram() {
 void OnMainWindowInit(HWND dialog) {
   AppObjects& app = App();
   // Published first, so a second copy finds it even while a start-up box is up.
-  PublishMainWindow(dialog);
+  PublishMainWindow(app.process.folder_claim, dialog);
   SetUpMainWindow(dialog, app);
   BindEvents();
   SetMainIcon(app.main_window, app.icon);

@@ -27,11 +27,6 @@ constexpr char kAboutCaption[] = "关于 Belvane";
 constexpr char kRecordCaption[] = "播放记录";
 constexpr char kAutostartCaption[] = "开机自动启动";
 
-std::function<void(HWND)>& FollowOpener() {
-  static std::function<void(HWND)> opener;
-  return opener;
-}
-
 void ShowAutostartCheck(HMENU menu) {
   RegistryRunEntry entry;
   const bool on = AutostartIsOn(entry, ModuleFileName());
@@ -136,7 +131,8 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
                          MB_OK | MB_ICONINFORMATION);
           return true;
         case BELVANE_SYSMENU_FOLLOW:
-          if (FollowOpener()) FollowOpener()(window);
+          // A copy: the window it opens may set another opener while it runs.
+          if (const auto opener = App().follow_opener) opener(window);
           return true;
       }
       return false;
@@ -145,7 +141,7 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 }
 
 void SetFollowWindowOpener(std::function<void(HWND owner)> opener) {
-  FollowOpener() = std::move(opener);
+  if (HaveAppObjects()) App().follow_opener = std::move(opener);
 }
 
 std::string AboutText(const TextValue& folder) {

@@ -273,10 +273,13 @@ void PrepareData() {
 
 void StartFollowingStep() {
   AppObjects& app = App();
-  SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects())
-      OpenFollowWindowOver(owner, App().campus, App().program_dir, App().record_opening,
-                           &MayStartFollowing);
+  // One window at a time: the menu's command still reaches the main window while one is open.
+  SetFollowWindowOpener([open = false](HWND owner) mutable {
+    if (open || !HaveAppObjects()) return;
+    open = true;
+    OpenFollowWindowOver(owner, App().campus, App().program_dir, App().record_opening,
+                         &MayStartFollowing);
+    open = false;
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,

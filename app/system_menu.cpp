@@ -131,8 +131,7 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
                          MB_OK | MB_ICONINFORMATION);
           return true;
         case BELVANE_SYSMENU_FOLLOW:
-          // A copy: the window it opens may set another opener while it runs.
-          if (const auto opener = App().follow_opener) opener(window);
+          if (App().follow_opener) App().follow_opener(window);
           return true;
       }
       return false;

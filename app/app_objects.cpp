@@ -43,7 +43,7 @@ void ShutDownApplication() {
   if (HaveAppObjects()) App().today.Stop();
   if (HaveAppObjects()) App().campus.Stop();
   ProcessMusicPlayer().Destroy();
-  EndBellRecord();
+  TheProcessObjects().bell_record.End();
   if (!IsFrameThread()) return;
   if (HaveAppObjects()) App().keep_awake.LetSleep();
   // The window objects go first, then the layer's maps they were entered in.

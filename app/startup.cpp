@@ -78,7 +78,7 @@ LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
     RescaleMainWindow(window, App(), HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
     return 1;  // handled: the dialog manager's own rescaling would undo this one
   }
-  if (message == WM_ENDSESSION && wparam) EndBellRecord();
+  if (message == WM_ENDSESSION && wparam) TheProcessObjects().bell_record.End();
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
@@ -95,11 +95,13 @@ void StartDueBellOfApp(Bell bell) {
   // The clock rang today's rows: the model's while it shows today's timetable (its row is made
   // current, as ever), else those of today's file.
   const std::shared_ptr<const TimetableSnapshot> rows = app.process.published_timetable.Current();
+  BellRecord& record = app.process.bell_record;
+  const BellStarted started = [&record](const Bell& started) { record.ScheduledBell(started); };
   if (rows == app.timetable.Snapshot()) {
     StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(),
-                 app.playback, &RecordScheduledBell);
+                 app.playback, started);
   } else {
-    StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, &RecordScheduledBell);
+    StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, started);
   }
 }
 
@@ -252,9 +254,9 @@ void PrepareData() {
         OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly()))
       TimetablesChanged(true);
   });
-  StartBellRecord(app.process.record_writer, app.program_dir,
-                  app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
-                  day.unread, app.process.published_timetable, MusicFolderPath());
+  app.process.bell_record.Start(app.program_dir, app.process.published_timetable.Current(),
+                                day.planned ? &day.today : nullptr, day.unread,
+                                app.process.published_timetable, MusicFolderPath());
   app.today.RecordUnreadable();
 
   // 6, 7. The music folder's files, the first one chosen.
@@ -292,7 +294,8 @@ void StartFollowingStep() {
       },
       [](const FollowStatus& status) {
         if (HaveAppObjects()) ShowFollowing(status, App().campus.Following());
-      });
+      },
+      &app.process.bell_record);
   ShowFollowing(app.campus.Status(), app.campus.Following());
 }
 
@@ -336,7 +339,7 @@ void StartClockStep() {
       main,
       {&StartDueBellOfApp, &ShowClockText, [&worker](int second) { worker.LookAhead(second); },
        [&process](const PassedOverSpan& span) {
-         RecordPassedOver(span, process.published_timetable.Current());
+         process.bell_record.PassedOver(span, process.published_timetable.Current());
        },
        [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
 }

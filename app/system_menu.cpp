@@ -36,7 +36,7 @@ void ShowAutostartCheck(HMENU menu) {
 void ToggleAutostartItem(HWND window) {
   RegistryRunEntry entry;
   const AutostartChange change = ToggleAutostart(entry, ModuleFileName());
-  RecordAutostart(change.on, change.done, change.command);
+  TheProcessObjects().bell_record.Autostart(change.on, change.done, change.command);
   if (change.done) return;
   ShowMessageBox(window,
                  change.on ? "无法设置开机自动启动：注册表无法写入。"

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/keep_awake.h"
 #include "app/bell/record_events.h"
 #include "runtime/process_frame.h"
 #include "runtime/text.h"
@@ -44,9 +43,9 @@ void ShutDownApplication() {
   if (HaveAppObjects()) App().today.Stop();
   if (HaveAppObjects()) App().campus.Stop();
   ProcessMusicPlayer().Destroy();
-  EndBellRecord();
+  TheProcessObjects().bell_record.End();
   if (!IsFrameThread()) return;
-  LetSystemSleep();
+  if (HaveAppObjects()) App().keep_awake.LetSleep();
   // The window objects go first, then the layer's maps they were entered in.
   DestroyAppObjects();
   StopWindowLayer();

@@ -6,13 +6,16 @@
 //
 // Thread policy: everything here belongs to the user-interface thread.
 
+#include <functional>
 #include <memory>
 
 #include "app/campus/campus.h"
+#include "app/keep_awake.h"
 #include "app/main_window.h"
 #include "app/music/music_watch.h"
 #include "app/bell/playback.h"
 #include "app/process_objects.h"
+#include "app/timetable_choice_state.h"
 #include "app/timetable/timetable.h"
 #include "app/timetable/timetable_view.h"
 #include "app/calendar/today.h"
@@ -36,7 +39,7 @@ struct AppObjects : MainWindowControls {
   // rows when it is today's.
   Timetable timetable{&process.shown_timetable};
   TimetableView timetable_view{timetable, timetable_list};
-  TodaysTimetable today{process.published_timetable, timetable};
+  TodaysTimetable today{process.published_timetable, timetable, &process.bell_record};
   // StartPlayback and the play button, over the process's player and watcher.
   PlaybackControl playback{ProcessMusicPlayer(), play_button, process.playback_watcher};
   TextValue program_dir;  // the program's folder, no trailing backslash
@@ -49,6 +52,12 @@ struct AppObjects : MainWindowControls {
   MusicWatch music_watch;
   // The shared folder a campus's PCs follow, when "Belvane同步.ini" names one.
   CampusFollower campus;
+  // The strip beside the clock: the timetable drop-down, the today line and "日历…".
+  TimetableChoiceState choice_state;
+  // What the system menu's "跟随共享文件夹…" runs, with the main window as owner; empty until set.
+  std::function<void(HWND owner)> follow_opener;
+  // The request that keeps the system awake while the program runs.
+  KeepAwake keep_awake;
 };
 
 // The objects; only valid between ConstructAppObjects and DestroyAppObjects.

@@ -2,21 +2,15 @@
 
 namespace belvane {
 
-namespace {
-
-ExecutionStateSetter g_setter = nullptr;  // the one that asked; null while nothing is asked
-
-}  // namespace
-
-void KeepSystemAwake(ExecutionStateSetter setter) {
-  if (g_setter != nullptr || setter == nullptr) return;
-  if (setter(kKeepAwakeFlags) != 0) g_setter = setter;
+void KeepAwake::Keep(ExecutionStateSetter setter) {
+  if (setter_ != nullptr || setter == nullptr) return;
+  if (setter(kKeepAwakeFlags) != 0) setter_ = setter;
 }
 
-void LetSystemSleep() {
-  if (g_setter == nullptr) return;
-  g_setter(ES_CONTINUOUS);
-  g_setter = nullptr;
+void KeepAwake::LetSleep() {
+  if (setter_ == nullptr) return;
+  setter_(ES_CONTINUOUS);
+  setter_ = nullptr;
 }
 
 }  // namespace belvane

@@ -13,13 +13,13 @@ void TogglePlay() {
   if (before == PlaybackState::kStopped) {
     if (chosen < 0) return;  // nothing chosen: nothing happens
     app.playback.TogglePlay(app.music_list, MusicFolderPath(),
-                            RecordManualPlay(app.music_list.ItemText(chosen)));
+                            app.process.bell_record.ManualPlay(app.music_list.ItemText(chosen)));
     return;
   }
   // A stop names what was playing (perhaps a bell).
   const TextValue path = ProcessMusicPlayer().Path();
   app.playback.TogglePlay(app.music_list, MusicFolderPath());
-  if (app.playback.State() != before) RecordManualStop(path);
+  if (app.playback.State() != before) app.process.bell_record.ManualStop(path);
 }
 
 }  // namespace belvane

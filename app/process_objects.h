@@ -1,8 +1,9 @@
 #pragma once
 // The process's objects that a thread may still touch after its bounded wait at exit: the
 // timetable snapshot the clock reads, the clock thread over the system clock, the bell worker,
-// the playback watcher and the bell record's writer. Made once, here, and never destroyed; the
-// start-up hands them to what uses them.
+// the playback watcher and the bell record; and this copy's claim on its folder, which
+// must last until the process ends. Made once, here, and never destroyed; the start-up hands
+// them to what uses them.
 //
 // Thread policy: each object states its own; this file only makes them.
 
@@ -11,10 +12,11 @@
 #include "app/bell/bell_worker.h"
 #include "app/bell/clock_thread.h"
 #include "app/bell/playback.h"
+#include "app/bell/record_events.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
+#include "app/single_instance.h"
 #include "audio/music_player.h"
-#include "runtime/record_writer.h"
 
 namespace belvane {
 
@@ -25,7 +27,8 @@ struct ProcessObjects {
   ClockThread clock_thread{clock, published_timetable};
   BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
   PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
-  RecordWriter record_writer;  // the bell record's
+  BellRecord bell_record;
+  FolderClaim folder_claim;  // this copy's claim on the program's folder
 };
 
 // The objects, made at the first call.

@@ -12,19 +12,6 @@ namespace belvane {
 
 namespace {
 
-// Held for the life of the process: the claim and the published window. Never destroyed, so
-// the claim lasts until the process itself ends.
-struct FolderClaim {
-  OwnedKernelHandle mutex;
-  OwnedKernelHandle window_map;  // one HWND-sized value
-  std::wstring name;
-};
-
-FolderClaim& Claim() {
-  static FolderClaim* const claim = new FolderClaim();
-  return *claim;
-}
-
 // Reads the window the first copy published; null when none (yet).
 HWND PublishedWindow(const std::wstring& name) {
   const OwnedKernelHandle map(OpenFileMappingW(FILE_MAP_READ, FALSE, (name + L"-window").c_str()));
@@ -79,8 +66,7 @@ bool HeldByAnotherCopy(bool created, DWORD error) {
   return created ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
-bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms) {
-  FolderClaim& claim = Claim();
+bool ClaimProgramFolder(FolderClaim& claim, const TextValue& program_dir, int wait_ms) {
   if (claim.mutex) return true;
   claim.name = ProgramFolderInstanceName(WideFromGbk(program_dir.View()));
   OwnedKernelHandle mutex(CreateMutexW(nullptr, FALSE, claim.name.c_str()));
@@ -101,8 +87,7 @@ bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms) {
   return false;
 }
 
-void PublishMainWindow(HWND window) {
-  FolderClaim& claim = Claim();
+void PublishMainWindow(FolderClaim& claim, HWND window) {
   if (!claim.mutex || claim.window_map) return;
   claim.window_map.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                             sizeof(HWND), (claim.name + L"-window").c_str()));

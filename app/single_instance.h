@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/handles.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -37,13 +38,21 @@ std::wstring ProgramFolderInstanceName(std::wstring_view folder_wide);
 // with rights this one lacks (one started as administrator).
 bool HeldByAnotherCopy(bool created, DWORD error);
 
-// Claims the folder `program_dir` (GBK) for this process; true when this is the first copy
-// (the claim is held until the process ends). False for a second copy, after it has brought
+// The claim and the published window, held for the life of the process by the process's objects
+// (app/process_objects.h), which are never destroyed: the claim lasts until the process ends.
+struct FolderClaim {
+  OwnedKernelHandle mutex;
+  OwnedKernelHandle window_map;  // one HWND-sized value
+  std::wstring name;
+};
+
+// Claims the folder `program_dir` (GBK) for this process into `claim`; true when this is the first
+// copy (the claim is held until the process ends). False for a second copy, after it has brought
 // the first one's window to the front (waiting up to `wait_ms` for the first copy to show one)
 // and written its record line.
-bool ClaimProgramFolder(const TextValue& program_dir, int wait_ms = 5000);
+bool ClaimProgramFolder(FolderClaim& claim, const TextValue& program_dir, int wait_ms = 5000);
 
 // The first copy's main window, for a second copy to bring to the front.
-void PublishMainWindow(HWND window);
+void PublishMainWindow(FolderClaim& claim, HWND window);
 
 }  // namespace belvane

@@ -8,7 +8,6 @@
 #include "app/timetable/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
-#include "app/keep_awake.h"
 #include "app/music/music_folder.h"
 #include "app/music/music_watch.h"
 #include "app/calendar/plan_window.h"
@@ -79,7 +78,7 @@ LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
     RescaleMainWindow(window, App(), HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
     return 1;  // handled: the dialog manager's own rescaling would undo this one
   }
-  if (message == WM_ENDSESSION && wparam) EndBellRecord();
+  if (message == WM_ENDSESSION && wparam) TheProcessObjects().bell_record.End();
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
@@ -96,11 +95,13 @@ void StartDueBellOfApp(Bell bell) {
   // The clock rang today's rows: the model's while it shows today's timetable (its row is made
   // current, as ever), else those of today's file.
   const std::shared_ptr<const TimetableSnapshot> rows = app.process.published_timetable.Current();
+  BellRecord& record = app.process.bell_record;
+  const BellStarted started = [&record](const Bell& started) { record.ScheduledBell(started); };
   if (rows == app.timetable.Snapshot()) {
     StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(),
-                 app.playback, &RecordScheduledBell);
+                 app.playback, started);
   } else {
-    StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, &RecordScheduledBell);
+    StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, started);
   }
 }
 
@@ -121,8 +122,8 @@ void StartMusicWatch(const SharedTimetable& shown) {
 
 int StartProgram() {
   // A second copy from this folder hands over to the first and ends here, having shown nothing.
-  if (!ClaimProgramFolder(ProgramDirectory())) return 0;
-  KeepSystemAwake();
+  if (!ClaimProgramFolder(App().process.folder_claim, ProgramDirectory())) return 0;
+  App().keep_awake.Keep();
   App().main_window.RunDialog(nullptr, BELVANE_DIALOG_MAIN,
                               [](const EventArgs& args) -> std::int32_t {
                                 OnMainWindowInit(reinterpret_cast<HWND>(args[0]));
@@ -134,7 +135,7 @@ int StartProgram() {
 void OnMainWindowInit(HWND dialog) {
   AppObjects& app = App();
   // Published first, so a second copy finds it even while a start-up box is up.
-  PublishMainWindow(dialog);
+  PublishMainWindow(app.process.folder_claim, dialog);
   SetUpMainWindow(dialog, app);
   BindEvents();
   SetMainIcon(app.main_window, app.icon);
@@ -253,9 +254,9 @@ void PrepareData() {
         OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly()))
       TimetablesChanged(true);
   });
-  StartBellRecord(app.process.record_writer, app.program_dir,
-                  app.process.published_timetable.Current(), day.planned ? &day.today : nullptr,
-                  day.unread, app.process.published_timetable, MusicFolderPath());
+  app.process.bell_record.Start(app.program_dir, app.process.published_timetable.Current(),
+                                day.planned ? &day.today : nullptr, day.unread,
+                                app.process.published_timetable, MusicFolderPath());
   app.today.RecordUnreadable();
 
   // 6, 7. The music folder's files, the first one chosen.
@@ -274,10 +275,13 @@ void PrepareData() {
 
 void StartFollowingStep() {
   AppObjects& app = App();
-  SetFollowWindowOpener([](HWND owner) {
-    if (HaveAppObjects())
-      OpenFollowWindowOver(owner, App().campus, App().program_dir, App().record_opening,
-                           &MayStartFollowing);
+  // One window at a time: the menu's command still reaches the main window while one is open.
+  SetFollowWindowOpener([open = false](HWND owner) mutable {
+    if (open || !HaveAppObjects()) return;
+    open = true;
+    OpenFollowWindowOver(owner, App().campus, App().program_dir, App().record_opening,
+                         &MayStartFollowing);
+    open = false;
   });
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,
@@ -290,7 +294,8 @@ void StartFollowingStep() {
       },
       [](const FollowStatus& status) {
         if (HaveAppObjects()) ShowFollowing(status, App().campus.Following());
-      });
+      },
+      &app.process.bell_record);
   ShowFollowing(app.campus.Status(), app.campus.Following());
 }
 
@@ -334,7 +339,7 @@ void StartClockStep() {
       main,
       {&StartDueBellOfApp, &ShowClockText, [&worker](int second) { worker.LookAhead(second); },
        [&process](const PassedOverSpan& span) {
-         RecordPassedOver(span, process.published_timetable.Current());
+         process.bell_record.PassedOver(span, process.published_timetable.Current());
        },
        [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
 }

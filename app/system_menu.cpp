@@ -27,11 +27,6 @@ constexpr char kAboutCaption[] = "关于 Belvane";
 constexpr char kRecordCaption[] = "播放记录";
 constexpr char kAutostartCaption[] = "开机自动启动";
 
-std::function<void(HWND)>& FollowOpener() {
-  static std::function<void(HWND)> opener;
-  return opener;
-}
-
 void ShowAutostartCheck(HMENU menu) {
   RegistryRunEntry entry;
   const bool on = AutostartIsOn(entry, ModuleFileName());
@@ -41,7 +36,7 @@ void ShowAutostartCheck(HMENU menu) {
 void ToggleAutostartItem(HWND window) {
   RegistryRunEntry entry;
   const AutostartChange change = ToggleAutostart(entry, ModuleFileName());
-  RecordAutostart(change.on, change.done, change.command);
+  TheProcessObjects().bell_record.Autostart(change.on, change.done, change.command);
   if (change.done) return;
   ShowMessageBox(window,
                  change.on ? "无法设置开机自动启动：注册表无法写入。"
@@ -136,7 +131,7 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
                          MB_OK | MB_ICONINFORMATION);
           return true;
         case BELVANE_SYSMENU_FOLLOW:
-          if (FollowOpener()) FollowOpener()(window);
+          if (App().follow_opener) App().follow_opener(window);
           return true;
       }
       return false;
@@ -145,7 +140,7 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 }
 
 void SetFollowWindowOpener(std::function<void(HWND owner)> opener) {
-  FollowOpener() = std::move(opener);
+  if (HaveAppObjects()) App().follow_opener = std::move(opener);
 }
 
 std::string AboutText(const TextValue& folder) {

@@ -34,61 +34,34 @@ std::string Quoted(std::string_view name) {
   return "“" + std::string(name) + "”";
 }
 
-// The drop-down's items as last filled, in its order.
-std::vector<TimetableChoiceItem>& Items() {
-  static std::vector<TimetableChoiceItem> items;
-  return items;
-}
-
-std::function<void(HWND)>& PlanOpener() {
-  static std::function<void(HWND)> opener;
-  return opener;
-}
-
-// Set while an action runs: its boxes and dialog let the drop-down's notifications through.
-bool g_acting = false;
-
-bool g_read_only = false;
-
-std::vector<std::string>& TodayLineAdditions() {
-  static std::vector<std::string> parts;
-  return parts;
-}
-
-// The today line's tooltip, made the first time the line has additions. The main window owns
-// it (a popup's owner destroys it with itself), so only a handle is kept here.
-HWND g_today_tip = nullptr;
-
 void ShowTodayTip(AppObjects& app, const std::string& text) {
   const HWND main = app.main_window.Handle();
   const HWND line = app.today_line.Handle();
   if (main == nullptr || line == nullptr) return;
-  if (g_today_tip != nullptr &&
-      (!IsWindow(g_today_tip) || GetWindow(g_today_tip, GW_OWNER) != main))
-    g_today_tip = nullptr;
+  HWND& tip = app.choice_state.today_tip;
+  if (tip != nullptr && (!IsWindow(tip) || GetWindow(tip, GW_OWNER) != main)) tip = nullptr;
   TOOLINFOA tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = main;
   tool.uId = reinterpret_cast<UINT_PTR>(line);
-  if (g_today_tip != nullptr)
-    SendMessageA(g_today_tip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  if (tip != nullptr) SendMessageA(tip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   if (text.empty()) return;
-  if (g_today_tip == nullptr) {
+  if (tip == nullptr) {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES};
     InitCommonControlsEx(&init);
-    g_today_tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, main, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (g_today_tip == nullptr) return;
+    tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, main, nullptr, GetModuleHandleA(nullptr),
+                          nullptr);
+    if (tip == nullptr) return;
     // A width makes the tip break at the line breaks, a part a line.
-    SendMessageA(g_today_tip, TTM_SETMAXTIPWIDTH, 0, 1000);
+    SendMessageA(tip, TTM_SETMAXTIPWIDTH, 0, 1000);
     // A static passes the mouse on to its parent unless it notifies: the tip would never show.
     app.today_line.AddStyle(SS_NOTIFY);
   }
   tool.lpszText = const_cast<char*>(text.c_str());
-  SendMessageA(g_today_tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Tell(const std::string& text) {
@@ -107,7 +80,7 @@ void TellPlanUnreadable(const AppObjects& app, const std::string& outcome) {
 bool MayLeaveShown(AppObjects& app, const std::string& before = "切换",
                    const std::string& caption = "切换课表") {
   if (!app.timetable.Modified()) return true;
-  if (g_read_only) {
+  if (app.choice_state.read_only) {
     // The file is the campus folder's now: the edits can only be dropped.
     const std::string text = "课表" + Quoted(app.timetable.Name().View()) +
                              "有未保存的修改，但课表由共享文件夹管理，不能保存。放弃这些修改吗？";
@@ -230,9 +203,9 @@ void DeleteShown(AppObjects& app) {
 }
 
 void FillChoice(AppObjects& app) {
-  std::vector<TimetableChoiceItem>& items = Items();
+  std::vector<TimetableChoiceItem>& items = app.choice_state.items;
   items = TimetableChoiceItems(ListTimetableNames(app.program_dir), app.timetable.Name().View(),
-                               g_read_only);
+                               app.choice_state.read_only);
   DropListControl& list = app.timetable_choice;
   list.DeleteAllItems();
   int shown = -1;
@@ -245,20 +218,21 @@ void FillChoice(AppObjects& app) {
 
 // Runs what the chosen item says, then lists the timetables again with the shown one chosen.
 void ActOnChoice() {
-  if (g_acting || !HaveAppObjects()) return;
+  if (!HaveAppObjects() || App().choice_state.acting) return;
   AppObjects& app = App();
+  TimetableChoiceState& state = app.choice_state;
   const int index = app.timetable_choice.CurrentSelection();
-  const std::vector<TimetableChoiceItem>& items = Items();
+  const std::vector<TimetableChoiceItem>& items = state.items;
   if (index < 0 || index >= static_cast<int>(items.size())) return;
   // A copy: the list is filled anew by what runs.
   const TimetableChoiceItem item = items[static_cast<std::size_t>(index)];
   if (item.kind == Kind::kTimetable && item.name == app.timetable.Name().View()) return;
   // An action item listed before the timetables became read-only does nothing.
-  if (item.kind != Kind::kTimetable && g_read_only) {
+  if (item.kind != Kind::kTimetable && state.read_only) {
     FillChoice(app);
     return;
   }
-  g_acting = true;
+  state.acting = true;
   switch (item.kind) {
     case Kind::kTimetable:
       if (MayLeaveShown(app)) ShowTimetable(app, item.name);
@@ -274,7 +248,7 @@ void ActOnChoice() {
       break;
   }
   FillChoice(app);
-  g_acting = false;
+  state.acting = false;
 }
 
 std::int32_t OnChoiceChanged(const EventArgs&) {
@@ -290,12 +264,15 @@ std::int32_t OnChoiceClosed(const EventArgs&) {
 
 std::int32_t OnChoiceDropped(const EventArgs&) {
   // Files copied in or removed by hand show up when the user looks.
-  if (!g_acting && HaveAppObjects()) FillChoice(App());
+  if (HaveAppObjects() && !App().choice_state.acting) FillChoice(App());
   return 0;
 }
 
 std::int32_t OnPlanButton(const EventArgs&) {
-  if (PlanOpener() && HaveAppObjects()) PlanOpener()(App().main_window.Handle());
+  if (!HaveAppObjects()) return 0;
+  AppObjects& app = App();
+  // A copy: the window it opens may set another opener while it runs.
+  if (const auto opener = app.choice_state.plan_opener) opener(app.main_window.Handle());
   return 0;
 }
 
@@ -367,7 +344,7 @@ void ShownFilesReplaced(const std::vector<std::string>& names) {
   for (const std::string& name : names) replaced = replaced || SameFileName(name, relative);
   // Edits made here are kept: only what the user has not touched follows the files. While a
   // shared folder manages them the files are what rings, so the window shows them.
-  if (replaced && (!app.timetable.Modified() || g_read_only)) {
+  if (replaced && (!app.timetable.Modified() || app.choice_state.read_only)) {
     if (!FileExists(TimetableFilePath(app.program_dir, shown)) && shown != kDefaultTimetableName) {
       ShowTimetable(app, kDefaultTimetableName);
     } else {
@@ -381,7 +358,7 @@ void ShowTodayLine() {
   if (!HaveAppObjects()) return;
   AppObjects& app = App();
   const std::string today = TodayLineText(TodaysChoice());
-  const std::vector<std::string>& parts = TodayLineAdditions();
+  const std::vector<std::string>& parts = app.choice_state.today_additions;
   std::string line = today;
   std::string tip;
   std::string follow;
@@ -397,21 +374,21 @@ void ShowTodayLine() {
   // The strip beside the clock is narrow: the additions are also shown whole below the list.
   app.follow_line.Caption(follow);
   // Never made while nothing is added: the line stays as it always was.
-  if (!tip.empty() || g_today_tip != nullptr) ShowTodayTip(app, tip);
+  if (!tip.empty() || app.choice_state.today_tip != nullptr) ShowTodayTip(app, tip);
 }
 
 void SetTodayLineAdditions(std::vector<std::string> parts) {
-  TodayLineAdditions() = std::move(parts);
+  if (HaveAppObjects()) App().choice_state.today_additions = std::move(parts);
 }
 
 void SetTimetablesReadOnly(bool read_only) {
-  if (g_read_only == read_only) return;
-  g_read_only = read_only;
+  if (!HaveAppObjects() || App().choice_state.read_only == read_only) return;
+  App().choice_state.read_only = read_only;
   RefreshTimetableChoice();
 }
 
 bool TimetablesReadOnly() {
-  return g_read_only;
+  return HaveAppObjects() && App().choice_state.read_only;
 }
 
 bool MayStartFollowing() {
@@ -427,7 +404,7 @@ bool MayStartFollowing() {
 }
 
 void SetPlanWindowOpener(std::function<void(HWND owner)> opener) {
-  PlanOpener() = std::move(opener);
+  if (HaveAppObjects()) App().choice_state.plan_opener = std::move(opener);
 }
 
 void SaveTimetable() {

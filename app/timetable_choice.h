@@ -18,17 +18,9 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/timetable_choice_state.h"
 
 namespace belvane {
-
-// One item of the drop-down.
-struct TimetableChoiceItem {
-  enum class Kind { kTimetable, kCreate, kRename, kDelete };
-  Kind kind = Kind::kTimetable;
-  std::string text;  // as the drop-down shows it
-  std::string name;  // the timetable shown (kTimetable) or acted on (kRename, kDelete)
-  bool operator==(const TimetableChoiceItem&) const = default;
-};
 
 // The drop-down's items for the timetables `names` (as ListTimetableNames gives them: "常规"
 // first, the others in name order) while `shown` is shown. A shown timetable whose file has

@@ -26,7 +26,7 @@ bool LoadTimetable() {
 
 bool SaveTimetableOrTell(const Timetable& timetable, ProfileStore& store) {
   const bool saved = SaveTimetableTo(timetable, store);
-  RecordSave(saved, timetable.Count());
+  TheProcessObjects().bell_record.Save(saved, timetable.Count());
   if (saved) return true;
   ShowMessageBox(nullptr, kSaveFailedText, "错误", MB_OK);
   return false;
@@ -40,7 +40,7 @@ bool SaveShownTimetable() {
     CreateDirectoryA(TimetableFolderPath(app.program_dir).CStr(), nullptr);
   const TextValue file = TimetableFilePath(app.program_dir, name);
   if (!MaySaveAsGbk(nullptr, file)) {
-    RecordSave(false, app.timetable.Count());
+    TheProcessObjects().bell_record.Save(false, app.timetable.Count());
     return false;
   }
   const std::unique_ptr<ProfileStore> store = OpenTimetableStore(file);

@@ -134,7 +134,9 @@ LRESULT RunHooks(LayerState& state, HWND window, UINT message, WPARAM wparam, LP
   if (!state.message_hooks.empty()) {
     auto hook = state.message_hooks.find(window);
     if (hook != state.message_hooks.end()) {
-      if (LRESULT result = hook->second(window, message, wparam, lparam)) return result;
+      // Called through a copy: a hook may set or clear its own window's hook.
+      const MessageHook call = hook->second;
+      if (LRESULT result = call(window, message, wparam, lparam)) return result;
     }
   }
   if (state.command_handlers.empty()) return 0;

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 namespace belvane {
@@ -18,8 +19,9 @@ namespace belvane {
 class WindowObject;
 class FormWindow;
 
-// A per-window message hook; a non-zero result ends the message.
-using MessageHook = LRESULT (*)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// A per-window message hook; a non-zero result ends the message. A plain function or a callable
+// that carries its window object (a lambda capturing `this`).
+using MessageHook = std::function<LRESULT(HWND window, UINT message, WPARAM wparam, LPARAM lparam)>;
 // A per-control command handler: (control, notification code, control id, lParam).
 using CommandHandler = LRESULT (*)(HWND control, int code, int id, LPARAM lparam);
 

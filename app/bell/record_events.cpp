@@ -16,14 +16,6 @@ namespace belvane {
 
 namespace {
 
-// The writer handed over by StartBellRecord, once it runs; until then every line goes nowhere.
-std::atomic<RecordWriter*> g_writer{nullptr};
-
-// Hands `line` to the writer, if one runs.
-void Add(std::string line) {
-  if (RecordWriter* const writer = g_writer.load()) writer->Add(std::move(line));
-}
-
 TextValue RecordPath(const TextValue& program_dir, const char* name) {
   return ConcatTexts(program_dir, "\\", name);
 }
@@ -110,18 +102,23 @@ std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
   return lines;
 }
 
-void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
-                     std::shared_ptr<const TimetableSnapshot> todays_rows, const DayChoice* today,
-                     const std::vector<UnreadLine>& unread, const SharedTimetable& published,
-                     const TextValue& music_folder) {
+void BellRecord::Add(std::string line) {
+  if (RecordWriter* const writer = running_.load()) writer->Add(std::move(line));
+}
+
+void BellRecord::Start(const TextValue& program_dir,
+                       std::shared_ptr<const TimetableSnapshot> todays_rows, const DayChoice* today,
+                       const std::vector<UnreadLine>& unread, const SharedTimetable& published,
+                       const TextValue& music_folder) {
+  RecordWriter& writer = writer_;
   if (!writer.Start(RecordPath(program_dir, kRecordFileName),
                     RecordPath(program_dir, kRecordOldFileName),
                     DailyFileCheck(published, music_folder)))
     return;
-  g_writer.store(&writer);
+  running_.store(&writer);
   // From here on the player tells when the output device goes and comes back (the start-up
   // attempt is made after this).
-  ProcessMusicPlayer().SetDeviceObserver(&RecordAudioDevice);
+  ProcessMusicPlayer().SetDeviceObserver([this](bool back) { AudioDevice(back); });
   const RecordTime time = LocalRecordTime();
   if (!todays_rows) todays_rows = std::make_shared<const TimetableSnapshot>();
   int missing = 0;
@@ -145,27 +142,27 @@ void StartBellRecord(RecordWriter& writer, const TextValue& program_dir,
   });
 }
 
-void RecordToday(const DayChoice& today) {
+void BellRecord::Today(const DayChoice& today) {
   Add(TodayLineOf(LocalRecordTime(), today));
 }
 
-void RecordPlanUnread(const std::vector<UnreadLine>& unread) {
+void BellRecord::PlanUnread(const std::vector<UnreadLine>& unread) {
   const RecordTime time = LocalRecordTime();
   for (const UnreadLine& line : unread) Add(PlanUnreadLine(time, line.text));
 }
 
-void RecordFileUnreadable(bool plan, std::string_view file, std::string_view reason) {
+void BellRecord::FileUnreadable(bool plan, std::string_view file, std::string_view reason) {
   Add(FileUnreadableLine(LocalRecordTime(), plan, file, reason));
 }
 
-void EndBellRecord() {
-  RecordWriter* const writer = g_writer.load();
+void BellRecord::End() {
+  RecordWriter* const writer = running_.load();
   if (!writer) return;
   writer->Add(EndedLine(LocalRecordTime()));
   writer->Stop();
 }
 
-void RecordScheduledBell(const Bell& bell) {
+void BellRecord::ScheduledBell(const Bell& bell) {
   const RecordTime now = LocalRecordTime();
   const BellResult result = ClassifyPlay(bell.outcome.facts);
   // Late by when the first sound went out where the library can tell, else by when the start
@@ -178,8 +175,9 @@ void RecordScheduledBell(const Bell& bell) {
                         bell.timetable == kDefaultTimetableName ? "" : bell.timetable));
 }
 
-void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows) {
-  RecordWriter* const writer = g_writer.load();
+void BellRecord::PassedOver(const PassedOverSpan& span,
+                            std::shared_ptr<const TimetableSnapshot> rows) {
+  RecordWriter* const writer = running_.load();
   if (!writer) return;
   const RecordTime now = LocalRecordTime();
   // The rows are looked up on the writer's thread: a span may be a whole day.
@@ -199,30 +197,30 @@ void RecordPassedOver(const PassedOverSpan& span, std::shared_ptr<const Timetabl
   });
 }
 
-StartDone RecordManualPlay(const TextValue& path) {
-  return [now = LocalRecordTime(),
+StartDone BellRecord::ManualPlay(const TextValue& path) {
+  return [this, now = LocalRecordTime(),
           music = std::string(FileNameOf(path.View()))](const StartOutcome& outcome) {
     Add(ManualPlayLine(now, music, ClassifyPlay(outcome.facts)));
   };
 }
 
-void RecordManualStop(const TextValue& path) {
+void BellRecord::ManualStop(const TextValue& path) {
   Add(ManualStopLine(LocalRecordTime(), FileNameOf(path.View())));
 }
 
-void RecordAudioDevice(bool back) {
+void BellRecord::AudioDevice(bool back) {
   Add(AudioDeviceLine(LocalRecordTime(), back));
 }
 
-void RecordSave(bool saved, int rows) {
+void BellRecord::Save(bool saved, int rows) {
   Add(SaveLine(LocalRecordTime(), saved, rows));
 }
 
-void RecordAutostart(bool on, bool done, std::string_view command) {
+void BellRecord::Autostart(bool on, bool done, std::string_view command) {
   Add(AutostartLine(LocalRecordTime(), on, done, command));
 }
 
-void RecordSyncLines(std::vector<std::string> lines) {
+void BellRecord::SyncLines(std::vector<std::string> lines) {
   for (std::string& line : lines) Add(std::move(line));
 }
 

@@ -68,8 +68,8 @@ std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
   return tell;
 }
 
-TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown)
-    : published_(published), shown_(shown) {}
+TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record)
+    : published_(published), shown_(shown), record_(record) {}
 
 TodaysTimetable::~TodaysTimetable() {
   latest_->store(kGone);
@@ -109,7 +109,7 @@ void TodaysTimetable::DayBegan(int clock_day) {
 
 void TodaysTimetable::RecordUnreadable() {
   for (const FileRead& read : UnreadableToTell(told_unreadable_, work_.reads))
-    RecordFileUnreadable(read.file == kPlanFileName, read.file, read.reason);
+    if (record_) record_->FileUnreadable(read.file == kPlanFileName, read.file, read.reason);
 }
 
 void TodaysTimetable::Stop() {
@@ -145,8 +145,9 @@ void TodaysTimetable::Apply(DayWork work, Record record) {
   work_ = std::move(work);
   Publish();
   // A new day is told once; so is a plan or a timetable that changes what rings today.
-  if (work_.planned && (changed || record == Record::kToday)) RecordToday(work_.today);
-  if (record == Record::kTodayAndPlan) RecordPlanUnread(work_.unread);
+  if (record_ && work_.planned && (changed || record == Record::kToday))
+    record_->Today(work_.today);
+  if (record_ && record == Record::kTodayAndPlan) record_->PlanUnread(work_.unread);
   RecordUnreadable();
   if (today_shown_) today_shown_();
 }

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/bell/record_events.h"
 #include "app/schedule/day_plan.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "app/timetable/timetable.h"
@@ -70,8 +71,9 @@ std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
 
 class TodaysTimetable {
  public:
-  // Both borrowed: `published` is what the clock reads, `shown` the main window's model.
-  TodaysTimetable(SharedTimetable& published, Timetable& shown);
+  // All borrowed: `published` is what the clock reads, `shown` the main window's model, `record`
+  // the bell record its lines go to (none: nothing is recorded).
+  TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record = nullptr);
   ~TodaysTimetable();
   TodaysTimetable(const TodaysTimetable&) = delete;
   TodaysTimetable& operator=(const TodaysTimetable&) = delete;
@@ -110,6 +112,7 @@ class TodaysTimetable {
 
   SharedTimetable& published_;
   Timetable& shown_;
+  BellRecord* const record_;
   HWND window_ = nullptr;
   TextValue program_dir_;
   TextValue music_folder_;

@@ -75,6 +75,8 @@ struct FollowerShared {
   OwnedKernelHandle wake = NewAutoResetEvent();
   std::atomic<bool> stopping{false};
   SharedSyncSettings settings;
+  // Where the looks' lines go (set before the thread first starts); none: nowhere.
+  BellRecord* record = nullptr;
 };
 
 // The user-interface thread's side, reached by the tasks the thread posts.
@@ -101,7 +103,8 @@ void FollowLoop(const std::shared_ptr<FollowerShared>& shared, const TextValue& 
   bool first = true;
   for (int look = 0;; ++look) {
     LookReport report = engine.Look(static_cast<std::int64_t>(GetTickCount64()), LocalRecordTime());
-    if (!report.record.empty()) RecordSyncLines(std::move(report.record));
+    if (!report.record.empty() && shared->record)
+      shared->record->SyncLines(std::move(report.record));
     if (!report.changed.empty()) {
       PostUiTask(window, [shown, changed = std::move(report.changed)] {
         if (shown->taken) shown->taken(changed);
@@ -161,13 +164,15 @@ CampusFollower::~CampusFollower() {
 
 bool CampusFollower::Start(HWND window, const TextValue& program_dir,
                            std::function<void(const std::vector<std::string>& taken)> taken,
-                           std::function<void(const FollowStatus& status)> status) {
+                           std::function<void(const FollowStatus& status)> status,
+                           BellRecord* record) {
   State& state = *state_;
   state.window = window;
   state.program_dir = program_dir;
   state.shown->taken = std::move(taken);
   state.shown->status_heard = std::move(status);
   FollowerShared& shared = *state.shared;
+  if (!state.thread.Running()) shared.record = record;
   {
     const std::lock_guard lock(shared.settings.mutex);
     shared.settings.path = ConcatTexts(program_dir, "\\", kSyncFileName);

@@ -36,6 +36,8 @@
 
 namespace belvane {
 
+class BellRecord;
+
 inline constexpr const char* kSyncFileName = "Belvane同步.ini";
 // Between regular looks.
 inline constexpr int kSyncLookIntervalMs = 60000;
@@ -76,10 +78,11 @@ class CampusFollower {
   // Reads "Belvane同步.ini" in `program_dir` and, when it names a source, starts following it:
   // the first look at once. `taken` hears, on `window`'s thread, each look that changed local
   // files (relative names, e.g. "mp3\上课.mp3", "课表\考试.ini", "Belvane日历.ini");
-  // `status` hears every change of what FollowStatus shows. Returns whether it follows.
+  // `status` hears every change of what FollowStatus shows; the looks' lines go to `record`
+  // (none: nowhere), which must outlive the thread. Returns whether it follows.
   bool Start(HWND window, const TextValue& program_dir,
              std::function<void(const std::vector<std::string>& taken)> taken,
-             std::function<void(const FollowStatus& status)> status);
+             std::function<void(const FollowStatus& status)> status, BellRecord* record = nullptr);
   // Follows `source` from now on (written to "Belvane同步.ini"); an empty text stops following
   // (the local files stay as they are). False when the setting could not be written.
   bool SetSource(const std::string& source);

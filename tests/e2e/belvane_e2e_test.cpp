@@ -436,6 +436,81 @@ TEST_F(BelvaneTest, TimetablesAreMadeAndRenamedThroughTheNameDialog) {
   EXPECT_EQ(plan.find("考试"), std::string::npos) << plan;
 }
 
+// A delete from the drop-down names the plan's lines that will ring 常规 instead; Cancel keeps
+// the file, OK removes it and shows 常规.
+TEST_F(BelvaneTest, DeletingATimetableListsThePlansLinesThatFallBack) {
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("课表\\考试.ini",
+                                       MakeConfig({{"08:00:00", "a.mp3", "28800"}}, "1")));
+  const std::string plan =
+      "[每周]\r\n周五=考试\r\n[日期]\r\n2027-06-07=考试\r\n2027-06-08=常规\r\n";
+  ASSERT_TRUE(app_.Process().WriteFile("Belvane日历.ini", plan));
+  Launch();
+  const RemoteComboBox timetables = app_.Timetables();
+  ASSERT_TRUE(timetables.SelectText("考试"));
+  const auto ask_delete = [&] {
+    EXPECT_TRUE(timetables.SelectText("删除“考试”…"));
+    return app_.WaitForBox("删除课表");
+  };
+
+  RemoteMessageBox box = ask_delete();
+  ASSERT_TRUE(box.Exists());
+  EXPECT_EQ(box.Message(),
+            "确定删除课表“考试”吗？删除后无法恢复。\r\n\r\n日历中以下各行将改为打常规铃：\r\n"
+            "周五=考试\r\n2027-06-07=考试");
+  ASSERT_TRUE(box.Answer(IDCANCEL));
+  ASSERT_TRUE(WaitUntil([&] { return app_.ShowsNoBox(); }));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_TRUE(app_.Process().Exists("课表\\考试.ini"));
+  EXPECT_EQ(timetables.SelectedText(), "考试");
+
+  box = ask_delete();
+  ASSERT_TRUE(box.Exists());
+  ASSERT_TRUE(box.Answer(IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return !app_.Process().Exists("课表\\考试.ini"); }));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_EQ(timetables.SelectedText(), "常规");
+  EXPECT_EQ(timetables.Count(), 2);  // 常规, 新建课表…
+  // The lines stay as they were written: they ring 常规 now that the file is gone.
+  EXPECT_EQ(app_.Process().ReadFile("Belvane日历.ini"), std::optional<std::string>(plan));
+}
+
+// ---- The follow window
+
+// The system menu's "跟随共享文件夹…": 测试 reads the folder typed and says what it found;
+// Cancel follows nothing.
+TEST_F(BelvaneTest, FollowWindowsTestSaysWhatTheFolderHolds) {
+  constexpr WPARAM kFollowMenuItem = 0x0140;
+  constexpr int kSource = 1301, kTest = 1303, kTestResult = 1304;
+  ASSERT_TRUE(app_.Process().MakeFolder("共享"));
+  ASSERT_TRUE(app_.Process().MakeFolder("共享\\mp3"));
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\Belvane配置.ini", kDefaultConfig));
+  for (const char* name : {"共享\\mp3\\上课.mp3", "共享\\mp3\\下课.wav", "共享\\mp3\\说明.txt"})
+    ASSERT_TRUE(app_.Process().WriteFile(name, "not really music"));
+  Launch();
+
+  ASSERT_TRUE(PostMessageW(app_.Main().Handle(), WM_SYSCOMMAND, kFollowMenuItem, 0));
+  const RemoteWindow window = app_.Process().WaitForDialog("跟随共享文件夹");
+  ASSERT_TRUE(window.Exists());
+  const RemoteWindow result = window.Item(kTestResult);
+  ASSERT_TRUE(window.Item(kTest).PostClick());
+  EXPECT_TRUE(WaitUntil([&] { return result.Text() == "请先填写来源。"; })) << result.Text();
+
+  // Blanks around the folder are not part of it.
+  const std::wstring typed = L"  " + app_.Process().PathOf("共享").wstring() + L"  ";
+  SendMessageW(window.Item(kSource).Handle(), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(typed.c_str()));
+  ASSERT_TRUE(window.Item(kTest).PostClick());
+  EXPECT_TRUE(WaitUntil([&] { return result.Text() == "可以读取：1 个课表，2 个音乐文件"; }))
+      << result.Text();
+
+  ASSERT_TRUE(window.Item(IDCANCEL).PostClick());
+  EXPECT_TRUE(WaitUntil([&] { return !window.Exists(); }));
+  ASSERT_TRUE(app_.Settle());
+  EXPECT_FALSE(app_.Process().Exists("Belvane同步.ini"));
+  EXPECT_TRUE(app_.ShowsNoBox());
+}
+
 TEST_F(BelvaneTest, DeleteRemovesTheSelectedRowOnlyAndRenumbers) {
   Launch();
   ASSERT_TRUE(app_.Press(kDeleteButton));  // no row ever selected: nothing goes

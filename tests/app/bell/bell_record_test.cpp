@@ -207,14 +207,22 @@ TEST(AutostartTest, ChoosingTheItemSwitchesTheEntryForThisExe) {
 
 TEST(KeepAwakeTest, AsksOnceForTheSystemNotTheDisplayAndLetsGoOnce) {
   g_asked.clear();
-  KeepSystemAwake(&FakeSetter);
-  KeepSystemAwake(&FakeSetter);
+  KeepAwake awake;
+  awake.Keep(&FakeSetter);
+  awake.Keep(&FakeSetter);
   ASSERT_EQ(g_asked, (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED}));
   EXPECT_EQ(g_asked[0] & ES_DISPLAY_REQUIRED, 0u);
-  LetSystemSleep();
-  LetSystemSleep();
+  awake.LetSleep();
+  awake.LetSleep();
   EXPECT_EQ(g_asked,
             (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));
+  // One that is let go of with the objects that own it.
+  {
+    KeepAwake owned;
+    owned.Keep(&FakeSetter);
+  }
+  EXPECT_EQ(g_asked.back(), ES_CONTINUOUS);
+  EXPECT_EQ(g_asked.size(), 4u);
 }
 
 TEST(FolderInstanceTest, NameIsTheFolderWithoutCaseInTheSessionNamespace) {

@@ -1,5 +1,5 @@
 // A due bell on the window's side, in process: it starts the row that holds its time now in the
-// model, or in today's rows when the window shows another timetable.
+// model.
 
 #include <vector>
 
@@ -66,17 +66,6 @@ TEST_F(PlaybackTest, DueBellStartsTheRowThatHoldsItNow) {
   EXPECT_TRUE(FakeAudio::calls.empty());
   EXPECT_EQ(published.FirstRowAt("8:30:00"), 2);
   EXPECT_EQ(published.FirstRowAt(ClockText(30600)), -1);
-
-  // Today's rows from their file while the window shows another timetable: the file's row
-  // plays, under the file's timetable name, and the shown rows' selection stays.
-  const TimetableSnapshot today({{"09:00:00", "t.wav", "32400", false}}, "考试");
-  FakeAudio::calls.clear();
-  EXPECT_EQ(StartDueBellOf(DueBell(3, "09:00:00"), today, "C:\\p\\mp3", playback_, keep), 0);
-  EXPECT_EQ(FakeAudio::calls, (Strings{"Stop", "Create C:\\p\\mp3\\t.wav", "Play"}));
-  EXPECT_EQ(started.back().row, 0);
-  EXPECT_EQ(started.back().timetable, "考试");
-  EXPECT_EQ(view_.SelectionMark(), 1);
-  EXPECT_EQ(StartDueBellOf(DueBell(0, "10:00:00"), today, "C:\\p\\mp3", playback_, keep), -1);
 }
 
 }  // namespace

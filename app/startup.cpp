@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app_objects.h"
+#include "app/bell/bell_start.h"
 #include "app/bell/clock_thread.h"
 #include "app/closing.h"
 #include "app/timetable/default_config.h"

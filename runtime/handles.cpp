@@ -22,6 +22,10 @@ OwnedKernelHandle NewManualResetEvent() {
   return OwnedKernelHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
+OwnedKernelHandle NewAutoResetEvent() {
+  return OwnedKernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+}
+
 bool SignalEvent(KernelHandleRef event) {
   return event && SetEvent(event.Get()) != FALSE;
 }

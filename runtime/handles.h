@@ -85,6 +85,8 @@ using OwnedChangeNotification = UniqueHandle<ChangeNotificationTraits>;
 
 // A manual-reset event, not signalled; holds nothing when it could not be created.
 OwnedKernelHandle NewManualResetEvent();
+// An auto-reset event (one wait takes each signal), not signalled; as NewManualResetEvent.
+OwnedKernelHandle NewAutoResetEvent();
 // SetEvent; false for no handle or a failure.
 bool SignalEvent(KernelHandleRef event);
 // Waits up to `timeout_ms` (negative: forever) for the handle; true when it was signalled, false

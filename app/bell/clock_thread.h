@@ -1,6 +1,7 @@
 #pragma once
 // The clock in the program: the clock thread that runs the clock loop over the published
-// timetable snapshot, and what the user-interface thread does with what that thread finds.
+// timetable snapshot and hands what it finds on. Everything here runs on that thread, apart from
+// starting and stopping it; what the window does with a due bell is app/bell/bell_start.h.
 //
 // Thread policy: the clock thread touches no window object and not the timetable model. It
 // reads the latest snapshot (app/schedule/timetable_snapshot.h) and posts each finding to the
@@ -14,15 +15,11 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <string_view>
 
 #include "app/bell/bell.h"
-#include "app/bell/playback.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
-#include "app/timetable/timetable.h"
 #include "runtime/worker_thread.h"
-#include "ui/controls/list_view_control.h"
 
 namespace belvane {
 
@@ -94,27 +91,5 @@ class ClockThread {
   WorkerThread thread_;
   bool started_ = false;
 };
-
-// The row of `timetable` that `bell` rings for now: the row the clock found while it still holds
-// the bell's start time, else the first row that holds it (the rows may have changed since the
-// clock looked); -1 when none does.
-int RowOfBell(const Bell& bell, const Timetable& timetable);
-
-// The row of `rows` that `bell` rings for, as RowOfBell does for the model.
-int RowOfBell(const Bell& bell, const TimetableSnapshot& rows);
-
-// Hears a started bell, its outcome filled in, on the thread that made the start.
-using BellStarted = std::function<void(const Bell& bell)>;
-
-// A due bell reaches the user-interface thread: its row (RowOfBell) is made current and
-// focused in `view`, and its file (MusicFilePath of `music_folder` and the row's music name)
-// played; `started` then hears the bell, its row, music name, path and outcome filled in.
-// Returns the row; -1 when no row holds the bell's time any more (nothing is started).
-int StartDueBell(Bell bell, const Timetable& timetable, ListViewControl& view,
-                 const TextValue& music_folder, PlaybackControl& playback, BellStarted started);
-// A due bell of a timetable the window does not show (today's, read from its file): as
-// StartDueBell, from `rows`, with no row made current.
-int StartDueBellOf(Bell bell, const TimetableSnapshot& rows, const TextValue& music_folder,
-                   PlaybackControl& playback, BellStarted started);
 
 }  // namespace belvane

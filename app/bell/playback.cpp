@@ -7,13 +7,20 @@
 
 namespace belvane {
 
-// What one watcher thread needs; the thread holds its own reference.
-struct PlaybackWatcher::Run {
+// What the watcher's thread shares with the watcher; the thread holds its own reference.
+struct PlaybackWatcher::Shared {
+  Shared(MusicPlayer& watched, int interval, std::function<bool()> opening_check)
+      : player(&watched), interval_ms(interval), opening(std::move(opening_check)) {}
+
   MusicPlayer* player;
   int interval_ms;
-  std::function<void()> ended;
   std::function<bool()> opening;
-  OwnedKernelHandle stop = NewManualResetEvent();  // manual-reset: set = end now
+  OwnedKernelHandle wake = NewAutoResetEvent();  // a playback handed over, or the stop
+  std::mutex mutex;                              // guards what follows
+  std::function<void()> ended;                   // the latest playback's
+  std::uint64_t playback = 0;                    // counts the playbacks handed over
+  bool stop = false;
+  bool watching = true;  // false once the thread has reported its last playback's end
 };
 
 PlaybackWatcher::PlaybackWatcher(MusicPlayer& player, int interval_ms)
@@ -23,15 +30,36 @@ PlaybackWatcher::~PlaybackWatcher() {
   Stop();
 }
 
-void PlaybackWatcher::Watch(const Run& run) {
+void PlaybackWatcher::Watch(Shared& shared) {
+  std::uint64_t playback = 0;
   for (;;) {
-    // Signalled, or a failed wait: end without a report.
-    if (WaitForHandle(run.stop.Ref(), run.interval_ms)) return;
+    const bool woken = WaitForHandle(shared.wake.Ref(), shared.interval_ms);
+    {
+      std::lock_guard lock(shared.mutex);
+      if (shared.stop) {
+        shared.watching = false;
+        return;
+      }
+      // A playback handed over: its first look is an interval away, as a new start's was.
+      if (woken || shared.playback != playback) {
+        playback = shared.playback;
+        continue;
+      }
+    }
     // Also tells the record of a device that failed under the stream, as it happens.
-    const int state = run.player->WatchState();
+    const int state = shared.player->WatchState();
     // -2: no stream (the file could not be opened), so nothing will ever play to an end.
-    if ((state == 0 || state == -2) && !(run.opening && run.opening())) {
-      run.ended();
+    if ((state == 0 || state == -2) && !(shared.opening && shared.opening())) {
+      std::function<void()> ended;
+      {
+        std::lock_guard lock(shared.mutex);
+        // Another playback came meanwhile (or the stop): this end is not its.
+        if (shared.stop || shared.playback != playback) continue;
+        // From here a new playback starts a thread of its own.
+        shared.watching = false;
+        ended = std::move(shared.ended);
+      }
+      if (ended) ended();
       return;
     }
   }
@@ -39,29 +67,44 @@ void PlaybackWatcher::Watch(const Run& run) {
 
 bool PlaybackWatcher::Start(std::function<void()> ended) {
   std::lock_guard lock(mutex_);
-  SignalEvent(run_ ? run_->stop.Ref() : KernelHandleRef());
+  if (shared_) {
+    std::lock_guard watch_lock(shared_->mutex);
+    if (shared_->watching && !shared_->stop) {
+      shared_->ended = std::move(ended);
+      ++shared_->playback;
+      return SignalEvent(shared_->wake.Ref());
+    }
+  }
+  // None watches: the last one, if any, has reported its end and is returning.
   thread_.Stop();
-  run_.reset();
-  auto run = std::make_shared<Run>(Run{&player_, interval_ms_, std::move(ended), opening_});
-  if (!run->stop) return false;
-  if (!thread_.Start([run] { Watch(*run); })) return false;
-  run_ = std::move(run);
+  shared_.reset();
+  auto shared = std::make_shared<Shared>(player_, interval_ms_, opening_);
+  if (!shared->wake) return false;
+  shared->ended = std::move(ended);
+  if (!thread_.Start([shared] { Watch(*shared); })) return false;
+  shared_ = std::move(shared);
   return true;
 }
 
 bool PlaybackWatcher::Stop(int timeout_ms) {
   std::lock_guard lock(mutex_);
-  if (run_) SignalEvent(run_->stop.Ref());
-  // A thread still running keeps its own reference to its Run; this object lets go of both.
+  if (shared_) {
+    {
+      std::lock_guard watch_lock(shared_->mutex);
+      shared_->stop = true;
+    }
+    SignalEvent(shared_->wake.Ref());
+  }
+  // A thread still running keeps its own reference to what it shares; this object lets go.
   const bool ended = thread_.Stop(timeout_ms);
-  run_.reset();
+  shared_.reset();
   return ended;
 }
 
 bool PlaybackWatcher::Running() {
   std::lock_guard lock(mutex_);
   if (thread_.Running()) return true;
-  run_.reset();
+  shared_.reset();
   return false;
 }
 

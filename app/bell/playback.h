@@ -7,7 +7,9 @@
 // may also come from an exit that began on another thread. The watcher runs on a thread of its
 // own and touches the player only through WatchState (the player locks itself); it never waits
 // on a window: its report is a task posted to the user-interface thread (ui/ui_task.h), so that
-// thread may wait for a watcher to end without a deadlock. At most one watcher polls at a time.
+// thread may wait for a watcher to end without a deadlock. The watcher's one thread lives while
+// something plays: a new playback is handed to it, and it ends with the last one's end, so that
+// none waits at idle.
 
 #include <windows.h>
 
@@ -26,9 +28,10 @@
 
 namespace belvane {
 
-// Watches one playback: every interval asks the player's WatchState and, once it reports stopped
-// (0) or no stream (-2: the file could not be opened), calls its `ended` routine (on the watcher's
-// thread) and ends.
+// Watches the latest playback: every interval asks the player's WatchState and, once it reports
+// stopped (0) or no stream (-2: the file could not be opened), calls that playback's `ended`
+// routine (on the watcher's thread). One thread does it, started with a playback when none
+// runs and ending after it reports an end; a playback started meanwhile is handed to it.
 class PlaybackWatcher {
  public:
   explicit PlaybackWatcher(MusicPlayer& player, int interval_ms = 1000);
@@ -37,8 +40,9 @@ class PlaybackWatcher {
   PlaybackWatcher(const PlaybackWatcher&) = delete;
   PlaybackWatcher& operator=(const PlaybackWatcher&) = delete;
 
-  // Ends the watcher that runs, if any, then starts one that calls `ended` when the playback
-  // has ended; false when no thread could be started.
+  // Watches a new playback in place of any earlier one (whose `ended` is then never called) and
+  // calls `ended` once it has ended: the playback is handed to the thread that runs, else a
+  // thread is started for it. False when it could be neither.
   bool Start(std::function<void()> ended);
   // Asked (on the watcher's thread) before a stopped player or one with no stream counts as
   // ended: true while the start's file is still being opened elsewhere, so the stop caption
@@ -47,12 +51,12 @@ class PlaybackWatcher {
   // Tells the watcher to end and waits up to `timeout_ms`; true when none runs any more. A
   // watcher that outlives the wait ends at its next look without calling `ended`.
   bool Stop(int timeout_ms = kThreadStopTimeoutMs);
-  // Whether a watcher thread has been started and not yet seen to end.
+  // Whether the watcher's thread has been started and not yet seen to end.
   bool Running();
 
  private:
-  struct Run;
-  static void Watch(const Run& run);
+  struct Shared;
+  static void Watch(Shared& shared);
 
   MusicPlayer& player_;
   int interval_ms_;
@@ -61,7 +65,8 @@ class PlaybackWatcher {
   // on another thread.
   std::mutex mutex_;
   WorkerThread thread_;
-  std::shared_ptr<Run> run_;  // shared with the thread, so a late thread never reads freed memory
+  // Shared with the thread, so a late thread never reads freed memory.
+  std::shared_ptr<Shared> shared_;
 };
 
 // StartPlayback and the play button over one player, play button and watcher. The button's
@@ -85,10 +90,10 @@ class PlaybackControl {
   // before it.
   void SetStopper(std::function<bool()> stopper) { stopper_ = std::move(stopper); }
 
-  // Stop, OpenFile(path), Play (by the starter when one is set), a new watcher, playing. `done`
-  // hears what the start gave, from the thread that made it. The button does not wait for that:
-  // a file that cannot be opened leaves no stream, and its watcher reports the end at its first
-  // look.
+  // Stop, OpenFile(path), Play (by the starter when one is set), then the watcher takes the new
+  // playback (after the start, never on its path), playing. `done` hears what the start gave,
+  // from the thread that made it. The button does not wait for that: a file that cannot be
+  // opened leaves no stream, and the watcher reports the end at its first look.
   void StartPlayback(const TextValue& path, StartDone done = {});
   // The play button: with no music chosen nothing happens; when stopped the chosen file of
   // `music_folder` plays (`done` as for StartPlayback); when playing the player stops.

@@ -335,6 +335,29 @@ TEST_F(BelvaneTest, FileCopiedInWhileRunningIsListedAndItsMarkFollowsIt) {
   EXPECT_EQ(app_.Music().Items(), std::vector<std::string>{"1.组织考生进入考场.m4a"});
 }
 
+// The music folder made while the program runs, then a recording copied in from elsewhere as
+// Explorer copies (the copy keeps the original's time): the list and the row's mark follow.
+TEST_F(BelvaneTest, MusicFolderMadeAndARecordingCopiedInWhileRunningAreFollowed) {
+  WriteConfig(MakeConfig({{"08:30:00", "甲.wav", "30600"}, {"08:40:00", "b.wav", "31200"}}, "2"));
+  ASSERT_TRUE(app_.Process().MakeFolder("incoming"));
+  ASSERT_TRUE(app_.Process().WriteFile("incoming\\甲.wav", NoiseWav(1.0, 7)));
+  Launch();
+  ASSERT_TRUE(app_.Music().Items().empty());
+  ASSERT_EQ(app_.Rows().at(0)[2], std::string(kMissingMarker) + "甲.wav");
+
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(CopyFileW(app_.Process().PathOf("incoming\\甲.wav").wstring().c_str(),
+                        app_.Process().PathOf("mp3\\甲.wav").wstring().c_str(), TRUE));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return app_.Music().Items() == std::vector<std::string>{"甲.wav"} &&
+               app_.Rows().at(0)[2] == "甲.wav";
+      },
+      3000))
+      << "the list and the mark did not follow the copy";
+  EXPECT_EQ(app_.Rows().at(1)[2], std::string(kMissingMarker) + "b.wav");
+}
+
 // ---- Editing
 
 TEST_F(BelvaneTest, AddToAnEmptyTimetableUsesTheListsAsShown) {

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,12 +55,12 @@ TEST_F(PlaybackTest, AFileStillOpeningKeepsTheStopCaptionUntilItsOpenFails) {
   EXPECT_EQ(Caption(), kPlayCaption);
 }
 
-TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
+TEST_F(PlaybackTest, ANewPlaybackReplacesTheOldOneAndIgnoresItsLateNews) {
   playback_.StartPlayback("a.wav");
   const std::uintptr_t first = playback_.Generation();
   const ULONGLONG before = GetTickCount64();
   playback_.StartPlayback("b.wav");
-  EXPECT_LT(GetTickCount64() - before, 500u) << "the old watcher did not end when told";
+  EXPECT_LT(GetTickCount64() - before, 500u) << "the new playback waited for the watcher";
   EXPECT_EQ(FakeAudio::calls, (Strings{"Create a.wav", "Play", "Stop", "Create b.wav", "Play"}));
   EXPECT_NE(playback_.Generation(), first);
   // The first playback's end, arriving late, leaves the second one's caption alone.
@@ -68,6 +70,29 @@ TEST_F(PlaybackTest, ANewPlaybackEndsTheOldWatcherAndIgnoresItsLateNews) {
   EXPECT_EQ(playback_.State(), PlaybackState::kPlaying) << "a watcher reported while it played";
   EXPECT_TRUE(watcher_.Stop(kThreadStopTimeoutMs));
   EXPECT_FALSE(watcher_.Running());
+}
+
+// Playback after playback goes to the one watcher thread that runs; none is started per bell.
+TEST_F(PlaybackTest, ANewPlaybackGoesToTheWatcherThreadThatRuns) {
+  std::mutex mutex;
+  std::set<DWORD> threads;
+  std::atomic<int> looks{0};
+  std::atomic<bool> opening{true};
+  watcher_.SetOpeningCheck([&] {
+    std::lock_guard lock(mutex);
+    threads.insert(GetCurrentThreadId());
+    ++looks;
+    return opening.load();
+  });
+  playback_.StartPlayback("C:\\x\\mp3\\missing-a.wav");
+  ASSERT_TRUE(PumpUntil([&] { return looks > 0; }, 2000));
+  playback_.StartPlayback("C:\\x\\mp3\\missing-b.wav");
+  const int seen = looks;
+  ASSERT_TRUE(PumpUntil([&] { return looks > seen; }, 2000));
+  EXPECT_EQ(threads.size(), 1u) << "a new watcher thread for the new playback";
+  opening = false;
+  ASSERT_TRUE(EndedWithin(2000));
+  EXPECT_TRUE(PumpUntil([&] { return !watcher_.Running(); }, 1000)) << "it went on idle";
 }
 
 TEST_F(PlaybackTest, PlayButtonFollowsItsTable) {

@@ -109,9 +109,10 @@ std::size_t IndexFind(const std::vector<std::uint32_t>& slots, std::string_view 
   }
 }
 
-// Adds an entry unless its name is there already (the first of duplicates wins).
+// Adds an entry unless its name is there already (the first of duplicates wins); false when it
+// was.
 template <class NameOf>
-void IndexAdd(std::vector<std::uint32_t>& slots, std::size_t& count, std::size_t entry,
+bool IndexAdd(std::vector<std::uint32_t>& slots, std::size_t& count, std::size_t entry,
               std::size_t entries, bool gbk, const NameOf& name_of) {
   if ((count + 1) * 2 > slots.size()) {
     // Grow and re-add every entry so far, in order, so the first of duplicates still wins.
@@ -132,10 +133,11 @@ void IndexAdd(std::vector<std::uint32_t>& slots, std::size_t& count, std::size_t
   const std::size_t mask = slots.size() - 1;
   std::size_t at = FoldHash(name, gbk) & mask;
   for (; slots[at] != 0; at = (at + 1) & mask) {
-    if (FoldEqual(name_of(slots[at] - 1), name, gbk)) return;
+    if (FoldEqual(name_of(slots[at] - 1), name, gbk)) return false;
   }
   slots[at] = static_cast<std::uint32_t>(entry + 1);
   ++count;
+  return true;
 }
 
 // Position of the last "]" that is a character of its own, or npos.
@@ -209,8 +211,9 @@ void ProfileDocument::AddSection(const Section& section) {
 
 void ProfileDocument::AddKey(Section& section, const Key& key) {
   section.keys.push_back(key);
-  IndexAdd(section.index.slots, section.index.count, section.keys.size() - 1, section.keys.size(),
-           IsGbk(), [this, &section](std::size_t e) { return Text(section.keys[e].name); });
+  section.keys.back().first = IndexAdd(
+      section.index.slots, section.index.count, section.keys.size() - 1, section.keys.size(),
+      IsGbk(), [this, &section](std::size_t e) { return Text(section.keys[e].name); });
 }
 
 std::size_t ProfileDocument::FindSection(std::string_view trimmed) const {
@@ -324,6 +327,22 @@ TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
     }
   }
   return TextValue(StripQuotes(fallback));
+}
+
+void ProfileDocument::ForEachValue(
+    const TextValue& section,
+    const std::function<void(std::string_view name, TextValue value)>& each) const {
+  if (!readable_) return;
+  std::string scratch;
+  const std::size_t s = FindSection(Trim(ToStorage(AsArgument(section.View()), scratch)));
+  if (s == std::string_view::npos) return;
+  for (const Key& key : sections_[s].keys) {
+    if (!key.first || !key.has_value) continue;
+    const std::string_view name = Text(key.name);
+    if (!IsGbk()) scratch = FromStorage(name);
+    each(IsGbk() ? name : std::string_view(scratch),
+         TextValue(FromStorage(StripQuotes(Text(key.value)))));
+  }
 }
 
 void ProfileDocument::EndLine(Line& line) {

@@ -38,6 +38,7 @@
 // Thread safety: none; one document belongs to one thread at a time.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +81,12 @@ class ProfileDocument {
   // The value GetPrivateProfileStringA(section, key, default_value) gives on this document.
   TextValue Read(const TextValue& section, const TextValue& key,
                  const TextValue& default_value = {}) const;
+  // Calls each(name, value) for every key of `section` that Read finds a value for, in the
+  // file's order, each name once (the first of duplicates, the one Read takes), with the value
+  // Read gives it; for any other name Read gives its default. One pass instead of a lookup per
+  // key. Names come as GBK.
+  void ForEachValue(const TextValue& section,
+                    const std::function<void(std::string_view name, TextValue value)>& each) const;
   // Applies WritePrivateProfileStringA(section, key, value) to the document in memory.
   // Returns false (and changes nothing) where the platform call would fail: an unreadable file.
   bool Write(const TextValue& section, const TextValue& key, const TextValue& value);
@@ -132,6 +139,7 @@ class ProfileDocument {
     Span name;
     Span value;
     bool has_value = false;
+    bool first = true;       // no key before it in its section has its name
     std::uint32_t line = 0;  // in its section's lines
   };
   // Open addressing from a name (compared without ASCII case) to the first entry of that name.

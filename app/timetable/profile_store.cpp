@@ -66,10 +66,15 @@ std::vector<TextValue> WholeFileProfileStore::ReadValues(const std::vector<Profi
 
 std::vector<TextValue> WholeFileProfileStore::ReadNumberedValues(const TextValue& section,
                                                                  int count) {
-  std::vector<TextValue> values(static_cast<std::size_t>(std::max(count, 0)));
-  // The walk gives each name once, so no row is filled twice.
-  ReadCopy().ForEachValue(section, [&values, count](std::string_view name, TextValue value) {
-    if (const int number = NumberOfKey(name, count)) values[number - 1] = std::move(value);
+  const std::size_t rows = static_cast<std::size_t>(std::max(count, 0));
+  std::vector<TextValue> values(rows);
+  // A read takes the first line of a name, with or without a value.
+  std::vector<bool> taken(rows);
+  ReadCopy().ForEachKey(section, [&values, &taken, count](std::string_view name, TextValue* value) {
+    const int number = NumberOfKey(name, count);
+    if (number == 0 || taken[number - 1]) return;
+    taken[number - 1] = true;
+    if (value) values[number - 1] = std::move(*value);
   });
   return values;
 }

@@ -292,10 +292,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           (!name.empty() && static_cast<unsigned char>(name.back()) >= 0x80))
         return;
       const std::string read = doc.Read(s, std::string(name), "\x01").Bytes();
-      if (std::getenv("FUZZ_DEBUG") && read != (value ? value->Bytes() : "\x01")) {
-        std::fprintf(stderr, "walk [%s] %s: %s, read %s\n", s.c_str(), std::string(name).c_str(),
-                     value ? value->CStr() : "(none)", read.c_str());
-      }
       Require(read == (value ? value->Bytes() : "\x01"), "a walk gives what a read gives");
     });
   }

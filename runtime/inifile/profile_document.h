@@ -35,7 +35,8 @@
 // This part touches no file and no platform call (it builds and is fuzzed natively); Load and
 // SaveAtomically are the platform side (profile_file.cpp).
 //
-// Thread safety: none; one document belongs to one thread at a time.
+// Thread safety: none; one document belongs to one thread at a time (a read too: the first lookup
+// in a section makes its index).
 
 #include <cstdint>
 #include <functional>

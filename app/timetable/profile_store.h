@@ -36,6 +36,10 @@ class ProfileStore {
   // The values of `keys`, in their order; a missing file, section or key gives the empty text.
   virtual std::vector<TextValue> ReadValues(const std::vector<ProfileKey>& keys) = 0;
 
+  // The values of keys "1" to "count" of `section` (ReadValues of those keys, in that order).
+  // A store that can walk a section overrides it: one pass rather than a lookup per key.
+  virtual std::vector<TextValue> ReadNumberedValues(const TextValue& section, int count);
+
   // Writes `values` in their order; true when every value was written. Never writes a value
   // after a failed one, so a row count is never written over rows that were not.
   virtual bool WriteValues(const std::vector<ProfileValue>& values) = 0;
@@ -64,12 +68,15 @@ class WholeFileProfileStore final : public ProfileStore {
   ~WholeFileProfileStore() override;
 
   std::vector<TextValue> ReadValues(const std::vector<ProfileKey>& keys) override;
+  std::vector<TextValue> ReadNumberedValues(const TextValue& section, int count) override;
   // False when the file cannot be read or the new bytes cannot be stored; the file is then as it
   // was (except after a failed rewrite in place, the way taken only where no temporary file can
   // be made beside it: see ProfileDocument::SaveAtomically).
   bool WriteValues(const std::vector<ProfileValue>& values) override;
 
  private:
+  const ProfileDocument& ReadCopy();
+
   TextValue file_;
   std::unique_ptr<ProfileDocument> read_copy_;  // the file as the first read found it
 };

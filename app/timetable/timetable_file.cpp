@@ -20,22 +20,16 @@ std::vector<TimetableEntry> ReadTimetableFrom(ProfileStore& store,
   const std::vector<TextValue> total = store.ReadValues({{"total", "n"}});
   const int count = RowCountFromText(total.empty() ? TextValue() : total[0]);
 
-  std::vector<ProfileKey> keys;
-  keys.reserve(std::size_t(count) * 3);
-  for (int i = 1; i <= count; ++i) {
-    const TextValue key(std::to_string(i));
-    keys.push_back({kTimeSection, key});
-    keys.push_back({kMusicSection, key});
-    keys.push_back({kRemarkSection, key});
-  }
-  std::vector<TextValue> values = store.ReadValues(keys);
+  std::vector<TextValue> times = store.ReadNumberedValues(kTimeSection, count);
+  std::vector<TextValue> music = store.ReadNumberedValues(kMusicSection, count);
+  std::vector<TextValue> seconds = store.ReadNumberedValues(kRemarkSection, count);
 
   std::vector<TimetableEntry> entries(count);
-  for (int i = 0; i < count && std::size_t(i) * 3 + 2 < values.size(); ++i) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
     TimetableEntry& entry = entries[i];
-    entry.start_time = std::move(values[i * 3]);
-    entry.music_name = std::move(values[i * 3 + 1]);
-    entry.seconds = std::move(values[i * 3 + 2]);
+    if (i < times.size()) entry.start_time = std::move(times[i]);
+    if (i < music.size()) entry.music_name = std::move(music[i]);
+    if (i < seconds.size()) entry.seconds = std::move(seconds[i]);
     entry.music_missing = !music_exists(entry.music_name);
   }
   return entries;

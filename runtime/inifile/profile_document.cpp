@@ -97,45 +97,46 @@ bool FoldEqual(std::string_view a, std::string_view b, bool gbk) {
 }
 
 // Looks a name up in an index; name_of(entry) gives an entry's name. Returns npos for none.
-template <class NameOf>
-std::size_t IndexFind(const std::vector<std::uint32_t>& slots, std::string_view name, bool gbk,
+template <class Slot, class NameOf>
+std::size_t IndexFind(const std::vector<Slot>& slots, std::string_view name, bool gbk,
                       const NameOf& name_of) {
   if (slots.empty()) return std::string_view::npos;
+  const std::uint32_t hash = FoldHash(name, gbk);
   const std::size_t mask = slots.size() - 1;
-  for (std::size_t at = FoldHash(name, gbk) & mask;; at = (at + 1) & mask) {
-    const std::uint32_t entry = slots[at];
-    if (entry == 0) return std::string_view::npos;
-    if (FoldEqual(name_of(entry - 1), name, gbk)) return entry - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = slots[at];
+    if (slot.entry == 0) return std::string_view::npos;
+    if (slot.hash == hash && FoldEqual(name_of(slot.entry - 1), name, gbk)) return slot.entry - 1;
   }
 }
 
-// Adds an entry unless its name is there already (the first of duplicates wins).
-template <class NameOf>
-void IndexAdd(std::vector<std::uint32_t>& slots, std::size_t& count, std::size_t entry,
-              std::size_t entries, bool gbk, const NameOf& name_of) {
+// Adds an entry unless its name is there already (the first of duplicates wins); false when it
+// was.
+template <class Slot, class NameOf>
+bool IndexAdd(std::vector<Slot>& slots, std::size_t& count, std::size_t entry, bool gbk,
+              const NameOf& name_of) {
   if ((count + 1) * 2 > slots.size()) {
-    // Grow and re-add every entry so far, in order, so the first of duplicates still wins.
-    std::vector<std::uint32_t> bigger(std::max<std::size_t>(16, slots.size() * 2), 0);
-    std::size_t readded = 0;
-    for (std::size_t e = 0; e < entries && e != entry; ++e) {
-      const std::string_view n = name_of(e);
-      if (IndexFind(bigger, n, gbk, name_of) != std::string_view::npos) continue;
-      std::size_t at = FoldHash(n, gbk) & (bigger.size() - 1);
-      while (bigger[at] != 0) at = (at + 1) & (bigger.size() - 1);
-      bigger[at] = static_cast<std::uint32_t>(e + 1);
-      ++readded;
+    // The slots hold one entry per name, the first: they move over as they are.
+    std::vector<Slot> bigger(std::max<std::size_t>(16, slots.size() * 2));
+    const std::size_t mask = bigger.size() - 1;
+    for (const Slot& slot : slots) {
+      if (slot.entry == 0) continue;
+      std::size_t at = slot.hash & mask;
+      while (bigger[at].entry != 0) at = (at + 1) & mask;
+      bigger[at] = slot;
     }
     slots.swap(bigger);
-    count = readded;
   }
   const std::string_view name = name_of(entry);
+  const std::uint32_t hash = FoldHash(name, gbk);
   const std::size_t mask = slots.size() - 1;
-  std::size_t at = FoldHash(name, gbk) & mask;
-  for (; slots[at] != 0; at = (at + 1) & mask) {
-    if (FoldEqual(name_of(slots[at] - 1), name, gbk)) return;
+  std::size_t at = hash & mask;
+  for (; slots[at].entry != 0; at = (at + 1) & mask) {
+    if (slots[at].hash == hash && FoldEqual(name_of(slots[at].entry - 1), name, gbk)) return false;
   }
-  slots[at] = static_cast<std::uint32_t>(entry + 1);
+  slots[at] = Slot{static_cast<std::uint32_t>(entry + 1), hash};
   ++count;
+  return true;
 }
 
 // Position of the last "]" that is a character of its own, or npos.
@@ -203,14 +204,12 @@ ProfileDocument::Span ProfileDocument::Append(std::string_view bytes) {
 void ProfileDocument::AddSection(const Section& section) {
   sections_.push_back(section);
   if (sections_.size() > 1 && section.name.length == 0) inner_nameless_ = true;
-  IndexAdd(section_index_.slots, section_index_.count, sections_.size() - 1, sections_.size(),
-           IsGbk(), [this](std::size_t e) { return Text(sections_[e].name); });
+  IndexAdd(section_index_.slots, section_index_.count, sections_.size() - 1, IsGbk(),
+           [this](std::size_t e) { return Text(sections_[e].name); });
 }
 
 void ProfileDocument::AddKey(Section& section, const Key& key) {
   section.keys.push_back(key);
-  IndexAdd(section.index.slots, section.index.count, section.keys.size() - 1, section.keys.size(),
-           IsGbk(), [this, &section](std::size_t e) { return Text(section.keys[e].name); });
 }
 
 std::size_t ProfileDocument::FindSection(std::string_view trimmed) const {
@@ -219,6 +218,11 @@ std::size_t ProfileDocument::FindSection(std::string_view trimmed) const {
 }
 
 std::size_t ProfileDocument::FindKey(const Section& section, std::string_view trimmed) const {
+  // Keys go in in their order, so the first of duplicates wins.
+  for (; section.indexed < section.keys.size(); ++section.indexed) {
+    IndexAdd(section.index.slots, section.index.count, section.indexed, IsGbk(),
+             [this, &section](std::size_t e) { return Text(section.keys[e].name); });
+  }
   return IndexFind(section.index.slots, trimmed, IsGbk(),
                    [this, &section](std::size_t e) { return Text(section.keys[e].name); });
 }
@@ -324,6 +328,22 @@ TextValue ProfileDocument::Read(const TextValue& section, const TextValue& key,
     }
   }
   return TextValue(StripQuotes(fallback));
+}
+
+void ProfileDocument::ForEachKey(
+    const TextValue& section,
+    const std::function<void(std::string_view name, TextValue* value)>& each) const {
+  if (!readable_) return;
+  std::string scratch;
+  const std::size_t s = FindSection(Trim(ToStorage(AsArgument(section.View()), scratch)));
+  if (s == std::string_view::npos) return;
+  for (const Key& key : sections_[s].keys) {
+    const std::string_view name = Text(key.name);
+    if (!IsGbk()) scratch = FromStorage(name);
+    TextValue value;
+    if (key.has_value) value = TextValue(FromStorage(StripQuotes(Text(key.value))));
+    each(IsGbk() ? name : std::string_view(scratch), key.has_value ? &value : nullptr);
+  }
 }
 
 void ProfileDocument::EndLine(Line& line) {

@@ -35,9 +35,11 @@
 // This part touches no file and no platform call (it builds and is fuzzed natively); Load and
 // SaveAtomically are the platform side (profile_file.cpp).
 //
-// Thread safety: none; one document belongs to one thread at a time.
+// Thread safety: none; one document belongs to one thread at a time (a read too: the first lookup
+// in a section makes its index).
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,6 +82,12 @@ class ProfileDocument {
   // The value GetPrivateProfileStringA(section, key, default_value) gives on this document.
   TextValue Read(const TextValue& section, const TextValue& key,
                  const TextValue& default_value = {}) const;
+  // Calls each(name, value) for every key line of `section`, in the file's order, with the name
+  // as GBK and the value Read gives for that line (null for a line without "="). Duplicates
+  // come too: Read takes the first line of a name, which hides the later ones even when it has
+  // no value. One pass over the section, where a Read per key would look each one up.
+  void ForEachKey(const TextValue& section,
+                  const std::function<void(std::string_view name, TextValue* value)>& each) const;
   // Applies WritePrivateProfileStringA(section, key, value) to the document in memory.
   // Returns false (and changes nothing) where the platform call would fail: an unreadable file.
   bool Write(const TextValue& section, const TextValue& key, const TextValue& value);
@@ -135,8 +143,12 @@ class ProfileDocument {
     std::uint32_t line = 0;  // in its section's lines
   };
   // Open addressing from a name (compared without ASCII case) to the first entry of that name.
+  struct IndexSlot {
+    std::uint32_t entry = 0;  // entry number + 1; 0 is an empty slot
+    std::uint32_t hash = 0;   // of its name: names are compared only where hashes match
+  };
   struct NameIndex {
-    std::vector<std::uint32_t> slots;  // entry number + 1; 0 is an empty slot
+    std::vector<IndexSlot> slots;
     std::size_t count = 0;
   };
   struct Section {
@@ -147,7 +159,9 @@ class ProfileDocument {
     // Lines up to the last one that is not blank: new keys go after them.
     std::uint32_t filled = 0;
     std::vector<Key> keys;
-    NameIndex index;
+    // Made at the first lookup, and kept up from then on: a section only walked never needs it.
+    mutable NameIndex index;
+    mutable std::size_t indexed = 0;  // the keys the index holds: keys[0, indexed)
   };
 
   bool IsGbk() const {

@@ -100,6 +100,39 @@ TEST_F(WholeFileStoreTest, SavingLeavesTheSameFileAsThePerValueWrites) {
   EXPECT_EQ(Column(2), (Strings{"a b.m4a", "", "考试.m4a"}));
 }
 
+// Each row's three values, "|" between them.
+Strings RowTexts(const std::vector<TimetableEntry>& rows) {
+  Strings texts;
+  for (const TimetableEntry& r : rows)
+    texts.push_back(r.start_time.Bytes() + "|" + r.music_name.Bytes() + "|" + r.seconds.Bytes());
+  return texts;
+}
+
+TEST(WholeFileStoreRead, RowsReadInOnePassAreThoseOfThePlatformsCallPerValue) {
+  const std::string files[] = {
+      // The first of duplicate keys and sections wins, a key without "=" included; names in
+      // other case; keys that only look like row numbers; blanks and quotes.
+      "[time]\r\n1=a\r\n1=b\r\n[TIME]\r\n2=c\r\n[Music]\r\n 2 = x.m4a \r\n01=zero\r\n+3=plus\r\n"
+      "3\r\n3=after\r\n[remark]\r\n4='q'\r\n5=\"\"\r\n1 =\r\n[total]\r\nn= 6\r\n",
+      // Keys above the row count, rows without keys, no row sections at all.
+      "[time]\r\n3=c\r\n1=a\r\n[music]\r\n2=m\r\n[total]\r\nN=2\r\n",
+      "[total]\r\nn=3\r\n",
+      // A byte-order mark; GBK names and values, and a trail byte that is a letter.
+      "\xEF\xBB\xBF[time]\r\n1=08:00:00\r\n[remark]\r\n1=28800\r\n2=x\r\n[total]\r\nn=2\r\n",
+      "[time]\r\n1=\xBF\xBC\xCA\xD4\r\n\xBF\x41=no\r\n[music]\r\n1=\xBF\x41.m4a\r\n[total]\r\nn="
+      "1\r\n",
+  };
+  for (const std::string& file : files) {
+    ScratchFolder folder;
+    const std::string path = folder.Write("t.ini", file);
+    WholeFileProfileStore one_pass(path);
+    PerValueProfileStore platform(path);
+    EXPECT_EQ(RowTexts(ReadTimetableFrom(one_pass, AllExist)),
+              RowTexts(ReadTimetableFrom(platform, AllExist)))
+        << file;
+  }
+}
+
 TEST_F(WholeFileStoreTest, ACellOfMillionsOfBytesIsSavedWhole) {
   // Longer than the list view's old read limit (4,259,840 bytes), which saved it as empty.
   ScratchFolder folder;

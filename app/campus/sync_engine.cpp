@@ -368,127 +368,157 @@ std::optional<double> SyncEngine::CheckClock(const std::string& server, const Re
 }
 
 LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
-  LookReport report;
-  TakenMap taken;
-  std::string source, bad_interval;
+  LookWork work = BeginLook(at);
+  if (work.source.empty()) return std::move(work.report);
+  const SourceListing listing = ListSource(SourcePath(program_dir_.Bytes(), work.source));
+  if (!Reach(listing, at, work)) return std::move(work.report);
+  RemoveStaleTemporaries();
+  LookFacts facts;
+  const LookDecision decision = Decide(listing, tick_ms, facts, work);
+  TakeFiles(decision, listing, facts, at, work);
+  RemoveFiles(decision, work);
+  for (const std::string& name : decision.forget) work.taken.erase(name);
+  RecordProblems(decision, at, work);
+  std::string problem = FinishLook(decision, listing, at, work);
+  FollowStatus& status = work.report.status;
+  work.report.again_soon = !decision.wait.empty() || work.held;
+  if (!work.report.again_soon) last_taken_at_ = ClockText(at);
+  status.last_taken_at = last_taken_at_;
+  status.problem = std::move(problem);
+  return std::move(work.report);
+}
+
+SyncEngine::LookWork SyncEngine::BeginLook(const RecordTime& at) {
+  LookWork work;
+  std::string bad_interval;
   {
     const std::lock_guard lock(settings_.mutex);
-    source = settings_.settings.source;
-    taken = settings_.settings.taken;
+    work.source = settings_.settings.source;
+    work.taken = settings_.settings.taken;
     bad_interval = settings_.settings.bad_interval;
     generation_ = settings_.generation.load();
   }
-  if (source != source_) {
-    source_ = source;
-    reachable_.reset();
-    previous_.clear();
-    recorded_problems_.clear();
-    failing_.clear();
-    emptied_.clear();
-    clock_off_ = false;
-    clock_offset_.reset();
-    last_taken_at_.clear();
-  }
-  FollowStatus& status = report.status;
-  status.source = source;
-  if (source.empty()) return report;
+  if (work.source != source_) ForgetSource(work.source);
+  FollowStatus& status = work.report.status;
+  status.source = work.source;
+  if (work.source.empty()) return work;
   ++look_number_;
   if (bad_interval != recorded_interval_) {
     recorded_interval_ = bad_interval;
     if (!bad_interval.empty())
-      report.record.push_back(SyncIntervalLine(at, bad_interval, kSyncLookIntervalMs / 1000));
+      work.report.record.push_back(SyncIntervalLine(at, bad_interval, kSyncLookIntervalMs / 1000));
   }
-
-  if (const std::string server = ServerOfSource(source); !server.empty())
-    clock_offset_ = CheckClock(server, at, report.record);
+  if (const std::string server = ServerOfSource(work.source); !server.empty())
+    clock_offset_ = CheckClock(server, at, work.report.record);
   status.clock_offset_seconds = clock_offset_;
   status.clock_off = clock_off_;
+  return work;
+}
 
-  const SourceListing listing = ListSource(SourcePath(program_dir_.Bytes(), source));
+void SyncEngine::ForgetSource(const std::string& source) {
+  source_ = source;
+  reachable_.reset();
+  previous_.clear();
+  recorded_problems_.clear();
+  failing_.clear();
+  emptied_.clear();
+  clock_off_ = false;
+  clock_offset_.reset();
+  last_taken_at_.clear();
+}
+
+bool SyncEngine::Reach(const SourceListing& listing, const RecordTime& at, LookWork& work) {
+  LookReport& report = work.report;
   if (!listing.reachable) {
     if (reachable_ != false)
-      report.record.push_back(SyncUnreachableLine(at, source, listing.reason));
+      report.record.push_back(SyncUnreachableLine(at, work.source, listing.reason));
     reachable_ = false;
     // Back again, every file has to hold still anew.
     previous_.clear();
-    status.reachable = false;
-    status.reason = listing.reason;
-    status.last_taken_at = last_taken_at_;
-    return report;
+    report.status.reachable = false;
+    report.status.reason = listing.reason;
+    report.status.last_taken_at = last_taken_at_;
+    return false;
   }
   if (reachable_ == false) report.record.push_back(SyncBackLine(at));
   reachable_ = true;
-  RemoveStaleTemporaries();
+  return true;
+}
 
-  LookFacts facts;
+LookDecision SyncEngine::Decide(const SourceListing& listing, std::int64_t tick_ms,
+                                LookFacts& facts, const LookWork& work) {
   facts.source = listing.files;
   facts.previous = std::move(previous_);
   facts.since_previous_ms = tick_ms - previous_tick_;
   facts.local = LocalStamps();
-  facts.taken = taken;
+  facts.taken = work.taken;
   facts.music_unlisted = listing.music_unlisted;
   facts.timetables_unlisted = listing.timetables_unlisted;
-  const LookDecision decision = DecideLook(facts, kSyncBatch);
+  LookDecision decision = DecideLook(facts, kSyncBatch);
   previous_ = listing.files;
   previous_tick_ = tick_ms;
+  return decision;
+}
 
+void SyncEngine::TakeFiles(const LookDecision& decision, const SourceListing& listing,
+                           const LookFacts& facts, const RecordTime& at, LookWork& work) {
   TakeContext context;
   for (const std::string& name : decision.wait) {
     if (KindOfName(name) == FollowedKind::kMusic) context.waiting_music.push_back(name);
   }
-  std::map<std::string, std::string> problems;
-  std::vector<std::string> took, removed;
-  bool held = false, timetable_held = false;
   for (const std::string& name : decision.take) {
     if (Abandoned()) break;
     const FileStamp& stamp = listing.files.at(name);
     const std::string target = program_dir_.Bytes() + "\\" + name + kTemporarySuffix;
     // A name no local file can have is never tried: its one line says so.
     if (!CanBeLocalName(name) || target.size() >= MAX_PATH) {
-      problems[name] = CanBeLocalName(name) ? "名称太长" : "不能用作本机文件名";
+      work.problems[name] = CanBeLocalName(name) ? "名称太长" : "不能用作本机文件名";
       continue;
     }
     const FollowedKind kind = KindOfName(name);
-    if (kind == FollowedKind::kPlan && timetable_held) {
-      held = true;
+    if (kind == FollowedKind::kPlan && work.timetable_held) {
+      work.held = true;
       continue;
     }
     Failing& failing = failing_[name];
     if (failing.stamp != stamp) failing = {stamp, 0, 0};
     if (!TryAgainNow(failing.failures, look_number_ - failing.last_try)) {
       if (const auto it = recorded_problems_.find(name); it != recorded_problems_.end())
-        problems[name] = it->second;
+        work.problems[name] = it->second;
       continue;
     }
     failing.last_try = look_number_;
     context.own = std::find(decision.own.begin(), decision.own.end(), name) != decision.own.end();
     context.own_size = context.own ? facts.local.at(name).size : 0;
     TakeResult result = Take(name, listing.actual.at(name), stamp, context);
-    if (result.backed_up) report.record.push_back(SyncBackedUpLine(at, name));
+    if (result.backed_up) work.report.record.push_back(SyncBackedUpLine(at, name));
     switch (result.outcome) {
       case TakeResult::kTaken:
-        taken[name] = {stamp, result.local};
-        took.push_back(name);
+        work.taken[name] = {stamp, result.local};
+        work.took.push_back(name);
         failing_.erase(name);
         break;
       case TakeResult::kSame:
-        taken[name] = {stamp, facts.local.at(name)};
+        work.taken[name] = {stamp, facts.local.at(name)};
         failing_.erase(name);
         break;
       case TakeResult::kHeld:
-        held = true;
-        timetable_held = true;
+        work.held = true;
+        work.timetable_held = true;
         failing_.erase(name);
         break;
       case TakeResult::kFailed:
         ++failing.failures;
-        problems[name] = std::move(result.why);
+        work.problems[name] = std::move(result.why);
         break;
       case TakeResult::kAbandoned:
         break;
     }
   }
-  for (const std::string& name : decision.refused) problems[name] = "0 字节";
+  for (const std::string& name : decision.refused) work.problems[name] = "0 字节";
+}
+
+void SyncEngine::RemoveFiles(const LookDecision& decision, LookWork& work) {
   for (const std::string& name : decision.remove) {
     const TextValue path = ConcatTexts(program_dir_, "\\", std::string_view(name));
     DWORD error = ERROR_SUCCESS;
@@ -498,40 +528,47 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
         }))
       break;
     if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) {
-      taken.erase(name);
-      removed.push_back(name);
+      work.taken.erase(name);
+      work.removed.push_back(name);
     } else {
-      problems[name] = "无法删除：" + SystemErrorText(error);
+      work.problems[name] = "无法删除：" + SystemErrorText(error);
     }
   }
-  for (const std::string& name : decision.forget) taken.erase(name);
+}
 
+void SyncEngine::RecordProblems(const LookDecision& decision, const RecordTime& at,
+                                LookWork& work) {
   // A file's trouble is recorded once, and again only when it changes or comes back.
-  for (const auto& [name, why] : problems) {
+  for (const auto& [name, why] : work.problems) {
     const auto it = recorded_problems_.find(name);
     if (it == recorded_problems_.end() || it->second != why)
-      report.record.push_back(SyncNotTakenLine(at, name, why));
+      work.report.record.push_back(SyncNotTakenLine(at, name, why));
   }
-  recorded_problems_ = problems;
+  recorded_problems_ = work.problems;
   for (const std::string& folder : decision.emptied) {
     if (std::find(emptied_.begin(), emptied_.end(), folder) == emptied_.end())
-      report.record.push_back(SyncFolderEmptyLine(at, folder));
+      work.report.record.push_back(SyncFolderEmptyLine(at, folder));
   }
   emptied_ = decision.emptied;
+}
 
+std::string SyncEngine::FinishLook(const LookDecision& decision, const SourceListing& listing,
+                                   const RecordTime& at, LookWork& work) {
   std::string problem = listing.problem;
   if (!Commit([&] {
-        if (settings_.settings.taken != taken) {
-          settings_.settings.taken = taken;
+        if (settings_.settings.taken != work.taken) {
+          settings_.settings.taken = work.taken;
           if (!settings_.WriteLocked()) problem = "无法写入 Belvane同步.ini";
         }
       }))
     problem.clear();
-  if (!took.empty()) report.record.push_back(SyncFilesLine(at, false, took));
-  if (!removed.empty()) report.record.push_back(SyncFilesLine(at, true, removed));
-  report.changed = std::move(took);
-  report.changed.insert(report.changed.end(), removed.begin(), removed.end());
+  LookReport& report = work.report;
+  if (!work.took.empty()) report.record.push_back(SyncFilesLine(at, false, work.took));
+  if (!work.removed.empty()) report.record.push_back(SyncFilesLine(at, true, work.removed));
+  report.changed = work.took;
+  report.changed.insert(report.changed.end(), work.removed.begin(), work.removed.end());
 
+  const auto& problems = work.problems;
   if (problem.empty() && !problems.empty()) {
     problem = problems.begin()->first + "：" + problems.begin()->second;
     if (problems.size() > 1)
@@ -540,11 +577,7 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   if (problem.empty() && !decision.emptied.empty())
     problem = "来源的 " + decision.emptied.front() + " 文件夹为空";
   if (problem.empty() && listing.files.empty()) problem = "来源中没有课表、日历或音乐文件";
-  report.again_soon = !decision.wait.empty() || held;
-  if (!report.again_soon) last_taken_at_ = ClockText(at);
-  status.last_taken_at = last_taken_at_;
-  status.problem = std::move(problem);
-  return report;
+  return problem;
 }
 
 }  // namespace belvane

@@ -88,6 +88,33 @@ class SyncEngine {
     bool backed_up = false;
     FileStamp local{};  // kTaken: the local file's stamp
   };
+  // What one look works on, from the settings it began with to the record it leaves; the
+  // steps below fill it in turn.
+  struct LookWork {
+    LookReport report;
+    std::string source;
+    TakenMap taken;
+    std::map<std::string, std::string> problems;  // name -> why not taken (or removed)
+    std::vector<std::string> took;
+    std::vector<std::string> removed;
+    bool held = false;            // something held back: look again soon
+    bool timetable_held = false;  // a timetable waits for its music: so does the plan
+  };
+  // The look's steps, in order.
+  LookWork BeginLook(const RecordTime& at);
+  void ForgetSource(const std::string& source);
+  // False when the source cannot be reached (the report then says why).
+  bool Reach(const SourceListing& listing, const RecordTime& at, LookWork& work);
+  LookDecision Decide(const SourceListing& listing, std::int64_t tick_ms, LookFacts& facts,
+                      const LookWork& work);
+  void TakeFiles(const LookDecision& decision, const SourceListing& listing, const LookFacts& facts,
+                 const RecordTime& at, LookWork& work);
+  void RemoveFiles(const LookDecision& decision, LookWork& work);
+  void RecordProblems(const LookDecision& decision, const RecordTime& at, LookWork& work);
+  // Writes the taken list and the look's lines; the problem the window shows.
+  std::string FinishLook(const LookDecision& decision, const SourceListing& listing,
+                         const RecordTime& at, LookWork& work);
+
   // Takes `name` from the source to the local folder.
   TakeResult Take(const std::string& name, const std::string& source_path, const FileStamp& stamp,
                   const TakeContext& context);

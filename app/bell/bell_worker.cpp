@@ -102,6 +102,135 @@ BellWorker::~BellWorker() {
   Stop();
 }
 
+// The worker's loop as one state with named transitions: the start that waits for its file,
+// the quiet after a start, the latest second to prepare ahead from, and the way to the end.
+class BellWorker::Loop {
+ public:
+  Loop(Queue& queue, PlayerBellPort& port, BellPreparer& preparer)
+      : queue_(queue), port_(port), preparer_(preparer) {}
+
+  // How long to wait for the next job: a start's file is waited for until it is given up, a
+  // second to prepare from (or a replaced stream to free) waits out the quiet after a start.
+  int WaitMs() const {
+    int timeout = -1;
+    if (preparer_.StartWaiting()) timeout = LeftUntil(give_up_at_);
+    if (quitting_) {
+      if (timeout < 0) timeout = 0;
+    } else if (look_ahead_ || port_.HoldsReplaced()) {
+      const int quiet = LeftUntil(quiet_until_);
+      timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
+    }
+    return timeout;
+  }
+
+  // Takes what the callers handed over into `starts`; false once the worker is to end (asked to,
+  // and nothing is left to do).
+  bool Collect(std::deque<BellJob>& starts) {
+    std::lock_guard lock(queue_.mutex);
+    if (queue_.quit && !quitting_) BeginQuitting(queue_.quit_by);
+    if (quitting_ && queue_.starts.empty() && !preparer_.StartWaiting()) {
+      queue_.ended = true;
+      return false;
+    }
+    ResetEvent(queue_.wake.Get());
+    starts.swap(queue_.starts);
+    if (queue_.look_ahead) look_ahead_ = std::exchange(queue_.look_ahead, std::nullopt);
+    return true;
+  }
+
+  void GiveUpIfOverdue() {
+    if (preparer_.StartWaiting() && GetTickCount64() >= give_up_at_) GiveUpWaitingStart();
+  }
+
+  void Handle(BellJob& job) {
+    if (job.ticket != 0) {
+      Opened(job);
+    } else if (job.path) {
+      Start(*job.path, job.done);
+    } else {
+      // A stop overtakes a start still waiting for its file.
+      GiveUpWaitingStart();
+      preparer_.Stop();
+    }
+  }
+
+  // After a round of jobs: outside the quiet after a start, replaced streams are freed and the
+  // next bell prepared from the latest second.
+  void PrepareWhenQuiet() {
+    queue_.start_waiting.store(preparer_.StartWaiting());
+    if (quitting_ || LeftUntil(quiet_until_) > 0) return;
+    port_.FreeReplaced();
+    if (look_ahead_) {
+      preparer_.Prepare(NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder),
+                        *look_ahead_);
+      look_ahead_.reset();
+    }
+  }
+
+ private:
+  static int LeftUntil(ULONGLONG at) {
+    const ULONGLONG now = GetTickCount64();
+    return now >= at ? 0 : static_cast<int>(at - now);
+  }
+
+  // Asked to end: what was handed over still runs, and a start's file is waited for until
+  // `by`, then the worker ends.
+  void BeginQuitting(ULONGLONG by) {
+    quitting_ = true;
+    quit_by_ = by;
+    give_up_at_ = std::min(give_up_at_, quit_by_);
+  }
+
+  void Opened(const BellJob& job) {
+    const OpenedResult opened = preparer_.Opened(job.ticket, job.stream);
+    if (opened.sounding) StartedNow();
+    if (opened.was_start)
+      Tell(waiting_done_, waiting_path_, job.stream != 0, opened.sounding, job.error);
+  }
+
+  void Start(TextValue& path, StartDone& done) {
+    // A later start overtakes a start still waiting for its file.
+    GiveUpWaitingStart();
+    const BellStartResult start = preparer_.Start(path);
+    if (start.sounding) StartedNow();
+    // What the start gave is told after it, off the path to the sound.
+    if (start.kind == BellStartKind::kOpening) {
+      waiting_path_ = std::move(path);
+      waiting_done_ = std::move(done);
+    } else {
+      Tell(done, path, start.kind == BellStartKind::kPrepared, start.sounding, 0);
+    }
+    give_up_at_ = GetTickCount64() + kStartOpenWaitMs;
+    if (quitting_) give_up_at_ = std::min(give_up_at_, quit_by_);
+  }
+
+  void GiveUpWaitingStart() {
+    if (!preparer_.StartWaiting()) return;
+    preparer_.AbandonStart();
+    Tell(waiting_done_, waiting_path_, false, false, 0);
+  }
+
+  void StartedNow() { quiet_until_ = GetTickCount64() + kQuietAfterStartMs; }
+
+  void Tell(StartDone& done, const TextValue& path, bool opened, bool sounding, int open_error) {
+    if (!done) return;
+    const StartDone told = std::move(done);
+    done = nullptr;
+    told(OutcomeOfStart(*queue_.player, path, opened, sounding, open_error));
+  }
+
+  Queue& queue_;
+  PlayerBellPort& port_;
+  BellPreparer& preparer_;
+  TextValue waiting_path_;  // the start that waits for its file
+  StartDone waiting_done_;  // and who hears what it gave
+  ULONGLONG give_up_at_ = 0;
+  ULONGLONG quiet_until_ = 0;      // kQuietAfterStartMs after the last start
+  std::optional<int> look_ahead_;  // waits out the quiet; only the latest second counts
+  bool quitting_ = false;
+  ULONGLONG quit_by_ = 0;
+};
+
 void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {
@@ -122,94 +251,14 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
                           if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
                         });
     BellPreparer preparer(port);
-    // The start that waits for its file, and who hears what it gave.
-    TextValue waiting_path;
-    StartDone waiting_done;
-    const auto tell = [&](StartDone& done, const TextValue& path, bool opened, bool sounding,
-                          int open_error) {
-      if (!done) return;
-      const StartDone told = std::move(done);
-      done = nullptr;
-      told(OutcomeOfStart(*player, path, opened, sounding, open_error));
-    };
-    ULONGLONG give_up_at = 0;
-    ULONGLONG quiet_until = 0;      // kQuietAfterStartMs after the last start
-    std::optional<int> look_ahead;  // waits out the quiet; only the latest second counts
-    // Asked to end: what was handed over still runs, and a start's file is waited for until
-    // quit_by, then the worker ends.
-    bool quitting = false;
-    ULONGLONG quit_by = 0;
-    const auto give_up_waiting_start = [&] {
-      if (!preparer.StartWaiting()) return;
-      preparer.AbandonStart();
-      tell(waiting_done, waiting_path, false, false, 0);
-    };
-    const auto started_now = [&] { quiet_until = GetTickCount64() + kQuietAfterStartMs; };
-    const auto left_until = [](ULONGLONG at) {
-      const ULONGLONG now = GetTickCount64();
-      return now >= at ? 0 : static_cast<int>(at - now);
-    };
+    Loop loop(*queue, port, preparer);
     for (;;) {
-      int timeout = -1;
-      if (preparer.StartWaiting()) timeout = left_until(give_up_at);
-      if (quitting) {
-        if (timeout < 0) timeout = 0;
-      } else if (look_ahead || port.HoldsReplaced()) {
-        const int quiet = left_until(quiet_until);
-        timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
-      }
-      WaitForHandle(queue->wake.Ref(), timeout);
+      WaitForHandle(queue->wake.Ref(), loop.WaitMs());
       std::deque<BellJob> starts;
-      {
-        std::lock_guard lock(queue->mutex);
-        if (queue->quit && !quitting) {
-          quitting = true;
-          quit_by = queue->quit_by;
-          give_up_at = std::min(give_up_at, quit_by);
-        }
-        if (quitting && queue->starts.empty() && !preparer.StartWaiting()) {
-          queue->ended = true;
-          break;
-        }
-        ResetEvent(queue->wake.Get());
-        starts.swap(queue->starts);
-        if (queue->look_ahead) look_ahead = std::exchange(queue->look_ahead, std::nullopt);
-      }
-      if (preparer.StartWaiting() && GetTickCount64() >= give_up_at) give_up_waiting_start();
-      for (BellJob& job : starts) {
-        if (job.ticket != 0) {
-          const OpenedResult opened = preparer.Opened(job.ticket, job.stream);
-          if (opened.sounding) started_now();
-          if (opened.was_start)
-            tell(waiting_done, waiting_path, job.stream != 0, opened.sounding, job.error);
-        } else {
-          // A later start or stop overtakes a start still waiting for its file.
-          give_up_waiting_start();
-          if (job.path) {
-            const BellStartResult start = preparer.Start(*job.path);
-            if (start.sounding) started_now();
-            // What the start gave is told after it, off the path to the sound.
-            if (start.kind == BellStartKind::kOpening) {
-              waiting_path = std::move(*job.path);
-              waiting_done = std::move(job.done);
-            } else {
-              tell(job.done, *job.path, start.kind == BellStartKind::kPrepared, start.sounding, 0);
-            }
-            give_up_at = GetTickCount64() + kStartOpenWaitMs;
-            if (quitting) give_up_at = std::min(give_up_at, quit_by);
-          } else {
-            preparer.Stop();
-          }
-        }
-      }
-      queue->start_waiting.store(preparer.StartWaiting());
-      if (quitting || left_until(quiet_until) > 0) continue;
-      port.FreeReplaced();
-      if (look_ahead) {
-        preparer.Prepare(NextBell(*queue->timetable->Current(), *look_ahead, queue->music_folder),
-                         *look_ahead);
-        look_ahead.reset();
-      }
+      if (!loop.Collect(starts)) break;
+      loop.GiveUpIfOverdue();
+      for (BellJob& job : starts) loop.Handle(job);
+      loop.PrepareWhenQuiet();
     }
   }  // the prepared stream is freed here; opens still under way free theirs when they end
   if (SUCCEEDED(com)) CoUninitialize();

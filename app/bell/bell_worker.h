@@ -119,6 +119,7 @@ class BellWorker {
 
  private:
   struct Queue;
+  class Loop;
   static void Run(const std::shared_ptr<Queue>& queue);
   std::shared_ptr<Queue> CurrentQueue();
 

@@ -275,6 +275,19 @@ Names Fields(const std::vector<std::string>& lines) {
   return fields;
 }
 
+// An engine following `source` into `local`, with no server's clock.
+struct Following {
+  Following(testing::ScratchFolder& source, testing::ScratchFolder& local)
+      : engine(
+            local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop) {
+    settings.path = local.Path() + "\\Belvane同步.ini";
+    settings.settings.source = source.Path();
+  }
+  std::atomic<bool> stop{false};
+  SharedSyncSettings settings;
+  SyncEngine engine;
+};
+
 TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) {
   testing::ScratchFolder source, local;
   const std::string timetable =
@@ -285,12 +298,8 @@ TEST(CampusFollowTest, TakesWhatHeldStillLeavesTheRestAndSaysWhenTheSourceGoes) 
   source.Write("课表\\考试.ini", timetable);
   local.MakeFolder("mp3");
   local.Write("mp3\\自己.mp3", "a teacher's own");
-  std::atomic<bool> stop{false};
-  SharedSyncSettings settings;
-  settings.path = local.Path() + "\\Belvane同步.ini";
-  settings.settings.source = source.Path();
-  SyncEngine engine(
-      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+  Following following(source, local);
+  auto& [stop, settings, engine] = following;
 
   LookReport report = engine.Look(0, {});
   EXPECT_TRUE(report.changed.empty());
@@ -371,12 +380,8 @@ TEST(CampusFollowTest, KeepsThePcsOwnFilesAndRemovesOnlyWhatSettled) {
   local.MakeFolder("同步备份");
   local.MakeFolder("同步备份\\mp3");
   local.Write("同步备份\\mp3\\上课.mp3", "backed up before");
-  std::atomic<bool> stop{false};
-  SharedSyncSettings settings;
-  settings.path = local.Path() + "\\Belvane同步.ini";
-  settings.settings.source = source.Path();
-  SyncEngine engine(
-      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+  Following following(source, local);
+  auto& [stop, settings, engine] = following;
 
   engine.Look(0, {});
   LookReport report = engine.Look(2000, {});
@@ -418,12 +423,8 @@ TEST(CampusFollowTest, StoppingDuringACopyWritesNothingMore) {
   source.MakeFolder("mp3");
   source.Write("mp3\\长.mp3", std::string(48u << 20, 'x'));
   source.Write("Belvane配置.ini", "[total]\r\nn=0\r\n");
-  std::atomic<bool> stop{false};
-  SharedSyncSettings settings;
-  settings.path = local.Path() + "\\Belvane同步.ini";
-  settings.settings.source = source.Path();
-  SyncEngine engine(
-      local.Path(), settings, {}, [] { return std::int64_t{0}; }, stop);
+  Following following(source, local);
+  auto& [stop, settings, engine] = following;
   engine.Look(0, {});
   const std::string temporary = local.Path() + "\\mp3\\长.mp3.sync~";
   std::thread user([&] {

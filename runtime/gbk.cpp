@@ -8,46 +8,45 @@
 
 namespace belvane {
 
-std::wstring WideFromGbk(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  const int size = static_cast<int>(gbk.size());
-  const int needed = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, nullptr, 0);
+namespace {
+
+// Narrow text of code page `page` to UTF-16 and back; invalid input is replaced, never fails.
+std::wstring WideFrom(unsigned page, std::string_view narrow) {
+  if (narrow.empty()) return {};
+  const int size = static_cast<int>(narrow.size());
+  const int needed = MultiByteToWideChar(page, 0, narrow.data(), size, nullptr, 0);
   if (needed <= 0) return {};
   std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), size, wide.data(), needed);
+  MultiByteToWideChar(page, 0, narrow.data(), size, wide.data(), needed);
   return wide;
+}
+
+std::string NarrowFrom(unsigned page, std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int needed = WideCharToMultiByte(page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(page, 0, wide.data(), size, narrow.data(), needed, nullptr, nullptr);
+  return narrow;
+}
+
+}  // namespace
+
+std::wstring WideFromGbk(std::string_view gbk) {
+  return WideFrom(kGbkCodePage, gbk);
 }
 
 TextValue GbkFromWide(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int needed =
-      WideCharToMultiByte(kGbkCodePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return {};
-  std::string gbk(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(kGbkCodePage, 0, wide.data(), size, gbk.data(), needed, nullptr, nullptr);
-  return TextValue(std::move(gbk));
+  return TextValue(NarrowFrom(kGbkCodePage, wide));
 }
 
 std::wstring WideFromUtf8(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), needed);
-  return wide;
+  return WideFrom(CP_UTF8, utf8);
 }
 
 std::string Utf8FromWide(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int needed =
-      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return {};
-  std::string utf8(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), needed, nullptr, nullptr);
-  return utf8;
+  return NarrowFrom(CP_UTF8, wide);
 }
 
 namespace {

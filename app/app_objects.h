@@ -39,7 +39,8 @@ struct AppObjects : MainWindowControls {
   // rows when it is today's.
   Timetable timetable{&process.shown_timetable};
   TimetableView timetable_view{timetable, timetable_list};
-  TodaysTimetable today{process.published_timetable, timetable, &process.bell_record};
+  TodaysTimetable today{process.published_timetable, timetable, &process.bell_record,
+                        &process.wake_timer};
   // StartPlayback and the play button, over the process's player and watcher.
   PlaybackControl playback{ProcessMusicPlayer(), play_button, process.playback_watcher};
   TextValue program_dir;  // the program's folder, no trailing backslash

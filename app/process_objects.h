@@ -13,6 +13,7 @@
 #include "app/bell/clock_thread.h"
 #include "app/bell/playback.h"
 #include "app/bell/record_events.h"
+#include "app/calendar/wake_timer.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "app/single_instance.h"
@@ -28,6 +29,7 @@ struct ProcessObjects {
   BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
   PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
   BellRecord bell_record;
+  WakeTimer wake_timer;      // wakes the computer for the next bell; armed by today's work
   FolderClaim folder_claim;  // this copy's claim on the program's folder
 };
 

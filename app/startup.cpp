@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "app/app_objects.h"
 #include "app/bell/bell_start.h"
@@ -23,6 +24,7 @@
 #include "app/timetable_choice.h"
 #include "app/timetable_handlers.h"
 #include "app/calendar/today.h"
+#include "app/waking.h"
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
@@ -80,6 +82,7 @@ LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
     return 1;  // handled: the dialog manager's own rescaling would undo this one
   }
   if (message == WM_ENDSESSION && wparam) TheProcessObjects().bell_record.End();
+  if (HandlePowerMessage(window, message, wparam)) return 1;
   if (RunUiTask(message, wparam, lparam)) return 1;
   return HandleSystemMenuMessage(window, message, wparam, lparam) ? 1 : 0;
 }
@@ -104,6 +107,8 @@ void StartDueBellOfApp(Bell bell) {
   } else {
     StartDueBellOf(std::move(bell), *rows, MusicFolderPath(), app.playback, started);
   }
+  // The next bell is the one to wake for now; worked out after the bell's first moments.
+  app.today.RearmWake(kQuietAfterStartMs);
 }
 
 // The application's watch over the main window, the music list and the shown timetable's rows
@@ -247,6 +252,7 @@ void PrepareData() {
   // 5. The timetable shown, "常规", and the one that rings today, from the plan.
   const bool shown_read = LoadTimetable();
   app.today.SetTodayShown(&ShowTodayLine);
+  app.today.SetWakeShown(&ShowWakeText);
   const DayWork& day = app.today.Start(app.main_window.Handle(), app.program_dir, MusicFolderPath(),
                                        TodaysClockDay(), shown_read);
   StartTimetableChoice();
@@ -336,13 +342,22 @@ void StartClockStep() {
     app.playback.SetStopper([&worker] { return worker.StopBell(); });
     process.playback_watcher.SetOpeningCheck([&worker] { return worker.StartWaiting(); });
   }
+  // The tick count of the clock's last cycle, on the clock thread only: a jump of the clock
+  // that the tick count also made is a resume.
+  auto last_tick = std::make_shared<std::uint64_t>(GetTickCount64());
   process.clock_thread.Start(
-      main,
-      {&StartDueBellOfApp, &ShowClockText, [&worker](int second) { worker.LookAhead(second); },
-       [&process](const PassedOverSpan& span) {
-         process.bell_record.PassedOver(span, process.published_timetable.Current());
-       },
-       [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
+      main, {&StartDueBellOfApp, &ShowClockText,
+             [&worker, last_tick](int second) {
+               *last_tick = GetTickCount64();
+               worker.LookAhead(second);
+             },
+             [&process, main, last_tick](const PassedOverSpan& span) {
+               // Said before the bells the sleep passed over.
+               if (JumpIsResume(span.count + span.earlier_count, GetTickCount64() - *last_tick))
+                 Resumed(process, main);
+               process.bell_record.PassedOver(span, process.published_timetable.Current());
+             },
+             [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
 }
 
 }  // namespace belvane

@@ -359,11 +359,12 @@ void ShowTodayLine() {
   AppObjects& app = App();
   const std::string today = TodayLineText(TodaysChoice());
   const std::vector<std::string>& parts = app.choice_state.today_additions;
-  std::string line = today;
+  const std::string& wake = app.choice_state.wake_text;
+  std::string line = wake.empty() ? today : today + "  " + wake;
   std::string tip;
   std::string follow;
-  if (!parts.empty()) {
-    tip = today;
+  if (!parts.empty() || !wake.empty()) {
+    tip = wake.empty() ? today : today + "\r\n" + wake;
     for (const std::string& part : parts) {
       line += "  " + part;
       tip += "\r\n" + part;
@@ -375,6 +376,12 @@ void ShowTodayLine() {
   app.follow_line.Caption(follow);
   // Never made while nothing is added: the line stays as it always was.
   if (!tip.empty() || app.choice_state.today_tip != nullptr) ShowTodayTip(app, tip);
+}
+
+void ShowWakeText(const std::string& text) {
+  if (!HaveAppObjects() || App().choice_state.wake_text == text) return;
+  App().choice_state.wake_text = text;
+  ShowTodayLine();
 }
 
 void SetTodayLineAdditions(std::vector<std::string> parts) {

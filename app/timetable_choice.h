@@ -55,6 +55,8 @@ void ShowTodayLine();
 // (app/campus/follow_view.h); while there are any, the line's tooltip shows the whole text, a part
 // a line, since the line is too narrow for it. Empty: the line as it was.
 void SetTodayLineAdditions(std::vector<std::string> parts);
+// The next wake (TodaysTimetable::SetWakeShown's words) after what rings today; shown at once.
+void ShowWakeText(const std::string& text);
 // Whether the timetables are read-only here (a followed campus folder manages them): the
 // drop-down then offers no action items, and unsaved edits cannot be saved on leaving them.
 // Lists the timetables again when it changes.

@@ -145,6 +145,10 @@ std::string AutostartLine(const RecordTime& time, bool on, bool done, std::strin
   return on ? Line(time, "开机自动启动", "已开启", command) : Line(time, "开机自动启动", "已关闭");
 }
 
+std::string WakeLine(const RecordTime& time, std::string_view what) {
+  return Line(time, "唤醒", what);
+}
+
 std::string SyncUnreachableLine(const RecordTime& time, std::string_view source,
                                 std::string_view reason) {
   return Line(time, "同步", "无法访问", source, reason);

@@ -123,6 +123,8 @@ std::string AudioDeviceLine(const RecordTime& time, bool back);
 // The logon entry was switched on (`command` is what it now starts) or off; `done` false when
 // the change could not be made.
 std::string AutostartLine(const RecordTime& time, bool on, bool done, std::string_view command);
+// The computer woke from sleep (`what`: by whom), or the power plan forbids waking it for a bell.
+std::string WakeLine(const RecordTime& time, std::string_view what);
 
 // The followed folder could not be read (`reason`: the system's text), or can be again.
 std::string SyncUnreachableLine(const RecordTime& time, std::string_view source,

@@ -89,6 +89,7 @@ struct BellWorker::Queue {
   std::mutex mutex;               // guards what follows
   std::deque<BellJob> starts;     // in the order they came
   std::optional<int> look_ahead;  // only the latest second counts
+  bool recheck = false;           // a resume: the prepared bell is made again
   bool quit = false;
   ULONGLONG quit_by = 0;  // quit: until when a start still waits for its file
   bool ended = false;     // the worker has left: opens that come back free their streams
@@ -135,6 +136,7 @@ class BellWorker::Loop {
     ResetEvent(queue_.wake.Get());
     starts.swap(queue_.starts);
     if (queue_.look_ahead) look_ahead_ = std::exchange(queue_.look_ahead, std::nullopt);
+    recheck_ = recheck_ || std::exchange(queue_.recheck, false);
     return true;
   }
 
@@ -160,6 +162,9 @@ class BellWorker::Loop {
     queue_.start_waiting.store(preparer_.StartWaiting());
     if (quitting_ || LeftUntil(quiet_until_) > 0) return;
     port_.FreeReplaced();
+    // Made before the computer slept, the prepared stream may be on an output that is gone:
+    // the next look ahead opens it again, on the output as it is now.
+    if (std::exchange(recheck_, false)) preparer_.Release();
     if (look_ahead_) {
       preparer_.Prepare(NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder),
                         *look_ahead_);
@@ -227,6 +232,7 @@ class BellWorker::Loop {
   ULONGLONG give_up_at_ = 0;
   ULONGLONG quiet_until_ = 0;      // kQuietAfterStartMs after the last start
   std::optional<int> look_ahead_;  // waits out the quiet; only the latest second counts
+  bool recheck_ = false;           // CheckAfterResume was asked: waits out the quiet too
   bool quitting_ = false;
   ULONGLONG quit_by_ = 0;
 };
@@ -315,6 +321,14 @@ bool BellWorker::StopBell() {
   queue->starts.push_back(BellJob{});
   SignalEvent(queue->wake.Ref());
   return true;
+}
+
+void BellWorker::CheckAfterResume() {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue) return;
+  std::lock_guard lock(queue->mutex);
+  queue->recheck = true;
+  SignalEvent(queue->wake.Ref());
 }
 
 bool BellWorker::Stop(int timeout_ms) {

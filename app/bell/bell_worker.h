@@ -103,6 +103,9 @@ class BellWorker {
   // start gave, on the worker (once the file has opened, or the start is given up). False when
   // no worker runs to do it (the caller then does it itself; `done` is left as it was).
   bool StartBell(const TextValue& path, StartDone&& done = {});
+  // The computer has resumed: the prepared bell is let go and prepared again at the next look
+  // ahead, on the output as it is now. Any thread.
+  void CheckAfterResume();
   // Stop what plays, after every start handed over before it (a stop clicked while a slow file
   // is still opening must not be overtaken by its start). False as StartBell.
   bool StopBell();

@@ -220,6 +220,10 @@ void BellRecord::Autostart(bool on, bool done, std::string_view command) {
   Add(AutostartLine(LocalRecordTime(), on, done, command));
 }
 
+void BellRecord::Wake(std::string_view what) {
+  Add(WakeLine(LocalRecordTime(), what));
+}
+
 void BellRecord::SyncLines(std::vector<std::string> lines) {
   for (std::string& line : lines) Add(std::move(line));
 }

@@ -91,6 +91,8 @@ class BellRecord {
   // The system menu's logon item: the entry was switched on (starting `command`) or off; `done`
   // false when the change could not be made.
   void Autostart(bool on, bool done, std::string_view command);
+  // The computer woke from sleep, or wake timers are forbidden (WakeLine). Any thread.
+  void Wake(std::string_view what);
   // Lines the campus follower made (SyncFilesLine and the like), in order. Any thread.
   void SyncLines(std::vector<std::string> lines);
 

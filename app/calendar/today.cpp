@@ -1,6 +1,10 @@
 #include "app/calendar/today.h"
 
+#include <algorithm>
+
 #include "app/bell/record_events.h"
+#include "app/schedule/clock_planner.h"
+#include "app/schedule/wake_time.h"
 #include "app/timetable/timetable_library.h"
 #include "runtime/files.h"
 #include "ui/ui_task.h"
@@ -68,8 +72,9 @@ std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
   return tell;
 }
 
-TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record)
-    : published_(published), shown_(shown), record_(record) {}
+TodaysTimetable::TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record,
+                                 WakeTimer* wake)
+    : published_(published), shown_(shown), record_(record), wake_(wake) {}
 
 TodaysTimetable::~TodaysTimetable() {
   latest_->store(kGone);
@@ -90,6 +95,7 @@ const DayWork& TodaysTimetable::Start(HWND window, const TextValue& program_dir,
       [this](const std::shared_ptr<const TimetableSnapshot>& rows) { ModelChanged(rows); });
   Publish();
   if (today_shown_) today_shown_();
+  RearmWake();
   return work_;
 }
 
@@ -150,6 +156,43 @@ void TodaysTimetable::Apply(DayWork work, Record record) {
   if (record_ && record == Record::kTodayAndPlan) record_->PlanUnread(work_.unread);
   RecordUnreadable();
   if (today_shown_) today_shown_();
+  RearmWake();
+}
+
+void TodaysTimetable::RearmWake(int delay_ms) {
+  if (!window_ || !wake_) return;
+  const std::uint64_t number = ++wake_requests_;
+  // What the clock rings today: the model's rows while it shows today's timetable.
+  std::shared_ptr<const TimetableSnapshot> today =
+      ShownIsToday() ? shown_.Snapshot() : work_.today_rows;
+  workers_.Run([this, latest = latest_, number, window = window_, wake = wake_, plan = work_.plan,
+                day = work_.clock_day, today = std::move(today), tomorrow = work_.tomorrow_rows,
+                program_dir = program_dir_, music_folder = music_folder_, delay_ms] {
+    if (delay_ms > 0) Sleep(static_cast<DWORD>(delay_ms));
+    const std::int64_t now =
+        LocalClockSecondNow() - static_cast<std::int64_t>(day) * kSecondsPerDay;
+    // Past the day worked out (midnight under way): nothing of it is left, the next day's
+    // answer follows.
+    const int now_second = static_cast<int>(std::clamp<std::int64_t>(now, -1, kSecondsPerDay));
+    const RowsOfTimetable rows_of = [&](const std::string& name) {
+      if (tomorrow && tomorrow->Name() == name) return tomorrow;
+      TimetableFileRead read = ReadNamedTimetable(program_dir, name, music_folder);
+      return std::make_shared<const TimetableSnapshot>(std::move(read.rows), name);
+    };
+    const TimetableSnapshot no_rows;
+    const DayPlan no_plan;
+    const std::optional<WakeTime> next =
+        NextWakeTime(plan ? *plan : no_plan, day, now_second, today ? *today : no_rows, rows_of);
+    wake->Arm(number, next);
+    const bool forbidden = WakeTimersForbidden();
+    std::string text = forbidden ? kWakeForbiddenText : next ? WakeTimeText(*next, day) : "";
+    PostUiTask(window, [this, latest, forbidden, text = std::move(text)] {
+      if (latest->load() == kGone) return;
+      if (forbidden && !forbidden_told_ && record_) record_->Wake(kWakeForbiddenText);
+      forbidden_told_ = forbidden_told_ || forbidden;
+      if (wake_shown_) wake_shown_(text);
+    });
+  });
 }
 
 void TodaysTimetable::Publish() {

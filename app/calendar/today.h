@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/bell/record_events.h"
+#include "app/calendar/wake_timer.h"
 #include "app/schedule/day_plan.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "app/timetable/timetable.h"
@@ -72,8 +73,10 @@ std::vector<FileRead> UnreadableToTell(std::set<std::string>& told,
 class TodaysTimetable {
  public:
   // All borrowed: `published` is what the clock reads, `shown` the main window's model, `record`
-  // the bell record its lines go to (none: nothing is recorded).
-  TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record = nullptr);
+  // the bell record its lines go to (none: nothing is recorded), `wake` the timer that wakes the
+  // computer for the next bell (none: it is not woken). The timer must outlive the work threads.
+  TodaysTimetable(SharedTimetable& published, Timetable& shown, BellRecord* record = nullptr,
+                  WakeTimer* wake = nullptr);
   ~TodaysTimetable();
   TodaysTimetable(const TodaysTimetable&) = delete;
   TodaysTimetable& operator=(const TodaysTimetable&) = delete;
@@ -103,6 +106,17 @@ class TodaysTimetable {
   // Called with each new answer for today (the main window's line).
   void SetTodayShown(std::function<void()> shown) { today_shown_ = std::move(shown); }
 
+  // Works out the next wake (app/schedule/wake_time.h) off this thread, from what rings today
+  // and the plan, and arms the timer for it. Done with every new answer for today, and called
+  // when a bell has rung (`delay_ms` later, clear of its first sound) and after a resume. When the
+  // power plan forbids wake timers the record says so once.
+  void RearmWake(int delay_ms = 0);
+  // Called with the window's words for each new wake: "下次唤醒 07:59:00",
+  // kWakeForbiddenText, or empty (no bell within the days looked at, or no timer).
+  void SetWakeShown(std::function<void(const std::string&)> shown) {
+    wake_shown_ = std::move(shown);
+  }
+
  private:
   enum class Record { kNothing, kToday, kTodayAndPlan };
   void Request(int clock_day, Record record);
@@ -113,12 +127,16 @@ class TodaysTimetable {
   SharedTimetable& published_;
   Timetable& shown_;
   BellRecord* const record_;
+  WakeTimer* const wake_;
   HWND window_ = nullptr;
   TextValue program_dir_;
   TextValue music_folder_;
   DayWork work_;
   int requested_day_ = 0;  // the day of the latest request
   std::function<void()> today_shown_;
+  std::function<void(const std::string&)> wake_shown_;
+  std::uint64_t wake_requests_ = 0;  // numbers the answers handed to WakeTimer::Arm
+  bool forbidden_told_ = false;      // the record has said wake timers are forbidden
   // Requests are numbered; a result that a later request has overtaken is dropped, and every
   // result once this object is gone (kGone).
   static constexpr int kGone = -1;
@@ -126,6 +144,9 @@ class TodaysTimetable {
   std::set<std::string> told_unreadable_;  // UnreadableToTell's
   WorkerPool workers_;
 };
+
+// What the window and the record say when the power plan forbids wake timers.
+inline constexpr const char* kWakeForbiddenText = "电源设置不允许定时唤醒";
 
 // The main window's line for today: "今日：考试（日期 2027-06-07）", "今日：常规（周三）",
 // "今日停铃：元旦".

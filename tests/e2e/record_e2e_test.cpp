@@ -204,9 +204,41 @@ TEST_F(RecordTest, ADatedLineAddedInThePlanWindowIsSavedAndDecidesToday) {
   EXPECT_NE(file.find("[日期]\r\n" + TodayText() + "=夏季\r\n"), std::string::npos) << file;
   EXPECT_TRUE(RecordHas("今日\t夏季\t日期 " + TodayText())) << Record();
   EXPECT_TRUE(WaitUntil([&] {
-    return app_.Control(BELVANE_ID_TODAY_LINE).Text() == "今日：夏季（日期 " + TodayText() + "）";
+    return app_.Control(BELVANE_ID_TODAY_LINE)
+        .Text()
+        .starts_with("今日：夏季（日期 " + TodayText() + "）");
   })) << app_.Control(BELVANE_ID_TODAY_LINE).Text();
   EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// The today line names the wake a minute before the next row; a resume the system tells the
+// main window is recorded, once however many times it is told.
+TEST_F(RecordTest, TheNextWakeIsShownAndAResumeIsRecorded) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  // Clear of midnight, where the wake would name its date.
+  if (now.wHour == 23 && now.wMinute >= 55) GTEST_SKIP() << "too close to midnight";
+  const std::string next = TimeTextIn(180);
+  ASSERT_TRUE(app_.Process().WriteFile(
+      kConfigName,
+      MakeConfig({{TimeTextIn(600), "上课铃.wav", "0"}, {next, "上课铃.wav", "0"}}, "2")));
+  const int minute = std::stoi(next.substr(3, 2));
+  char wake[32];
+  std::snprintf(wake, sizeof wake, "下次唤醒 %02d:%02d:%s",
+                std::stoi(next.substr(0, 2)) - (minute == 0 ? 1 : 0), (minute + 59) % 60,
+                next.substr(6, 2).c_str());
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  EXPECT_TRUE(WaitUntil([&] {
+    return app_.Control(BELVANE_ID_TODAY_LINE).Text().find(wake) != std::string::npos;
+  })) << app_.Control(BELVANE_ID_TODAY_LINE).Text()
+      << " / " << wake;
+  const HWND main = app_.Main().Handle();
+  ASSERT_TRUE(PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0));
+  ASSERT_TRUE(PostMessageW(main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0));
+  ASSERT_TRUE(RecordHas("唤醒\t用户")) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+  const std::string record = Record();
+  EXPECT_EQ(record.find("\t唤醒\t"), record.rfind("\t唤醒\t")) << record;
 }
 
 // A campus PC follows a shared folder (here one inside its own): set up so, with the source

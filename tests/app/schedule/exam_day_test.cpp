@@ -84,14 +84,9 @@ TEST(ExamDayTest, SessionsRingTheTemplateOnTheirDate) {
        "[考试] 2027-06-07 11:00~10:00=反|[考试] 2027-06-31 09:00~10:00=x|"
        "[考试] 2027-06-07 09:00~10:00=|[考试铃] 开始前=a|[考试铃] 结束后5分=b|[考试铃] 开始前5=c|"
        "[考试铃] 开始前1:5分=d|[考试铃] 同时打课表=也许"},
-      // A template of nothing that rings is the default one; the first 同时打课表 decides.
-      {"[考试]\n2027-06-07 09:00~10:00=英语\n[考试铃]\n同时打课表=是\n同时打课表=否\n",
-       "2027-06-07",
-       "08:30:00 1.组织考生进入考场.m4a 英语|08:40:00 2.宣读考试规则.m4a 英语|"
-       "08:45:00 3.监考员启封试卷袋.m4a 英语|08:50:00 4.分发试题卷和答题卷.m4a 英语|"
-       "09:00:00 5.请考生开始答题.m4a 英语|09:45:00 6.考前15分钟提醒.m4a 英语|"
-       "10:00:00 7.停止答题.m4a 英语",
-       true, "[考试铃] 同时打课表=否"},
+      // The first 同时打课表 decides.
+      {"[考试]\n2027-06-07 09:00~10:00=英语\n[考试铃]\n同时打课表=是\n同时打课表=否\n开始=s.mp3\n",
+       "2027-06-07", "09:00:00 s.mp3 英语", true, "[考试铃] 同时打课表=否"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.plan);
@@ -126,6 +121,7 @@ TEST(ExamDayTest, ADateWithSessionsRingsThemWhateverElseThePlanSays) {
   EXPECT_TRUE(ResolveDay(both, {2027, 7, 19}).exams.empty());
 
   // The day's rows: the sessions' first, then the timetable's, each saying what it rings for.
+  // A template of nothing that rings (only 同时打课表) is the default one: seven rows.
   std::vector<TimetableEntry> timetable(2);
   timetable[0].start_time = "08:30:00";
   timetable[0].music_name = "上课.mp3";

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/schedule/day_plan.h"
-#include "app/schedule/exam_rows.h"
 
 namespace belvane {
 namespace {
@@ -120,28 +119,8 @@ TEST(ExamDayTest, ADateWithSessionsRingsThemWhateverElseThePlanSays) {
   EXPECT_EQ(choice.name, "夏季");
   EXPECT_TRUE(ResolveDay(both, {2027, 7, 19}).exams.empty());
 
-  // The day's rows: the sessions' first, then the timetable's, each saying what it rings for.
-  // A template of nothing that rings (only 同时打课表) is the default one: seven rows.
-  std::vector<TimetableEntry> timetable(2);
-  timetable[0].start_time = "08:30:00";
-  timetable[0].music_name = "上课.mp3";
-  timetable[1].start_time = "09:00:00";
-  timetable[1].music_name = "下课.mp3";
-  ExamDay day = WorkOutExamDay(both.exams, {2027, 7, 12});
-  auto exists = [](std::string_view music) { return music != "7.停止答题.m4a"; };
-  std::vector<TimetableEntry> rows = ExamDayRows(day, timetable, "夏季", exists);
-  ASSERT_EQ(rows.size(), 9u);
-  EXPECT_EQ(rows[0].start_time.View(), "08:30:00");
-  EXPECT_EQ(rows[0].seconds.View(), "30600");
-  EXPECT_EQ(rows[0].source, "考试 补考");
-  EXPECT_FALSE(rows[0].music_missing);
-  EXPECT_TRUE(rows[6].music_missing);
-  EXPECT_EQ(rows[7].music_name.View(), "上课.mp3");
-  EXPECT_EQ(rows[7].source, "夏季");
-  // The exam's row holds 08:30:00 and 09:00:00: the timetable's rows there never ring.
-  EXPECT_EQ(TimetableSnapshot(rows).FirstRowAt("08:30:00"), 0);
-  day.with_timetable = false;
-  EXPECT_EQ(ExamDayRows(day, timetable, "夏季", exists).size(), 7u);
+  // A template of nothing that rings (only 同时打课表) is the default one.
+  EXPECT_EQ(WorkOutExamDay(both.exams, {2027, 7, 12}).rows.size(), 7u);
 }
 
 // What the user wrote stays; edits are written in place, new lines at the end of their section.

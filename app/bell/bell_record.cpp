@@ -108,6 +108,13 @@ std::string TodayLine(const RecordTime& time, std::string_view name, std::string
   return Line(time, "今日", name, why);
 }
 
+std::string ExamTodayLine(const RecordTime& time, std::string_view count, std::string_view sessions,
+                          std::string_view with_timetable) {
+  std::string line = Line(time, "今日", "考试", count, sessions);
+  if (!with_timetable.empty()) (line += "\t同时打课表 ") += with_timetable;
+  return line;
+}
+
 std::string PlanUnreadLine(const RecordTime& time, std::string_view line) {
   return Line(time, "日历", "无法识别", line);
 }

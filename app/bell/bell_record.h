@@ -11,6 +11,7 @@
 //   定时  row, start time, music, result, lateness[, timetable]  a scheduled bell (the
 //                                                          timetable's name unless 常规)
 //   今日  timetable, why  |  今日  停铃, reason               at start-up and each new day
+//   今日  考试, "2 场", sessions[, "同时打课表 常规"]           an exam day (its timetable too)
 //   日历  无法识别, the line as written                      the plan's unreadable lines
 //   日历 | 课表  无法读取, file, reason                      a plan or timetable file that could
 //                                                          not be read (what was read last rings)
@@ -109,6 +110,10 @@ std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view 
                               std::string_view timetable = {});
 // Which timetable rings today: `name` and why, or "停铃" and the reason.
 std::string TodayLine(const RecordTime& time, std::string_view name, std::string_view why);
+// A day of exams: "2 场", "语文 09:00~11:30; 数学 15:00~17:00", and the timetable that rings
+// with them, if any.
+std::string ExamTodayLine(const RecordTime& time, std::string_view count, std::string_view sessions,
+                          std::string_view with_timetable = {});
 // A line of the plan file that cannot be read, as written.
 std::string PlanUnreadLine(const RecordTime& time, std::string_view line);
 std::string FileUnreadableLine(const RecordTime& time, bool plan, std::string_view file,

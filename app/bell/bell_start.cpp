@@ -27,7 +27,8 @@ void PlayBell(Bell bell, const TimetableEntry& entry, const std::string& timetab
   // The row's name, not the cell: the missing-file marker is for the eye only, and a file put
   // in the folder since the load should play.
   bell.music_name = entry.music_name;
-  bell.timetable = timetable_name;
+  // An exam day's row rings for its session (or its timetable), not for the day's rows' name.
+  bell.timetable = entry.source.empty() ? timetable_name : entry.source;
   bell.path = MusicFilePath(music_folder, bell.music_name);
   const TextValue path = bell.path;
   playback.StartPlayback(path, [bell = std::move(bell),

@@ -53,6 +53,9 @@ class DailyFileCheck {
 };
 
 std::string TodayLineOf(const RecordTime& time, const DayChoice& today) {
+  if (!today.exams.empty())
+    return ExamTodayLine(time, ExamCountText(today.exams), ExamSessionsText(today.exams),
+                         today.with_timetable && !today.quiet ? today.name : std::string());
   return today.quiet ? TodayLine(time, kQuietValue, today.reason)
                      : TodayLine(time, today.name, today.why);
 }
@@ -189,9 +192,11 @@ void BellRecord::PassedOver(const PassedOverSpan& span,
                                         RecordTimeOfClockSecond(earlier.last)));
     for (const int row : PassedOverRows(span, *rows)) {
       const TimetableEntry& entry = rows->Row(row);
-      lines.push_back(ScheduledBellLine(now, row + 1, entry.start_time.View(),
-                                        entry.music_name.View(), BellResult::kMissed,
-                                        LatenessMs(RingingSecond(entry.start_time.View()), now)));
+      // An exam day's rows say what they ring for, as rung ones do.
+      lines.push_back(ScheduledBellLine(
+          now, row + 1, entry.start_time.View(), entry.music_name.View(), BellResult::kMissed,
+          LatenessMs(RingingSecond(entry.start_time.View()), now),
+          entry.source == kDefaultTimetableName ? std::string() : entry.source));
     }
     return lines;
   });

@@ -5,6 +5,8 @@
 #include "app/bell/record_events.h"
 #include "app/schedule/clock_planner.h"
 #include "app/schedule/wake_time.h"
+#include "app/schedule/bell_preparation.h"
+#include "app/schedule/exam_rows.h"
 #include "app/timetable/timetable_library.h"
 #include "runtime/files.h"
 #include "ui/ui_task.h"
@@ -26,10 +28,34 @@ std::shared_ptr<const TimetableSnapshot> RowsOf(const DayChoice& choice,
   reads.push_back({TimetableFileName(choice.name), read.problem});
   if (!read.problem.empty() && last) {
     for (const auto& rows : {last->today_rows, last->tomorrow_rows}) {
-      if (rows && rows->Name() == choice.name) return rows;
+      // An exam day's rows are no timetable's, whatever their name: each carries its source.
+      if (rows && rows->Name() == choice.name &&
+          !(rows->RowCount() > 0 && !rows->Row(0).source.empty()))
+        return rows;
     }
   }
   return std::make_shared<const TimetableSnapshot>(std::move(read.rows), choice.name);
+}
+
+// The rows a date rings: its sessions' (with its timetable's on 同时打课表), else its timetable's.
+std::shared_ptr<const TimetableSnapshot> DayRowsOf(const DayChoice& choice, const DayPlan& plan,
+                                                   int clock_day, const TextValue& program_dir,
+                                                   const TextValue& music_folder,
+                                                   const DayWork* last,
+                                                   std::vector<FileRead>& reads) {
+  if (choice.exams.empty()) return RowsOf(choice, program_dir, music_folder, last, reads);
+  std::vector<TimetableEntry> timetable;
+  if (choice.with_timetable && !choice.quiet) {
+    const auto rows = RowsOf(choice, program_dir, music_folder, last, reads);
+    for (int row = 0; row < rows->RowCount(); ++row) timetable.push_back(rows->Row(row));
+  }
+  const ExamDay day = WorkOutExamDay(plan.exams, DateOfClockDay(clock_day));
+  return std::make_shared<const TimetableSnapshot>(
+      ExamDayRows(day, timetable, choice.name,
+                  [&music_folder](std::string_view music) {
+                    return FileExists(MusicFilePath(music_folder, TextValue(music)));
+                  }),
+      kExamRowsName);
 }
 
 }  // namespace
@@ -47,14 +73,18 @@ DayWork WorkOutDays(const TextValue& program_dir, const TextValue& music_folder,
                   : std::make_shared<const DayPlan>(std::move(read.plan));
   work.today = ResolveDay(*work.plan, DateOfClockDay(clock_day));
   work.tomorrow = ResolveDay(*work.plan, DateOfClockDay(clock_day + 1));
-  work.today_rows = loaded && !work.today.quiet && loaded->Name() == work.today.name
-                        ? loaded
-                        : RowsOf(work.today, program_dir, music_folder, last, work.reads);
+  work.today_rows =
+      loaded && !work.today.quiet && work.today.exams.empty() && loaded->Name() == work.today.name
+          ? loaded
+          : DayRowsOf(work.today, *work.plan, clock_day, program_dir, music_folder, last,
+                      work.reads);
   // Most days ring what the day before rang: read once.
-  const bool same =
-      work.tomorrow.quiet == work.today.quiet && work.tomorrow.name == work.today.name;
-  work.tomorrow_rows =
-      same ? work.today_rows : RowsOf(work.tomorrow, program_dir, music_folder, last, work.reads);
+  const bool same = work.tomorrow.quiet == work.today.quiet &&
+                    work.tomorrow.name == work.today.name && work.today.exams.empty() &&
+                    work.tomorrow.exams.empty();
+  work.tomorrow_rows = same ? work.today_rows
+                            : DayRowsOf(work.tomorrow, *work.plan, clock_day + 1, program_dir,
+                                        music_folder, last, work.reads);
   work.unread = work.plan->unread;
   return work;
 }
@@ -124,7 +154,8 @@ void TodaysTimetable::Stop() {
 }
 
 bool TodaysTimetable::ShownIsToday() const {
-  return !work_.today.quiet && shown_.Name().View() == work_.today.name;
+  return !work_.today.quiet && work_.today.exams.empty() &&
+         shown_.Name().View() == work_.today.name;
 }
 
 void TodaysTimetable::Request(int clock_day, Record record) {
@@ -198,18 +229,30 @@ void TodaysTimetable::RearmWake(int delay_ms) {
 void TodaysTimetable::Publish() {
   const bool today_shown = ShownIsToday();
   published_.PublishFor(work_.clock_day, today_shown ? shown_.Snapshot() : work_.today_rows);
-  const bool tomorrow_shown = !work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name;
+  const bool tomorrow_shown = TomorrowIsShown();
   published_.PublishFor(work_.clock_day + 1,
                         tomorrow_shown ? shown_.Snapshot() : work_.tomorrow_rows);
 }
 
 void TodaysTimetable::ModelChanged(const std::shared_ptr<const TimetableSnapshot>& rows) {
   if (ShownIsToday()) published_.PublishFor(work_.clock_day, rows);
-  if (!work_.tomorrow.quiet && shown_.Name().View() == work_.tomorrow.name)
-    published_.PublishFor(work_.clock_day + 1, rows);
+  if (TomorrowIsShown()) published_.PublishFor(work_.clock_day + 1, rows);
+}
+
+bool TodaysTimetable::TomorrowIsShown() const {
+  // An exam day's rows are its sessions' (and a timetable's as saved), never the model's.
+  return !work_.tomorrow.quiet && work_.tomorrow.exams.empty() &&
+         shown_.Name().View() == work_.tomorrow.name;
 }
 
 std::string TodayLineText(const DayChoice& choice) {
+  if (!choice.exams.empty()) {
+    // "今日考试 2 场：语文 09:00~11:30; 数学 15:00~17:00", and what rings with them.
+    std::string line =
+        "今日考试 " + ExamCountText(choice.exams) + "：" + ExamSessionsText(choice.exams);
+    if (choice.with_timetable && !choice.quiet) line += "（同时打" + choice.name + "）";
+    return line;
+  }
   if (choice.quiet) return "今日停铃：" + choice.reason;
   std::string line = "今日：" + choice.name;
   switch (choice.step) {

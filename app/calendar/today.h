@@ -123,6 +123,7 @@ class TodaysTimetable {
   void Apply(DayWork work, Record record);
   void Publish();
   void ModelChanged(const std::shared_ptr<const TimetableSnapshot>& rows);
+  bool TomorrowIsShown() const;
 
   SharedTimetable& published_;
   Timetable& shown_;
@@ -149,7 +150,7 @@ class TodaysTimetable {
 inline constexpr const char* kWakeForbiddenText = "电源设置不允许定时唤醒";
 
 // The main window's line for today: "今日：考试（日期 2027-06-07）", "今日：常规（周三）",
-// "今日停铃：元旦".
+// "今日停铃：元旦", "今日考试 2 场：语文 09:00~11:30; 数学 15:00~17:00".
 std::string TodayLineText(const DayChoice& choice);
 
 // The clock's day count of the local date now.

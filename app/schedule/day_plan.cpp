@@ -12,12 +12,16 @@ namespace {
 
 // The file's words as GBK bytes, spelt out rather than left to the execution character set: the
 // fuzz build (clang, whose only execution set is UTF-8) then reads the same files as the program.
-constexpr std::string_view kDefaultName = "\xB3\xA3\xB9\xE6";     // 常规
-constexpr std::string_view kQuiet = "\xCD\xA3\xC1\xE5";           // 停铃
-constexpr std::string_view kWeekly = "\xC3\xBF\xD6\xDC";          // 每周
-constexpr std::string_view kDated = "\xC8\xD5\xC6\xDA";           // 日期
-constexpr std::string_view kAs = "\xB0\xB4";                      // 按
-constexpr std::string_view kNothingApplied = "\xC4\xAC\xC8\xCF";  // 默认
+constexpr std::string_view kDefaultName = "\xB3\xA3\xB9\xE6";        // 常规
+constexpr std::string_view kQuiet = "\xCD\xA3\xC1\xE5";              // 停铃
+constexpr std::string_view kWeekly = "\xC3\xBF\xD6\xDC";             // 每周
+constexpr std::string_view kDated = "\xC8\xD5\xC6\xDA";              // 日期
+constexpr std::string_view kAs = "\xB0\xB4";                         // 按
+constexpr std::string_view kExams = "\xBF\xBC\xCA\xD4";              // 考试
+constexpr std::string_view kExamBells = "\xBF\xBC\xCA\xD4\xC1\xE5";  // 考试铃
+constexpr std::string_view kYes = "\xCA\xC7";                        // 是
+constexpr std::string_view kNo = "\xB7\xF1";                         // 否
+constexpr std::string_view kNothingApplied = "\xC4\xAC\xC8\xCF";     // 默认
 constexpr std::string_view kWeekdays[7] = {
     "\xD6\xDC\xD2\xBB", "\xD6\xDC\xB6\xFE", "\xD6\xDC\xC8\xFD", "\xD6\xDC\xCB\xC4",
     "\xD6\xDC\xCE\xE5", "\xD6\xDC\xC1\xF9", "\xD6\xDC\xC8\xD5"};  // 周一 ... 周日
@@ -148,6 +152,13 @@ DayChoice Choose(DayChoice::Step step, const PlanValue* value, std::string why) 
     choice.name = value->name;
   }
   return choice;
+}
+
+std::string WithTimetableLine(bool yes) {
+  return std::string(WithTimetableKey()) + "=" + std::string(yes ? kYes : kNo);
+}
+std::string ExamBellLine(const ExamBell& bell) {
+  return ExamBellKey(bell) + "=" + bell.music;
 }
 
 }  // namespace
@@ -283,6 +294,13 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
       } else if (name && *name == kQuiet) {
         section = Section::kQuiet;
         header = "[" + std::string(kQuiet) + "]";
+      } else if (name && *name == kExams) {
+        section = Section::kExams;
+        header = "[" + std::string(kExams) + "]";
+      } else if (name && *name == kExamBells) {
+        section = Section::kExamBells;
+        header = "[" + std::string(kExamBells) + "]";
+        plan.exams.has_template = true;
       } else {
         // The header is listed once, ahead of its lines.
         section = Section::kUnknown;
@@ -323,6 +341,27 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
           plan.dates.push_back({*date, std::move(*value), index});
           read = true;
         }
+      } else if (section == Section::kExams) {
+        if (std::optional<ExamSession> session = ParseExamSession(key, text)) {
+          kept.read_as = ExamSessionText(*session);
+          plan.exams.sessions.push_back({std::move(*session), index});
+          read = true;
+        }
+      } else if (section == Section::kExamBells) {
+        if (key == WithTimetableKey()) {
+          // The first line decides, as a weekday's does.
+          if ((text == kYes || text == kNo) && plan.exams.with_timetable_line < 0) {
+            plan.exams.with_timetable = text == kYes;
+            plan.exams.with_timetable_line = index;
+            kept.read_as = WithTimetableLine(plan.exams.with_timetable);
+            read = true;
+          }
+        } else if (std::optional<ExamBell> bell = ParseExamBell(key, text)) {
+          bell->line = index;
+          kept.read_as = ExamBellLine(*bell);
+          plan.exams.bells.push_back(std::move(*bell));
+          read = true;
+        }
       } else if (const std::optional<DateRange> range = ParseDateRange(key)) {
         kept.read_as = DateRangeText(*range) + "=" + std::string(text);
         plan.quiet.push_back({*range, std::string(text), index});
@@ -335,6 +374,8 @@ DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists) {
       plan.unread.push_back({section == Section::kNone ? std::string() : header, std::string(raw)});
     }
   }
+  for (std::string& row : OffDateRows(plan.exams))
+    plan.unread.push_back({"[" + std::string(kExams) + "]", std::move(row)});
   return plan;
 }
 
@@ -411,6 +452,14 @@ std::string WriteDayPlan(const DayPlan& plan) {
     }
   };
   auto is_new = [&lines](int line) { return line < 0 || line >= static_cast<int>(lines.size()); };
+  // The template's new lines: 同时打课表 when set and not in the file, then new announcements.
+  auto exam_bell_lines = [&](std::vector<std::string>& added) {
+    if (plan.exams.with_timetable && is_new(plan.exams.with_timetable_line))
+      added.push_back(WithTimetableLine(true));
+    for (const ExamBell& bell : plan.exams.bells) {
+      if (is_new(bell.line)) added.push_back(ExamBellLine(bell));
+    }
+  };
 
   std::vector<std::string> out;
   for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -446,6 +495,16 @@ std::string WriteDayPlan(const DayPlan& plan) {
         for (const QuietRange& q : plan.quiet) {
           if (q.line == static_cast<int>(i)) now = QuietLineText(q);
         }
+      } else if (line.section == FileSection::kExams) {
+        for (const ExamSessionLine& s : plan.exams.sessions) {
+          if (s.line == static_cast<int>(i)) now = ExamSessionText(s.session);
+        }
+      } else if (line.section == FileSection::kExamBells) {
+        for (const ExamBell& bell : plan.exams.bells) {
+          if (bell.line == static_cast<int>(i)) now = ExamBellLine(bell);
+        }
+        if (plan.exams.with_timetable_line == static_cast<int>(i))
+          now = WithTimetableLine(plan.exams.with_timetable);
       }
       if (!now) continue;
       out.push_back(*now == line.read_as ? line.text : *now);
@@ -464,6 +523,12 @@ std::string WriteDayPlan(const DayPlan& plan) {
       for (const QuietRange& q : plan.quiet) {
         if (is_new(q.line)) added.push_back(QuietLineText(q));
       }
+    } else if (block.section == FileSection::kExams) {
+      for (const ExamSessionLine& s : plan.exams.sessions) {
+        if (is_new(s.line)) added.push_back(ExamSessionText(s.session));
+      }
+    } else if (block.section == FileSection::kExamBells) {
+      exam_bell_lines(added);
     }
     out.insert(out.begin() + static_cast<std::ptrdiff_t>(insert_at), added.begin(), added.end());
   }
@@ -498,6 +563,17 @@ std::string WriteDayPlan(const DayPlan& plan) {
     for (const QuietRange& q : plan.quiet) quiet.push_back(QuietLineText(q));
     open_section("[" + std::string(kQuiet) + "]", std::move(quiet));
   }
+  if (last_block(FileSection::kExams, -1) < 0) {
+    std::vector<std::string> sessions;
+    for (const ExamSessionLine& s : plan.exams.sessions)
+      sessions.push_back(ExamSessionText(s.session));
+    open_section("[" + std::string(kExams) + "]", std::move(sessions));
+  }
+  if (last_block(FileSection::kExamBells, -1) < 0) {
+    std::vector<std::string> bells;
+    exam_bell_lines(bells);
+    open_section("[" + std::string(kExamBells) + "]", std::move(bells));
+  }
 
   std::string text;
   for (const std::string& line : out) {
@@ -508,6 +584,15 @@ std::string WriteDayPlan(const DayPlan& plan) {
 }
 
 DayChoice ResolveDay(const DayPlan& plan, PlanDate date) {
+  DayChoice choice = ResolveTimetable(plan, date);
+  // Sessions come before every other rule; the timetable picked stays for 同时打课表.
+  ExamDay exams = WorkOutExamDay(plan.exams, date);
+  choice.exams = std::move(exams.sessions);
+  choice.with_timetable = !choice.exams.empty() && exams.with_timetable;
+  return choice;
+}
+
+DayChoice ResolveTimetable(const DayPlan& plan, PlanDate date) {
   for (const DatedLine& line : plan.dates) {
     if (line.date != date) continue;
     std::string why = std::string(kDated) + " " + PlanDateText(date);

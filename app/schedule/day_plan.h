@@ -7,9 +7,12 @@
 //   [每周 2027-05-01~2027-09-30] 周一=夏季                       a seasonal weekly plan
 //   [日期]                      2027-02-07=按周五, 2027-01-01=停铃 元旦
 //   [停铃]                      2027-07-10~2027-08-31=暑假
+//   [考试], [考试铃]             exam sessions and their announcements (app/schedule/exam_day.h)
 // A value is a timetable's name, "停铃" with an optional reason after one blank, or (in [日期]
 // only) "按周一" ... "按周日". Dates are YYYY-MM-DD; a range "from~to" holds both ends.
 //
+// A date with exam sessions rings their announcements whatever the steps below say, and the
+// timetable they pick only with 同时打课表=是.
 // Which timetable rings on date D, the first step that applies:
 //   1. the first [日期] line for D; "按周X" rings what a day of weekday X rings in D's weekly
 //      plan (step 3), whatever step 2 says;
@@ -30,47 +33,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/schedule/exam_day.h"
+#include "app/schedule/plan_date.h"
+
 namespace belvane {
 
 // The timetable of "Belvane配置.ini"; always exists.
 inline constexpr const char* kDefaultTimetableName = "常规";
 // The value, and the reserved name, of a day without bells.
 inline constexpr const char* kQuietValue = "停铃";
-
-// A calendar date of the proleptic Gregorian calendar.
-struct PlanDate {
-  int year = 0;
-  int month = 0;  // 1..12
-  int day = 0;    // 1..31
-  auto operator<=>(const PlanDate&) const = default;
-};
-
-// "YYYY-MM-DD" exactly (four, two and two digits) naming a date that exists; nothing otherwise.
-std::optional<PlanDate> ParsePlanDate(std::string_view text);
-// "2027-06-07".
-std::string PlanDateText(PlanDate date);
-// 0 = Monday ... 6 = Sunday.
-int WeekdayOf(PlanDate date);
-// "周一" ... "周日" for 0..6; empty out of range.
-std::string_view WeekdayName(int weekday);
-// The weekday named "周一" ... "周日"; nothing for any other text.
-std::optional<int> WeekdayNamed(std::string_view name);
-// The date of the clock's day count (local days since 1601-01-01, ClockReading::day), and back.
-PlanDate DateOfClockDay(int clock_day);
-int ClockDayOf(PlanDate date);
-
-// From and to, both included.
-struct DateRange {
-  PlanDate from;
-  PlanDate to;
-  bool Holds(PlanDate date) const { return from <= date && date <= to; }
-  // Days held, both ends counted.
-  int Days() const { return ClockDayOf(to) - ClockDayOf(from) + 1; }
-};
-// "from~to" of two plan dates, the end not before the start; nothing otherwise.
-std::optional<DateRange> ParseDateRange(std::string_view text);
-// "2027-07-10~2027-08-31".
-std::string DateRangeText(const DateRange& range);
 
 // A line's value.
 struct PlanValue {
@@ -116,7 +87,7 @@ struct UnreadLine {
 // what was edited changes.
 struct PlanFileLine {
   enum class Kind { kOther, kHeader, kEntry };  // kOther: blank, comment or not read
-  enum class Section { kNone, kWeekly, kSeasonal, kDated, kQuiet, kUnknown };
+  enum class Section { kNone, kWeekly, kSeasonal, kDated, kQuiet, kExams, kExamBells, kUnknown };
   Kind kind = Kind::kOther;
   Section section = Section::kNone;  // of the block it stands in
   std::string text;                  // as written, without its line end
@@ -131,6 +102,7 @@ struct DayPlan {
   std::vector<DatedLine> dates;       // [日期], in file order (a later line for a date is kept
                                       // but never decides)
   std::vector<QuietRange> quiet;      // [停铃], in file order
+  ExamPlan exams;                     // [考试] and [考试铃]
   std::vector<UnreadLine> unread;     // in file order
   std::vector<PlanFileLine> lines;    // the file as read; empty for a plan made otherwise
 };
@@ -142,13 +114,15 @@ using TimetableExists = std::function<bool(std::string_view name)>;
 // saved in; CRLF, LF or CR), every line kept in `lines`. Blank lines and comment lines (";"
 // first) are skipped; every other line that cannot be read (a bad or impossible date, an unknown
 // weekday, a range ending before it starts, a value naming no timetable `exists` knows, a line
-// outside any known section) goes to `unread`, as written.
+// outside any known section, an exam session or announcement that is none) goes to `unread`, as
+// written; so does each announcement of a session that would fall on another date, after the
+// file's lines, under "[考试]" (ExamDay::off_date's text).
 DayPlan ReadDayPlan(std::string_view file_text, const TimetableExists& exists);
 // The plan as file text, GBK with CRLF: the file's lines as read, each entry the plan still has
 // in its place (as written when unchanged, else rewritten), an entry it no longer has left out
 // (a removed season with its whole block); then a new entry at the end of its section's last
-// block, and a section the file lacks at the end ([每周], new seasons, [日期], [停铃], each only
-// when it has a line), after one blank line.
+// block, and a section the file lacks at the end ([每周], new seasons, [日期], [停铃], [考试],
+// [考试铃], each only when it has a line), after one blank line.
 std::string WriteDayPlan(const DayPlan& plan);
 
 // Which timetable rings on a date, and why.
@@ -161,9 +135,15 @@ struct DayChoice {
   // The deciding line: "日期 2027-06-07", "停铃 2027-07-10~2027-08-31",
   // "每周 2027-05-01~2027-09-30 周一", "每周 周三", "默认".
   std::string why;
+  // The date's exam sessions, in time order: they ring, and the timetable above rings too only
+  // when `with_timetable`.
+  std::vector<ExamSession> exams = std::vector<ExamSession>();
+  bool with_timetable = false;
   bool operator==(const DayChoice&) const = default;
 };
 DayChoice ResolveDay(const DayPlan& plan, PlanDate date);
+// The same without the date's exam sessions: the timetable the steps above pick.
+DayChoice ResolveTimetable(const DayPlan& plan, PlanDate date);
 
 // The plan's lines whose value names timetable `name`, as the file writes them ("周一=考试",
 // "2027-06-07=考试"), in file order.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "day_plan.h"
+#include "app/schedule/plan_date.h"
 
 namespace belvane {
 

@@ -33,6 +33,9 @@ struct TimetableEntry {
   TextValue music_name;        // the bare file name inside the music folder
   TextValue seconds;           // column 3, seconds since midnight as decimal text, as loaded
   bool music_missing = false;  // the file was missing at load: the view shows the marker
+  // What the row rings for, when not the snapshot's timetable: "考试 语文" for an exam's row,
+  // a timetable's name for its rows on an exam day. The bell's record line ends with it.
+  std::string source = std::string();
 };
 
 class TimetableSnapshot final : public StartTimeLookup {

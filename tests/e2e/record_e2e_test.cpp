@@ -151,6 +151,37 @@ TEST_F(RecordTest, ThePlanDecidesWhichTimetableRingsToday) {
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// A session today: the template's file rings at its 开始 and 常规's row at that second does not,
+// its line ending with the session; with 同时打课表=是 常规's rows ring too.
+TEST_F(RecordTest, ASessionTodayRingsItsTemplateInsteadOfTheTimetableUnlessToldBoth) {
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\考试铃.wav", NoiseWav(1.0, 7)));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\上课铃.wav", NoiseWav(1.0, 7)));
+  for (const bool both : {false, true}) {
+    SCOPED_TRACE(both ? "同时打课表=是" : "the exam alone");
+    const std::string due = TimeTextIn(6), later = TimeTextIn(8);
+    ASSERT_TRUE(app_.Process().WriteFile(
+        kConfigName, MakeConfig({{due, "上课铃.wav", "0"}, {later, "上课铃.wav", "0"}}, "2")));
+    ASSERT_TRUE(app_.Process().WriteFile("Belvane日历.ini", "[考试]\r\n" + TodayText() + " " + due +
+                                                                "~23:59:59=语文\r\n[考试铃]\r\n" +
+                                                                (both ? "同时打课表=是\r\n" : "") +
+                                                                "开始=考试铃.wav\r\n"));
+    ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+    ASSERT_TRUE(RecordHas("今日\t考试\t1 场\t语文 ")) << Record();
+    ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t考试铃.wav\t已播放\t", 15000)) << Record();
+    EXPECT_NE(Record().find(" ms\t考试 语文\r\n"), std::string::npos) << Record();
+    if (both) {
+      ASSERT_TRUE(RecordHas("定时\t3\t" + later + "\t上课铃.wav\t已播放\t", 10000)) << Record();
+      EXPECT_EQ(Record().find("\t" + due + "\t上课铃.wav"), std::string::npos) << Record();
+    } else {
+      // The first run: no line of the record names 常规's file.
+      Sleep(3000);
+      EXPECT_EQ(Record().find("上课铃.wav"), std::string::npos) << Record();
+    }
+    EXPECT_TRUE(app_.CloseConfirmed());
+  }
+}
+
 // A plan Notepad saved as UTF-8 without a byte-order mark (its default) decides today as the
 // same plan in GBK does: its [日期] line for today rings 课表\考试.ini.
 TEST_F(RecordTest, APlanSavedAsUtf8WithoutAMarkRingsTheTimetableItNames) {

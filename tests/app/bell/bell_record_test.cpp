@@ -26,6 +26,10 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   EXPECT_EQ(ScheduledBellLine(kAt, 1, "08:00:00", "a.wav", BellResult::kPlayed, -2, "考试"),
             stamp + "定时\t1\t08:00:00\ta.wav\t已播放\t-2 ms\t考试");
   EXPECT_EQ(TodayLine(kAt, "考试", "日期 2027-06-07"), stamp + "今日\t考试\t日期 2027-06-07");
+  EXPECT_EQ(ExamTodayLine(kAt, "2 场", "语文 09:00~11:30; 数学 15:00~17:00"),
+            stamp + "今日\t考试\t2 场\t语文 09:00~11:30; 数学 15:00~17:00");
+  EXPECT_EQ(ExamTodayLine(kAt, "1 场", "语文 09:00~11:30", "常规"),
+            stamp + "今日\t考试\t1 场\t语文 09:00~11:30\t同时打课表 常规");
   EXPECT_EQ(PlanUnreadLine(kAt, "周八=常规"), stamp + "日历\t无法识别\t周八=常规");
   EXPECT_EQ(StartedLine(kAt, "D:\\铃声", 7, 2),
             stamp + "启动\tD:\\铃声\t时间表 7 行\t文件缺失 2 行");

@@ -50,6 +50,18 @@ TEST(TodayTest, ADayIsWorkedOutFromThePlanAndTheTimetableFilesItNames) {
   EXPECT_EQ(work.today.name, "常规");
   EXPECT_EQ(work.today_rows->RowCount(), 1);
   EXPECT_EQ(work.tomorrow_rows->Name(), "考试");
+
+  // A session: the template's rows, then (同时打课表) the dated timetable's; ahead too.
+  folder.Write("Belvane日历.ini",
+               "[日期]\r\n2027-06-07=考试\r\n[考试]\r\n2027-06-07 09:00~11:00=语文\r\n"
+               "[考试铃]\r\n同时打课表=是\r\n开始=a.wav\r\n结束=c.wav\r\n");
+  work = WorkOutDays(folder.Path(), music, day - 1);
+  ASSERT_EQ(work.tomorrow_rows->RowCount(), 4);
+  EXPECT_EQ(work.tomorrow_rows->Row(1).start_time.View(), "11:00:00");
+  EXPECT_TRUE(work.tomorrow_rows->Row(1).music_missing);
+  EXPECT_EQ(work.tomorrow_rows->Row(1).source, "考试 语文");
+  EXPECT_EQ(work.tomorrow_rows->Row(3).source, "考试");
+  EXPECT_EQ(work.tomorrow_rows->FirstRowAt("09:00:00"), 0);
 }
 
 // The clock rings today's timetable whichever the window shows: the model's rows, edits and
@@ -145,6 +157,22 @@ TEST(TodayTest, TheMainWindowsLineSaysWhatRingsAndWhy) {
       {{Step::kSeasonal, false, "夏季", "", "每周 2027-05-01~2027-09-30 周一"},
        "今日：夏季（周一，2027-05-01~2027-09-30）"},
       {{Step::kDefault, false, "常规", "", "默认"}, "今日：常规"},
+      {{Step::kWeekly,
+        false,
+        "常规",
+        "",
+        "每周 周一",
+        {{{2027, 6, 7}, 32400, 41400, "语文"}, {{2027, 6, 7}, 54000, 61200, "数学"}},
+        true},
+       "今日考试 2 场：语文 09:00~11:30; 数学 15:00~17:00（同时打常规）"},
+      {{Step::kQuietRange,
+        true,
+        "",
+        "暑假",
+        "停铃 2027-07-10~2027-08-31",
+        {{{2027, 7, 12}, 32400, 36000, "补考"}},
+        true},
+       "今日考试 1 场：补考 09:00~10:00"},
       {{Step::kDated, true, "", "元旦", "日期 2027-01-01"}, "今日停铃：元旦"},
   };
   for (const auto& c : cases) EXPECT_EQ(TodayLineText(c.choice), c.line) << c.choice.why;

@@ -35,15 +35,25 @@ std::optional<WakeTime> NextWakeTime(const DayPlan& plan, int clock_day, int now
   // Many days ring the same few timetables: each is read once.
   std::map<std::string, int> first_of;
   for (int day = clock_day + 1; day <= clock_day + days_ahead; ++day) {
-    const DayChoice choice = ResolveDay(plan, DateOfClockDay(day));
-    if (choice.quiet) continue;
-    auto found = first_of.find(choice.name);
-    if (found == first_of.end()) {
-      const std::shared_ptr<const TimetableSnapshot> rows =
-          rows_of ? rows_of(choice.name) : nullptr;
-      found = first_of.emplace(choice.name, rows ? FirstRingingAfter(*rows, -1) : -1).first;
+    const PlanDate date = DateOfClockDay(day);
+    const DayChoice choice = ResolveDay(plan, date);
+    int first = -1;
+    if (!choice.quiet && (choice.exams.empty() || choice.with_timetable)) {
+      auto found = first_of.find(choice.name);
+      if (found == first_of.end()) {
+        const std::shared_ptr<const TimetableSnapshot> rows =
+            rows_of ? rows_of(choice.name) : nullptr;
+        found = first_of.emplace(choice.name, rows ? FirstRingingAfter(*rows, -1) : -1).first;
+      }
+      first = found->second;
     }
-    if (found->second >= 0) return WakeFor(day, found->second);
+    // An exam day rings its sessions whatever the plan's other rules say.
+    if (!choice.exams.empty()) {
+      const ExamDay exams = WorkOutExamDay(plan.exams, date);
+      if (!exams.rows.empty() && (first < 0 || exams.rows.front().second < first))
+        first = exams.rows.front().second;
+    }
+    if (first >= 0) return WakeFor(day, first);
   }
   return std::nullopt;
 }

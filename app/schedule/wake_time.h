@@ -2,8 +2,8 @@
 // When the computer is to be woken from sleep: a minute before the next bell, so that the clock,
 // the prepared bell and the output are ready at its second. The next bell is today's next row
 // (of the rows the clock rings today), else the first row of the next day that rings as the plan
-// resolves it (ResolveDay: a 停铃 day and a vacation ring nothing, a make-up day rings), looked
-// for a bounded number of days ahead.
+// resolves it (ResolveDay: a 停铃 day and a vacation ring nothing, a make-up day rings, a date
+// with exam sessions rings their announcements), looked for a bounded number of days ahead.
 //
 // Thread policy: pure; safe from any thread (`rows_of` is called on the caller's thread).
 

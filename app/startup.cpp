@@ -50,7 +50,9 @@ void OpenFollowWindowOver(HWND owner, CampusFollower& follower, const TextValue&
        [dir = follower.ProgramDir().Bytes()](const std::string& source) {
          return DescribeSource(source, dir);
        },
-       ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow)},
+       ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow),
+       [&follower] { return follower.ReportName(); },
+       [&follower](const std::string& name) { return follower.SetReportName(name); }},
       workers);
 }
 

@@ -75,10 +75,11 @@ std::optional<StationReport> ReadStationReport(const TextValue& path);
 // Whether `found`, the report at our name's file, was written by another computer or folder.
 bool ReportOfAnother(const StationReport& found, const StationReport& ours);
 
-// The record's lines: the clock stepped to the server's ("时钟	按服务器	+3.2 s"), rings on
-// the
-// local clock ("时钟	本机"), the report's name is another PC's ("同步	名称重复	体育馆
-// GYM-PC	D:\铃声"), the source refused the report ("同步	无法回报	拒绝访问。").
+// The record's lines:
+//   时钟	按服务器	+3.2 s                the clock stepped to the server's time
+//   时钟	本机                          it rings on the local clock
+//   同步	名称重复	体育馆	GYM-PC	D:\铃声   the report's name is another PC's
+//   同步	无法回报	拒绝访问。            the source refused the report
 std::string ClockServerLine(const RecordTime& time, std::string_view step);
 std::string ClockLocalLine(const RecordTime& time);
 std::string ReportClashLine(const RecordTime& time, const StationReport& found);

@@ -160,8 +160,8 @@ class SyncEngine {
   std::optional<ServerAnswer> last_answer_;
   CorrectionChoice correction_choice_;
   std::optional<std::int32_t> published_;
-  bool local_recorded_ =
-      false;  // "时钟	本机" written since the clock last rang on the server's
+  bool local_recorded_ = false;  // "时钟	本机" written since the clock last rang on the
+                                 // server's
   ClockCorrection* correction_ = nullptr;
   std::string last_taken_at_;
   std::uint64_t generation_ = 0;  // of the look under way

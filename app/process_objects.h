@@ -14,6 +14,7 @@
 #include "app/bell/playback.h"
 #include "app/bell/record_events.h"
 #include "app/calendar/wake_timer.h"
+#include "app/schedule/clock_correction.h"
 #include "app/schedule/clock_loop.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "app/single_instance.h"
@@ -25,7 +26,10 @@ struct ProcessObjects {
   SharedTimetable published_timetable;  // today's timetable, for the clock (app/calendar/today.h)
   SharedTimetable shown_timetable;      // the model's latest snapshot, for the music watch
   SystemClock clock;
-  ClockThread clock_thread{clock, published_timetable};
+  // What the followed folder's server says of the time; the clock rings by it (app/campus).
+  ClockCorrection clock_correction;
+  CorrectedClock corrected_clock{clock, clock_correction};
+  ClockThread clock_thread{corrected_clock, published_timetable};
   BellWorker bell_worker{ProcessMusicPlayer(), published_timetable};
   PlaybackWatcher playback_watcher{ProcessMusicPlayer()};
   BellRecord bell_record;

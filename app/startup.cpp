@@ -28,6 +28,7 @@
 #include "audio/audio_library.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
+#include "resources/version.h"
 #include "ui/dpi.h"
 #include "ui/ui_task.h"
 #include "ui/window_layer.h"
@@ -51,7 +52,9 @@ void OpenFollowWindowOver(HWND owner, CampusFollower& follower, const TextValue&
        [dir = follower.ProgramDir().Bytes()](const std::string& source) {
          return DescribeSource(source, dir);
        },
-       ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow)},
+       ConcatTexts(program_dir, "\\", kSyncFileName), std::move(may_follow),
+       [&follower] { return follower.ReportName(); },
+       [&follower](const std::string& name) { return follower.SetReportName(name); }},
       workers);
 }
 
@@ -89,7 +92,54 @@ LRESULT MainWindowHook(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
 
 // The clock's findings, on the user-interface thread.
 void ShowClockText(const std::string& clock_text) {
-  if (HaveAppObjects()) App().clock_label.Caption(TextValue(clock_text));
+  if (!HaveAppObjects()) return;
+  // The time the bells ring by, and whose it is.
+  const bool server = App().process.clock_correction.OnServer();
+  App().clock_label.Caption(TextValue(server ? clock_text + "（按服务器时间）" : clock_text));
+}
+
+// A bell's result for the report at the followed folder.
+LastBell LastBellOf(const Bell& bell) {
+  const RecordTime now = LocalRecordTime();
+  const BellResult result = ClassifyPlay(bell.outcome.facts);
+  std::optional<RecordTime> sounded;
+  if (result == BellResult::kPlayed && bell.outcome.sounded_at)
+    sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
+  return {bell.start_time, bell.music_name.Bytes(), BellResultText(result),
+          LatenessText(LatenessMs(bell.second, sounded.value_or(now)))};
+}
+
+// The rows the clock went past, for the report: how many, and the last of them as the last bell.
+void ReportPassedOver(const PassedOverSpan& span,
+                      const std::shared_ptr<const TimetableSnapshot>& rows) {
+  if (!HaveAppObjects()) return;
+  const std::vector<int> missed = PassedOverRows(span, *rows);
+  if (missed.empty()) return;
+  const TimetableEntry& entry = rows->Row(missed.back());
+  App().campus.BellHeard(
+      {entry.start_time.Bytes(), entry.music_name.Bytes(), BellResultText(BellResult::kMissed),
+       LatenessText(LatenessMs(RingingSecond(entry.start_time.View()), LocalRecordTime()))},
+      static_cast<int>(missed.size()));
+}
+
+// "10:40:00 下课.mp3": the next of today's rows by the clock's time; on the follower's thread,
+// so only the published rows and the correction are read.
+std::string NextBellText(const ProcessObjects& process) {
+  const std::shared_ptr<const TimetableSnapshot> rows = process.published_timetable.Current();
+  if (!rows) return {};
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  const int now = (local.wHour * 3600 + local.wMinute * 60 + local.wSecond +
+                   process.clock_correction.TargetMs() / 1000 + kSecondsPerDay) %
+                  kSecondsPerDay;
+  int next = -1;
+  for (int row = 0; row < rows->RowCount(); ++row) {
+    const int second = RingingSecond(rows->Row(row).start_time.View());
+    if (second > now && (next < 0 || second < RingingSecond(rows->Row(next).start_time.View())))
+      next = row;
+  }
+  if (next < 0) return {};
+  return rows->Row(next).start_time.Bytes() + " " + rows->Row(next).music_name.Bytes();
 }
 
 void StartDueBellOfApp(Bell bell) {
@@ -100,7 +150,10 @@ void StartDueBellOfApp(Bell bell) {
   // current, as ever), else those of today's file.
   const std::shared_ptr<const TimetableSnapshot> rows = app.process.published_timetable.Current();
   BellRecord& record = app.process.bell_record;
-  const BellStarted started = [&record](const Bell& started) { record.ScheduledBell(started); };
+  const BellStarted started = [&record, &campus = app.campus](const Bell& started) {
+    record.ScheduledBell(started);
+    campus.BellHeard(LastBellOf(started));
+  };
   if (rows == app.timetable.Snapshot()) {
     StartDueBell(std::move(bell), app.timetable, app.timetable_list, MusicFolderPath(),
                  app.playback, started);
@@ -290,6 +343,10 @@ void StartFollowingStep() {
                          &MayStartFollowing);
     open = false;
   });
+  ProcessObjects& process = app.process;
+  app.campus.SetReportSources(
+      BELVANE_VERSION_TEXT, [&process] { return NextBellText(process); },
+      &process.clock_correction);
   app.campus.Start(
       app.main_window.Handle(), app.program_dir,
       [](const std::vector<std::string>& names) {
@@ -355,7 +412,11 @@ void StartClockStep() {
                // Said before the bells the sleep passed over.
                if (JumpIsResume(span.count + span.earlier_count, GetTickCount64() - *last_tick))
                  Resumed(process, main);
-               process.bell_record.PassedOver(span, process.published_timetable.Current());
+               std::shared_ptr<const TimetableSnapshot> rows =
+                   process.published_timetable.Current();
+               process.bell_record.PassedOver(span, rows);
+               // Counted on the user-interface thread: a span may be a whole day.
+               PostUiTask(main, [span, rows = std::move(rows)] { ReportPassedOver(span, rows); });
              },
              [&process, main](int day) { TellDayBegins(process.published_timetable, main, day); }});
 }

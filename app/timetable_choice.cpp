@@ -358,6 +358,9 @@ void ShowTodayLine() {
   if (!HaveAppObjects()) return;
   AppObjects& app = App();
   const std::string today = TodayLineText(TodaysChoice());
+  // The report at the followed folder says the same.
+  app.campus.TodayIs(TodaysChoice().quiet ? "停铃" : TodaysChoice().name,
+                     TodaysChoice().quiet ? TodaysChoice().reason : TodaysChoice().why);
   const std::vector<std::string>& parts = app.choice_state.today_additions;
   const std::string& wake = app.choice_state.wake_text;
   std::string line = wake.empty() ? today : today + "  " + wake;

@@ -86,3 +86,4 @@
 #define BELVANE_ID_FOLLOW_STATUS 1305
 #define BELVANE_ID_FOLLOW_LOOK_NOW 1306
 #define BELVANE_ID_FOLLOW_STOP 1307
+#define BELVANE_ID_FOLLOW_NAME 1308  // the name of this PC's report at the source

@@ -3,10 +3,14 @@
 #include <lm.h>
 
 #include <atomic>
+#include <mutex>
 #include <utility>
 
 #include "app/bell/record_events.h"
+#include "app/campus/station_report.h"
 #include "app/campus/sync_engine.h"
+#include "app/schedule/clock_correction.h"
+#include "runtime/files.h"
 #include "runtime/gbk.h"
 #include "runtime/late_binding.h"
 #include "runtime/text.h"
@@ -27,6 +31,17 @@ std::int64_t UtcNowMs() {
 
 OwnedKernelHandle NewAutoResetEvent() {
   return OwnedKernelHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+}
+
+std::string ComputerName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
+  DWORD size = sizeof name;
+  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+// "2026-12-08 10:31:05".
+std::string StampToSecond(const RecordTime& at) {
+  return RecordStamp(at).substr(0, 19);
 }
 
 }  // namespace
@@ -77,7 +92,158 @@ struct FollowerShared {
   SharedSyncSettings settings;
   // Where the looks' lines go (set before the thread first starts); none: nowhere.
   BellRecord* record = nullptr;
+  // Set before the thread first starts.
+  std::string version;
+  std::function<std::string()> next_bell;
+  ClockCorrection* correction = nullptr;
+  // What the application tells of today and its bells, under `facts_mutex`; `report` wakes the
+  // thread to write the report again.
+  std::mutex facts_mutex;
+  std::string timetable, timetable_why;
+  LastBell last_bell;
+  std::string missed_date;  // the day `missed` counts
+  int missed = 0;
+  OwnedKernelHandle report = NewAutoResetEvent();
 };
+
+// One write of the report, on a thread of its own so that a share that hangs holds up nothing;
+// shared with it, as it may outlive the wait.
+struct ReportJob {
+  TextValue path;
+  StationReport report;
+  OwnedKernelHandle done = NewManualResetEvent();
+  enum Outcome { kWritten, kClash, kRefused } outcome = kWritten;
+  StationReport found;  // kClash: the other's report
+  std::string why;      // kRefused: the system's text
+};
+
+void RunReportJob(ReportJob& job) {
+  if (!SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN))
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
+  if (const auto found = ReadStationReport(job.path);
+      found && ReportOfAnother(*found, job.report)) {
+    job.outcome = ReportJob::kClash;
+    job.found = *found;
+  } else {
+    const std::string path = job.path.Bytes();
+    CreateDirectoryA(path.substr(0, path.rfind('\\')).c_str(), nullptr);
+    if (!WriteStationReport(job.path, job.report)) {
+      job.outcome = ReportJob::kRefused;
+      job.why = SystemErrorText(GetLastError());
+    }
+  }
+  SignalEvent(job.done.Ref());
+}
+
+// The follower thread's side of the report: when it was last written, what was said of it.
+class ReportWriter {
+ public:
+  ReportWriter(FollowerShared& shared, const TextValue& program_dir)
+      : shared_(shared), program_dir_(program_dir), computer_(ComputerName()) {}
+  ~ReportWriter() { thread_.Stop(0); }
+
+  // After a look (`look`: its status; `looked`: the time of it) or a bell: writes the report
+  // when the settings ask for one, no sooner than kReportMinGapMs after the last; the record's
+  // lines go to `record`. False when stopped meanwhile.
+  bool Write(const FollowStatus& look, const RecordTime* looked, std::vector<std::string>& record);
+  // What the follow window is to say of the report.
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  FollowerShared& shared_;
+  TextValue program_dir_;
+  std::string computer_;
+  WorkerThread thread_;
+  ULONGLONG last_tick_ = 0;
+  FollowStatus look_;
+  std::string looked_at_, taken_at_;
+  std::string problem_;
+  std::string clash_said_;  // the name whose clash the record has told
+  bool refused_said_ = false;
+};
+
+bool ReportWriter::Write(const FollowStatus& look, const RecordTime* looked,
+                         std::vector<std::string>& record) {
+  look_ = look;
+  if (looked) {
+    looked_at_ = StampToSecond(*looked);
+    if (look.reachable && look.last_taken_at == RecordStamp(*looked).substr(11, 8))
+      taken_at_ = looked_at_;
+  }
+  std::string source, name;
+  bool wanted = false;
+  {
+    const std::lock_guard lock(shared_.settings.mutex);
+    source = shared_.settings.settings.source;
+    name = shared_.settings.settings.name;
+    wanted = shared_.settings.settings.report;
+  }
+  if (source.empty() || !wanted) {
+    problem_.clear();
+    return true;
+  }
+  if (name.empty()) name = computer_;
+  // A share still hanging on the last write: this occasion is given up.
+  if (thread_.Running()) return true;
+  const ULONGLONG since = GetTickCount64() - last_tick_;
+  if (last_tick_ != 0 && since < kReportMinGapMs &&
+      WaitForSingleObject(shared_.stop.Get(), static_cast<DWORD>(kReportMinGapMs - since)) ==
+          WAIT_OBJECT_0)
+    return false;
+  last_tick_ = GetTickCount64();
+
+  auto job = std::make_shared<ReportJob>();
+  job->path = StationReportPath(SourcePath(program_dir_.Bytes(), source), name);
+  StationReport& report = job->report;
+  report.name = name;
+  report.computer = computer_;
+  report.folder = program_dir_.Bytes();
+  report.version = shared_.version;
+  report.looked_at = looked_at_;
+  report.taken_at = taken_at_;
+  {
+    const std::lock_guard lock(shared_.facts_mutex);
+    report.timetable = shared_.timetable;
+    report.timetable_why = shared_.timetable_why;
+    report.last_bell_at = shared_.last_bell.at;
+    report.last_bell_file = shared_.last_bell.file;
+    report.last_bell_result = shared_.last_bell.result;
+    report.last_bell_lateness = shared_.last_bell.lateness;
+    report.missed_today =
+        shared_.missed_date == StampToSecond(LocalRecordTime()).substr(0, 10) ? shared_.missed : 0;
+  }
+  if (shared_.next_bell) report.next_bell = shared_.next_bell();
+  report.clock_offset_seconds = look_.clock_offset_seconds;
+  report.on_server_time = look_.on_server_time;
+  // 输出设备 and 音量 stay empty: the program does not know them yet.
+  const RecordTime now = LocalRecordTime();
+  report.written_at = StampToSecond(now);
+  if (!job->done || !thread_.Start([job] { RunReportJob(*job); })) return true;
+  const HANDLE events[] = {shared_.stop.Get(), job->done.Get()};
+  const DWORD result = WaitForMultipleObjects(2, events, FALSE, kReportWaitMs);
+  if (result == WAIT_OBJECT_0) return false;
+  if (result != WAIT_OBJECT_0 + 1) return true;  // hangs: tried again at the next occasion
+  thread_.Stop();
+  switch (job->outcome) {
+    case ReportJob::kWritten:
+      problem_.clear();
+      clash_said_.clear();
+      refused_said_ = false;
+      break;
+    case ReportJob::kClash:
+      problem_ =
+          "回报名称“" + name + "”已被 " + job->found.computer + "（" + job->found.folder + "）使用";
+      if (clash_said_ != name) record.push_back(ReportClashLine(now, job->found));
+      clash_said_ = name;
+      break;
+    case ReportJob::kRefused:
+      problem_ = "无法写入回报：" + job->why;
+      if (!refused_said_) record.push_back(ReportRefusedLine(now, job->why));
+      refused_said_ = true;
+      break;
+  }
+  return true;
+}
 
 // The user-interface thread's side, reached by the tasks the thread posts.
 struct FollowerShown {
@@ -99,36 +265,59 @@ void FollowLoop(const std::shared_ptr<FollowerShared>& shared, const TextValue& 
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
   SyncEngine engine(program_dir, shared->settings, SystemServerTimeQuery(), &UtcNowMs,
                     shared->stopping);
-  FollowStatus posted;
+  engine.RingBy(shared->correction);
+  ReportWriter reports(*shared, program_dir);
+  FollowStatus posted, last;
   bool first = true;
-  for (int look = 0;; ++look) {
-    LookReport report = engine.Look(static_cast<std::int64_t>(GetTickCount64()), LocalRecordTime());
-    if (!report.record.empty() && shared->record)
-      shared->record->SyncLines(std::move(report.record));
-    if (!report.changed.empty()) {
-      PostUiTask(window, [shown, changed = std::move(report.changed)] {
-        if (shown->taken) shown->taken(changed);
-      });
-    }
-    if (first || !(report.status == posted)) {
+  // Hands the lines to the record and what changed of the status to the window.
+  const auto tell = [&](std::vector<std::string>&& record) {
+    if (!record.empty() && shared->record) shared->record->SyncLines(std::move(record));
+    last.report_problem = reports.Problem();
+    if (first || !(last == posted)) {
       first = false;
-      posted = report.status;
-      PostUiTask(window, [shown, status = report.status] {
+      posted = last;
+      PostUiTask(window, [shown, status = last] {
         // A look of a source given up since says nothing about the one followed now.
         if (status.source != shown->status.source) return;
         shown->status = status;
         if (shown->status_heard) shown->status_heard(status);
       });
     }
+  };
+  for (int look = 0;; ++look) {
+    const RecordTime at = LocalRecordTime();
+    LookReport report = engine.Look(static_cast<std::int64_t>(GetTickCount64()), at);
+    if (!report.changed.empty()) {
+      PostUiTask(window, [shown, changed = std::move(report.changed)] {
+        if (shown->taken) shown->taken(changed);
+      });
+    }
+    last = report.status;
+    if (!reports.Write(last, &at, report.record)) return;
+    tell(std::move(report.record));
     // The look after start-up's comes 2 s later, so a change made before the start is taken
     // within seconds; so does the look after one that found something still changing.
     const bool soon = look == 0 || report.again_soon;
-    const HANDLE events[] = {shared->stop.Get(), shared->wake.Get()};
-    const DWORD result = WaitForMultipleObjects(
-        2, events, FALSE, soon ? kSyncSettleMs : LookIntervalMs(shared->settings));
-    if (result == WAIT_OBJECT_0 || shared->stopping.load()) return;
-    if (result == WAIT_FAILED) {
-      if (WaitForSingleObject(shared->stop.Get(), kSyncLookIntervalMs) == WAIT_OBJECT_0) return;
+    const ULONGLONG next_look =
+        GetTickCount64() + (soon ? kSyncSettleMs : LookIntervalMs(shared->settings));
+    for (;;) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= next_look) break;
+      const HANDLE events[] = {shared->stop.Get(), shared->wake.Get(), shared->report.Get()};
+      const DWORD result =
+          WaitForMultipleObjects(3, events, FALSE, static_cast<DWORD>(next_look - now));
+      if (result == WAIT_OBJECT_0 || shared->stopping.load()) return;
+      if (result == WAIT_OBJECT_0 + 2) {
+        // A bell: its result goes to the report within a second or two.
+        std::vector<std::string> record;
+        if (!reports.Write(last, nullptr, record)) return;
+        tell(std::move(record));
+        continue;
+      }
+      if (result == WAIT_FAILED &&
+          WaitForSingleObject(shared->stop.Get(), kSyncLookIntervalMs) == WAIT_OBJECT_0)
+        return;
+      break;
     }
   }
 }
@@ -181,6 +370,59 @@ bool CampusFollower::Start(HWND window, const TextValue& program_dir,
   }
   if (state.shown->status.source.empty()) return false;
   return state.StartThread();
+}
+
+void CampusFollower::SetReportSources(std::string version, std::function<std::string()> next_bell,
+                                      ClockCorrection* correction) {
+  FollowerShared& shared = *state_->shared;
+  if (state_->thread.Running()) return;
+  shared.version = std::move(version);
+  shared.next_bell = std::move(next_bell);
+  shared.correction = correction;
+}
+
+void CampusFollower::TodayIs(const std::string& timetable, const std::string& why) {
+  FollowerShared& shared = *state_->shared;
+  const std::lock_guard lock(shared.facts_mutex);
+  shared.timetable = timetable;
+  shared.timetable_why = why;
+}
+
+void CampusFollower::BellHeard(const LastBell& bell, int missed) {
+  FollowerShared& shared = *state_->shared;
+  {
+    const std::lock_guard lock(shared.facts_mutex);
+    shared.last_bell = bell;
+    const std::string today = StampToSecond(LocalRecordTime()).substr(0, 10);
+    if (shared.missed_date != today) {
+      shared.missed_date = today;
+      shared.missed = 0;
+    }
+    shared.missed += missed;
+  }
+  SignalEvent(shared.report.Ref());
+}
+
+std::string CampusFollower::ReportName() const {
+  SharedSyncSettings& settings = state_->shared->settings;
+  const std::lock_guard lock(settings.mutex);
+  return settings.settings.name.empty() ? ComputerName() : settings.settings.name;
+}
+
+bool CampusFollower::SetReportName(const std::string& name) {
+  SharedSyncSettings& settings = state_->shared->settings;
+  {
+    const std::lock_guard lock(settings.mutex);
+    if (settings.path.IsEmpty()) return false;
+    const std::string old = settings.settings.name;
+    settings.settings.name = name == ComputerName() ? std::string() : name;
+    if (!settings.WriteLocked()) {
+      settings.settings.name = old;
+      return false;
+    }
+  }
+  SignalEvent(state_->shared->report.Ref());
+  return true;
 }
 
 bool CampusFollower::SetSource(const std::string& source) {

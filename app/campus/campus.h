@@ -37,6 +37,19 @@
 namespace belvane {
 
 class BellRecord;
+class ClockCorrection;
+
+// What a PC's report says of its bells; the application tells the follower as they ring.
+struct LastBell {
+  std::string at;  // "10:30:00": the bell's second
+  std::string file;
+  std::string result;    // as the record writes it: "已播放", "错过", ...
+  std::string lateness;  // "+3 ms"
+};
+
+// The report is written at most this often, and waits this long at most for a share.
+inline constexpr int kReportMinGapMs = 1000;
+inline constexpr int kReportWaitMs = 3000;
 
 inline constexpr const char* kSyncFileName = "Belvane同步.ini";
 // Between regular looks.
@@ -59,6 +72,10 @@ struct FollowStatus {
   // Beyond kClockOffsetLimitSeconds, and not back within kClockBackLimitSeconds since: what the
   // record last said, so the window says the same.
   bool clock_off = false;
+  bool on_server_time = false;  // the clock rings on the server's time
+  // The report at the source: another PC's of the same name, or the source refuses it; empty
+  // while written (or not written at all).
+  std::string report_problem{};
   friend bool operator==(const FollowStatus&, const FollowStatus&) = default;
 };
 
@@ -83,6 +100,21 @@ class CampusFollower {
   bool Start(HWND window, const TextValue& program_dir,
              std::function<void(const std::vector<std::string>& taken)> taken,
              std::function<void(const FollowStatus& status)> status, BellRecord* record = nullptr);
+  // Before Start: the version the report gives, the next bell's text ("10:40:00 下课.mp3"; called
+  // on the follower's thread, so it reads only what that may) and where the correction the clock
+  // rings by is published.
+  void SetReportSources(std::string version, std::function<std::string()> next_bell,
+                        ClockCorrection* correction);
+  // Today's timetable and why, for the report (user-interface thread).
+  void TodayIs(const std::string& timetable, const std::string& why);
+  // A bell rang (or was missed: `missed` of them, the last being `bell`); the report is written
+  // again within a second or two. Safe from any thread.
+  void BellHeard(const LastBell& bell, int missed = 0);
+  // The 名称 the report is written under (the setting, else the computer's name), and sets it;
+  // false when the setting could not be written.
+  std::string ReportName() const;
+  bool SetReportName(const std::string& name);
+
   // Follows `source` from now on (written to "Belvane同步.ini"); an empty text stops following
   // (the local files stay as they are). False when the setting could not be written.
   bool SetSource(const std::string& source);

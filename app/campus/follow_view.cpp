@@ -58,6 +58,8 @@ std::string FollowStatusText(const FollowStatus& status, bool following) {
   } else {
     text += "与服务器一致（相差 " + Tenths(std::abs(*status.clock_offset_seconds)) + " 秒）";
   }
+  if (status.on_server_time) text += "，按服务器时间响铃";
+  if (!status.report_problem.empty()) text += "\r\n回报：" + status.report_problem;
   return text;
 }
 

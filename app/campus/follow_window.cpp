@@ -48,12 +48,15 @@ class FollowWindow {
     test_.AttachToDialogItem(window, BELVANE_ID_FOLLOW_TEST, false);
     look_now_.AttachToDialogItem(window, BELVANE_ID_FOLLOW_LOOK_NOW, false);
     stop_.AttachToDialogItem(window, BELVANE_ID_FOLLOW_STOP, false);
+    name_.AttachToDialogItem(window, BELVANE_ID_FOLLOW_NAME, false);
     frame_.BindAcceptAndCancel(window, IDOK, IDCANCEL, [this] { return Accept(); });
     browse_.SetClickHandler(EventHandler::Member(this, &FollowWindow::BrowseForSource));
     test_.SetClickHandler(EventHandler::Member(this, &FollowWindow::TestSource));
     look_now_.SetClickHandler([this](const EventArgs&) { actions_.look_now(); });
     stop_.SetClickHandler(EventHandler::Member(this, &FollowWindow::StopFollowing));
     source_.LimitText(1024);
+    name_.LimitText(64);
+    if (actions_.report_name) name_.Text(actions_.report_name());
     if (actions_.following()) source_.Text(actions_.status().source);
     ShowStatus();
     // The hook goes with the window, which closes before this object ends.
@@ -158,6 +161,19 @@ class FollowWindow {
     // Unsaved edits are saved or dropped before the folder's files take over.
     if (change && !source.empty() && !following && actions_.may_follow && !actions_.may_follow())
       return false;
+    if (actions_.report_name && actions_.set_report_name) {
+      const std::string name = TrimmedText(name_);
+      // A file name at the source: no folder, no character Windows refuses in one.
+      if (name.empty() || name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+        frame_.Refuse("名称不能为空，也不能含有 \\ / : * ? \" < > |。", &name_);
+        return false;
+      }
+      if (name != actions_.report_name() && !actions_.set_report_name(name)) {
+        frame_.Refuse(std::string("无法写入 ") + kSyncFileName +
+                      "：请检查程序所在文件夹是否可写。");
+        return false;
+      }
+    }
     return !change || SetSource(source);
   }
 
@@ -169,6 +185,7 @@ class FollowWindow {
   ButtonControl test_;
   ButtonControl look_now_;
   ButtonControl stop_;
+  EditControl name_;
   std::string shown_status_;
   // Numbers the tests: only the latest one's answer is shown.
   int test_number_ = 0;

@@ -32,6 +32,10 @@ struct FollowWindowActions {
   TextValue settings_file;
   // Asked before following starts; false stays as it is (the window open). Empty: not asked.
   std::function<bool()> may_follow = nullptr;
+  // The name of this PC's report at the source, and setting it (false: could not be written).
+  // Empty: the field is left as it is.
+  std::function<std::string()> report_name = nullptr;
+  std::function<bool(const std::string& name)> set_report_name = nullptr;
 };
 
 // Runs the window modally over `owner`; returns when it closes.

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <utility>
 
+#include "app/campus/station_report.h"
 #include "runtime/byte_block.h"
 #include "runtime/file_name.h"
 #include "runtime/files.h"
@@ -352,6 +355,8 @@ std::optional<double> SyncEngine::CheckClock(const std::string& server, const Re
   const std::int64_t after = utc_now_ms_();
   if (!answer) return std::nullopt;
   const double offset = ClockOffsetSeconds(before, *answer, after);
+  last_answer_ =
+      ServerAnswer{static_cast<std::int32_t>(std::llround(-offset * 1000)), after - before};
   switch (DecideClockNews(clock_off_, offset)) {
     case ClockNews::kOff:
       clock_off_ = true;
@@ -369,7 +374,11 @@ std::optional<double> SyncEngine::CheckClock(const std::string& server, const Re
 
 LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
   LookWork work = BeginLook(at);
-  if (work.source.empty()) return std::move(work.report);
+  if (work.source.empty()) {
+    if (correction_) correction_->Publish(std::nullopt);
+    published_.reset();
+    return std::move(work.report);
+  }
   const SourceListing listing = ListSource(SourcePath(program_dir_.Bytes(), work.source));
   if (!Reach(listing, at, work)) return std::move(work.report);
   RemoveStaleTemporaries();
@@ -391,9 +400,11 @@ LookReport SyncEngine::Look(std::int64_t tick_ms, const RecordTime& at) {
 SyncEngine::LookWork SyncEngine::BeginLook(const RecordTime& at) {
   LookWork work;
   std::string bad_interval;
+  bool on_server = false;
   {
     const std::lock_guard lock(settings_.mutex);
     work.source = settings_.settings.source;
+    on_server = RingsOnServerTime(settings_.settings);
     work.taken = settings_.settings.taken;
     bad_interval = settings_.settings.bad_interval;
     generation_ = settings_.generation.load();
@@ -408,11 +419,32 @@ SyncEngine::LookWork SyncEngine::BeginLook(const RecordTime& at) {
     if (!bad_interval.empty())
       work.report.record.push_back(SyncIntervalLine(at, bad_interval, kSyncLookIntervalMs / 1000));
   }
+  last_answer_.reset();
   if (const std::string server = ServerOfSource(work.source); !server.empty())
     clock_offset_ = CheckClock(server, at, work.report.record);
+  PublishCorrection(on_server, at, work);
   status.clock_offset_seconds = clock_offset_;
   status.clock_off = clock_off_;
   return work;
+}
+
+void SyncEngine::PublishCorrection(bool on_server, const RecordTime& at, LookWork& work) {
+  if (!on_server) correction_choice_ = CorrectionChoice{};
+  const std::optional<std::int32_t> target =
+      on_server ? correction_choice_.Take(last_answer_) : std::nullopt;
+  std::vector<std::string>& record = work.report.record;
+  if (target) {
+    local_recorded_ = false;
+    const std::int32_t step = *target - published_.value_or(0);
+    if (std::abs(step) >= kStepCorrectionMs)
+      record.push_back(ClockServerLine(at, ClockOffsetText(step / 1000.0)));
+  } else if (on_server && !local_recorded_) {
+    local_recorded_ = true;
+    record.push_back(ClockLocalLine(at));
+  }
+  published_ = target;
+  if (correction_) correction_->Publish(target);
+  work.report.status.on_server_time = target.has_value();
 }
 
 void SyncEngine::ForgetSource(const std::string& source) {
@@ -424,6 +456,8 @@ void SyncEngine::ForgetSource(const std::string& source) {
   emptied_.clear();
   clock_off_ = false;
   clock_offset_.reset();
+  correction_choice_ = CorrectionChoice{};
+  local_recorded_ = false;
   last_taken_at_.clear();
 }
 

@@ -19,6 +19,7 @@
 #include "app/campus/campus.h"
 #include "app/campus/campus_rules.h"
 #include "app/campus/sync_settings.h"
+#include "app/schedule/clock_correction.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -69,6 +70,8 @@ class SyncEngine {
 
   // One look; `tick_ms` a steady count of milliseconds, `at` the local time for the record.
   LookReport Look(std::int64_t tick_ms, const RecordTime& at);
+  // Where the correction the clock rings by is published (none: nowhere); before the first look.
+  void RingBy(ClockCorrection* correction) { correction_ = correction; }
   // Asks `server` its time and compares: the offset (nothing without an answer), and the record
   // line when it crossed the limit.
   std::optional<double> CheckClock(const std::string& server, const RecordTime& at,
@@ -103,6 +106,9 @@ class SyncEngine {
   // The look's steps, in order.
   LookWork BeginLook(const RecordTime& at);
   void ForgetSource(const std::string& source);
+  // Publishes the correction the look's answer leaves, recording a step and a return to the
+  // local clock.
+  void PublishCorrection(bool on_server, const RecordTime& at, LookWork& work);
   // False when the source cannot be reached (the report then says why).
   bool Reach(const SourceListing& listing, const RecordTime& at, LookWork& work);
   LookDecision Decide(const SourceListing& listing, std::int64_t tick_ms, LookFacts& facts,
@@ -149,6 +155,14 @@ class SyncEngine {
   std::map<std::string, std::string> recorded_problems_;  // name -> why, as last recorded
   bool clock_off_ = false;
   std::optional<double> clock_offset_;
+  // The server's last answer (nothing: none), what is trusted of the answers, and what was
+  // published of it.
+  std::optional<ServerAnswer> last_answer_;
+  CorrectionChoice correction_choice_;
+  std::optional<std::int32_t> published_;
+  bool local_recorded_ = false;  // "时钟	本机" written since the clock last rang on the
+                                 // server's
+  ClockCorrection* correction_ = nullptr;
   std::string last_taken_at_;
   std::uint64_t generation_ = 0;  // of the look under way
   int look_number_ = 0;

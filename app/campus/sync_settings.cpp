@@ -21,12 +21,31 @@ std::optional<std::uint64_t> NextNumber(std::string_view& line) {
   return value;
 }
 
+const char* YesNo(bool yes) {
+  return yes ? "是" : "否";
+}
+
+// 是 or 否 as written; nothing for anything else.
+std::optional<bool> ReadYesNo(const std::string& text) {
+  if (text == "是") return true;
+  if (text == "否") return false;
+  return std::nullopt;
+}
+
 }  // namespace
+
+bool RingsOnServerTime(const SyncSettings& settings) {
+  return settings.server_time.value_or(true) && !ServerOfSource(settings.source).empty();
+}
 
 std::string SyncSettingsText(const SyncSettings& settings) {
   std::string text = "[同步]\r\n来源=" + settings.source + "\r\n";
   if (settings.interval_seconds != kSyncLookIntervalMs / 1000)
     text += "间隔=" + std::to_string(settings.interval_seconds) + "\r\n";
+  if (settings.server_time)
+    text += std::string("按服务器时间=") + YesNo(*settings.server_time) + "\r\n";
+  if (!settings.name.empty()) text += "名称=" + settings.name + "\r\n";
+  if (!settings.report) text += "回报=否\r\n";
   if (settings.taken.empty()) return text;
   text += "\r\n";
   text += kTakenHeader;
@@ -48,6 +67,9 @@ SyncSettings ParseSyncSettings(std::string_view bytes) {
   bytes = text;
   settings.source = document.Read("同步", "来源").Bytes();
   const std::string interval = document.Read("同步", "间隔").Bytes();
+  settings.server_time = ReadYesNo(document.Read("同步", "按服务器时间").Bytes());
+  settings.name = document.Read("同步", "名称").Bytes();
+  settings.report = ReadYesNo(document.Read("同步", "回报").Bytes()).value_or(true);
   bool taken = interval.empty();
   if (!interval.empty() && interval.size() <= 4 &&
       interval.find_first_not_of("0123456789") == std::string::npos) {

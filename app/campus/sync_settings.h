@@ -2,6 +2,9 @@
 // "Belvane同步.ini" beside the program: the followed folder and the files taken from it.
 //   [同步]
 //   来源=\\教务处\铃声
+//   按服务器时间=是          (是|否; unset: 是 for a UNC source)
+//   名称=体育馆              (the PC's report at the source; unset: the computer's name)
+//   回报=否                  (no report; unset: one is written)
 //   [已取]
 //   1=20480,133704318650000000,20480,133704318650000000,mp3\上课.mp3
 // Each taken line is a number, then the source's size and write time, the local file's size
@@ -13,6 +16,7 @@
 //
 // Thread policy: no shared state; the callers serialise writes (app/campus/campus.cpp).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,7 +32,14 @@ struct SyncSettings {
   // 间隔: seconds between regular looks, kMinSyncIntervalSeconds to an hour; kept when written.
   int interval_seconds = kSyncLookIntervalMs / 1000;
   std::string bad_interval;  // a 间隔 out of range or unreadable, as written; not kept
+  // 按服务器时间: nothing unless set (then: on for a UNC source).
+  std::optional<bool> server_time{};
+  std::string name{};  // 名称: empty unless set
+  bool report = true;  // 回报
 };
+
+// Whether the clock rings on the server's time for `settings`.
+bool RingsOnServerTime(const SyncSettings& settings);
 
 // The shortest 间隔 taken; a shorter or unreadable one gives the default.
 inline constexpr int kMinSyncIntervalSeconds = 5;

@@ -21,6 +21,9 @@
 #   timetable, looked at every 5 s) and, COPY_AT seconds after the first row (default 10), drops
 #   COPY_MB of new music there in 20 files, so that the follower copies them while bells ring.
 #   The record's take lines and when the copies were made are printed after the figures.
+#   BEFORE=<an earlier Belvane.exe> runs that build beside this one, on the same rows and a
+#   sound device of its own, so that a change is measured against the build before it in one
+#   run ("before" in the figures).
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -34,6 +37,7 @@ TONE_MS="${TONE_MS:-300}"
 COPY_MB="${COPY_MB:-0}"
 COPY_AT="${COPY_AT:-10}"
 COPY_FILES=20
+BEFORE="${BEFORE:-}"
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
@@ -61,7 +65,13 @@ elif [ "$FORMAT" = m4a ]; then
 fi
 cp "$OUT/belvane/mp3/$TONE" "$OUT/plain/$TONE"
 
-for who in belvane plain; do
+WHO="belvane plain"
+if [ -n "$BEFORE" ]; then
+  mkdir -p "$OUT/before"
+  cp "$BEFORE" "$OUT/before/Belvane.exe"
+  WHO="$WHO before"
+fi
+for who in $WHO; do
   printf 'pcm.!default { type file; slave.pcm "null"; file "|%s %s"; format "raw" }\n' \
     "$OUT/first_byte" "$OUT/$who.onsets" >"$OUT/$who.conf"
 done
@@ -103,6 +113,9 @@ open(out + "/belvane/Belvane配置.ini", "w").write("\r\n".join(lines) + "\r\n")
 open(out + "/plan", "w").write("%d %d %d\n" % (start, first, count))
 PY
 read -r START FIRST _ <"$OUT/plan"
+if [ -n "$BEFORE" ]; then
+  cp -r "$OUT/belvane/mp3" "$OUT/belvane/Belvane配置.ini" "$OUT/before/"
+fi
 
 if [ "$COPY_MB" -gt 0 ]; then
   # The followed source holds the run's own timetable (taken at start-up, the same bytes), so
@@ -143,13 +156,19 @@ session() {
   (cd "$OUT/plain" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/plain.conf" \
      exec wine ./plain_clock.exe "$TONE" $((FIRST + 1)) 2 "$COUNT" >"$OUT/plain.log" 2>&1) &
   local plain=$!
+  local before=
+  if [ -n "$BEFORE" ]; then
+    (cd "$OUT/before" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/before.conf" \
+       exec wine ./Belvane.exe >"$OUT/before.log" 2>&1) &
+    before=$!
+  fi
   local end=$((START + 2 * COUNT + 6))
   echo "trigger: $COUNT rows each, until $(date -d @"$end" +%T)"
   while [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
   wait "$plain" || true
-  kill "$belvane" 2>/dev/null || true
+  kill "$belvane" $before 2>/dev/null || true
   wineserver -k >/dev/null 2>&1 || true
-  wait "$belvane" 2>/dev/null || true
+  wait "$belvane" $before 2>/dev/null || true
 }
 belvane_with_display session
 kill "$PROBE" 2>/dev/null || true
@@ -184,6 +203,9 @@ def report(who, offset):
              (first[0] - due[0]) / 1e6 if first else float("nan")))
 report("belvane", 0)
 report("plain", 1)
+import os
+if os.path.isdir(out + "/before"):
+    report("before", 0)
 
 # Belvane's own record of each bell (GBK): how late it says the first sound was, against the
 # device's onset of the same row. The difference is the output's own delay after the buffer

@@ -392,6 +392,82 @@ TEST_F(FollowTest, ASourceThatGoesAndComesBackGivesOneLineEachAndTheBellsRingOn)
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+std::string ComputerName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
+  DWORD size = sizeof name;
+  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+// The report `name` at the source, when there.
+std::optional<std::string> FollowReport(const BelvaneApp& app, const std::string& name) {
+  return app.Process().ReadFile("共享\\状态\\" + name + ".ini");
+}
+
+// Two copies in two folders, named apart, follow one source: both report there within a look.
+TEST_F(FollowTest, TwoCopiesNamedApartBothReportAtTheSourceWithinOneLook) {
+  Follow(MakeConfig({}, "0"));
+  ASSERT_TRUE(app_.Process().WriteFile(
+      "Belvane同步.ini", "[同步]\r\n来源=" + source_ + "\r\n间隔=5\r\n名称=体育馆\r\n"));
+  BelvaneApp other;
+  ASSERT_TRUE(other.Process().WriteFile(
+      "Belvane同步.ini", "[同步]\r\n来源=" + source_ + "\r\n间隔=5\r\n名称=三号考场\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(other.Start()) << other.Process().SetUpError();
+  ASSERT_TRUE(WaitUntil(
+      [&] { return FollowReport(app_, "体育馆") && FollowReport(app_, "三号考场"); }, 8000));
+  const std::string gym = FollowReport(app_, "体育馆").value_or("");
+  EXPECT_TRUE(gym.starts_with("[状态]\r\n名称=体育馆\r\n")) << gym;
+  EXPECT_NE(
+      gym.find("\r\n文件夹=" + GbkFromWide(app_.Process().Folder().wstring()).Bytes() + "\r\n"),
+      std::string::npos)
+      << gym;
+  EXPECT_NE(gym.find("\r\n按服务器时间=否\r\n"), std::string::npos) << "a local source: " << gym;
+  EXPECT_EQ(Count("同步\t名称重复"), 0) << Record();
+  EXPECT_TRUE(other.CloseConfirmed());
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// A bell's result is at the source within 5 s of it, though the next look is a minute away.
+TEST_F(FollowTest, ABellsResultIsReportedWithinSecondsOfIt) {
+  const std::string due = TimeTextIn(10);
+  Follow(MakeConfig({{due, "上课铃.wav", "0"}}, "1"), 60);
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t上课铃.wav\t", 20000)) << Record();
+  const ULONGLONG rang = GetTickCount64();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return FollowReport(app_, ComputerName()).value_or("").find("\r\n上次铃声=" + due) !=
+               std::string::npos;
+      },
+      5000))
+      << FollowReport(app_, ComputerName()).value_or("");
+  EXPECT_LT(GetTickCount64() - rang, 5000u);
+  const std::string report = FollowReport(app_, ComputerName()).value_or("");
+  EXPECT_NE(report.find("\r\n上次铃声文件=上课铃.wav\r\n"), std::string::npos) << report;
+  const std::string record = Record();
+  const std::string bell = "\t定时\t1\t" + due + "\t上课铃.wav\t";
+  const std::size_t from = record.find(bell) + bell.size();
+  const std::string result = record.substr(from, record.find('\t', from) - from);
+  EXPECT_NE(report.find("\r\n上次铃声结果=" + result + "\r\n"), std::string::npos)
+      << report << record;
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
+// A source that refuses the report ("状态" is a file there): one line, the bells ring on and
+// nothing else in the record changes.
+TEST_F(FollowTest, ASourceThatRefusesTheReportLeavesTheBellsAndSaysItOnce) {
+  const std::string due = TimeTextIn(12);
+  Follow(MakeConfig({{due, "上课铃.wav", "0"}}, "1"));
+  ASSERT_TRUE(app_.Process().WriteFile("共享\\状态", "not a folder"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(RecordHas("同步\t无法回报\t")) << Record();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + due + "\t上课铃.wav\t", 20000)) << Record();
+  Sleep(6000);  // another look and the bell's report: nothing more to say
+  EXPECT_EQ(Count("同步\t无法回报\t"), 1) << Record();
+  EXPECT_EQ(Count("同步\t未取"), 0) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // Log-off or shut-down ends the process without a close: the end is written when the session
 // ends, and once only.
 TEST_F(RecordTest, AnEndingSessionWritesTheEndLine) {

@@ -7,6 +7,7 @@
 #include "app/campus/campus.h"
 #include "app/campus/campus_rules.h"
 #include "ui/ui_task.h"
+#include "app/campus/station_report.h"
 #include "app/campus/sync_engine.h"
 #include "app/campus/sync_settings.h"
 #include "runtime/gbk.h"
@@ -239,6 +240,61 @@ TEST(CampusRulesTest, WhatALookTakesWaitsForAndRemoves) {
   EXPECT_EQ(ParseSyncSettings(utf8).taken, settings.taken);
   EXPECT_EQ(ParseSyncSettings("[同步]\r\n来源=x\r\n间隔=2\r\n").bad_interval, "2")
       << "recorded once by the engine";
+  // The server's time is rung by unless said otherwise, and only for a UNC source; the report's
+  // name and whether to write it are kept.
+  EXPECT_TRUE(RingsOnServerTime(read));
+  settings.server_time = false;
+  settings.name = "三号考场";
+  settings.report = false;
+  const SyncSettings turned = ParseSyncSettings(SyncSettingsText(settings));
+  EXPECT_FALSE(RingsOnServerTime(turned));
+  EXPECT_EQ(turned.name, "三号考场");
+  EXPECT_FALSE(turned.report);
+  EXPECT_FALSE(
+      RingsOnServerTime(ParseSyncSettings("[同步]\r\n来源=D:\\铃声\r\n按服务器时间=是\r\n")));
+}
+
+// The report as the campus window will read it: every field back as written, one section of
+// GBK lines ending in CRLF; a report is another PC's by its computer or its folder.
+TEST(CampusRulesTest, AStationReportReadsBackAsWritten) {
+  testing::ScratchFolder source;
+  source.MakeFolder("状态");
+  StationReport report{"体育馆",
+                       "GYM-PC",
+                       "D:\\铃声",
+                       "3.4.0",
+                       "2026-12-08 10:31:05",
+                       "2026-12-08 10:30:05",
+                       "考试",
+                       "日期 2026-12-08",
+                       "10:40:00 下课.mp3",
+                       "10:30:00",
+                       "上课.mp3",
+                       "已播放",
+                       "+3 ms",
+                       2,
+                       -0.4,
+                       true,
+                       "",
+                       "",
+                       "2026-12-08 10:31:06"};
+  const TextValue path = StationReportPath(source.Path(), report.name);
+  EXPECT_EQ(path.Bytes(), source.Path() + "\\状态\\体育馆.ini");
+  ASSERT_TRUE(WriteStationReport(path, report));
+  EXPECT_EQ(ReadStationReport(path), report);
+  const std::string text = StationReportText(report);
+  EXPECT_TRUE(text.starts_with("[状态]\r\n"));
+  EXPECT_EQ(text.find('[', 1), std::string::npos);
+  EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
+  report.clock_offset_seconds.reset();
+  report.name = "三\r\n号";  // a line end in a value never starts a key of its own
+  EXPECT_EQ(ParseStationReport(StationReportText(report)).clock_offset_seconds, std::nullopt);
+  EXPECT_EQ(ParseStationReport(StationReportText(report)).name, "三  号");
+  EXPECT_FALSE(ReadStationReport(source.Path() + "\\状态\\无.ini"));
+  StationReport other = report;
+  EXPECT_FALSE(ReportOfAnother(other, report));
+  other.folder = "E:\\铃声";
+  EXPECT_TRUE(ReportOfAnother(other, report));
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back
@@ -266,6 +322,27 @@ TEST(CampusRulesTest, TheClockIsComparedAtTheRoundTripsMiddle) {
   ASSERT_EQ(record.size(), 2u);
   EXPECT_TRUE(record[0].ends_with("\t时钟\t偏差\t+3.2 s"));
   EXPECT_TRUE(record[1].ends_with("\t时钟\t正常"));
+
+  // Looks at a UNC source publish the trusted answer for the clock: a step recorded, the local
+  // clock once when the server is silent, nothing on the server's time when turned off.
+  ClockCorrection correction;
+  engine.RingBy(&correction);
+  settings.settings.source = "\\\\s\\铃声";
+  const auto look = [&](std::optional<std::int64_t> server) {
+    answer = server ? std::optional(local + 150 + *server) : std::nullopt;
+    return engine.Look(0, {}).record;
+  };
+  const std::vector<std::string> stepped = look(3200);
+  ASSERT_GE(stepped.size(), 2u);
+  EXPECT_TRUE(stepped[1].ends_with("\t时钟\t按服务器\t+3.2 s")) << stepped[1];
+  EXPECT_TRUE(correction.OnServer());
+  EXPECT_EQ(correction.TargetMs(), 3200);
+  EXPECT_TRUE(look(std::nullopt).front().ends_with("\t时钟\t本机"));
+  EXPECT_TRUE(look(std::nullopt).empty());
+  EXPECT_FALSE(correction.OnServer());
+  settings.settings.server_time = false;
+  look(3200);
+  EXPECT_FALSE(correction.OnServer());
 }
 
 // The record lines' fields, without their stamps.
@@ -472,6 +549,13 @@ TEST(CampusFollowTest, TheFollowersThreadTakesWithinSecondsOfTheStart) {
   }
   EXPECT_EQ(taken, Names{"mp3\\上课.mp3"});
   EXPECT_TRUE(follower.Status().reachable);
+  // The look's report is at the source, under the computer's name.
+  const TextValue report = StationReportPath(source.Path(), follower.ReportName());
+  for (const ULONGLONG end = GetTickCount64() + 5000;
+       !ReadStationReport(report) && GetTickCount64() < end;)
+    Sleep(20);
+  ASSERT_TRUE(ReadStationReport(report));
+  EXPECT_EQ(ReadStationReport(report)->folder, local.Path());
   const ULONGLONG stop_start = GetTickCount64();
   follower.Stop();
   EXPECT_LT(GetTickCount64() - stop_start, 1000u);

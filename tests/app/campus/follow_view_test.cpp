@@ -49,6 +49,12 @@ TEST(FollowView, StatusSaysWhyTheSourceCannotBeReadAndHowTheClockStands) {
   EXPECT_EQ(FollowStatusText(status, true),
             "来源：D:\\共享\r\n状态：可以访问\r\n最后同步：08:00:00\r\n问题：无\r\n"
             "时钟：没有取得服务器的时间");
+  status.clock_offset_seconds = 2.0;
+  status.on_server_time = true;
+  status.report_problem = "无法写入回报：拒绝访问。";
+  EXPECT_TRUE(FollowStatusText(status, true)
+                  .ends_with("，按服务器时间响铃\r\n回报：无法写入回报：拒绝访问。"))
+      << FollowStatusText(status, true);
 }
 
 }  // namespace

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/schedule/clock_correction.h"
 #include "app/schedule/timetable_snapshot.h"
 
 namespace belvane {
@@ -359,6 +362,74 @@ TEST(ClockLoopTest, ADaysRowsPublishedAheadAreTakenOverBeforeItsFirstSecond) {
   EXPECT_EQ(sink.started, (std::vector<std::string>{"常规 0 23:59:59", "考试 1 00:00:00"}));
   EXPECT_EQ(shared.Current()->Name(), "考试") << "a day not worked out keeps the rows it had";
   EXPECT_EQ(shared.CurrentDay(), 14);
+}
+
+// The server's answers through the follower's choice to the corrected clock the loop reads, an
+// hour of rows ten seconds apart: whatever the answers do, every row rings once and in order; a
+// change under 2 s is slewed (no reading moves the correction by more than 1 s a minute), a
+// larger one stepped; slow or disagreeing answers keep the last trusted correction.
+TEST(ClockLoopTest, ServerCorrectionRingsEveryRowOnce) {
+  std::vector<TextValue> rows;
+  for (int s = 8 * 3600 + 5; s < 9 * 3600; s += 10) rows.emplace_back(ClockText(s));
+  const TimetableSnapshot index = TimetableSnapshot::FromStartTimes(rows);
+  struct Event {
+    int at;  // local seconds after 08:00:00
+    std::optional<ServerAnswer> answer;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Event> events;
+    std::int32_t final_ms;
+    bool stepped;
+  };
+  const auto fast = [](std::int32_t ms) { return ServerAnswer{ms, 20}; };
+  const Case cases[] = {
+      {"slew up", {{10, fast(1500)}}, 1500, false},
+      {"slew down", {{0, fast(1500)}, {30, fast(0)}}, 0, false},
+      {"step forward", {{10, fast(3200)}}, 3200, true},
+      {"step back", {{0, fast(3200)}, {30, fast(0)}}, 0, true},
+      {"a server lost and back",
+       {{0, fast(1500)}, {60, std::nullopt}, {200, fast(1500)}},
+       1500,
+       false},
+      {"slow and disagreeing answers keep the last trusted",
+       {{0, fast(1500)}, {20, fast(1600)}, {40, fast(5000)}, {60, ServerAnswer{1500, 700}}},
+       1600,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimTime time{8 * 3600 * 1000 - 300};
+    SimClock local(time);
+    ClockCorrection correction;
+    CorrectionChoice choice;
+    CorrectedClock clock(local, correction);
+    SimSink sink(time);
+    sink.fixed_work_ms = 0;
+    EventSleeper sleeper;
+    std::atomic<bool> running{true};
+    ClockLoop loop(clock, sleeper, index, sink, running);
+    std::mt19937 jitter{3};
+    std::size_t next = 0;
+    double applied = 0, widest = 0;
+    bool first = true;
+    while (time.ms < 9 * 3600 * 1000 - 20'000) {
+      for (; next < c.events.size() && time.ms >= (8 * 3600 + c.events[next].at) * 1000; ++next)
+        correction.Publish(choice.Take(c.events[next].answer));
+      time.ms += loop.RunCycle() + static_cast<int>(jitter() % 40);
+      if (!first) widest = std::max(widest, std::fabs(clock.AppliedMs() - applied));
+      first = false;
+      applied = clock.AppliedMs();
+    }
+    EXPECT_EQ(applied, c.final_ms);
+    EXPECT_EQ(widest >= kStepCorrectionMs, c.stepped) << widest;
+    if (!c.stepped) {
+      EXPECT_LT(widest, 1050.0 / kSlewMsPerCorrectionMs);
+    }
+    ASSERT_GE(sink.starts.size(), rows.size() - 2);
+    for (std::size_t i = 0; i < sink.starts.size(); ++i)
+      ASSERT_EQ(sink.starts[i].start_time, rows[i].View()) << "start " << i;
+  }
 }
 
 }  // namespace

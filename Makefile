@@ -42,7 +42,8 @@ run: build
 # The zips for Windows users, with the same contents (the program, the demo's announcements and
 # the Chinese guide): build/release/Belvane-<version>-x64.zip and Belvane-<version>-x86.zip.
 release: build
-	scripts/make-release.sh $(BUILD) $(BUILD_X86)
+	scripts/make-release.sh $(BUILD)
+	scripts/make-release.sh $(BUILD_X86) $(BUILD)/release
 
 format:
 	find app audio bench platform resources runtime tests ui -name '*.cpp' -o -name '*.h' | xargs -r clang-format -i

@@ -55,6 +55,9 @@ void ShowTodayLine();
 // (app/campus/follow_view.h); while there are any, the line's tooltip shows the whole text, a part
 // a line, since the line is too narrow for it. Empty: the line as it was.
 void SetTodayLineAdditions(std::vector<std::string> parts);
+// A notice the line below the list shows after the additions (empty: none), for as long as the
+// program runs; shown at once.
+void ShowNotice(std::string notice);
 // Whether the timetables are read-only here (a followed campus folder manages them): the
 // drop-down then offers no action items, and unsaved edits cannot be saved on leaving them.
 // Lists the timetables again when it changes.

@@ -31,6 +31,8 @@ struct TimetableChoiceState {
   bool read_only = false;
   // What the today line adds after what rings today.
   std::vector<std::string> today_additions;
+  // What the line below the list says besides them: a missing system part (app/media_check.h).
+  std::string notice;
   // The today line's tooltip, made the first time the line has additions. The main window owns
   // it (a popup's owner destroys it with itself), so only a handle is kept here.
   HWND today_tip = nullptr;

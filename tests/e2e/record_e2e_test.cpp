@@ -329,6 +329,34 @@ TEST_F(FollowTest, ASourceThatGoesAndComesBackGivesOneLineEachAndTheBellsRingOn)
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// A system without Media Foundation (Windows 7 N, a trimmed image; here Wine told not to load
+// mfplat.dll): start-up says so once, in the record and below the list, and WAV still rings.
+TEST_F(RecordTest, WithoutMediaFoundationStartUpSaysSoOnceAndWavStillRings) {
+  wchar_t saved[512] = {};
+  const DWORD had = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved, 512);
+  const std::wstring overrides = had ? std::wstring(saved) + L";mfplat=d" : L"mfplat=d";
+  ASSERT_TRUE(SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str()));
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\a.wav", NoiseWav(1.0, 7)));
+  const std::string bell = TimeTextIn(4);
+  ASSERT_TRUE(app_.Process().WriteFile(kConfigName, MakeConfig({{bell, "a.wav", "0"}}, "1")));
+  const bool started = app_.Start();
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", had ? saved : nullptr);
+  ASSERT_TRUE(started) << app_.Process().SetUpError();
+  const std::string line = "解码\t缺少媒体功能\tmp3/m4a/wma 无法播放，请安装媒体功能包";
+  ASSERT_TRUE(RecordHas(line)) << Record();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return app_.Control(BELVANE_ID_FOLLOW_LINE).Text() ==
+               "缺少媒体功能：mp3/m4a/wma 无法播放，请安装媒体功能包";
+      },
+      5000))
+      << app_.Control(BELVANE_ID_FOLLOW_LINE).Text();
+  ASSERT_TRUE(RecordHas("定时\t1\t" + bell + "\ta.wav\t已播放\t+")) << Record();
+  const std::string record = Record();
+  EXPECT_EQ(record.find(line), record.rfind(line)) << record;
+}
+
 // Log-off or shut-down ends the process without a close: the end is written when the session
 // ends, and once only.
 TEST_F(RecordTest, AnEndingSessionWritesTheEndLine) {

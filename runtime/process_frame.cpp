@@ -103,7 +103,7 @@ HWND FindFatalBox() {
   HWND found = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
+      [](HWND window, LPARAM result) CALLBACK -> BOOL {
         wchar_t class_name[16] = {};
         wchar_t caption[std::size(g_fatal_caption)] = {};
         GetClassNameW(window, class_name, static_cast<int>(std::size(class_name)));

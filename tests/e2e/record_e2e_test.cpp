@@ -460,7 +460,7 @@ class Process {
       std::vector<HWND> found;
     } search{id_, {}};
     EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
           DWORD owner = 0;
           GetWindowThreadProcessId(window, &owner);
@@ -682,7 +682,7 @@ std::vector<HWND> WindowsTitled(const std::wstring& part) {
     std::vector<HWND> found;
   } search{part, {}};
   EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
+      [](HWND window, LPARAM data) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
         wchar_t title[512] = {};
         GetWindowTextW(window, title, 512);

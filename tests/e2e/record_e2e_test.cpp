@@ -335,12 +335,13 @@ TEST_F(RecordTest, WithoutMediaFoundationStartUpSaysSoOnceAndWavStillRings) {
   wchar_t saved[512] = {};
   const DWORD had = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved, 512);
   const std::wstring overrides = had ? std::wstring(saved) + L";mfplat=d" : L"mfplat=d";
-  ASSERT_TRUE(SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str()));
   ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
-  ASSERT_TRUE(app_.Process().WriteFile("mp3\a.wav", NoiseWav(1.0, 7)));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\a.wav", NoiseWav(1.0, 7)));
   const std::string bell = TimeTextIn(4);
   ASSERT_TRUE(app_.Process().WriteFile(kConfigName, MakeConfig({{bell, "a.wav", "0"}}, "1")));
-  const bool started = app_.Start();
+  // The program inherits it; it is this suite's own again at once.
+  const bool started =
+      SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str()) && app_.Start();
   SetEnvironmentVariableW(L"WINEDLLOVERRIDES", had ? saved : nullptr);
   ASSERT_TRUE(started) << app_.Process().SetUpError();
   const std::string line = "解码\t缺少媒体功能\tmp3/m4a/wma 无法播放，请安装媒体功能包";

@@ -46,8 +46,8 @@ struct AppObjects : MainWindowControls {
   TextValue program_dir;  // the program's folder, no trailing backslash
   TextArray music_names;  // the music folder's files, in list box order
   OwnedIcon icon;         // icon resource BELVANE_ICON_APP, the main window's small icon
-  // The threads that open the bell record in the text editor (the system menu's item) and test
-  // a shared folder (the follow window's).
+  // The threads that open the bell record in the text editor (the system menu's item), test a
+  // shared folder (the follow window's) and look for Media Foundation at start-up.
   WorkerPool record_opening;
   // The music folder followed while the program runs (the list and the marks).
   MusicWatch music_watch;

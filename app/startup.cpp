@@ -10,6 +10,7 @@
 #include "app/timetable/default_config.h"
 #include "app/editing.h"
 #include "app/manual_play.h"
+#include "app/media_check.h"
 #include "app/music/music_folder.h"
 #include "app/music/music_watch.h"
 #include "app/calendar/plan_window.h"
@@ -328,6 +329,12 @@ void PrepareData() {
 
   // 8. Audio, 9. the clock (last, so it never sees a control that is not filled).
   const bool sound = ProvisionAudioStep();
+  // Without Media Foundation only WAV plays: the record and the line below the list say so.
+  StartMediaCheck(app.record_opening, app.main_window.Handle(), &LoadsAsLibrary, [] {
+    if (!HaveAppObjects()) return;
+    App().process.bell_record.MediaMissing();
+    ShowNotice(kMediaMissingNotice);
+  });
   StartClockStep();
   // 10. Only now, with the clock and the bells running, is a failed audio start told.
   if (!sound) TellNoSoundStep();

@@ -376,6 +376,8 @@ void ShowTodayLine() {
   }
   app.today_line.Caption(line);
   // The strip beside the clock is narrow: the additions are also shown whole below the list.
+  const std::string& notice = app.choice_state.notice;
+  if (!notice.empty()) follow += (follow.empty() ? std::string() : std::string("  ")) + notice;
   app.follow_line.Caption(follow);
   // Never made while nothing is added: the line stays as it always was.
   if (!tip.empty() || app.choice_state.today_tip != nullptr) ShowTodayTip(app, tip);
@@ -389,6 +391,12 @@ void ShowWakeText(const std::string& text) {
 
 void SetTodayLineAdditions(std::vector<std::string> parts) {
   if (HaveAppObjects()) App().choice_state.today_additions = std::move(parts);
+}
+
+void ShowNotice(std::string notice) {
+  if (!HaveAppObjects()) return;
+  App().choice_state.notice = std::move(notice);
+  ShowTodayLine();
 }
 
 void SetTimetablesReadOnly(bool read_only) {

@@ -57,6 +57,9 @@ void ShowTodayLine();
 void SetTodayLineAdditions(std::vector<std::string> parts);
 // The next wake (TodaysTimetable::SetWakeShown's words) after what rings today; shown at once.
 void ShowWakeText(const std::string& text);
+// A notice the line below the list shows after the additions (empty: none), for as long as the
+// program runs; shown at once.
+void ShowNotice(std::string notice);
 // Whether the timetables are read-only here (a followed campus folder manages them): the
 // drop-down then offers no action items, and unsaved edits cannot be saved on leaving them.
 // Lists the timetables again when it changes.

@@ -33,6 +33,8 @@ struct TimetableChoiceState {
   std::vector<std::string> today_additions;
   // The next wake, or why there is none ("下次唤醒 07:59:00"); after what rings today.
   std::string wake_text;
+  // What the line below the list says besides them: a missing system part (app/media_check.h).
+  std::string notice;
   // The today line's tooltip, made the first time the line has additions. The main window owns
   // it (a popup's owner destroys it with itself), so only a handle is kept here.
   HWND today_tip = nullptr;

@@ -35,21 +35,24 @@ namespace {
 
 // The binding stub of entry I: binds the process-wide entry, then calls the library with the
 // caller's arguments (all scalars and pointers, passed on unchanged).
-template <std::size_t I, class Prototype>
-struct BindingStub;
-
 template <std::size_t I, class Result, class... Args>
-struct BindingStub<I, Result(Args...)> {
+struct BindingStub {
   static Result WINAPI Call(Args... args) {
     void* address = ProcessAudioEntries().Bind(static_cast<AudioFunction>(I));
     return reinterpret_cast<AudioEntryPointerAt<I>>(address)(args...);
   }
 };
 
+// Entry I's stub, its result and parameters taken from the entry's pointer type. Deduced from a
+// WINAPI pointer: a plain function type would not match the 32-bit build's stdcall prototypes.
+template <std::size_t I, class Result, class... Args>
+void* StubOf(Result(WINAPI*)(Args...)) {
+  return reinterpret_cast<void*>(&BindingStub<I, Result, Args...>::Call);
+}
+
 template <std::size_t... I>
 std::array<void*, kAudioEntryCount> MakeStubs(std::index_sequence<I...>) {
-  return {reinterpret_cast<void*>(
-      &BindingStub<I, std::remove_pointer_t<AudioEntryPointerAt<I>>>::Call)...};
+  return {StubOf<I>(AudioEntryPointerAt<I>{})...};
 }
 
 // The stubs are compared with entries to tell bound from unbound. A function-local static, so

@@ -5,7 +5,9 @@
 #include "runtime/text.h"
 
 // The image, assembled from the built library (resources/audio_image.cpp).
-extern "C" const unsigned char belvane_audio_library_image[];
+// Named as resources/audio_image.cpp spells it: without the underscore the 32-bit build puts
+// before C names.
+extern "C" const unsigned char belvane_audio_library_image[] asm("belvane_audio_library_image");
 
 namespace belvane {
 

@@ -34,7 +34,7 @@ int AnswerThreadInfoBoxes(HWND keep) {
   } look{keep, 0};
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND window, LPARAM param) -> BOOL {
+      [](HWND window, LPARAM param) CALLBACK -> BOOL {
         Look& look = *reinterpret_cast<Look*>(param);
         wchar_t name[16] = {};
         GetClassNameW(window, name, 16);

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <float.h>
+#ifdef __SSE__
 #include <xmmintrin.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
@@ -103,7 +105,7 @@ HWND FindFatalBox() {
   HWND found = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
+      [](HWND window, LPARAM result) CALLBACK -> BOOL {
         wchar_t class_name[16] = {};
         wchar_t caption[std::size(g_fatal_caption)] = {};
         GetClassNameW(window, class_name, static_cast<int>(std::size(class_name)));
@@ -151,7 +153,11 @@ void RunProcessFrame(const ProgramHooks& hooks) {
   g_frame_thread.store(GetCurrentThreadId());
   try {
     _fpreset();
+#ifdef __SSE__
     _mm_setcsr(0x1F80);  // SSE: round to nearest, every exception masked
+#endif
+    // The 32-bit build computes with the x87 unit alone (it runs on any CPU 32-bit Windows 7
+    // does), which _fpreset has set alike.
     if (hooks.construct) hooks.construct();
     SetExitHook(0, hooks.exit_hook);
     if (hooks.start_window_layer) hooks.start_window_layer();

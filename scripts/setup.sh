@@ -6,12 +6,16 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 PACKAGES=(
-  g++-mingw-w64-x86-64-posix cmake ninja-build make
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix cmake ninja-build make
   wine wine64 fonts-wine xvfb xauth x11-utils fonts-wqy-microhei locales
   libasound2-plugins libgnutls30 libgl1
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   googletest imagemagick sox ffmpeg espeak-ng clang-format python3
   clang libclang-rt-14-dev
+  # Wine's 32-bit side, for the 32-bit program: its sound and its decoders as the 64-bit side's.
+  wine32:i386 libasound2-plugins:i386
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-ugly:i386
+  gstreamer1.0-libav:i386
 )
 
 missing=()
@@ -27,6 +31,9 @@ if ((${#missing[@]})); then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
@@ -43,6 +50,12 @@ if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
 fi
 
 STAMP="$WINEPREFIX/.belvane-ready"
+# A prefix made before Wine's 32-bit side was installed has no 32-bit system files (syswow64) and
+# wineboot -u does not add them: it is made afresh.
+if [ -f "$STAMP" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  echo "setup: the Wine prefix lacks the 32-bit side; making it afresh"
+  rm -f "$STAMP"
+fi
 if [ ! -f "$STAMP" ]; then
   echo "setup: creating Wine prefix in $WINEPREFIX"
   rm -rf "$WINEPREFIX"
@@ -54,5 +67,7 @@ if [ ! -f "$STAMP" ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   wineserver -w || true
+  [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] ||
+    { echo "setup: the Wine prefix has no 32-bit side (wine32:i386 missing?)" >&2; exit 1; }
   touch "$STAMP"
 fi

@@ -147,6 +147,10 @@ std::string AudioDeviceLine(const RecordTime& time, bool back) {
   return Line(time, "音频设备", back ? "恢复" : "丢失");
 }
 
+std::string MediaMissingLine(const RecordTime& time) {
+  return Line(time, "解码", "缺少媒体功能", "mp3/m4a/wma 无法播放，请安装媒体功能包");
+}
+
 std::string AutostartLine(const RecordTime& time, bool on, bool done, std::string_view command) {
   if (!done) return Line(time, "开机自动启动", on ? "开启失败" : "关闭失败");
   return on ? Line(time, "开机自动启动", "已开启", command) : Line(time, "开机自动启动", "已关闭");

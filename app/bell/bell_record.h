@@ -125,6 +125,8 @@ std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellR
 std::string ManualStopLine(const RecordTime& time, std::string_view music);
 std::string SaveLine(const RecordTime& time, bool saved, int rows);
 std::string AudioDeviceLine(const RecordTime& time, bool back);
+// "解码	缺少媒体功能	…": the system cannot decode mp3, m4a or wma (app/media_check.h).
+std::string MediaMissingLine(const RecordTime& time);
 // The logon entry was switched on (`command` is what it now starts) or off; `done` false when
 // the change could not be made.
 std::string AutostartLine(const RecordTime& time, bool on, bool done, std::string_view command);

@@ -217,6 +217,10 @@ void BellRecord::AudioDevice(bool back) {
   Add(AudioDeviceLine(LocalRecordTime(), back));
 }
 
+void BellRecord::MediaMissing() {
+  Add(MediaMissingLine(LocalRecordTime()));
+}
+
 void BellRecord::Save(bool saved, int rows) {
   Add(SaveLine(LocalRecordTime(), saved, rows));
 }

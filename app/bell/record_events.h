@@ -86,6 +86,8 @@ class BellRecord {
   // The output device went missing (false) or was initialised again (true); the player's
   // device observer, set by Start. Any thread.
   void AudioDevice(bool back);
+  // Start-up found no Media Foundation (app/media_check.h). Any thread.
+  void MediaMissing();
   // The save button: whether the timetable of `rows` rows was saved.
   void Save(bool saved, int rows);
   // The system menu's logon item: the entry was switched on (starting `command`) or off; `done`

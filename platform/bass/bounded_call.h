@@ -58,6 +58,19 @@ enum class CallOutcome { kDone, kTimedOut, kRefused };
 // thread and waits up to timeout_ms. kDone: *out holds the result. kTimedOut: the helper runs on
 // and destroys the result when it ends. kRefused: a bound was reached or no thread could start;
 // `work` never ran. An exception from `work` gives a default T.
+// A system thread's routine for a body made with new: runs it, then frees it. WINAPI, as the
+// system calls it (a lambda would have the compiler's own convention, not the 32-bit system's).
+template <typename Body>
+DWORD WINAPI RunHeldBody(void* param) {
+  Body* const run = static_cast<Body*>(param);
+  try {
+    (*run)();
+  } catch (...) {
+  }
+  delete run;
+  return 0;
+}
+
 template <typename T, typename Work>
 CallOutcome RunBounded(AbandonedHelpers& helpers, const std::string& key, uint32_t timeout_ms,
                        Work work, T* out) {
@@ -93,18 +106,7 @@ CallOutcome RunBounded(AbandonedHelpers& helpers, const std::string& key, uint32
   using Helper = decltype(helper);
   Helper* const body = new (std::nothrow) Helper(std::move(helper));
   if (body == nullptr) return CallOutcome::kRefused;
-  const HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* param) -> DWORD {
-        Helper* const run = static_cast<Helper*>(param);
-        try {
-          (*run)();
-        } catch (...) {
-        }
-        delete run;
-        return 0;
-      },
-      body, 0, nullptr);
+  const HANDLE thread = CreateThread(nullptr, 0, &RunHeldBody<Helper>, body, 0, nullptr);
   if (thread == nullptr) {
     delete body;
     return CallOutcome::kRefused;

@@ -508,7 +508,7 @@ std::vector<HWND> AppUnderTest::TopLevelWindows(bool visible_only) const {
     std::vector<HWND> found;
   } search{pid_, visible_only, {}};
   EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
+      [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         DWORD pid = 0;
         GetWindowThreadProcessId(hwnd, &pid);

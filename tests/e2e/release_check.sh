@@ -9,7 +9,11 @@ trap 'rm -rf "$work"' EXIT
 "$ROOT/scripts/make-release.sh" "$BUILD" "$work/out" >/dev/null
 zip="$(ls "$work"/out/Belvane-*.zip)"
 version="$(sed -n 's/^#define BELVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$BUILD/generated/resources/version.h")"
-[ "$(basename "$zip")" = "Belvane-$version.zip" ] || { echo "zip named $(basename "$zip")" >&2; exit 1; }
+case "$(x86_64-w64-mingw32-objdump -f "$BUILD/bin/Belvane.exe")" in
+  *pei-i386*) arch=x86 ;;
+  *) arch=x64 ;;
+esac
+[ "$(basename "$zip")" = "Belvane-$version-$arch.zip" ] || { echo "zip named $(basename "$zip")" >&2; exit 1; }
 python3 - "$zip" "$work/unpacked" <<'PY'
 import os, sys, zipfile
 zip_path, target = sys.argv[1], sys.argv[2]

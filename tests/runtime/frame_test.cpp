@@ -242,7 +242,7 @@ HWND FindWholeBox(DWORD pid, const std::wstring& caption, const std::wstring& te
     HWND box;
   } search{pid, caption, text, nullptr};
   EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
+      [](HWND window, LPARAM param) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);

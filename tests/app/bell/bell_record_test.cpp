@@ -49,6 +49,8 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
   EXPECT_EQ(SaveLine(kAt, false, 5), stamp + "保存\t保存失败");
   EXPECT_EQ(AudioDeviceLine(kAt, false), stamp + "音频设备\t丢失");
   EXPECT_EQ(AudioDeviceLine(kAt, true), stamp + "音频设备\t恢复");
+  EXPECT_EQ(MediaMissingLine(kAt),
+            stamp + "解码\t缺少媒体功能\tmp3/m4a/wma 无法播放，请安装媒体功能包");
   EXPECT_EQ(AutostartLine(kAt, true, true, "\"D:\\铃声 2\\Belvane.exe\""),
             stamp + "开机自动启动\t已开启\t\"D:\\铃声 2\\Belvane.exe\"");
   EXPECT_EQ(AutostartLine(kAt, false, true, ""), stamp + "开机自动启动\t已关闭");

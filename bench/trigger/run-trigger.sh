@@ -21,6 +21,9 @@
 #   timetable, looked at every 5 s) and, COPY_AT seconds after the first row (default 10), drops
 #   COPY_MB of new music there in 20 files, so that the follower copies them while bells ring.
 #   The record's take lines and when the copies were made are printed after the figures.
+#   BASELINE=/path/to/Belvane.exe runs that build too, in a folder of its own with the same rows
+#   at the same seconds and a sound device of its own, and prints its figures as "before": a
+#   change's cost side by side in one run.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -34,6 +37,7 @@ TONE_MS="${TONE_MS:-300}"
 COPY_MB="${COPY_MB:-0}"
 COPY_AT="${COPY_AT:-10}"
 COPY_FILES=20
+BASELINE="${BASELINE:-}"
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 
@@ -61,7 +65,7 @@ elif [ "$FORMAT" = m4a ]; then
 fi
 cp "$OUT/belvane/mp3/$TONE" "$OUT/plain/$TONE"
 
-for who in belvane plain; do
+for who in belvane plain before; do
   printf 'pcm.!default { type file; slave.pcm "null"; file "|%s %s"; format "raw" }\n' \
     "$OUT/first_byte" "$OUT/$who.onsets" >"$OUT/$who.conf"
 done
@@ -103,6 +107,11 @@ open(out + "/belvane/Belvane配置.ini", "w").write("\r\n".join(lines) + "\r\n")
 open(out + "/plan", "w").write("%d %d %d\n" % (start, first, count))
 PY
 read -r START FIRST _ <"$OUT/plan"
+if [ -n "$BASELINE" ]; then
+  mkdir -p "$OUT/before"
+  cp -r "$OUT/belvane/mp3" "$OUT/belvane/Belvane配置.ini" "$OUT/before/"
+  cp "$BASELINE" "$OUT/before/Belvane.exe"
+fi
 
 if [ "$COPY_MB" -gt 0 ]; then
   # The followed source holds the run's own timetable (taken at start-up, the same bytes), so
@@ -140,6 +149,12 @@ session() {
   (cd "$OUT/belvane" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/belvane.conf" \
      exec wine ./Belvane.exe >"$OUT/belvane.log" 2>&1) &
   local belvane=$!
+  local before=
+  if [ -n "$BASELINE" ]; then
+    (cd "$OUT/before" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/before.conf" \
+       exec wine ./Belvane.exe >"$OUT/before.log" 2>&1) &
+    before=$!
+  fi
   (cd "$OUT/plain" && ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$OUT/plain.conf" \
      exec wine ./plain_clock.exe "$TONE" $((FIRST + 1)) 2 "$COUNT" >"$OUT/plain.log" 2>&1) &
   local plain=$!
@@ -147,7 +162,7 @@ session() {
   echo "trigger: $COUNT rows each, until $(date -d @"$end" +%T)"
   while [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
   wait "$plain" || true
-  kill "$belvane" 2>/dev/null || true
+  kill "$belvane" ${before:+"$before"} 2>/dev/null || true
   wineserver -k >/dev/null 2>&1 || true
   wait "$belvane" 2>/dev/null || true
 }
@@ -158,7 +173,7 @@ if [ -n "$LOADER" ]; then
 fi
 
 python3 - "$OUT" "$START" "$COUNT" <<'PY'
-import sys
+import os, sys
 out, start, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 def onsets(who):
     try:
@@ -183,6 +198,8 @@ def report(who, offset):
           % (who, count, len(got), missed, pct(50), pct(99), got[-1] if got else float("nan"), got[0] if got else float("nan"),
              (first[0] - due[0]) / 1e6 if first else float("nan")))
 report("belvane", 0)
+if os.path.exists(out + "/before"):
+    report("before", 0)
 report("plain", 1)
 
 # Belvane's own record of each bell (GBK): how late it says the first sound was, against the

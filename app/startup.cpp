@@ -399,9 +399,12 @@ void StartClockStep() {
   ProcessMusicPlayer().BindStartFunctionsIfPresent();
   ProcessObjects& process = app.process;
   BellWorker& worker = process.bell_worker;
+  // The bell level: its settings are read on the worker, which sets the volume for a bell.
+  worker.SetBellLevel(app.program_dir,
+                      [&process](const VolumeNote& note) { process.bell_record.Volume(note); });
   if (worker.Start(MusicFolderPath())) {
-    app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done) {
-      return worker.StartBell(path, std::move(done));
+    app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done, bool scheduled) {
+      return worker.StartBell(path, std::move(done), scheduled);
     });
     app.playback.SetStopper([&worker] { return worker.StopBell(); });
     process.playback_watcher.SetOpeningCheck([&worker] { return worker.StartWaiting(); });

@@ -389,6 +389,21 @@ int MusicPlayer::LastError() {
   return Locked<AudioFunction::kErrorGetCode>([](auto error_get_code) { return error_get_code(); });
 }
 
+std::int64_t MusicPlayer::StreamBytesHeard(DWORD stream) {
+  if (stream == 0 || !entries_.TryBind(AudioFunction::kChannelGetPosition)) return -1;
+  const QWORD bytes = entries_.Entry<AudioFunction::kChannelGetPosition>()(stream, bass::kPosByte);
+  return bytes == static_cast<QWORD>(-1) ? -1 : static_cast<std::int64_t>(bytes);
+}
+
+bool MusicPlayer::StreamStopped(DWORD stream, bool* device_failed) {
+  *device_failed = false;
+  if (stream == 0 || !entries_.TryBind(AudioFunction::kChannelIsActive)) return false;
+  const DWORD state = entries_.Entry<AudioFunction::kChannelIsActive>()(stream);
+  if (state != bass::kActiveStopped) return false;
+  *device_failed = EndedForTheDevice(0, LastErrorIfBound());
+  return true;
+}
+
 int MusicPlayer::LastErrorIfBound() {
   if (!entries_.IsBound(AudioFunction::kErrorGetCode)) return 0;
   return entries_.Entry<AudioFunction::kErrorGetCode>()();

@@ -142,6 +142,13 @@ class MusicPlayer {
   std::int64_t GetLength();
   // Moves the play position; the library's result, 0 with no stream.
   BOOL SetPosition(std::int64_t milliseconds);
+  // The bytes of `stream` (held or not) its device has finished playing; -1 when it cannot be
+  // told (no such stream, or a library without the position query: never fatal). No lock: the
+  // library takes any handle from any thread.
+  std::int64_t StreamBytesHeard(DWORD stream);
+  // Whether `stream` (held or not) reads as stopped, and then whether its device ended it.
+  // Never fatal; false when it cannot be told.
+  bool StreamStopped(DWORD stream, bool* device_failed);
 
   // --- Other --------------------------------------------------------------------------------
   // BASS_ErrorGetCode: the last error of the calling thread.

@@ -19,7 +19,10 @@ StartOutcome OutcomeOfStart(MusicPlayer& player, const TextValue& path, bool ope
   const bool sounding = opened && playing;
   outcome.facts = FactsOfStart(
       opened, playing, sounding ? 0 : (open_error != 0 ? open_error : player.LastError()), path);
-  if (sounding) outcome.sounded_at = player.SoundStartTime();
+  if (sounding) {
+    outcome.sounded_at = player.SoundStartTime();
+    outcome.stream = player.Stream();
+  }
   return outcome;
 }
 

@@ -22,6 +22,10 @@ struct StartOutcome {
   // When the first sound went out (a FILETIME value of the system's time), where the audio
   // library tells it.
   std::optional<std::uint64_t> sounded_at;
+  // The stream that was started (0: none), so that whether its device took it can be asked.
+  std::uint32_t stream = 0;
+  // It plays on a muted output: the bell level could not unmute it.
+  bool muted = false;
 };
 
 // Called once with a start's outcome, on the thread that made the start. Must only hand work on.

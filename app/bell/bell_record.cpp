@@ -97,10 +97,21 @@ std::string MissingFileLine(const RecordTime& time, int row, std::string_view st
 
 std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
                               std::string_view music, BellResult result, std::int64_t lateness_ms,
-                              std::string_view timetable) {
-  std::string line = Line(time, "定时", std::to_string(row), start_time, music,
-                          BellResultText(result), LatenessText(lateness_ms));
+                              std::string_view timetable, const BellHeard& heard) {
+  std::string result_text = BellResultText(result);
+  if (!heard.silent_reason.empty()) result_text = "无声（" + heard.silent_reason + "）";
+  std::string line = Line(time, "定时", std::to_string(row), start_time, music, result_text,
+                          LatenessText(lateness_ms));
   if (!timetable.empty()) (line += '\t') += timetable;
+  if (heard.muted) line += "\t静音";
+  return line;
+}
+
+std::string VolumeLine(const RecordTime& time, std::string_view kind, std::string_view file,
+                       std::string_view text) {
+  std::string line = Line(time, "音量", kind);
+  if (!file.empty()) (line += '\t') += file;
+  if (!text.empty()) (line += '\t') += text;
   return line;
 }
 

@@ -8,8 +8,14 @@
 //   退出                                                   the program ended
 //   再次启动  "已切换到正在运行的窗口"                       a second copy handed over
 //   文件缺失  row, start time, music                        at start-up and after midnight
-//   定时  row, start time, music, result, lateness[, timetable]  a scheduled bell (the
-//                                                          timetable's name unless 常规)
+//   定时  row, start time, music, result, lateness[, timetable][, 静音]  a scheduled bell
+//                                                          (the timetable's name unless 常规;
+//                                                          静音: it played on a muted output
+//                                                          that could not be unmuted); the
+//                                                          result 已播放 only once the device
+//                                                          took its first samples, else
+//                                                          无声（reason）
+//   音量  已调整, music, change | 已恢复 | 无法调整, reason   the bell level (once per reason)
 //   今日  timetable, why  |  今日  停铃, reason               at start-up and each new day
 //   今日  考试, "2 场", sessions[, "同时打课表 常规"]           an exam day (its timetable too)
 //   日历  无法识别, the line as written                      the plan's unreadable lines
@@ -103,11 +109,21 @@ std::string EndedLine(const RecordTime& time);
 std::string SecondCopyLine(const RecordTime& time);
 std::string MissingFileLine(const RecordTime& time, int row, std::string_view start_time,
                             std::string_view music);
+// Whether a started bell was heard: `silent_reason` when the device never took its first
+// samples (the result then reads 无声（reason）), `muted` when it played muted.
+struct BellHeard {
+  std::string silent_reason;
+  bool muted = false;
+};
 // `timetable`, when given, is one more field at the end: the bell's timetable when it is not the
 // default one.
 std::string ScheduledBellLine(const RecordTime& time, int row, std::string_view start_time,
                               std::string_view music, BellResult result, std::int64_t lateness_ms,
-                              std::string_view timetable = {});
+                              std::string_view timetable = {}, const BellHeard& heard = {});
+// "音量	已调整	上课.mp3	静音→取消, 12%→60%", "音量	已恢复", "音量	无法调整
+// reason".
+std::string VolumeLine(const RecordTime& time, std::string_view kind, std::string_view file = {},
+                       std::string_view text = {});
 // Which timetable rings today: `name` and why, or "停铃" and the reason.
 std::string TodayLine(const RecordTime& time, std::string_view name, std::string_view why);
 // A day of exams: "2 场", "语文 09:00~11:30; 数学 15:00~17:00", and the timetable that rings

@@ -31,11 +31,13 @@ void PlayBell(Bell bell, const TimetableEntry& entry, const std::string& timetab
   bell.timetable = entry.source.empty() ? timetable_name : entry.source;
   bell.path = MusicFilePath(music_folder, bell.music_name);
   const TextValue path = bell.path;
-  playback.StartPlayback(path, [bell = std::move(bell),
-                                started = std::move(started)](const StartOutcome& outcome) mutable {
-    bell.outcome = outcome;
-    if (started) started(bell);
-  });
+  playback.StartPlayback(
+      path,
+      [bell = std::move(bell), started = std::move(started)](const StartOutcome& outcome) mutable {
+        bell.outcome = outcome;
+        if (started) started(bell);
+      },
+      true);
 }
 
 }  // namespace

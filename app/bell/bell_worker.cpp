@@ -85,6 +85,9 @@ struct BellWorker::Queue {
   WorkerPool* opens;
   const SharedTimetable* timetable;
   TextValue music_folder;
+  TextValue settings_dir;
+  BellVolume::Notes volume_notes;
+  BellWorker::VolumeMaker make_volume;
   OwnedKernelHandle wake = NewManualResetEvent();
   std::mutex mutex;               // guards what follows
   std::deque<BellJob> starts;     // in the order they came
@@ -107,8 +110,10 @@ BellWorker::~BellWorker() {
 // the quiet after a start, the latest second to prepare ahead from, and the way to the end.
 class BellWorker::Loop {
  public:
-  Loop(Queue& queue, PlayerBellPort& port, BellPreparer& preparer)
-      : queue_(queue), port_(port), preparer_(preparer) {}
+  Loop(Queue& queue, PlayerBellPort& port, BellPreparer& preparer, BellVolume* volume)
+      : queue_(queue), port_(port), preparer_(preparer), volume_(volume) {
+    ReadSettings();
+  }
 
   // How long to wait for the next job: a start's file is waited for until it is given up, a
   // second to prepare from (or a replaced stream to free) waits out the quiet after a start.
@@ -121,6 +126,8 @@ class BellWorker::Loop {
       const int quiet = LeftUntil(quiet_until_);
       timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
     }
+    if (volume_ && volume_->Active())
+      timeout = timeout < 0 ? kVolumeWatchMs : std::min(timeout, kVolumeWatchMs);
     return timeout;
   }
 
@@ -147,13 +154,23 @@ class BellWorker::Loop {
   void Handle(BellJob& job) {
     if (job.ticket != 0) {
       Opened(job);
+    } else if (job.reload_settings) {
+      ReadSettings();
     } else if (job.path) {
-      Start(*job.path, job.done);
+      Start(*job.path, job.done, job.scheduled);
     } else {
       // A stop overtakes a start still waiting for its file.
       GiveUpWaitingStart();
       preparer_.Stop();
+      if (volume_) volume_->Ended();
     }
+  }
+
+  // A bell whose volume was changed has ended: what it set is put back.
+  void WatchVolume() {
+    if (!volume_ || !volume_->Active() || preparer_.StartWaiting()) return;
+    const int state = queue_.player->State();
+    if (state == 0 || state == -2) volume_->Ended();
   }
 
   // After a round of jobs: outside the quiet after a start, replaced streams are freed and the
@@ -166,8 +183,14 @@ class BellWorker::Loop {
     // the next look ahead opens it again, on the output as it is now.
     if (std::exchange(recheck_, false)) preparer_.Release();
     if (look_ahead_) {
-      preparer_.Prepare(NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder),
-                        *look_ahead_);
+      const BellTarget target =
+          NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder);
+      preparer_.Prepare(target, *look_ahead_);
+      // The volume is read once per bell, ahead of it: its second only sets it.
+      if (volume_ && !target.IsNone() && target.second != volume_read_for_) {
+        volume_read_for_ = target.second;
+        volume_->Prepared(settings_);
+      }
       look_ahead_.reset();
     }
   }
@@ -186,24 +209,39 @@ class BellWorker::Loop {
     give_up_at_ = std::min(give_up_at_, quit_by_);
   }
 
+  void ReadSettings() {
+    if (!volume_) return;
+    settings_ = ReadSoundSettings(queue_.settings_dir);
+    volume_read_for_ = -1;
+  }
+
   void Opened(const BellJob& job) {
     const OpenedResult opened = preparer_.Opened(job.ticket, job.stream);
     if (opened.sounding) StartedNow();
     if (opened.was_start)
-      Tell(waiting_done_, waiting_path_, job.stream != 0, opened.sounding, job.error);
+      Tell(waiting_done_, waiting_path_, job.stream != 0, opened.sounding, job.error,
+           waiting_muted_);
   }
 
-  void Start(TextValue& path, StartDone& done) {
+  void Start(TextValue& path, StartDone& done, bool scheduled) {
     // A later start overtakes a start still waiting for its file.
     GiveUpWaitingStart();
+    bool muted = false;
+    if (volume_) {
+      // What the bell before set is put back first; the play button's starts stop there.
+      volume_->Ended();
+      if (scheduled) muted = volume_->BeforeStart(settings_, FileNameOf(path.View()));
+      volume_read_for_ = -1;
+    }
     const BellStartResult start = preparer_.Start(path);
     if (start.sounding) StartedNow();
     // What the start gave is told after it, off the path to the sound.
     if (start.kind == BellStartKind::kOpening) {
       waiting_path_ = std::move(path);
       waiting_done_ = std::move(done);
+      waiting_muted_ = muted;
     } else {
-      Tell(done, path, start.kind == BellStartKind::kPrepared, start.sounding, 0);
+      Tell(done, path, start.kind == BellStartKind::kPrepared, start.sounding, 0, muted);
     }
     give_up_at_ = GetTickCount64() + kStartOpenWaitMs;
     if (quitting_) give_up_at_ = std::min(give_up_at_, quit_by_);
@@ -212,23 +250,35 @@ class BellWorker::Loop {
   void GiveUpWaitingStart() {
     if (!preparer_.StartWaiting()) return;
     preparer_.AbandonStart();
-    Tell(waiting_done_, waiting_path_, false, false, 0);
+    Tell(waiting_done_, waiting_path_, false, false, 0, false);
   }
 
   void StartedNow() { quiet_until_ = GetTickCount64() + kQuietAfterStartMs; }
 
-  void Tell(StartDone& done, const TextValue& path, bool opened, bool sounding, int open_error) {
+  void Tell(StartDone& done, const TextValue& path, bool opened, bool sounding, int open_error,
+            bool muted) {
     if (!done) return;
     const StartDone told = std::move(done);
     done = nullptr;
-    told(OutcomeOfStart(*queue_.player, path, opened, sounding, open_error));
+    StartOutcome outcome = OutcomeOfStart(*queue_.player, path, opened, sounding, open_error);
+    outcome.muted = muted && sounding;
+    told(outcome);
+  }
+
+  static std::string_view FileNameOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
   }
 
   Queue& queue_;
   PlayerBellPort& port_;
   BellPreparer& preparer_;
-  TextValue waiting_path_;  // the start that waits for its file
-  StartDone waiting_done_;  // and who hears what it gave
+  TextValue waiting_path_;      // the start that waits for its file
+  StartDone waiting_done_;      // and who hears what it gave
+  bool waiting_muted_ = false;  // and whether it plays muted
+  BellVolume* volume_;          // null: no bell level
+  SoundSettings settings_;
+  int volume_read_for_ = -1;  // the second of the bell whose volume was read ahead
   ULONGLONG give_up_at_ = 0;
   ULONGLONG quiet_until_ = 0;      // kQuietAfterStartMs after the last start
   std::optional<int> look_ahead_;  // waits out the quiet; only the latest second counts
@@ -257,15 +307,24 @@ void BellWorker::Run(const std::shared_ptr<Queue>& queue) {
                           if (stream != 0) player->FreeUnheld(stream);  // the worker has ended
                         });
     BellPreparer preparer(port);
-    Loop loop(*queue, port, preparer);
+    // The volume's objects are this thread's (COM is initialised here).
+    std::unique_ptr<SystemVolume> system;
+    std::optional<BellVolume> volume;
+    if (!queue->settings_dir.IsEmpty() && queue->make_volume) {
+      system = queue->make_volume();
+      if (system) volume.emplace(*system, queue->volume_notes);
+    }
+    Loop loop(*queue, port, preparer, volume ? &*volume : nullptr);
     for (;;) {
       WaitForHandle(queue->wake.Ref(), loop.WaitMs());
       std::deque<BellJob> starts;
       if (!loop.Collect(starts)) break;
       loop.GiveUpIfOverdue();
       for (BellJob& job : starts) loop.Handle(job);
+      loop.WatchVolume();
       loop.PrepareWhenQuiet();
     }
+    if (volume) volume->Ended();
   }  // the prepared stream is freed here; opens still under way free theirs when they end
   if (SUCCEEDED(com)) CoUninitialize();
 }
@@ -277,6 +336,9 @@ bool BellWorker::Start(const TextValue& music_folder) {
   queue->opens = &opens_;
   queue->timetable = &timetable_;
   queue->music_folder = music_folder;
+  queue->settings_dir = settings_dir_;
+  queue->volume_notes = volume_notes_;
+  queue->make_volume = make_volume_;
   if (!queue->wake) return false;
   {
     std::lock_guard lock(queue_mutex_);
@@ -303,12 +365,33 @@ bool BellWorker::StartWaiting() {
   return queue && thread_.Running() && queue->start_waiting.load();
 }
 
-bool BellWorker::StartBell(const TextValue& path, StartDone&& done) {
+void BellWorker::SetBellLevel(const TextValue& program_dir, BellVolume::Notes notes,
+                              VolumeMaker system) {
+  settings_dir_ = program_dir;
+  volume_notes_ = std::move(notes);
+  make_volume_ = std::move(system);
+}
+
+bool BellWorker::ReloadSoundSettings() {
   const std::shared_ptr<Queue> queue = CurrentQueue();
   if (!queue || !thread_.Running()) return false;
   std::lock_guard lock(queue->mutex);
   if (queue->quit) return false;
-  queue->starts.push_back(BellJob{path, std::move(done)});
+  BellJob job;
+  job.reload_settings = true;
+  queue->starts.push_back(std::move(job));
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::StartBell(const TextValue& path, StartDone&& done, bool scheduled) {
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  BellJob job{path, std::move(done)};
+  job.scheduled = scheduled;
+  queue->starts.push_back(std::move(job));
   SignalEvent(queue->wake.Ref());
   return true;
 }

@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "app/bell/bell.h"
+#include "app/bell/bell_volume.h"
+#include "app/bell/sound_settings.h"
 #include "app/schedule/bell_preparation.h"
 #include "app/schedule/timetable_snapshot.h"
 #include "audio/music_player.h"
@@ -75,8 +77,14 @@ struct BellJob {
   StartDone done;
   OpenTicket ticket = 0;
   BellStream stream = 0;
-  int error = 0;  // the library's error on the thread that failed to open
+  int error = 0;                 // the library's error on the thread that failed to open
+  bool scheduled = false;        // a start of a scheduled bell (the bell level applies)
+  bool reload_settings = false;  // not a start: read the sound settings again
 };
+
+// While a bell level's change waits to be put back, how often the worker looks whether the bell
+// has ended.
+inline constexpr int kVolumeWatchMs = 250;
 
 // How long a start waits for its file to open before it is given up (the library gives up on a
 // stuck decoder after 15 s); what was queued behind it then runs.
@@ -94,6 +102,15 @@ class BellWorker {
   BellWorker(const BellWorker&) = delete;
   BellWorker& operator=(const BellWorker&) = delete;
 
+  // The bell level: its settings are read from `program_dir` on the worker's thread (at its start
+  // and at ReloadSoundSettings), the volume reached through what `system` makes there (on that
+  // thread, COM initialised), and `notes` told what it did. Before Start; without it the volume
+  // is never touched.
+  using VolumeMaker = std::function<std::unique_ptr<SystemVolume>()>;
+  void SetBellLevel(const TextValue& program_dir, BellVolume::Notes notes,
+                    VolumeMaker system = &MakePlatformVolume);
+  // The settings file was saved: read it again (on the worker). False when no worker runs.
+  bool ReloadSoundSettings();
   // Starts the thread; bells are looked for in `music_folder`. False when it runs already or
   // no thread could be started.
   bool Start(const TextValue& music_folder);
@@ -102,7 +119,8 @@ class BellWorker {
   // Stop what plays and start `path`'s file, prepared or opened now; `done` then hears what the
   // start gave, on the worker (once the file has opened, or the start is given up). False when
   // no worker runs to do it (the caller then does it itself; `done` is left as it was).
-  bool StartBell(const TextValue& path, StartDone&& done = {});
+  // `scheduled`: a bell of the timetable (the bell level applies), not the play button's.
+  bool StartBell(const TextValue& path, StartDone&& done = {}, bool scheduled = false);
   // The computer has resumed: the prepared bell is let go and prepared again at the next look
   // ahead, on the output as it is now. Any thread.
   void CheckAfterResume();
@@ -130,6 +148,9 @@ class BellWorker {
   const SharedTimetable& timetable_;
   std::mutex queue_mutex_;  // guards queue_
   std::shared_ptr<Queue> queue_;
+  TextValue settings_dir_;  // empty: no bell level
+  BellVolume::Notes volume_notes_;
+  VolumeMaker make_volume_;
   WorkerThread thread_;
   WorkerPool opens_;  // the opens' threads: they outlive the worker's run that began them
 };

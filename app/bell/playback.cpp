@@ -112,9 +112,9 @@ void PlaybackControl::ShowState() {
   button_.Caption(PlayButtonCaption(state_.State()));
 }
 
-void PlaybackControl::StartPlayback(const TextValue& path, StartDone done) {
+void PlaybackControl::StartPlayback(const TextValue& path, StartDone done, bool scheduled) {
   if (starter_) player_.BindStartFunctions();
-  if (!starter_ || !starter_(path, std::move(done))) {
+  if (!starter_ || !starter_(path, std::move(done), scheduled)) {
     player_.Stop();
     const bool opened = player_.OpenFile(path) != 0;
     const bool played = player_.Play() != FALSE;

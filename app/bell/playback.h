@@ -84,7 +84,8 @@ class PlaybackControl {
   // Where starts go to have their file opened off this thread (the bell worker), with who hears
   // what the start gave; it answers false when it cannot take the start (leaving `done` as it
   // was), which is then made here as before.
-  using Starter = std::function<bool(const TextValue& path, StartDone&& done)>;
+  // `scheduled`: a timetable's bell, not the play button's.
+  using Starter = std::function<bool(const TextValue& path, StartDone&& done, bool scheduled)>;
   void SetStarter(Starter starter) { starter_ = std::move(starter); }
   // The same for the play button's stop, so that it is never overtaken by a start handed over
   // before it.
@@ -94,7 +95,8 @@ class PlaybackControl {
   // playback (after the start, never on its path), playing. `done` hears what the start gave,
   // from the thread that made it. The button does not wait for that: a file that cannot be
   // opened leaves no stream, and the watcher reports the end at its first look.
-  void StartPlayback(const TextValue& path, StartDone done = {});
+  // `scheduled`: a timetable's bell (the bell level applies to it).
+  void StartPlayback(const TextValue& path, StartDone done = {}, bool scheduled = false);
   // The play button: with no music chosen nothing happens; when stopped the chosen file of
   // `music_folder` plays (`done` as for StartPlayback); when playing the player stops.
   void TogglePlay(const ListBoxControl& music_list, const TextValue& music_folder,

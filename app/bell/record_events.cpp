@@ -165,6 +165,23 @@ void BellRecord::End() {
   writer->Stop();
 }
 
+BellHeard HeardOf(MusicPlayer& player, std::uint32_t stream, int wait_ms) {
+  BellHeard heard;
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(wait_ms);
+  for (;;) {
+    const std::int64_t bytes = player.StreamBytesHeard(stream);
+    // Freed already (a stop, a later bell) or a library that cannot tell: as it was told.
+    if (bytes != 0) return heard;
+    if (GetTickCount64() >= until) break;
+    Sleep(kHeardPollMs);
+  }
+  bool device_failed = false;
+  const bool stopped = player.StreamStopped(stream, &device_failed);
+  heard.silent_reason =
+      device_failed ? "输出设备失效" : (stopped ? "未播出即停止" : "设备未取用声音");
+  return heard;
+}
+
 void BellRecord::ScheduledBell(const Bell& bell) {
   const RecordTime now = LocalRecordTime();
   const BellResult result = ClassifyPlay(bell.outcome.facts);
@@ -173,9 +190,30 @@ void BellRecord::ScheduledBell(const Bell& bell) {
   std::optional<RecordTime> sounded;
   if (result == BellResult::kPlayed && bell.outcome.sounded_at)
     sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
-  Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
-                        LatenessMs(bell.second, sounded.value_or(now)),
-                        bell.timetable == kDefaultTimetableName ? "" : bell.timetable));
+  std::string timetable = bell.timetable == kDefaultTimetableName ? "" : bell.timetable;
+  const std::int64_t lateness = LatenessMs(bell.second, sounded.value_or(now));
+  BellHeard heard;
+  heard.muted = bell.outcome.muted;
+  RecordWriter* const writer = running_.load();
+  if (result != BellResult::kPlayed || bell.outcome.stream == 0 || !writer) {
+    Add(ScheduledBellLine(now, bell.row + 1, bell.start_time, bell.music_name.View(), result,
+                          lateness, timetable, heard));
+    return;
+  }
+  // Whether the device took the first samples is asked on the writer's thread: it takes a
+  // buffer's time, and nothing on a bell's path waits for it.
+  writer->AddLines(
+      [now, bell, result, lateness, timetable = std::move(timetable), heard]() mutable {
+        heard.silent_reason =
+            HeardOf(ProcessMusicPlayer(), bell.outcome.stream, kHeardWaitMs).silent_reason;
+        return std::vector<std::string>{ScheduledBellLine(now, bell.row + 1, bell.start_time,
+                                                          bell.music_name.View(), result, lateness,
+                                                          timetable, heard)};
+      });
+}
+
+void BellRecord::Volume(const VolumeNote& note) {
+  Add(VolumeLine(LocalRecordTime(), note.kind, note.file, note.text));
 }
 
 void BellRecord::PassedOver(const PassedOverSpan& span,

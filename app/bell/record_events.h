@@ -21,9 +21,11 @@
 
 #include "app/bell/bell_record.h"
 #include "app/bell/bell.h"
+#include "app/bell/bell_volume.h"
 #include "app/schedule/day_plan.h"
 #include "app/schedule/passed_over.h"
 #include "app/timetable/timetable.h"
+#include "audio/music_player.h"
 #include "runtime/record_writer.h"
 #include "runtime/text_value.h"
 
@@ -41,6 +43,15 @@ RecordTime RecordTimeOfClockSecond(std::int64_t second);
 // the disk once), stamped `time`.
 std::vector<std::string> MissingFileLines(const TimetableSnapshot& rows,
                                           const TextValue& music_folder, const RecordTime& time);
+
+// How long the device is given to take a started bell's first samples (a buffer is 50 ms; a
+// busy machine's device may start late), and how often it is asked meanwhile.
+inline constexpr int kHeardWaitMs = 1500;
+inline constexpr int kHeardPollMs = 20;
+// Whether the device took `stream`'s first samples within `wait_ms`: `silent_reason` when it
+// did not. A stream that can no longer be asked (freed by a stop or a later bell) counts as
+// heard, as the start said.
+BellHeard HeardOf(MusicPlayer& player, std::uint32_t stream, int wait_ms);
 
 // The bell record of the process: its writer, and whether it runs. The process's objects own the
 // one record (app/process_objects.h) and never destroy it: the clock thread may still hand over a
@@ -78,6 +89,8 @@ class BellRecord {
   // line per row of its last day that would have rung, after one summing up those of any days
   // before.
   void PassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows);
+  // The bell level changed, put back or could not set the volume. Any thread (the bell worker).
+  void Volume(const VolumeNote& note);
   // The play button started the music file `music_name`: what hears the start's outcome and
   // writes its line, stamped now (the press).
   StartDone ManualPlay(const TextValue& music_name);

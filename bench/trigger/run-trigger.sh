@@ -23,7 +23,7 @@
 #   The record's take lines and when the copies were made are printed after the figures.
 #   BEFORE=<an earlier Belvane.exe> runs that build beside this one, on the same rows and a
 #   sound device of its own, so that a change is measured against the build before it in one
-#   run ("before" in the figures).
+#   run ("before" in the figures). BASELINE= is the same.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/../.." && pwd)"
@@ -37,7 +37,7 @@ TONE_MS="${TONE_MS:-300}"
 COPY_MB="${COPY_MB:-0}"
 COPY_AT="${COPY_AT:-10}"
 COPY_FILES=20
-BEFORE="${BEFORE:-}"
+BEFORE="${BEFORE:-${BASELINE:-}}"
 OUT="$BUILD/bench-trigger"
 rm -rf "$OUT" && mkdir -p "$OUT/belvane/mp3" "$OUT/plain"
 

@@ -25,6 +25,12 @@ TEST(BellRecordTest, EveryLineIsTheStampThenTabSeparatedGbkFields) {
             stamp + "定时\t3\t08:30:00\t上课铃.mp3\t已播放\t+3 ms");
   EXPECT_EQ(ScheduledBellLine(kAt, 1, "08:00:00", "a.wav", BellResult::kPlayed, -2, "考试"),
             stamp + "定时\t1\t08:00:00\ta.wav\t已播放\t-2 ms\t考试");
+  EXPECT_EQ(ScheduledBellLine(kAt, 1, "08:00:00", "a.wav", BellResult::kPlayed, 5, "",
+                              {"设备未取用声音", true}),
+            stamp + "定时\t1\t08:00:00\ta.wav\t无声（设备未取用声音）\t+5 ms\t静音");
+  EXPECT_EQ(VolumeLine(kAt, "已调整", "上课.mp3", "静音→取消, 12%→60%"),
+            stamp + "音量\t已调整\t上课.mp3\t静音→取消, 12%→60%");
+  EXPECT_EQ(VolumeLine(kAt, "已恢复"), stamp + "音量\t已恢复");
   EXPECT_EQ(TodayLine(kAt, "考试", "日期 2027-06-07"), stamp + "今日\t考试\t日期 2027-06-07");
   EXPECT_EQ(ExamTodayLine(kAt, "2 场", "语文 09:00~11:30; 数学 15:00~17:00"),
             stamp + "今日\t考试\t2 场\t语文 09:00~11:30; 数学 15:00~17:00");

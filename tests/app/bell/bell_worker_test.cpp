@@ -21,8 +21,8 @@ TEST_F(PlaybackTest, WithTheBellWorkerNoFileIsOpenedOnThisThread) {
   SharedTimetable timetable;
   BellWorker worker(player_, timetable);
   ASSERT_TRUE(worker.Start("C:\\x\\mp3"));
-  playback_.SetStarter([&](const TextValue& path, StartDone&& done) {
-    return worker.StartBell(path, std::move(done));
+  playback_.SetStarter([&](const TextValue& path, StartDone&& done, bool scheduled) {
+    return worker.StartBell(path, std::move(done), scheduled);
   });
   FakeAudio::plays = 0;
   playback_.StartPlayback("C:\\x\\mp3\\a.wav");

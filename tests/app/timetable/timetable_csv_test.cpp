@@ -39,11 +39,7 @@ TEST(TimetableCsvTest, ReadsRowsInTimeOrderAndNamesEveryBadLine) {
     for (const CsvLineProblem& p : read.problems) lines.push_back(p.line);
     EXPECT_EQ(lines, c.bad_lines);
   }
-  // Written and read again: the same rows.
-  const TimetableCsvRead read = TimetableFromCsv(ReadCsvFile(cases[0].file));
-  const TimetableCsvRead again = TimetableFromCsv(ReadCsvFile(TimetableCsvText(read.rows)));
-  ASSERT_EQ(again.rows.size(), 3u);
-  EXPECT_EQ(TimetableCsvText(again.rows),
+  EXPECT_EQ(TimetableCsvText(TimetableFromCsv(ReadCsvFile(cases[0].file)).rows),
             "时间,音乐\r\n07:59:30,下课.m4a\r\n08:00:00,\"a,b.mp3\"\r\n09:00:00,\r\n");
 }
 

@@ -1,9 +1,6 @@
-// The CSV reader on any text (GBK, as ReadCsvFile hands it over), and the session and timetable
-// readers on its rows: no fault, and
-// - rows begin on increasing lines within the text;
-// - the rows written and read again give the same cells;
-// - what the readers take is well formed, each line refused is a row's, and what they take,
-//   written and read again, is taken alike with nothing refused.
+// The CSV reader on any (GBK) text, and the session and timetable readers on its rows: no fault;
+// rows begin on increasing lines; rows written and read again keep their cells; what the readers
+// take is well formed, written and read again alike; each line refused is a row's.
 // fuzz-sources: runtime/csv.cpp app/schedule/session_csv.cpp app/timetable/timetable_csv.cpp
 // fuzz-sources: app/schedule/day_plan.cpp runtime/text_convert.cpp
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "app/timetable_choice.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,9 +17,14 @@
 #include "app/timetable_handlers.h"
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_name_dialog.h"
+#include "app/timetable/csv_import_dialog.h"
+#include "app/timetable/timetable_csv.h"
+#include "app/timetable/timetable_rules.h"
 #include "app/calendar/today.h"
+#include "runtime/csv.h"
 #include "runtime/file_name.h"
 #include "runtime/files.h"
+#include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
 #include "runtime/message_box.h"
 
@@ -202,6 +208,95 @@ void DeleteShown(AppObjects& app) {
   TimetablesChanged(true);
 }
 
+// The largest CSV file read: far more than a day's rows, one a second, need.
+constexpr std::uint64_t kMaxCsvBytes = 16 * 1024 * 1024;
+
+// A file chosen in the system's open or save dialog, as the program's GBK path; nothing when
+// cancelled, or (told) when the path has a character GBK lacks, which no file call here could
+// name.
+std::optional<TextValue> ChooseCsvFile(HWND owner, bool save, const std::string& suggested) {
+  std::string filter_gbk = "CSV 文件 (*.csv)";
+  filter_gbk += '\0';
+  filter_gbk += "*.csv";
+  filter_gbk += '\0';
+  filter_gbk += "所有文件 (*.*)";
+  filter_gbk += '\0';
+  filter_gbk += "*.*";
+  filter_gbk += '\0';
+  const std::wstring filter = WideFromGbk(filter_gbk);
+  std::wstring file = WideFromGbk(suggested);
+  file.resize(32768, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrDefExt = L"csv";
+  dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return std::nullopt;
+  file.resize(file.find(L'\0'));
+  TextValue path = GbkFromWide(file);
+  if (WideFromGbk(path.View()) != file) {
+    Tell("文件的路径中有本机无法使用的字符，请换一个文件夹或文件名。");
+    return std::nullopt;
+  }
+  return path;
+}
+
+// The shown rows, unsaved edits included, as a spreadsheet opens them.
+void ExportShownAsCsv(AppObjects& app) {
+  const std::string name = app.timetable.Name().Bytes();
+  const std::optional<TextValue> path =
+      ChooseCsvFile(app.main_window.Handle(), true, name + ".csv");
+  if (!path) return;
+  if (!ReplaceWholeFile(*path, TimetableCsvText(app.timetable.Rows())))
+    Tell("课表" + Quoted(name) + "未能导出：\r\n" + path->Bytes() + "\r\n请检查文件是否正被使用。");
+}
+
+// A CSV file's rows, previewed, replace the shown timetable's as an edit ("4.保存" saves it);
+// a file with any line that cannot be read changes nothing.
+void ImportIntoShown(AppObjects& app) {
+  const std::string name = app.timetable.Name().Bytes();
+  const std::optional<TextValue> path = ChooseCsvFile(app.main_window.Handle(), false, {});
+  if (!path) return;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  const bool found = GetFileAttributesExA(path->CStr(), GetFileExInfoStandard, &data);
+  if (found && (std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow) > kMaxCsvBytes) {
+    Tell("文件太大，不是课表的 CSV 文件：\r\n" + path->Bytes());
+    return;
+  }
+  const std::optional<std::string> bytes = found ? ReadFileBytes(*path) : std::nullopt;
+  if (!bytes) {
+    Tell("文件无法读取：\r\n" + path->Bytes());
+    return;
+  }
+  TimetableCsvRead read = TimetableFromCsv(ReadCsvFile(*bytes));
+  const TextValue music_prefix = ConcatTexts(MusicFolderPath(), "\\");
+  CsvImportPreview preview;
+  preview.caption = "从 CSV 导入到课表" + Quoted(name);
+  preview.problems = read.problems;
+  for (TimetableEntry& row : read.rows) {
+    row.music_missing = !FileExists(ConcatTexts(music_prefix, row.music_name));
+    preview.items.push_back(row.start_time.Bytes() + "    " +
+                            (row.music_missing ? std::string(kMissingFileMarker) : std::string()) +
+                            row.music_name.Bytes());
+  }
+  if (!read.problems.empty()) {
+    preview.heading = "有 " + std::to_string(read.problems.size()) +
+                      " 行无法识别，没有导入任何一行。请在表格中改正后再导入（每行：时间,音乐）。";
+  } else if (read.rows.empty()) {
+    preview.heading = "文件中没有可导入的行（每行：时间,音乐）。";
+  } else {
+    preview.heading = "以下 " + std::to_string(read.rows.size()) + " 行将替换课表" + Quoted(name) +
+                      "现有的 " + std::to_string(app.timetable.Count()) +
+                      " 行；按“4.保存”后才写入文件。";
+  }
+  if (!ConfirmCsvImport(app.main_window.Handle(), preview)) return;
+  app.timetable_view.Replace(std::move(read.rows));
+}
+
 void FillChoice(AppObjects& app) {
   std::vector<TimetableChoiceItem>& items = app.choice_state.items;
   items = TimetableChoiceItems(ListTimetableNames(app.program_dir), app.timetable.Name().View(),
@@ -245,6 +340,12 @@ void ActOnChoice() {
       break;
     case Kind::kDelete:
       DeleteShown(app);
+      break;
+    case Kind::kExportCsv:
+      ExportShownAsCsv(app);
+      break;
+    case Kind::kImportCsv:
+      ImportIntoShown(app);
       break;
   }
   FillChoice(app);
@@ -296,6 +397,8 @@ std::vector<TimetableChoiceItem> TimetableChoiceItems(const std::vector<std::str
     items.push_back({Kind::kRename, "重命名" + Quoted(shown) + "…", std::string(shown)});
     items.push_back({Kind::kDelete, "删除" + Quoted(shown) + "…", std::string(shown)});
   }
+  items.push_back({Kind::kExportCsv, "导出为 CSV…", std::string(shown)});
+  items.push_back({Kind::kImportCsv, "从 CSV 导入…", std::string(shown)});
   return items;
 }
 

@@ -15,10 +15,10 @@ namespace belvane {
 
 // One item of the drop-down.
 struct TimetableChoiceItem {
-  enum class Kind { kTimetable, kCreate, kRename, kDelete };
+  enum class Kind { kTimetable, kCreate, kRename, kDelete, kExportCsv, kImportCsv };
   Kind kind = Kind::kTimetable;
   std::string text;  // as the drop-down shows it
-  std::string name;  // the timetable shown (kTimetable) or acted on (kRename, kDelete)
+  std::string name;  // the timetable shown (kTimetable) or acted on (kRename, kDelete, CSV)
   bool operator==(const TimetableChoiceItem&) const = default;
 };
 

@@ -87,3 +87,9 @@
 #define BELVANE_ID_FOLLOW_LOOK_NOW 1306
 #define BELVANE_ID_FOLLOW_STOP 1307
 #define BELVANE_ID_FOLLOW_NAME 1308  // the name of this PC's report at the source
+
+// The preview of a CSV import (app/timetable/csv_import_dialog.h): what will be imported and
+// every line that cannot be.
+#define BELVANE_DIALOG_CSV_IMPORT 1400
+#define BELVANE_ID_CSV_HEADING 1401
+#define BELVANE_ID_CSV_LINES 1402

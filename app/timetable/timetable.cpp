@@ -29,6 +29,11 @@ void Timetable::Load(std::vector<TimetableEntry> rows) {
   Changed();
 }
 
+void Timetable::Replace(std::vector<TimetableEntry> rows) {
+  Load(std::move(rows));
+  modified_ = true;
+}
+
 int Timetable::Insert(int position, TimetableEntry entry) {
   if (position < 0 || position > Count()) position = Count();
   const int seconds = TextToInteger(entry.seconds.View());

@@ -41,6 +41,8 @@ class Timetable {
 
   // Replaces every row by `rows`, in their order.
   void Load(std::vector<TimetableEntry> rows);
+  // The same as an edit (an import): Modified() until saved.
+  void Replace(std::vector<TimetableEntry> rows);
   // Inserts `entry` at `position`; a position outside 0..Count() appends. Returns the row used.
   int Insert(int position, TimetableEntry entry);
   // Deletes `row`; false (nothing changes) when there is no such row.

@@ -40,6 +40,12 @@ void TimetableView::Load(std::vector<TimetableEntry> entries) {
   list_.SetRowCount(model_.Count());
 }
 
+void TimetableView::Replace(std::vector<TimetableEntry> entries) {
+  model_.Replace(std::move(entries));
+  list_.DeleteAllRows();
+  list_.SetRowCount(model_.Count());
+}
+
 int TimetableView::Add(const TextValue& time_text, const TextValue& music_name) {
   const int position = model_.InsertPosition(TimeTextToSeconds(time_text));
   if (position == kTimeTaken) return kTimeTaken;

@@ -42,6 +42,8 @@ class TimetableView {
   // Replaces every row by `entries` in their order; the list view starts over with nothing
   // selected.
   void Load(std::vector<TimetableEntry> entries);
+  // The same as an edit, unsaved until saved (Timetable::Replace).
+  void Replace(std::vector<TimetableEntry> entries);
   // A row for `time_text` and `music_name` in seconds order. Returns the new row, or
   // kTimeTaken (nothing changes) when the scan meets a row with the same seconds.
   int Add(const TextValue& time_text, const TextValue& music_name);

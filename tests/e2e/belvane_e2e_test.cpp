@@ -408,7 +408,7 @@ TEST_F(BelvaneTest, ANamedTimetableChosenBesideTheClockIsEditedAndSavedToItsOwnF
   ASSERT_TRUE(app_.Process().WriteFile("课表\\考试.ini", exam));
   Launch();
   const RemoteComboBox timetables = app_.Timetables();
-  ASSERT_EQ(timetables.Count(), 3);  // 常规, 考试, 新建课表…
+  ASSERT_EQ(timetables.Count(), 5);  // 常规, 考试, 新建课表…, 导出为 CSV…, 从 CSV 导入…
   EXPECT_EQ(timetables.SelectedText(), "常规");
   ASSERT_TRUE(timetables.SelectText("考试"));
   ASSERT_TRUE(app_.Settle());
@@ -493,7 +493,7 @@ TEST_F(BelvaneTest, DeletingATimetableListsThePlansLinesThatFallBack) {
   EXPECT_TRUE(WaitUntil([&] { return !app_.Process().Exists("课表\\考试.ini"); }));
   ASSERT_TRUE(app_.Settle());
   EXPECT_EQ(timetables.SelectedText(), "常规");
-  EXPECT_EQ(timetables.Count(), 2);  // 常规, 新建课表…
+  EXPECT_EQ(timetables.Count(), 4);  // 常规, 新建课表…, 导出为 CSV…, 从 CSV 导入…
   // The lines stay as they were written: they ring 常规 now that the file is gone.
   EXPECT_EQ(app_.Process().ReadFile("Belvane日历.ini"), std::optional<std::string>(plan));
 }

@@ -132,6 +132,15 @@ TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {
   const auto timetable = [](const std::string& name) {
     return TimetableChoiceItem{Kind::kTimetable, name, name};
   };
+  // The items before the two CSV ones, which come last for whichever timetable is shown.
+  const auto TimetableChoiceItems = [](const std::vector<std::string>& names, std::string shown) {
+    std::vector<TimetableChoiceItem> items = belvane::TimetableChoiceItems(names, shown);
+    EXPECT_EQ(std::vector(items.end() - 2, items.end()),
+              (std::vector<TimetableChoiceItem>{{Kind::kExportCsv, "导出为 CSV…", shown},
+                                                {Kind::kImportCsv, "从 CSV 导入…", shown}}));
+    items.resize(items.size() - 2);
+    return items;
+  };
   EXPECT_EQ(TimetableChoiceItems({"常规", "期中", "考试"}, "常规"),
             (std::vector<TimetableChoiceItem>{timetable("常规"), timetable("期中"),
                                               timetable("考试"), create}));
@@ -153,7 +162,7 @@ TEST(TimetableChoiceItems, ListTheTimetablesThenNewThenTheShownOnesActions) {
                                               {Kind::kRename, "重命名“B”…", "B"},
                                               {Kind::kDelete, "删除“B”…", "B"}}));
   // A followed campus folder manages them: the timetables can be shown, nothing else.
-  EXPECT_EQ(TimetableChoiceItems({"常规", "考试"}, "考试", true),
+  EXPECT_EQ(belvane::TimetableChoiceItems({"常规", "考试"}, "考试", true),
             (std::vector<TimetableChoiceItem>{timetable("常规"), timetable("考试")}));
 }
 

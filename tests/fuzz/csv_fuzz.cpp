@@ -2,7 +2,7 @@
 // rows begin on increasing lines; rows written and read again keep their cells; what the readers
 // take is well formed, written and read again alike; each line refused is a row's.
 // fuzz-sources: runtime/csv.cpp app/schedule/session_csv.cpp app/timetable/timetable_csv.cpp
-// fuzz-sources: app/schedule/day_plan.cpp runtime/text_convert.cpp
+// fuzz-sources: app/schedule/day_plan.cpp app/schedule/exam_day.cpp runtime/text_convert.cpp
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

@@ -153,11 +153,11 @@ void RunProcessFrame(const ProgramHooks& hooks) {
   g_frame_thread.store(GetCurrentThreadId());
   try {
     _fpreset();
+    // The 32-bit build computes with the x87 unit alone (it runs on any CPU 32-bit Windows 7
+    // does), which _fpreset has set alike.
 #ifdef __SSE__
     _mm_setcsr(0x1F80);  // SSE: round to nearest, every exception masked
 #endif
-    // The 32-bit build computes with the x87 unit alone (it runs on any CPU 32-bit Windows 7
-    // does), which _fpreset has set alike.
     if (hooks.construct) hooks.construct();
     SetExitHook(0, hooks.exit_hook);
     if (hooks.start_window_layer) hooks.start_window_layer();

@@ -11,7 +11,7 @@ PACKAGES=(
   libasound2-plugins libgnutls30 libgl1
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   googletest imagemagick sox ffmpeg espeak-ng clang-format python3
-  clang libclang-rt-14-dev libfaketime
+  clang libclang-rt-14-dev
 )
 
 missing=()

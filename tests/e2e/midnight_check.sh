@@ -1,34 +1,13 @@
 #!/bin/bash
-# The record suite's midnight case with the clock of Wine moved to just before midnight: a
-# wineserver of its own and every Wine program it starts run under libfaketime with one offset,
-# so the suite, the program and the server agree on the time. The prefix is the project's, in a
-# folder of its own (its drive shared, its registry copied), so that the suite's other
-# wineserver is left alone. Usage: midnight_check.sh ROOT BUILD
+# The record suite's midnight case with the local time of Wine's programs moved to just before
+# midnight: TZ, a whole-minute zone chosen at the 42nd second of a minute, makes it 23:59:42 for
+# the suite and the program it starts (Wine reads TZ at a process's start; the clock is left
+# alone). Usage: midnight_check.sh TEST_EXE
 set -euo pipefail
-ROOT="$1" BUILD="$2"
-source "$ROOT/scripts/wine-env.sh"
-base="$WINEPREFIX"
-prefix="$BUILD/midnight-prefix"
-if [ ! -f "$prefix/.belvane-ready" ]; then
-  rm -rf "$prefix"
-  mkdir -p "$prefix/dosdevices"
-  ln -s "$base/drive_c" "$prefix/drive_c"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  ln -s / "$prefix/dosdevices/z:"
-  cp "$base"/*.reg "$base/.update-timestamp" "$prefix/"
-  touch "$prefix/.belvane-ready"
-fi
-export WINEPREFIX="$prefix"
-lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$lib" ] || { echo "libfaketime is missing (scripts/setup.sh installs it)" >&2; exit 1; }
-# A minute before the coming midnight (Wine takes its time to start on a busy machine), for the server and all the programs alike.
-now="$(date +%s)"
-offset=$(($(date -d "tomorrow 00:00:00" +%s) - now - 60))
-export LD_PRELOAD="$lib" FAKETIME="+$offset" BELVANE_E2E_MIDNIGHT=1
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
-status=0
-"$ROOT/scripts/wine-run" "$BUILD/bin/belvane_record_e2e_tests.exe" --gtest_color=no \
-  --gtest_filter='*AfterMidnight*' || status=$?
-wineserver -k >/dev/null 2>&1 || true
-exit $status
+second=$((10#$(date -u +%S)))
+sleep $(((42 - second + 60) % 60))
+minutes=$(((23 * 60 + 59 - 10#$(date -u +%H) * 60 - 10#$(date -u +%M) + 1440) % 1440))
+export TZ="$(printf 'XXX-%02d:%02d' $((minutes / 60)) $((minutes % 60)))"
+export BELVANE_E2E_MIDNIGHT=1
+exec "$(dirname "$(readlink -f "$0")")/../../scripts/wine-run" "$1" --gtest_color=no \
+  --gtest_filter='*AfterMidnight*'

@@ -30,6 +30,7 @@
 #include "runtime/files.h"
 #include "runtime/text.h"
 #include "resources/version.h"
+#include "runtime/threads.h"
 #include "ui/dpi.h"
 #include "ui/ui_task.h"
 #include "ui/window_layer.h"
@@ -338,6 +339,11 @@ void PrepareData() {
   StartClockStep();
   // 10. Only now, with the clock and the bells running, is a failed audio start told.
   if (!sound) TellNoSoundStep();
+  // Start-up ran deep on this thread's stack; the window's loop from now on runs shallow.
+  PostUiTask(app.main_window.Handle(), [] {
+    TrimThreadStack();
+    EndOneThread(1000);
+  });
 }
 
 void StartFollowingStep() {

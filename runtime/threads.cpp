@@ -14,8 +14,11 @@ struct ThreadStart {
 DWORD WINAPI ThreadTrampoline(void* context) {
   const ThreadStart start = *static_cast<ThreadStart*>(context);
   delete static_cast<ThreadStart*>(context);
+  TrimThreadStack();
   try {
     start.routine(start.parameter);
+    // Wine frees an ended thread's stack only once another thread ends.
+    TrimThreadStack();
   } catch (...) {
     // Nothing may leave a thread start routine; an escaped exception is a program fault.
     ExitProgram(0);  // on a worker this ends the process directly
@@ -43,6 +46,32 @@ bool StartThread(ThreadRoutine routine, std::intptr_t parameter, HANDLE* handle)
 
 bool CloseThreadHandle(HANDLE handle) {
   return CloseHandle(handle) != FALSE;
+}
+
+void TrimThreadStack() {
+  // What the caller's frame and the calls it makes next may still need is kept.
+  constexpr std::uintptr_t kKeep = 16 * 1024;
+  constexpr std::uintptr_t kPage = 4096;
+  MEMORY_BASIC_INFORMATION info{};
+  if (VirtualQuery(&info, &info, sizeof info) == 0) return;
+  const auto here = reinterpret_cast<std::uintptr_t>(&info);
+  // The stack's committed part begins above its guard pages: the first plain read-write region
+  // from the bottom of its reservation.
+  auto low = reinterpret_cast<std::uintptr_t>(info.AllocationBase);
+  while (low < here) {
+    if (VirtualQuery(reinterpret_cast<void*>(low), &info, sizeof info) == 0) return;
+    if (info.State == MEM_COMMIT && info.Protect == PAGE_READWRITE) break;
+    low = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+  }
+  if (here < low + kKeep + kPage) return;
+  const std::uintptr_t high = (here - kKeep) & ~(kPage - 1);
+  // MEM_RESET keeps the pages committed and the guard page where it is.
+  VirtualAlloc(reinterpret_cast<void*>(low), high - low, MEM_RESET, PAGE_READWRITE);
+}
+
+bool EndOneThread(int timeout_ms) {
+  const OwnedKernelHandle thread = StartOwnedThread([](std::intptr_t) {});
+  return thread && WaitForHandle(thread.Ref(), timeout_ms);
 }
 
 void Delay(int milliseconds) {

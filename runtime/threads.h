@@ -34,6 +34,18 @@ OwnedKernelHandle StartOwnedThread(ThreadRoutine routine, std::intptr_t paramete
 // CloseHandle; false when it fails.
 bool CloseThreadHandle(HANDLE handle);
 
+// Gives back the pages of the calling thread's stack below the part it uses now (their content
+// is dead; they stay committed and read as zero when touched again). Under Wine a new thread's
+// start touches about 1 MB of its stack that a waiting thread never uses again; a thread calls
+// this where its stack is shallow and it is about to wait.
+void TrimThreadStack();
+
+// Wine frees the stack of the thread that ended last only once another thread ends, so a thread
+// of its own that ended during start-up keeps its whole stack: starting and ending one thread of
+// ours (its stack trimmed) lets that go. Waits up to `timeout_ms` for it; false when it did not
+// end in time or could not start.
+bool EndOneThread(int timeout_ms);
+
 // Suspends the calling thread for `milliseconds` (Sleep).
 void Delay(int milliseconds);
 

@@ -193,6 +193,59 @@ TEST_F(RecordTest, ASessionTodayRingsItsTemplateInsteadOfTheTimetableUnlessToldB
   }
 }
 
+// Started seconds before midnight: midnight_check.sh moves the local time of every Wine
+// program it starts by a zone (TZ) that makes it about 23:59:42. After midnight the window's
+// line and the record name tomorrow's dated timetable, and its bell rings at 00:00:05 where
+// 常规's at the same second does not.
+TEST_F(RecordTest, AfterMidnightTheNewDaysTimetableIsToldAndRings) {
+  if (GetEnvironmentVariableA("BELVANE_E2E_MIDNIGHT", nullptr, 0) == 0)
+    GTEST_SKIP() << "needs the local time moved to just before midnight (midnight_check.sh)";
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  // The program must be up, and its first day told, before midnight.
+  ASSERT_TRUE(now.wHour == 23 && now.wMinute == 59 && now.wSecond <= 48)
+      << now.wHour << ":" << now.wMinute << ":" << now.wSecond;
+  FILETIME stamp;
+  SystemTimeToFileTime(&now, &stamp);
+  ULARGE_INTEGER day{{stamp.dwLowDateTime, stamp.dwHighDateTime}};
+  day.QuadPart += 86400ULL * 10000000ULL;
+  stamp = {day.LowPart, day.HighPart};
+  SYSTEMTIME next;
+  FileTimeToSystemTime(&stamp, &next);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", next.wYear, next.wMonth, next.wDay);
+  const std::string tomorrow = date;
+
+  ASSERT_TRUE(app_.Process().MakeFolder("mp3"));
+  ASSERT_TRUE(app_.Process().MakeFolder("课表"));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\考试铃.wav", NoiseWav(1.0, 7)));
+  ASSERT_TRUE(app_.Process().WriteFile("mp3\\上课铃.wav", NoiseWav(1.0, 7)));
+  ASSERT_TRUE(
+      app_.Process().WriteFile(kConfigName, MakeConfig({{"00:00:05", "上课铃.wav", "5"}}, "1")));
+  ASSERT_TRUE(app_.Process().WriteFile("课表\\考试.ini",
+                                       MakeConfig({{"00:00:05", "考试铃.wav", "5"}}, "1")));
+  ASSERT_TRUE(app_.Process().WriteFile("Belvane日历.ini", "[日期]\r\n" + tomorrow + "=考试\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  // Told before midnight, or the new day's news is not what is tested.
+  ASSERT_TRUE(RecordHas("今日\t常规\t", 12000)) << Record();
+  EXPECT_EQ(app_.Control(BELVANE_ID_TODAY_LINE).Text().rfind("今日：常规", 0), 0u);
+
+  ASSERT_TRUE(RecordHas("今日\t考试\t日期 " + tomorrow, 40000)) << Record();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        // The next wake follows on the line.
+        return app_.Control(BELVANE_ID_TODAY_LINE)
+            .Text()
+            .starts_with("今日：考试（日期 " + tomorrow + "）");
+      },
+      5000))
+      << app_.Control(BELVANE_ID_TODAY_LINE).Text();
+  ASSERT_TRUE(RecordHas("定时\t1\t00:00:05\t考试铃.wav\t已播放\t", 20000)) << Record();
+  EXPECT_NE(Record().find(" ms\t考试\r\n"), std::string::npos) << Record();
+  EXPECT_EQ(Record().find("上课铃.wav"), std::string::npos) << Record();
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // A plan Notepad saved as UTF-8 without a byte-order mark (its default) decides today as the
 // same plan in GBK does: its [日期] line for today rings 课表\考试.ini.
 TEST_F(RecordTest, APlanSavedAsUtf8WithoutAMarkRingsTheTimetableItNames) {

@@ -31,7 +31,7 @@ std::string OffsetText(const StationReport& report) {
   if (!report.clock_offset_seconds) return {};
   char text[48];
   std::snprintf(text, sizeof text, "%+.1f s", *report.clock_offset_seconds);
-  return report.on_server_time ? std::string(text) + "（按服务器时间）" : std::string(text);
+  return report.on_server_time ? std::string(text) + " 按服务器时间" : std::string(text);
 }
 
 const char* AlarmText(RowAlarm alarm) {

@@ -57,6 +57,8 @@ struct AppObjects : MainWindowControls {
   TimetableChoiceState choice_state;
   // What the system menu's "跟随共享文件夹…" runs, with the main window as owner; empty until set.
   std::function<void(HWND owner)> follow_opener;
+  // What "全校状态…" runs, likewise.
+  std::function<void(HWND owner)> campus_opener;
   // The request that keeps the system awake while the program runs.
   KeepAwake keep_awake;
 };

@@ -16,6 +16,7 @@
 #include "app/calendar/plan_window.h"
 #include "app/process_objects.h"
 #include "app/campus/follow_view.h"
+#include "app/campus/campus_window.h"
 #include "app/campus/follow_window.h"
 #include "app/timetable_choice.h"
 #include "app/timetable/timetable_library.h"
@@ -356,6 +357,18 @@ void StartFollowingStep() {
                          &MayStartFollowing);
     open = false;
   });
+  app.campus_opener = [open = false](HWND owner) mutable {
+    if (open || !HaveAppObjects()) return;
+    open = true;
+    CampusFollower& follower = App().campus;
+    OpenCampusWindow(
+        owner,
+        {[&follower] { return follower.CampusFolder(); },
+         [&follower](const std::string& folder) { return follower.SetCampusFolder(folder); },
+         [&follower] { return follower.LookIntervalSeconds(); }},
+        App().record_opening);
+    open = false;
+  };
   ProcessObjects& process = app.process;
   app.campus.SetReportSources(
       BELVANE_VERSION_TEXT, [&process] { return NextBellText(process); },

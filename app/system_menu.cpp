@@ -104,6 +104,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_OPEN_RECORD, "打开播放记录");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_ABOUT, "关于 Belvane");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_CAMPUS, "全校状态…");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -132,6 +133,9 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
           return true;
         case BELVANE_SYSMENU_FOLLOW:
           if (App().follow_opener) App().follow_opener(window);
+          return true;
+        case BELVANE_SYSMENU_CAMPUS:
+          if (App().campus_opener) App().campus_opener(window);
           return true;
       }
       return false;

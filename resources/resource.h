@@ -40,6 +40,7 @@
 #define BELVANE_SYSMENU_OPEN_RECORD 0x0120
 #define BELVANE_SYSMENU_ABOUT 0x0130
 #define BELVANE_SYSMENU_FOLLOW 0x0140
+#define BELVANE_SYSMENU_CAMPUS 0x0180
 
 // The plan window (app/calendar/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.
@@ -93,3 +94,11 @@
 #define BELVANE_DIALOG_CSV_IMPORT 1400
 #define BELVANE_ID_CSV_HEADING 1401
 #define BELVANE_ID_CSV_LINES 1402
+
+// The campus window (app/campus/campus_window.h): every PC's report at the source.
+#define BELVANE_DIALOG_CAMPUS 1700
+#define BELVANE_ID_CAMPUS_FOLDER 1701
+#define BELVANE_ID_CAMPUS_LIST 1702
+#define BELVANE_ID_CAMPUS_REFRESH 1703
+#define BELVANE_ID_CAMPUS_EXPORT 1704
+#define BELVANE_ID_CAMPUS_STATUS 1705

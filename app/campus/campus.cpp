@@ -425,6 +425,31 @@ bool CampusFollower::SetReportName(const std::string& name) {
   return true;
 }
 
+std::string CampusFollower::CampusFolder() const {
+  SharedSyncSettings& settings = state_->shared->settings;
+  const std::lock_guard lock(settings.mutex);
+  if (!settings.settings.source.empty())
+    return SourcePath(state_->program_dir.View(), settings.settings.source);
+  return settings.settings.campus_folder;
+}
+
+bool CampusFollower::SetCampusFolder(const std::string& folder) {
+  SharedSyncSettings& settings = state_->shared->settings;
+  const std::lock_guard lock(settings.mutex);
+  if (settings.path.IsEmpty()) return false;
+  const std::string old = settings.settings.campus_folder;
+  settings.settings.campus_folder = folder;
+  if (settings.WriteLocked()) return true;
+  settings.settings.campus_folder = old;
+  return false;
+}
+
+int CampusFollower::LookIntervalSeconds() const {
+  SharedSyncSettings& settings = state_->shared->settings;
+  const std::lock_guard lock(settings.mutex);
+  return settings.settings.interval_seconds;
+}
+
 bool CampusFollower::SetSource(const std::string& source) {
   State& state = *state_;
   FollowerShared& shared = *state.shared;

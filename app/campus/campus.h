@@ -115,6 +115,14 @@ class CampusFollower {
   std::string ReportName() const;
   bool SetReportName(const std::string& name);
 
+  // The folder the campus window reads: the followed source (a relative one from the program's
+  // folder), else the one remembered for it (全校状态; empty: none yet). Remembering one is
+  // false when the setting could not be written.
+  std::string CampusFolder() const;
+  bool SetCampusFolder(const std::string& folder);
+  // Seconds between regular looks (间隔).
+  int LookIntervalSeconds() const;
+
   // Follows `source` from now on (written to "Belvane同步.ini"); an empty text stops following
   // (the local files stay as they are). False when the setting could not be written.
   bool SetSource(const std::string& source);

@@ -46,6 +46,7 @@ std::string SyncSettingsText(const SyncSettings& settings) {
     text += std::string("按服务器时间=") + YesNo(*settings.server_time) + "\r\n";
   if (!settings.name.empty()) text += "名称=" + settings.name + "\r\n";
   if (!settings.report) text += "回报=否\r\n";
+  if (!settings.campus_folder.empty()) text += "全校状态=" + settings.campus_folder + "\r\n";
   if (settings.taken.empty()) return text;
   text += "\r\n";
   text += kTakenHeader;
@@ -70,6 +71,7 @@ SyncSettings ParseSyncSettings(std::string_view bytes) {
   settings.server_time = ReadYesNo(document.Read("同步", "按服务器时间").Bytes());
   settings.name = document.Read("同步", "名称").Bytes();
   settings.report = ReadYesNo(document.Read("同步", "回报").Bytes()).value_or(true);
+  settings.campus_folder = document.Read("同步", "全校状态").Bytes();
   bool taken = interval.empty();
   if (!interval.empty() && interval.size() <= 4 &&
       interval.find_first_not_of("0123456789") == std::string::npos) {

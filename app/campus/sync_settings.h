@@ -5,6 +5,7 @@
 //   按服务器时间=是          (是|否; unset: 是 for a UNC source)
 //   名称=体育馆              (the PC's report at the source; unset: the computer's name)
 //   回报=否                  (no report; unset: one is written)
+//   全校状态=\\教务处\铃声   (the folder the campus window reads on a PC that follows none)
 //   [已取]
 //   1=20480,133704318650000000,20480,133704318650000000,mp3\上课.mp3
 // Each taken line is a number, then the source's size and write time, the local file's size
@@ -34,8 +35,9 @@ struct SyncSettings {
   std::string bad_interval;  // a 间隔 out of range or unreadable, as written; not kept
   // 按服务器时间: nothing unless set (then: on for a UNC source).
   std::optional<bool> server_time{};
-  std::string name{};  // 名称: empty unless set
-  bool report = true;  // 回报
+  std::string name{};           // 名称: empty unless set
+  bool report = true;           // 回报
+  std::string campus_folder{};  // 全校状态: empty unless set
 };
 
 // Whether the clock rings on the server's time for `settings`.

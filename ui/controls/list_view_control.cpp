@@ -33,7 +33,7 @@ ListViewControl::ListViewControl() {
 
 // ---- Hooks
 
-LRESULT ListViewControl::NotifyReflection(HWND, HWND, int signed_code, int, LPARAM lparam) {
+LRESULT ListViewControl::NotifyReflection(HWND parent, HWND, int signed_code, int, LPARAM lparam) {
   // Notification codes are negative numbers that the headers spell as unsigned.
   auto code = static_cast<UINT>(signed_code);
   switch (code) {
@@ -90,6 +90,9 @@ LRESULT ListViewControl::NotifyReflection(HWND, HWND, int signed_code, int, LPAR
     case LVN_ODFINDITEMW:
       return AnswerFindRow(*reinterpret_cast<const NMLVFINDITEMA*>(lparam),
                            code == LVN_ODFINDITEMW);
+    case NM_CUSTOMDRAW:
+      if (!row_colour_source_) break;
+      return AnswerCustomDraw(parent, *reinterpret_cast<NMLVCUSTOMDRAW*>(lparam));
     case LVN_DELETEALLITEMS:
       // TRUE: no LVN_DELETEITEM follows for each row. No handler takes them, and at a full day
       // of rows one trip per row through the parent's routing made clearing (and destroying)
@@ -691,5 +694,24 @@ BELVANE_DEFINE_BINDER(ListViewControl, Click, Event::kClick)
 BELVANE_DEFINE_BINDER(ListViewControl, RightClick, Event::kRightClick)
 BELVANE_DEFINE_BINDER(ListViewControl, DoubleClick, Event::kDoubleClick)
 BELVANE_DEFINE_BINDER(ListViewControl, CheckStateChanging, Event::kCheckStateChanging)
+
+LRESULT ListViewControl::AnswerCustomDraw(HWND parent, NMLVCUSTOMDRAW& draw) const {
+  LRESULT answer = CDRF_DODEFAULT;
+  if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+    answer = CDRF_NOTIFYITEMDRAW;
+  } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+    if (const std::optional<RowColours> colours =
+            row_colour_source_(static_cast<int>(draw.nmcd.dwItemSpec))) {
+      draw.clrText = colours->text;
+      draw.clrTextBk = colours->background;
+      answer = CDRF_NEWFONT;
+    }
+  }
+  // A dialog answers a notification through its message result, not its procedure's value.
+  if (answer != CDRF_DODEFAULT &&
+      GetClassLongPtrA(parent, GCL_CBWNDEXTRA) >= static_cast<LONG_PTR>(DLGWINDOWEXTRA))
+    SetWindowLongPtrA(parent, DWLP_MSGRESULT, answer);
+  return answer;
+}
 
 }  // namespace belvane

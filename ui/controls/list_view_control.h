@@ -41,6 +41,12 @@ class ListViewControl : public WindowObject {
   static constexpr int kCellBufferBytes = 260;
   // The text of a cell of an owner-data list view.
   using CellTextSource = std::function<TextValue(int row, int column)>;
+  // A row's own colours, drawn through custom draw; nothing keeps the list's.
+  struct RowColours {
+    COLORREF text;
+    COLORREF background;
+  };
+  using RowColourSource = std::function<std::optional<RowColours>(int row)>;
 
   ListViewControl();
 
@@ -221,6 +227,8 @@ class ListViewControl : public WindowObject {
   EventHandler BindCheckStateChanging(EventHandler handler);
   // Where an owner-data list's cells come from (no message); empty: every cell is empty.
   void SetCellTextSource(CellTextSource source) { cell_text_source_ = std::move(source); }
+  // Where rows' own colours come from (asked as each row is drawn); empty: none.
+  void SetRowColourSource(RowColourSource source) { row_colour_source_ = std::move(source); }
   // The bound handler of one notification.
   EventHandler Handler(Event event) const { return handlers_[static_cast<int>(event)]; }
   using WindowObject::Handler;
@@ -233,9 +241,11 @@ class ListViewControl : public WindowObject {
   TextValue SourceCellText(int row, int column) const;
   void AnswerCellText(NMLVDISPINFOA& info, bool wide) const;
   int AnswerFindRow(const NMLVFINDITEMA& find, bool wide) const;
+  LRESULT AnswerCustomDraw(HWND parent, NMLVCUSTOMDRAW& draw) const;
 
   std::array<EventHandler, static_cast<int>(Event::kCount)> handlers_{};
   CellTextSource cell_text_source_;
+  RowColourSource row_colour_source_;
 };
 
 }  // namespace belvane

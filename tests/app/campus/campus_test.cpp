@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/campus/campus.h"
+#include "app/campus/campus_overview.h"
 #include "app/campus/campus_rules.h"
 #include "ui/ui_task.h"
 #include "app/campus/station_report.h"
@@ -295,6 +296,90 @@ TEST(CampusRulesTest, AStationReportReadsBackAsWritten) {
   EXPECT_FALSE(ReportOfAnother(other, report));
   other.folder = "E:\\铃声";
   EXPECT_TRUE(ReportOfAnother(other, report));
+}
+
+// The campus window's row colours, one row of the table per rule and its edges: the report is
+// written at 10:00:00 and the window looks with a 60 s interval.
+TEST(CampusRulesTest, TheCampusWindowsRowsTurnRedOrAmberAsTheirReportsSay) {
+  struct Row {
+    const char* what;
+    std::int64_t age_seconds;
+    void (*change)(StationReport&);
+    const char* planned;
+    RowAlarm alarm;
+  };
+  const auto none = [](StationReport&) {};
+  const Row rows[] = {
+      {"fresh, all well", 30, none, "常规", RowAlarm::kNone},
+      {"three intervals old is not yet late", 180, none, "常规", RowAlarm::kNone},
+      {"older than three intervals", 181, none, "常规", RowAlarm::kRed},
+      {"no time to go by", 0, [](StationReport& r) { r.written_at = "昨天"; }, "", RowAlarm::kRed},
+      {"written ahead of this clock", -30, none, "常规", RowAlarm::kNone},
+      {"missed a bell today", 0, [](StationReport& r) { r.missed_today = 1; }, "常规",
+       RowAlarm::kRed},
+      {"last bell not sounded", 0, [](StationReport& r) { r.last_bell_result = "文件缺失"; },
+       "常规", RowAlarm::kRed},
+      {"clock 1.5 s off on its own", 0, [](StationReport& r) { r.clock_offset_seconds = -1.5; },
+       "常规", RowAlarm::kRed},
+      {"clock 1.0 s off is within", 0, [](StationReport& r) { r.clock_offset_seconds = 1.0; },
+       "常规", RowAlarm::kNone},
+      {"clock off but ringing on the server's", 0,
+       [](StationReport& r) {
+         r.clock_offset_seconds = 40.0;
+         r.on_server_time = true;
+       },
+       "常规", RowAlarm::kNone},
+      {"another timetable than the plan's", 0, none, "考试", RowAlarm::kAmber},
+      {"the plan's unknown", 0, none, "", RowAlarm::kNone},
+      {"red wins over amber", 0, [](StationReport& r) { r.missed_today = 2; }, "考试",
+       RowAlarm::kRed},
+  };
+  for (const Row& row : rows) {
+    StationReport report;
+    report.name = "体育馆";
+    report.timetable = "常规";
+    report.last_bell_result = "已播放";
+    report.clock_offset_seconds = 0.2;
+    report.written_at = "2026-12-08 10:00:00";
+    row.change(report);
+    const CampusRowBasis basis{*ReportTimeSeconds("2026-12-08 10:00:00") + row.age_seconds, 60,
+                               row.planned};
+    EXPECT_EQ(CampusRowAlarm(report, basis), row.alarm) << row.what;
+  }
+  EXPECT_EQ(ReportAgeText(ReportTimeSeconds("2026-12-08 10:00:00"),
+                          *ReportTimeSeconds("2026-12-08 10:02:59")),
+            "2 分钟前");
+  EXPECT_EQ(ReportTimeSeconds("2026-12-08 24:00:00"), std::nullopt);
+}
+
+// The window reads whole reports only (not a writer's temporary file), in name order, and the
+// export has a row for each under the titles.
+TEST(CampusRulesTest, TheCampusWindowReadsEveryWholeReport) {
+  testing::ScratchFolder source;
+  source.MakeFolder("状态");
+  StationReport gym;
+  gym.name = "体育馆";
+  gym.written_at = "2026-12-08 10:00:00";
+  StationReport hall = gym;
+  hall.name = "三号考场";
+  hall.missed_today = 1;
+  ASSERT_TRUE(WriteStationReport(StationReportPath(source.Path(), gym.name), gym));
+  ASSERT_TRUE(WriteStationReport(StationReportPath(source.Path(), hall.name), hall));
+  source.Write("状态\\体育馆.ini.tmp", "[状态]\r\n名称=半个");
+  std::string problem;
+  const std::vector<StationReport> read = ReadCampusReports(source.Path(), problem);
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(read, (std::vector<StationReport>{hall, gym}));
+  const std::string csv = CampusCsvText(read, {*ReportTimeSeconds(gym.written_at), 60, ""});
+  EXPECT_TRUE(csv.starts_with("电脑,最后回报,今日课表,上次铃声,结果,今日错过,时钟偏差,音量,状态,"));
+  EXPECT_NE(csv.find("\r\n三号考场,刚刚,,,,1,,,异常,"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n体育馆,刚刚,,,,0,,,正常,"), std::string::npos);
+  // A source no PC has reported to yet: an empty list, and no trouble.
+  testing::ScratchFolder empty;
+  EXPECT_TRUE(ReadCampusReports(empty.Path(), problem).empty());
+  EXPECT_EQ(problem, "");
+  // Without a plan every day rings the default timetable.
+  EXPECT_EQ(PlannedTimetable(empty.Path(), {2026, 12, 8}), "常规");
 }
 
 // The clock's news through the time query seam: a server 3.2 s behind, still behind, back

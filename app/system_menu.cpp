@@ -10,6 +10,7 @@
 #include "app/autostart.h"
 #include "app/bell/bell_record.h"
 #include "app/bell/record_events.h"
+#include "app/exam_hall_clock.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "runtime/files.h"
@@ -104,6 +105,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_OPEN_RECORD, "打开播放记录");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_ABOUT, "关于 Belvane");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_EXAM_CLOCK, "考场时钟");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -132,6 +134,9 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
           return true;
         case BELVANE_SYSMENU_FOLLOW:
           if (App().follow_opener) App().follow_opener(window);
+          return true;
+        case BELVANE_SYSMENU_EXAM_CLOCK:
+          OpenExamHallClock(window);
           return true;
       }
       return false;

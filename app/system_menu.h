@@ -2,7 +2,8 @@
 // The main window's system menu (the menu at the title bar's icon): below a separator, the
 // logon autostart item (checked when the current user's Run entry starts this exe, read again
 // each time the menu opens), opening the bell record in the user's text editor, the about box,
-// and following a campus's shared folder (the follow window, app/campus/follow_window.h).
+// following a campus's shared folder (the follow window, app/campus/follow_window.h) and the
+// exam-hall clock (app/exam_hall_clock.h).
 //
 // Thread policy: user-interface thread only.
 
@@ -15,11 +16,11 @@
 
 namespace belvane {
 
-// Appends the separator and the four items to `window`'s system menu.
+// Appends the separator and the items to `window`'s system menu.
 void AddSystemMenuItems(HWND window);
 
 // For the main window's message hook: sets the autostart check mark when the system menu opens
-// and carries out the four items' commands; true when the message was one of those commands.
+// and carries out the items' commands; true when the message was one of those commands.
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // What "跟随共享文件夹…" runs, with the main window as owner; until set, the item does nothing.

@@ -1,0 +1,17 @@
+#include "app/exam_hall_clock.h"
+
+#include "app/app_objects.h"
+#include "app/calendar/exam_hall_window.h"
+
+namespace belvane {
+
+void OpenExamHallClock(HWND owner) {
+  if (!HaveAppObjects()) return;
+  RunExamHallClock(owner, [] {
+    if (!HaveAppObjects()) return ExamHallDay{};
+    // A pointer copy under the snapshot's own short lock: the clock never waits on this.
+    return ExamHallDay{App().today.Today().exams, App().process.published_timetable.Current()};
+  });
+}
+
+}  // namespace belvane

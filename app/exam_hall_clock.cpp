@@ -2,6 +2,7 @@
 
 #include "app/app_objects.h"
 #include "app/calendar/exam_hall_window.h"
+#include "app/schedule/session_csv.h"
 
 namespace belvane {
 
@@ -9,8 +10,10 @@ void OpenExamHallClock(HWND owner) {
   if (!HaveAppObjects()) return;
   RunExamHallClock(owner, [] {
     if (!HaveAppObjects()) return ExamHallDay{};
-    // A pointer copy under the snapshot's own short lock: the clock never waits on this.
-    return ExamHallDay{App().today.Today().exams, App().process.published_timetable.Current()};
+    // A pointer copy under the snapshot's own short lock: the clock never waits on this. The
+    // time is the one the main window's clock shows, which the bells ring by.
+    return ExamHallDay{App().today.Today().exams, App().process.published_timetable.Current(),
+                       SpreadsheetTimeSeconds(App().clock_label.Caption().View())};
   });
 }
 

@@ -26,10 +26,10 @@ struct ExamHall {
 };
 
 ExamHallFace FaceNow(const ExamHall& hall) {
+  ExamHallDay day = hall.source ? hall.source() : ExamHallDay{};
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  const int second = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
-  ExamHallDay day = hall.source ? hall.source() : ExamHallDay{};
+  const int second = day.now.value_or(now.wHour * 3600 + now.wMinute * 60 + now.wSecond);
   std::vector<TimetableEntry> rows;
   if (day.rows) {
     rows.reserve(day.rows->RowCount());

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/schedule/exam_session.h"
@@ -20,10 +21,12 @@
 
 namespace belvane {
 
-// What the clock shows a day from: today's sessions and the rows the clock rings today.
+// What the clock shows a day from: today's sessions, the rows the clock rings today and the
+// second the bells' clock has reached (it may ring by a server's time, not this PC's).
 struct ExamHallDay {
   std::vector<ExamSession> sessions;
   std::shared_ptr<const TimetableSnapshot> rows;  // may be null: no rows
+  std::optional<int> now;                         // nothing: this PC's local time
 };
 using ExamHallSource = std::function<ExamHallDay()>;
 

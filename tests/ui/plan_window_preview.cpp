@@ -114,7 +114,8 @@ ExamHallDay SampleExamDay() {
   const ExamDay day = WorkOutExamDay(plan, today);
   return {day.sessions,
           std::make_shared<const TimetableSnapshot>(
-              ExamDayRows(day, {}, "", [](std::string_view) { return true; }), kExamRowsName)};
+              ExamDayRows(day, {}, "", [](std::string_view) { return true; }), kExamRowsName),
+          std::nullopt};
 }
 
 }  // namespace

@@ -916,8 +916,15 @@ class PlanWindow {
   }
 
   void DeleteBell() {
-    const int index = ChosenRow(bells_, ExamTemplate(plan_.exams).size());
+    const std::size_t count = ExamTemplate(plan_.exams).size();
+    const int index = ChosenRow(bells_, count);
     if (index < 0) return;
+    // A template without lines would ring nothing in an exam (and a file without [考试铃]
+    // lines reads as the default one again).
+    if (count == 1) {
+      Tell("考试铃至少要有一行。不需要某天的考试广播时，请删除那天的考试场次。");
+      return;
+    }
     OwnExamTemplate(plan_.exams);
     plan_.exams.bells.erase(plan_.exams.bells.begin() + index);
     BellsChanged(std::min(index, static_cast<int>(plan_.exams.bells.size()) - 1));

@@ -9,6 +9,7 @@
 #include "app/closing.h"
 #include "app/timetable/default_config.h"
 #include "app/editing.h"
+#include "app/exam_hall_clock.h"
 #include "app/manual_play.h"
 #include "app/media_check.h"
 #include "app/music/music_folder.h"
@@ -39,6 +40,12 @@
 namespace belvane {
 
 namespace {
+
+std::vector<std::string> MusicNamesOf(const TextArray& names) {
+  std::vector<std::string> out;
+  for (int i = 0; i < names.Count(); ++i) out.push_back(names[i].Bytes());
+  return out;
+}
 
 // Over the follower: a source set or stopped here shows in the main window at once.
 void OpenFollowWindowOver(HWND owner, CampusFollower& follower, const TextValue& program_dir,
@@ -314,7 +321,8 @@ void PrepareData() {
   StartTimetableChoice();
   SetPlanWindowOpener([](HWND owner) {
     if (HaveAppObjects() &&
-        OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly()))
+        OpenPlanWindow(owner, App().program_dir, MusicFolderPath(), TimetablesReadOnly(),
+                       {MusicNamesOf(App().music_names), &OpenExamHallClock}))
       TimetablesChanged(true);
   });
   app.process.bell_record.Start(app.program_dir, app.process.published_timetable.Current(),

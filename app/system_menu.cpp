@@ -10,6 +10,7 @@
 #include "app/autostart.h"
 #include "app/bell/bell_record.h"
 #include "app/bell/record_events.h"
+#include "app/exam_hall_clock.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "runtime/files.h"
@@ -105,6 +106,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_ABOUT, "关于 Belvane");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_CAMPUS, "全校状态…");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_EXAM_CLOCK, "考场时钟");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -136,6 +138,9 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
           return true;
         case BELVANE_SYSMENU_CAMPUS:
           if (App().campus_opener) App().campus_opener(window);
+          return true;
+        case BELVANE_SYSMENU_EXAM_CLOCK:
+          OpenExamHallClock(window);
           return true;
       }
       return false;

@@ -2,8 +2,9 @@
 // The main window's system menu (the menu at the title bar's icon): below a separator, the
 // logon autostart item (checked when the current user's Run entry starts this exe, read again
 // each time the menu opens), opening the bell record in the user's text editor, the about box,
-// following a campus's shared folder (the follow window, app/campus/follow_window.h) and every
-// PC's report at it (the campus window, app/campus/campus_window.h).
+// following a campus's shared folder (the follow window, app/campus/follow_window.h), every PC's
+// report at it (the campus window, app/campus/campus_window.h) and the exam-hall clock
+// (app/exam_hall_clock.h).
 //
 // Thread policy: user-interface thread only.
 

@@ -17,6 +17,7 @@
 #include "app/timetable_handlers.h"
 #include "app/timetable/timetable_library.h"
 #include "app/timetable/timetable_name_dialog.h"
+#include "app/timetable/csv_file.h"
 #include "app/timetable/csv_import_dialog.h"
 #include "app/timetable/timetable_csv.h"
 #include "app/timetable/timetable_rules.h"
@@ -27,6 +28,7 @@
 #include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
 #include "runtime/message_box.h"
+#include "ui/ui_task.h"
 
 namespace belvane {
 
@@ -208,77 +210,44 @@ void DeleteShown(AppObjects& app) {
   TimetablesChanged(true);
 }
 
-// The largest CSV file read: far more than a day's rows, one a second, need.
-constexpr std::uint64_t kMaxCsvBytes = 16 * 1024 * 1024;
-
-// A file chosen in the system's open or save dialog, as the program's GBK path; nothing when
-// cancelled, or (told) when the path has a character GBK lacks, which no file call here could
-// name.
-std::optional<TextValue> ChooseCsvFile(HWND owner, bool save, const std::string& suggested) {
-  std::string filter_gbk = "CSV 文件 (*.csv)";
-  filter_gbk += '\0';
-  filter_gbk += "*.csv";
-  filter_gbk += '\0';
-  filter_gbk += "所有文件 (*.*)";
-  filter_gbk += '\0';
-  filter_gbk += "*.*";
-  filter_gbk += '\0';
-  const std::wstring filter = WideFromGbk(filter_gbk);
-  std::wstring file = WideFromGbk(suggested);
-  file.resize(32768, L'\0');
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = file.data();
-  dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrDefExt = L"csv";
-  dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return std::nullopt;
-  file.resize(file.find(L'\0'));
-  TextValue path = GbkFromWide(file);
-  if (WideFromGbk(path.View()) != file) {
-    Tell("文件的路径中有本机无法使用的字符，请换一个文件夹或文件名。");
-    return std::nullopt;
-  }
-  return path;
-}
-
-// The shown rows, unsaved edits included, as a spreadsheet opens them.
+// The shown rows, unsaved edits included, as a spreadsheet opens them; written by a worker.
 void ExportShownAsCsv(AppObjects& app) {
   const std::string name = app.timetable.Name().Bytes();
-  const std::optional<TextValue> path =
-      ChooseCsvFile(app.main_window.Handle(), true, name + ".csv");
+  const HWND window = app.main_window.Handle();
+  const std::optional<TextValue> path = ChooseCsvFile(window, true, name + ".csv");
   if (!path) return;
-  if (!ReplaceWholeFile(*path, TimetableCsvText(app.timetable.Rows())))
-    Tell("课表" + Quoted(name) + "未能导出：\r\n" + path->Bytes() + "\r\n请检查文件是否正被使用。");
+  const bool started =
+      RunThenPost(app.record_opening, window,
+                  [name, path = *path,
+                   text = TimetableCsvText(app.timetable.Rows())]() -> std::function<void()> {
+                    if (ReplaceWholeFile(path, text)) return {};
+                    return [name, path] {
+                      Tell("课表" + Quoted(name) + "未能导出：\r\n" + path.Bytes() +
+                           "\r\n请检查文件是否正被使用。");
+                    };
+                  });
+  if (!started) Tell("课表" + Quoted(name) + "未能导出：没有可用的线程。");
 }
 
-// A CSV file's rows, previewed, replace the shown timetable's as an edit ("4.保存" saves it);
-// a file with any line that cannot be read changes nothing.
-void ImportIntoShown(AppObjects& app) {
-  const std::string name = app.timetable.Name().Bytes();
-  const std::optional<TextValue> path = ChooseCsvFile(app.main_window.Handle(), false, {});
-  if (!path) return;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  const bool found = GetFileAttributesExA(path->CStr(), GetFileExInfoStandard, &data);
-  if (found && (std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow) > kMaxCsvBytes) {
-    Tell("文件太大，不是课表的 CSV 文件：\r\n" + path->Bytes());
+// What a worker found in a CSV file for the shown timetable: its rows, missing files marked.
+struct TimetableImport {
+  std::string problem;  // the file could not be read
+  TimetableCsvRead read;
+};
+
+// The preview of what a file read, and the rows taken when the user confirms. The shown
+// timetable may have changed while the file was read: then nothing is taken.
+void ShowTimetableImport(AppObjects& app, const std::string& name, TimetableImport import) {
+  if (!import.problem.empty()) {
+    Tell(import.problem);
     return;
   }
-  const std::optional<std::string> bytes = found ? ReadFileBytes(*path) : std::nullopt;
-  if (!bytes) {
-    Tell("文件无法读取：\r\n" + path->Bytes());
-    return;
-  }
-  TimetableCsvRead read = TimetableFromCsv(ReadCsvFile(*bytes));
-  const TextValue music_prefix = ConcatTexts(MusicFolderPath(), "\\");
+  if (app.timetable.Name().View() != name) return;
+  TimetableCsvRead& read = import.read;
   CsvImportPreview preview;
   preview.caption = "从 CSV 导入到课表" + Quoted(name);
   preview.problems = read.problems;
-  for (TimetableEntry& row : read.rows) {
-    row.music_missing = !FileExists(ConcatTexts(music_prefix, row.music_name));
+  for (const TimetableEntry& row : read.rows) {
     preview.items.push_back(row.start_time.Bytes() + "    " +
                             (row.music_missing ? std::string(kMissingFileMarker) : std::string()) +
                             row.music_name.Bytes());
@@ -294,7 +263,32 @@ void ImportIntoShown(AppObjects& app) {
                       " 行；按“4.保存”后才写入文件。";
   }
   if (!ConfirmCsvImport(app.main_window.Handle(), preview)) return;
+  if (app.timetable.Name().View() != name) return;
   app.timetable_view.Replace(std::move(read.rows));
+}
+
+// A CSV file's rows, read by a worker and previewed, replace the shown timetable's as an edit
+// ("4.保存" saves it); a file with any line that cannot be read changes nothing.
+void ImportIntoShown(AppObjects& app) {
+  const std::string name = app.timetable.Name().Bytes();
+  const HWND window = app.main_window.Handle();
+  const std::optional<TextValue> path = ChooseCsvFile(window, false, {});
+  if (!path) return;
+  const TextValue music_prefix = ConcatTexts(MusicFolderPath(), "\\");
+  const bool started = RunThenPost(
+      app.record_opening, window, [name, path = *path, music_prefix]() -> std::function<void()> {
+        CsvFileRows file = ReadCsvRowsOf(path);
+        TimetableImport import{std::move(file.problem), {}};
+        if (import.problem.empty()) {
+          import.read = TimetableFromCsv(file.rows);
+          for (TimetableEntry& row : import.read.rows)
+            row.music_missing = !FileExists(ConcatTexts(music_prefix, row.music_name));
+        }
+        return [name, import = std::move(import)]() mutable {
+          if (HaveAppObjects()) ShowTimetableImport(App(), name, std::move(import));
+        };
+      });
+  if (!started) Tell("无法导入：没有可用的线程。");
 }
 
 void FillChoice(AppObjects& app) {

@@ -41,6 +41,7 @@
 #define BELVANE_SYSMENU_ABOUT 0x0130
 #define BELVANE_SYSMENU_FOLLOW 0x0140
 #define BELVANE_SYSMENU_CAMPUS 0x0180
+#define BELVANE_SYSMENU_EXAM_CLOCK 0x0160
 
 // The plan window (app/calendar/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.
@@ -64,6 +65,21 @@
 #define BELVANE_ID_PLAN_SAVE 1140
 #define BELVANE_ID_PLAN_CANCEL 1141
 
+// The plan window's exam part: the sessions, the template, the exam-hall clock.
+#define BELVANE_ID_PLAN_EXAMS 1180
+#define BELVANE_ID_PLAN_EXAM_ADD 1181
+#define BELVANE_ID_PLAN_EXAM_CHANGE 1182
+#define BELVANE_ID_PLAN_EXAM_DELETE 1183
+#define BELVANE_ID_PLAN_EXAM_IMPORT 1184
+#define BELVANE_ID_PLAN_EXAM_EXPORT 1185
+#define BELVANE_ID_PLAN_BELLS 1186
+#define BELVANE_ID_PLAN_BELL_ADD 1187
+#define BELVANE_ID_PLAN_BELL_CHANGE 1188
+#define BELVANE_ID_PLAN_BELL_DELETE 1189
+#define BELVANE_ID_PLAN_BELL_DEFAULT 1190
+#define BELVANE_ID_PLAN_WITH_TIMETABLE 1191
+#define BELVANE_ID_PLAN_EXAM_CLOCK 1192
+
 #define BELVANE_ID_DATED_KIND 1150
 #define BELVANE_ID_DATED_FROM 1151
 #define BELVANE_ID_DATED_TO 1152
@@ -77,6 +93,21 @@
 #define BELVANE_ID_SEASON_WEEKDAY 1162  // 1162 to 1168: 周一 to 周日
 #define BELVANE_ID_SEASON_OK 1170
 #define BELVANE_ID_SEASON_CANCEL 1171
+
+// The exam session's and the template line's dialogs of the plan window.
+#define BELVANE_DIALOG_PLAN_EXAM 1610
+#define BELVANE_DIALOG_PLAN_EXAM_BELL 1611
+#define BELVANE_ID_EXAM_DATE 1600
+#define BELVANE_ID_EXAM_START 1601
+#define BELVANE_ID_EXAM_END 1602
+#define BELVANE_ID_EXAM_SUBJECT 1603
+#define BELVANE_ID_EXAM_OK 1604
+#define BELVANE_ID_EXAM_CANCEL 1605
+#define BELVANE_ID_BELL_KIND 1606
+#define BELVANE_ID_BELL_MINUTES 1607
+#define BELVANE_ID_BELL_MUSIC 1608
+#define BELVANE_ID_BELL_OK 1612
+#define BELVANE_ID_BELL_CANCEL 1613
 
 // The follow window (app/campus/follow_window.h): the campus folder followed, its test and status.
 #define BELVANE_DIALOG_FOLLOW 1300

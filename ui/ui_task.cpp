@@ -48,4 +48,16 @@ bool RunUiTask(UINT message, WPARAM, LPARAM lparam) {
   return true;
 }
 
+bool RunThenPost(WorkerPool& workers, HWND window, std::function<std::function<void()>()> work) {
+  return workers.Run([window, work = std::move(work)] {
+    std::function<void()> then;
+    try {
+      then = work();
+    } catch (...) {
+      return;  // nothing leaves a worker; the user sees no answer
+    }
+    PostUiTask(window, std::move(then));
+  });
+}
+
 }  // namespace belvane

@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include "runtime/worker_pool.h"
+
 namespace belvane {
 
 // The message that carries a task: lParam = the task, owned by the message; wParam unused.
@@ -25,5 +27,12 @@ bool PostUiTask(HWND window, std::function<void()> task);
 // (a kUiTaskMessage that PostUiTask did not post is swallowed unrun); false for any other
 // message.
 bool RunUiTask(UINT message, WPARAM wparam, LPARAM lparam);
+
+// Work that must not run on the user-interface thread (opening, reading or writing a file): runs
+// `work` on a thread of `workers`, then posts the task it returns (none when empty) to
+// `window`. A task's closure reaches the window's objects only while the window lives (a task
+// for a closed window is dropped); `work` itself must own what it uses. False when no thread
+// could be started (nothing runs).
+bool RunThenPost(WorkerPool& workers, HWND window, std::function<std::function<void()>()> work);
 
 }  // namespace belvane

@@ -1,7 +1,10 @@
 #include "app/calendar/plan_view_model.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
+
+#include "runtime/csv.h"
 
 namespace belvane {
 
@@ -179,10 +182,106 @@ std::string UnreadLineText(const UnreadLine& line) {
 
 std::string PreviewHeading(PlanDate date, const DayChoice& choice) {
   std::string text = PlanDateText(date) + " " + std::string(WeekdayName(WeekdayOf(date)));
+  if (!choice.exams.empty()) {
+    text += "：考试 " + ExamCountText(choice.exams) + "（" + ExamSessionsText(choice.exams) + "）";
+    if (choice.with_timetable && !choice.quiet) text += "，同时打" + choice.name;
+    return text;
+  }
   if (!choice.quiet) return text + "：" + choice.name + "（" + choice.why + "）";
   text += " 停铃";
   if (!choice.reason.empty() && choice.reason != choice.why) text += "：" + choice.reason;
   return text + "（" + choice.why + "）";
+}
+
+std::string ExamTimesText(const ExamSession& session) {
+  return ExamClockText(session.start_second) + "~" + ExamClockText(session.end_second);
+}
+
+std::string ExamSessionProblem(const ExamSession& session) {
+  if (session.end_second <= session.start_second) return "结束时间必须晚于开始时间。";
+  if (session.subject.find_first_of("\r\n") != std::string::npos) return "科目只能写一行。";
+  // What the file reads back is the session itself, or the line would not be kept.
+  const std::optional<ExamSession> read =
+      ParseExamSession(ExamSessionKey(session), session.subject);
+  if (!read || *read != session) return "请填写科目（前后不能有空格）。";
+  return {};
+}
+
+std::vector<ExamSession> PlanSessions(const ExamPlan& exams) {
+  std::vector<ExamSession> sessions;
+  for (const ExamSessionLine& line : exams.sessions) sessions.push_back(line.session);
+  return sessions;
+}
+
+std::vector<ExamSession> SessionsToAdd(const ExamPlan& exams,
+                                       const std::vector<ExamSession>& imported) {
+  std::vector<ExamSession> held = PlanSessions(exams);
+  std::vector<ExamSession> added;
+  for (const ExamSession& session : imported) {
+    if (std::find(held.begin(), held.end(), session) != held.end()) continue;
+    held.push_back(session);
+    added.push_back(session);
+  }
+  return added;
+}
+
+void AddSessions(ExamPlan& exams, const std::vector<ExamSession>& sessions) {
+  for (const ExamSession& session : sessions) exams.sessions.push_back({session, -1});
+}
+
+void OwnExamTemplate(ExamPlan& exams) {
+  if (exams.has_template) return;
+  exams.bells = DefaultExamBells();
+  exams.has_template = true;
+}
+
+void RestoreDefaultExamTemplate(ExamPlan& exams) {
+  exams.bells = DefaultExamBells();
+  exams.has_template = true;
+}
+
+namespace {
+
+constexpr const char* kBellKinds[] = {"开始前", "开始", "开始后", "结束前", "结束"};
+
+bool KindTakesMinutes(int kind) {
+  return kind == 0 || kind == 2 || kind == 3;
+}
+
+}  // namespace
+
+std::vector<std::string> ExamBellKindTexts() {
+  return {std::begin(kBellKinds), std::end(kBellKinds)};
+}
+
+ExamBellChoice ChoiceOfExamBell(const ExamBell& bell) {
+  const std::string key = ExamBellKey(bell);
+  // The longest kind the key starts with: "开始前" before "开始".
+  int kind = -1;
+  std::size_t length = 0;
+  for (int i = 0; i < 5; ++i) {
+    const std::string_view text = kBellKinds[i];
+    if (key.starts_with(text) && text.size() > length) {
+      kind = i;
+      length = text.size();
+    }
+  }
+  if (kind < 0) return {};
+  std::string minutes = key.substr(length);
+  const std::string_view unit = "分";
+  if (minutes.ends_with(unit)) minutes.resize(minutes.size() - unit.size());
+  return {kind, minutes};
+}
+
+std::optional<ExamBell> ExamBellOfChoice(const ExamBellChoice& choice, const std::string& music) {
+  if (choice.kind < 0 || choice.kind >= 5) return std::nullopt;
+  std::string key = kBellKinds[choice.kind];
+  const std::string minutes(TrimmedField(choice.minutes));
+  if (KindTakesMinutes(choice.kind)) {
+    if (minutes.empty()) return std::nullopt;
+    key += minutes + "分";
+  }
+  return ParseExamBell(key, music);
 }
 
 }  // namespace belvane

@@ -1,7 +1,8 @@
 #pragma once
 // What the plan window (app/calendar/plan_window.h) shows of the plan being edited and how its
 // edits go into that plan, without a window: the dated list's rows, the seasonal plans' summaries,
-// the weekday drop-downs' choices, the dated line's edit and the preview's heading.
+// the weekday drop-downs' choices, the dated line's edit, the exam part's lists and edits, and the
+// preview's heading.
 //
 // Thread policy: plain values and pure functions; safe from any thread.
 
@@ -69,7 +70,41 @@ std::string SeasonSummary(const SeasonalWeek& season);
 std::string UnreadLineText(const UnreadLine& line);
 
 // The preview's heading for a date: "2027-06-07 周一：考试（日期 2027-06-07）",
-// "2027-07-12 周一 停铃：暑假（停铃 2027-07-10~2027-08-31）".
+// "2027-07-12 周一 停铃：暑假（停铃 2027-07-10~2027-08-31）"; on a date with sessions
+// "2027-06-07 周一：考试 2 场（语文 09:00~11:30; 数学 15:00~17:00），同时打常规".
 std::string PreviewHeading(PlanDate date, const DayChoice& choice);
+
+// ---- The exam part
+
+// "09:00~11:30", "09:00:30~11:30".
+std::string ExamTimesText(const ExamSession& session);
+// Why the session cannot go into the plan (a text for the user's box); empty when it can.
+std::string ExamSessionProblem(const ExamSession& session);
+// The plan's sessions, in file order.
+std::vector<ExamSession> PlanSessions(const ExamPlan& exams);
+// Of `imported`, those the plan does not hold yet (nor an earlier imported line), in order.
+std::vector<ExamSession> SessionsToAdd(const ExamPlan& exams,
+                                       const std::vector<ExamSession>& imported);
+// Appends the sessions after the plan's own.
+void AddSessions(ExamPlan& exams, const std::vector<ExamSession>& sessions);
+
+// Before the template is edited: a plan without [考试铃] takes the default template as its own
+// lines, so that an edit (同时打课表 too) never leaves a template without the announcements it
+// rang.
+void OwnExamTemplate(ExamPlan& exams);
+// "恢复默认": the default template's seven lines, 同时打课表 as it was.
+void RestoreDefaultExamTemplate(ExamPlan& exams);
+
+// The template line's dialog: when ("开始前", "开始", "开始后", "结束前", "结束", by index) and
+// the minutes ("30", "1:30"; none for 开始 and 结束).
+std::vector<std::string> ExamBellKindTexts();
+struct ExamBellChoice {
+  int kind = 0;
+  std::string minutes;
+  bool operator==(const ExamBellChoice&) const = default;
+};
+ExamBellChoice ChoiceOfExamBell(const ExamBell& bell);
+// The line the choice and the file make; nothing when they make none (bad minutes, no file).
+std::optional<ExamBell> ExamBellOfChoice(const ExamBellChoice& choice, const std::string& music);
 
 }  // namespace belvane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <commctrl.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,6 +12,10 @@
 
 #include "app/calendar/plan_view_model.h"
 #include "app/calendar/today.h"
+#include "app/schedule/exam_rows.h"
+#include "app/schedule/session_csv.h"
+#include "app/timetable/csv_file.h"
+#include "app/timetable/csv_import_dialog.h"
 #include "app/timetable/gbk_save.h"
 #include "app/timetable/timetable_file.h"
 #include "app/timetable/timetable_library.h"
@@ -29,6 +35,8 @@
 #include "ui/dialog_frame.h"
 #include "ui/dpi.h"
 #include "ui/form_window.h"
+#include "ui/ui_task.h"
+#include "ui/window_layer.h"
 
 namespace belvane {
 
@@ -277,12 +285,163 @@ class SeasonDialog : public PlanLineDialog {
   std::array<DropListControl, 7> days_;
 };
 
+// ---- The exam part's two small dialogs
+
+// A time picker's value at `second` of the day (the date part is today's: only the time shows).
+SYSTEMTIME TimeOfDay(int second) {
+  SYSTEMTIME time = SystemTimeOf(Today());
+  time.wHour = static_cast<WORD>(second / 3600);
+  time.wMinute = static_cast<WORD>(second / 60 % 60);
+  time.wSecond = static_cast<WORD>(second % 60);
+  return time;
+}
+
+int PickedSecond(const DatePickerControl& picker) {
+  const std::optional<SYSTEMTIME> time = picker.Date();
+  return time ? time->wHour * 3600 + time->wMinute * 60 + time->wSecond : 0;
+}
+
+// A time picker that shows the seconds whatever the system's time format says.
+void ShowSeconds(const DatePickerControl& picker) {
+  SendMessageW(picker.Handle(), DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm:ss"));
+}
+
+// A session: its date, start, end and subject.
+class ExamSessionDialog {
+ public:
+  explicit ExamSessionDialog(const ExamSession& session) : frame_("考试场次"), session_(session) {}
+  ExamSessionDialog(const ExamSessionDialog&) = delete;
+  ExamSessionDialog& operator=(const ExamSessionDialog&) = delete;
+
+  // Runs over `owner`; true, with `session` changed, when accepted.
+  bool Edit(HWND owner, ExamSession& session) {
+    if (!frame_.Run(owner, BELVANE_DIALOG_PLAN_EXAM, [this](HWND dialog) { Init(dialog); }))
+      return false;
+    session = session_;
+    return true;
+  }
+
+ private:
+  void Init(HWND dialog) {
+    date_.AttachToDialogItem(dialog, BELVANE_ID_EXAM_DATE);
+    start_.AttachToDialogItem(dialog, BELVANE_ID_EXAM_START);
+    end_.AttachToDialogItem(dialog, BELVANE_ID_EXAM_END);
+    subject_.AttachToDialogItem(dialog, BELVANE_ID_EXAM_SUBJECT);
+    ShowSeconds(start_);
+    ShowSeconds(end_);
+    date_.Date(SystemTimeOf(session_.date));
+    start_.Date(TimeOfDay(session_.start_second));
+    end_.Date(TimeOfDay(session_.end_second));
+    subject_.LimitText(100);
+    subject_.Text(session_.subject);
+    frame_.BindAcceptAndCancel(
+        dialog, BELVANE_ID_EXAM_OK, BELVANE_ID_EXAM_CANCEL, [this] { return Accept(); },
+        /*keep_fonts=*/true);
+    subject_.SetFocus();
+  }
+
+  bool Accept() {
+    const ExamSession session{PickedDate(date_), PickedSecond(start_), PickedSecond(end_),
+                              TrimmedText(subject_)};
+    const std::string problem = ExamSessionProblem(session);
+    if (!problem.empty()) {
+      frame_.Refuse(problem, session.end_second > session.start_second ? &subject_ : nullptr);
+      return false;
+    }
+    session_ = session;
+    return true;
+  }
+
+  DialogFrame frame_;
+  ExamSession session_;
+  DatePickerControl date_;
+  DatePickerControl start_;
+  DatePickerControl end_;
+  EditControl subject_;
+};
+
+// A template line: when, and its file from the music folder.
+class ExamBellDialog {
+ public:
+  ExamBellDialog(const std::vector<std::string>& music, const ExamBell& bell)
+      : frame_("考试铃"), music_(music), bell_(bell) {
+    // A file the folder lacks now stays offered, so that an unchanged line keeps it.
+    if (!bell_.music.empty() &&
+        std::find(music_.begin(), music_.end(), bell_.music) == music_.end())
+      music_.insert(music_.begin(), bell_.music);
+  }
+  ExamBellDialog(const ExamBellDialog&) = delete;
+  ExamBellDialog& operator=(const ExamBellDialog&) = delete;
+
+  // Runs over `owner`; true, with `bell` changed (its place in the file kept), when accepted.
+  bool Edit(HWND owner, ExamBell& bell) {
+    if (!frame_.Run(owner, BELVANE_DIALOG_PLAN_EXAM_BELL, [this](HWND dialog) { Init(dialog); }))
+      return false;
+    bell_.line = bell.line;
+    bell = bell_;
+    return true;
+  }
+
+ private:
+  void Init(HWND dialog) {
+    kind_.AttachToDialogItem(dialog, BELVANE_ID_BELL_KIND);
+    minutes_.AttachToDialogItem(dialog, BELVANE_ID_BELL_MINUTES);
+    file_.AttachToDialogItem(dialog, BELVANE_ID_BELL_MUSIC);
+    const ExamBellChoice choice = ChoiceOfExamBell(bell_);
+    FillDropList(kind_, ExamBellKindTexts(), choice.kind);
+    minutes_.LimitText(8);
+    minutes_.Text(choice.minutes);
+    const auto chosen = std::find(music_.begin(), music_.end(), bell_.music);
+    FillDropList(file_, music_,
+                 chosen == music_.end() ? 0 : static_cast<int>(chosen - music_.begin()));
+    kind_.BindSelectionChanged(EventHandler::Member(this, &ExamBellDialog::ShowKind));
+    ShowKind();
+    frame_.BindAcceptAndCancel(
+        dialog, BELVANE_ID_BELL_OK, BELVANE_ID_BELL_CANCEL, [this] { return Accept(); },
+        /*keep_fonts=*/true);
+    kind_.SetFocus();
+  }
+
+  // 开始 and 结束 take no minutes.
+  void ShowKind() {
+    const int kind = kind_.CurrentSelection();
+    minutes_.Disabled(kind == 1 || kind == 4);
+  }
+
+  bool Accept() {
+    const int index = file_.CurrentSelection();
+    if (index < 0 || index >= static_cast<int>(music_.size())) {
+      frame_.Refuse("请选择音乐（mp3 文件夹中没有文件时，请先放入文件）。");
+      return false;
+    }
+    const std::optional<ExamBell> bell =
+        ExamBellOfChoice({kind_.CurrentSelection(), TrimmedText(minutes_)}, music_[index]);
+    if (!bell) {
+      frame_.Refuse("分钟数无法识别：请写整数（如 30），或分和秒（如 1:30）。", &minutes_);
+      return false;
+    }
+    bell_ = *bell;
+    return true;
+  }
+
+  DialogFrame frame_;
+  std::vector<std::string> music_;
+  ExamBell bell_;
+  DropListControl kind_;
+  EditControl minutes_;
+  DropListControl file_;
+};
+
 // ---- The plan window
 
 class PlanWindow {
  public:
-  PlanWindow(const TextValue& program_dir, const TextValue& music_folder, bool read_only)
-      : program_dir_(program_dir), music_folder_(music_folder), read_only_(read_only) {}
+  PlanWindow(const TextValue& program_dir, const TextValue& music_folder, bool read_only,
+             PlanWindowExtras extras)
+      : program_dir_(program_dir),
+        music_folder_(music_folder),
+        read_only_(read_only),
+        extras_(std::move(extras)) {}
   PlanWindow(const PlanWindow&) = delete;
   PlanWindow& operator=(const PlanWindow&) = delete;
 
@@ -327,12 +486,40 @@ class PlanWindow {
     preview_rows_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_PREVIEW_ROWS);
     preview_rows_.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     preview_rows_.InsertColumn(0, "时间", ScalePixels(70, dpi));
-    preview_rows_.InsertColumn(1, "音乐", ScalePixels(300, dpi));
+    preview_rows_.InsertColumn(1, "音乐", ScalePixels(220, dpi));
+    preview_rows_.InsertColumn(2, "来源", ScalePixels(80, dpi));
+    exams_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAMS);
+    exams_.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    exams_.InsertColumn(0, "日期", ScalePixels(95, dpi));
+    exams_.InsertColumn(1, "时间", ScalePixels(110, dpi));
+    exams_.InsertColumn(2, "科目", ScalePixels(90, dpi));
+    bells_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BELLS);
+    bells_.AddListViewExStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    bells_.InsertColumn(0, "时间", ScalePixels(95, dpi));
+    bells_.InsertColumn(1, "音乐", ScalePixels(200, dpi));
+    exam_add_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_ADD);
+    exam_change_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_CHANGE);
+    exam_delete_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_DELETE);
+    exam_import_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_IMPORT);
+    exam_export_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_EXPORT);
+    exam_clock_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_EXAM_CLOCK);
+    bell_add_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BELL_ADD);
+    bell_change_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BELL_CHANGE);
+    bell_delete_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BELL_DELETE);
+    bell_default_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_BELL_DEFAULT);
+    with_timetable_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_WITH_TIMETABLE);
     save_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_SAVE);
     cancel_.AttachToDialogItem(dialog, BELVANE_ID_PLAN_CANCEL);
 
     ShowSeasons(-1);
     ShowDated(std::nullopt);
+    ShowExams(-1);
+    ShowBells(-1);
+    exam_clock_.Disabled(!extras_.open_exam_clock);
+    // A CSV file read or written by a worker answers through the window's queue.
+    SetMessageHook(dialog, [](HWND, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+      return RunUiTask(message, wparam, lparam) ? 1 : 0;
+    });
     if (plan_.unread.empty()) unread_.AddItem("无");
     for (const UnreadLine& line : plan_.unread) unread_.AddItem(UnreadLineText(line));
     ShowDateInPreview(Today());
@@ -352,6 +539,21 @@ class PlanWindow {
     dated_.BindDoubleClick(EventHandler::Member(this, &PlanWindow::ChangeDatedLine));
     dated_delete_.SetClickHandler(EventHandler::Member(this, &PlanWindow::DeleteDatedLineChosen));
     preview_date_.BindDateChanged(EventHandler::Member(this, &PlanWindow::ShowPreview));
+    exam_add_.SetClickHandler(EventHandler::Member(this, &PlanWindow::AddExam));
+    exam_change_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ChangeExam));
+    exams_.BindDoubleClick(EventHandler::Member(this, &PlanWindow::ChangeExam));
+    exam_delete_.SetClickHandler(EventHandler::Member(this, &PlanWindow::DeleteExam));
+    exam_import_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ImportExams));
+    exam_export_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ExportExams));
+    exam_clock_.SetClickHandler([this](const EventArgs&) {
+      if (extras_.open_exam_clock) extras_.open_exam_clock(form_.Handle());
+    });
+    bell_add_.SetClickHandler(EventHandler::Member(this, &PlanWindow::AddBell));
+    bell_change_.SetClickHandler(EventHandler::Member(this, &PlanWindow::ChangeBell));
+    bells_.BindDoubleClick(EventHandler::Member(this, &PlanWindow::ChangeBell));
+    bell_delete_.SetClickHandler(EventHandler::Member(this, &PlanWindow::DeleteBell));
+    bell_default_.SetClickHandler(EventHandler::Member(this, &PlanWindow::RestoreDefaultBells));
+    with_timetable_.SetClickHandler(EventHandler::Member(this, &PlanWindow::WithTimetableChosen));
     save_.SetClickHandler(EventHandler::Member(this, &PlanWindow::Save));
     cancel_.SetClickHandler([this](const EventArgs&) { form_.Close(); });
     // Esc asks as 取消 does; Enter does not save a plan by accident.
@@ -365,8 +567,10 @@ class PlanWindow {
   void ShowReadOnly() {
     form_.SetText("日历：哪天用哪个课表（由共享文件夹管理，只能查看）");
     for (DropListControl& day : weekly_) day.Disabled(true);
-    for (ButtonControl* button : {&season_add_, &season_change_, &season_delete_, &dated_add_,
-                                  &dated_change_, &dated_delete_, &save_})
+    for (ButtonControl* button :
+         {&season_add_, &season_change_, &season_delete_, &dated_add_, &dated_change_,
+          &dated_delete_, &exam_add_, &exam_change_, &exam_delete_, &exam_import_, &bell_add_,
+          &bell_change_, &bell_delete_, &bell_default_, &with_timetable_, &save_})
       button->Disabled(true);
     cancel_.Caption("关闭");
   }
@@ -392,11 +596,32 @@ class PlanWindow {
     preview_heading_.Caption(PreviewHeading(date, choice));
     preview_rows_.SuspendRedraw();
     preview_rows_.DeleteAllRows();
-    if (!choice.quiet) {
-      for (const TimetableEntry& entry : RowsOf(choice.name)) {
-        const int row = preview_rows_.InsertRow(std::nullopt, entry.start_time);
-        preview_rows_.SetCellText(row, 1, ShownMusicText(entry.music_name, !entry.music_missing));
+    auto show = [this](const TimetableEntry& entry) {
+      const int row = preview_rows_.InsertRow(std::nullopt, entry.start_time);
+      preview_rows_.SetCellText(row, 1, ShownMusicText(entry.music_name, !entry.music_missing));
+      preview_rows_.SetCellText(row, 2, entry.source);
+    };
+    if (!choice.exams.empty()) {
+      // The date's worked-out rows, then what cannot ring as written.
+      const ExamDay day = WorkOutExamDay(plan_.exams, date);
+      std::vector<TimetableEntry> timetable;
+      if (choice.with_timetable && !choice.quiet) timetable = RowsOf(choice.name);
+      const TextValue prefix = ConcatTexts(music_folder_, "\\");
+      for (const TimetableEntry& entry :
+           ExamDayRows(day, timetable, choice.name, [&prefix](std::string_view music) {
+             return FileExists(ConcatTexts(prefix, music));
+           }))
+        show(entry);
+      for (const std::string& clash : day.clashes) {
+        const int row = preview_rows_.InsertRow(std::nullopt, "冲突");
+        preview_rows_.SetCellText(row, 1, clash);
       }
+      for (const std::string& off : day.off_date) {
+        const int row = preview_rows_.InsertRow(std::nullopt, "不在当天");
+        preview_rows_.SetCellText(row, 1, off);
+      }
+    } else if (!choice.quiet) {
+      for (const TimetableEntry& entry : RowsOf(choice.name)) show(entry);
     }
     preview_rows_.ResumeRedraw();
     preview_rows_.Redraw();
@@ -504,6 +729,220 @@ class PlanWindow {
     PlanChanged();
   }
 
+  // ---- The exam part
+
+  void ShowExams(int select) {
+    exams_.SuspendRedraw();
+    exams_.DeleteAllRows();
+    for (const ExamSessionLine& line : plan_.exams.sessions) {
+      const int row = exams_.InsertRow(std::nullopt, PlanDateText(line.session.date));
+      exams_.SetCellText(row, 1, ExamTimesText(line.session));
+      exams_.SetCellText(row, 2, line.session.subject);
+      if (row == select) {
+        exams_.SetCurrentRow(row);
+        exams_.FocusRow(row);
+      }
+    }
+    exams_.ResumeRedraw();
+    exams_.Redraw();
+    if (select >= 0) exams_.ScrollRowIntoView(select);
+  }
+
+  void ShowBells(int select) {
+    bells_.SuspendRedraw();
+    bells_.DeleteAllRows();
+    const TextValue prefix = ConcatTexts(music_folder_, "\\");
+    for (const ExamBell& bell : ExamTemplate(plan_.exams)) {
+      const int row = bells_.InsertRow(std::nullopt, ExamBellKey(bell));
+      bells_.SetCellText(row, 1,
+                         ShownMusicText(bell.music, FileExists(ConcatTexts(
+                                                        prefix, std::string_view(bell.music)))));
+      if (row == select) {
+        bells_.SetCurrentRow(row);
+        bells_.FocusRow(row);
+      }
+    }
+    bells_.ResumeRedraw();
+    bells_.Redraw();
+    SendMessageW(with_timetable_.Handle(), BM_SETCHECK,
+                 plan_.exams.with_timetable ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+
+  static int ChosenRow(const ListViewControl& list, std::size_t count) {
+    const std::vector<int> rows = list.SelectedRows();
+    if (rows.empty() || rows[0] < 0 || rows[0] >= static_cast<int>(count)) return -1;
+    return rows[0];
+  }
+
+  // The preview moves to the session's date.
+  void ExamsChanged(int select, PlanDate date) {
+    ShowExams(select);
+    ShowDateInPreview(date);
+    PlanChanged();
+  }
+
+  void AddExam() {
+    // After the last session: the next day's morning, as an exam week runs.
+    ExamSession session{PickedDate(preview_date_), 9 * 3600, 11 * 3600, {}};
+    if (!plan_.exams.sessions.empty()) {
+      const ExamSession& last = plan_.exams.sessions.back().session;
+      session.date = last.date;
+      session.start_second = last.end_second + 2 * 3600;
+      session.end_second = session.start_second + 2 * 3600;
+      if (session.end_second >= kSecondsPerExamDay) {
+        session.date = DateOfClockDay(ClockDayOf(last.date) + 1);
+        session.start_second = 9 * 3600;
+        session.end_second = 11 * 3600;
+      }
+    }
+    if (!ExamSessionDialog(session).Edit(form_.Handle(), session)) return;
+    plan_.exams.sessions.push_back({session, -1});
+    ExamsChanged(static_cast<int>(plan_.exams.sessions.size()) - 1, session.date);
+  }
+
+  void ChangeExam() {
+    if (read_only_) return;  // a double click
+    const int index = ChosenRow(exams_, plan_.exams.sessions.size());
+    if (index < 0) return;
+    ExamSession session = plan_.exams.sessions[index].session;
+    if (!ExamSessionDialog(session).Edit(form_.Handle(), session)) return;
+    plan_.exams.sessions[index].session = session;
+    ExamsChanged(index, session.date);
+  }
+
+  void DeleteExam() {
+    const int index = ChosenRow(exams_, plan_.exams.sessions.size());
+    if (index < 0) return;
+    plan_.exams.sessions.erase(plan_.exams.sessions.begin() + index);
+    ShowExams(std::min(index, static_cast<int>(plan_.exams.sessions.size()) - 1));
+    PlanChanged();
+  }
+
+  // The file is read by a worker; what it holds is previewed, and added whole or not at all.
+  void ImportExams() {
+    const std::optional<TextValue> path = ChooseCsvFile(form_.Handle(), false, {});
+    if (!path) return;
+    exam_import_.Disabled(true);
+    const bool started =
+        RunThenPost(workers_, form_.Handle(), [this, path = *path]() -> std::function<void()> {
+          CsvFileRows file = ReadCsvRowsOf(path);
+          SessionCsvRead read;
+          if (file.problem.empty()) read = SessionsFromCsv(file.rows);
+          // Run on the window's thread only while the window, and so this object, lives.
+          return [this, problem = std::move(file.problem), read = std::move(read)] {
+            ExamsRead(problem, read);
+          };
+        });
+    if (!started) {
+      exam_import_.Disabled(false);
+      Tell("无法导入：没有可用的线程。");
+    }
+  }
+
+  void ExamsRead(const std::string& problem, const SessionCsvRead& read) {
+    exam_import_.Disabled(read_only_);
+    if (!problem.empty()) {
+      Tell(problem);
+      return;
+    }
+    const std::vector<ExamSession> adding = SessionsToAdd(plan_.exams, read.sessions);
+    CsvImportPreview preview;
+    preview.caption = "从 CSV 导入考试";
+    preview.problems = read.problems;
+    for (const ExamSession& session : adding) preview.items.push_back(ExamSessionText(session));
+    const std::size_t held = read.sessions.size() - adding.size();
+    if (!read.problems.empty()) {
+      preview.heading = "有 " + std::to_string(read.problems.size()) +
+                        " 行无法识别，没有导入任何一场。请在表格中改正后再导入（每行：日期,开始,"
+                        "结束,科目）。";
+    } else if (read.sessions.empty()) {
+      preview.heading = "文件中没有可导入的考试（每行：日期,开始,结束,科目）。";
+    } else if (adding.empty()) {
+      preview.heading =
+          "文件中的 " + std::to_string(read.sessions.size()) + " 场考试日历中都已有。";
+    } else {
+      preview.heading = "以下 " + std::to_string(adding.size()) + " 场考试将加入日历" +
+                        (held ? "（另有 " + std::to_string(held) + " 场日历中已有）" : "") +
+                        "；按“保存”后才写入日历文件。";
+    }
+    if (!ConfirmCsvImport(form_.Handle(), preview)) return;
+    AddSessions(plan_.exams, adding);
+    ExamsChanged(static_cast<int>(plan_.exams.sessions.size()) - 1, adding.front().date);
+  }
+
+  void ExportExams() {
+    const std::optional<TextValue> path = ChooseCsvFile(form_.Handle(), true, "考试.csv");
+    if (!path) return;
+    const bool started =
+        RunThenPost(workers_, form_.Handle(),
+                    [this, path = *path,
+                     text = SessionsCsvText(PlanSessions(plan_.exams))]() -> std::function<void()> {
+                      if (ReplaceWholeFile(path, text)) return {};
+                      return [this, path] {
+                        Tell("考试未能导出：\r\n" + path.Bytes() + "\r\n请检查文件是否正被使用。");
+                      };
+                    });
+    if (!started) Tell("考试未能导出：没有可用的线程。");
+  }
+
+  void Tell(const std::string& text) {
+    ShowMessageBox(form_.Handle(), text, "日历", MB_OK | MB_ICONWARNING);
+  }
+
+  // The template's lines change: a plan that had none takes the default as its own first.
+  void BellsChanged(int select) {
+    ShowBells(select);
+    PlanChanged();
+  }
+
+  void AddBell() {
+    ExamBell bell{ExamBell::Anchor::kStart, 0, {}, -1};
+    if (!ExamBellDialog(extras_.music, bell).Edit(form_.Handle(), bell)) return;
+    OwnExamTemplate(plan_.exams);
+    plan_.exams.bells.push_back(bell);
+    BellsChanged(static_cast<int>(plan_.exams.bells.size()) - 1);
+  }
+
+  void ChangeBell() {
+    if (read_only_) return;  // a double click
+    const std::vector<ExamBell> shown = ExamTemplate(plan_.exams);
+    const int index = ChosenRow(bells_, shown.size());
+    if (index < 0) return;
+    ExamBell bell = shown[index];
+    if (!ExamBellDialog(extras_.music, bell).Edit(form_.Handle(), bell)) return;
+    OwnExamTemplate(plan_.exams);
+    plan_.exams.bells[index] = bell;
+    BellsChanged(index);
+  }
+
+  void DeleteBell() {
+    const std::size_t count = ExamTemplate(plan_.exams).size();
+    const int index = ChosenRow(bells_, count);
+    if (index < 0) return;
+    // A template without lines would ring nothing in an exam (and a file without [考试铃]
+    // lines reads as the default one again).
+    if (count == 1) {
+      Tell("考试铃至少要有一行。不需要某天的考试广播时，请删除那天的考试场次。");
+      return;
+    }
+    OwnExamTemplate(plan_.exams);
+    plan_.exams.bells.erase(plan_.exams.bells.begin() + index);
+    BellsChanged(std::min(index, static_cast<int>(plan_.exams.bells.size()) - 1));
+  }
+
+  void RestoreDefaultBells() {
+    RestoreDefaultExamTemplate(plan_.exams);
+    BellsChanged(-1);
+  }
+
+  void WithTimetableChosen() {
+    const bool on = SendMessageW(with_timetable_.Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (on == plan_.exams.with_timetable) return;
+    OwnExamTemplate(plan_.exams);
+    plan_.exams.with_timetable = on;
+    BellsChanged(-1);
+  }
+
   void Save() {
     if (read_only_) return;
     if (!MaySaveAsGbk(form_.Handle(), PlanFilePath(program_dir_))) return;
@@ -530,6 +969,7 @@ class PlanWindow {
   const TextValue program_dir_;
   const TextValue music_folder_;
   bool read_only_;
+  const PlanWindowExtras extras_;
   DayPlan plan_;                      // as edited
   std::vector<std::string> names_;    // the timetables offered
   std::vector<DatedRow> dated_rows_;  // as the dated list shows them
@@ -552,15 +992,31 @@ class PlanWindow {
   DatePickerControl preview_date_;
   LabelControl preview_heading_;
   ListViewControl preview_rows_;
+  ListViewControl exams_;
+  ButtonControl exam_add_;
+  ButtonControl exam_change_;
+  ButtonControl exam_delete_;
+  ButtonControl exam_import_;
+  ButtonControl exam_export_;
+  ButtonControl exam_clock_;
+  ListViewControl bells_;
+  ButtonControl bell_add_;
+  ButtonControl bell_change_;
+  ButtonControl bell_delete_;
+  ButtonControl bell_default_;
+  ButtonControl with_timetable_;
   ButtonControl save_;
   ButtonControl cancel_;
+  // The threads that read and write CSV files; a job's answer reaches this object only through
+  // the window's queue, so one that outlives the window touches nothing.
+  WorkerPool workers_;
 };
 
 }  // namespace
 
 bool OpenPlanWindow(HWND owner, const TextValue& program_dir, const TextValue& music_folder,
-                    bool read_only) {
-  return PlanWindow(program_dir, music_folder, read_only).Run(owner);
+                    bool read_only, PlanWindowExtras extras) {
+  return PlanWindow(program_dir, music_folder, read_only, std::move(extras)).Run(owner);
 }
 
 }  // namespace belvane

@@ -53,7 +53,7 @@ struct Seen {
   std::string play_caption;
   std::vector<MessageBoxRequest> boxes;
   std::vector<MessageBoxRequest> start_boxes;  // shown before the window was first inspected
-  Strings system_items;                        // the system menu's last five items
+  Strings system_items;                        // the system menu's last six items
   bool checked_elsewhere = true, checked_here = false, checked_after_removal = true;
   // Unsaved edits and following: after a take while read-only; after 取消, then 否.
   std::vector<std::string> following;
@@ -102,7 +102,7 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   // The system menu: the autostart mark follows the Run entry each time the menu opens.
   HMENU menu = GetSystemMenu(dialog, FALSE);
   const int items = GetMenuItemCount(menu);
-  for (int i = items - 5; i < items; ++i) {
+  for (int i = items - 6; i < items; ++i) {
     char text[64] = {};
     GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
     s.system_items.push_back(text);
@@ -246,8 +246,8 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(s.clock_font.lfWeight, 800);
   EXPECT_EQ(std::string(s.clock_font.lfFaceName), "宋体");
   EXPECT_TRUE(s.small_icon);
-  EXPECT_EQ(s.system_items,
-            (Strings{"", "开机自动启动", "打开播放记录", "关于 Belvane", "跟随共享文件夹…"}));
+  EXPECT_EQ(s.system_items, (Strings{"", "开机自动启动", "打开播放记录", "关于 Belvane",
+                                     "跟随共享文件夹…", "全校状态…", "考场时钟"}));
   EXPECT_FALSE(s.checked_elsewhere) << "an entry for another folder's copy";
   EXPECT_TRUE(s.checked_here);
   EXPECT_FALSE(s.checked_after_removal);

@@ -306,6 +306,75 @@ TEST_F(RecordTest, ADatedLineAddedInThePlanWindowIsSavedAndDecidesToday) {
   EXPECT_TRUE(app_.CloseConfirmed());
 }
 
+// Sessions imported from a spreadsheet's CSV through the plan window's 导入… are in the plan
+// file exactly once saved; a file with a line that cannot be read adds nothing.
+TEST_F(RecordTest, SessionsImportedFromACsvInThePlanWindowAreSavedExactly) {
+  const std::string plan_before = "; 期末\r\n[每周]\r\n周六=停铃\r\n";
+  ASSERT_TRUE(app_.Process().WriteFile("Belvane日历.ini", plan_before));
+  ASSERT_TRUE(app_.Process().WriteFile(
+      "exams.csv",
+      "日期,开始,结束,科目\r\n2027/6/7,9:00,11:30,语文\r\n\"2027-06-07\",15:00,"
+      "17:00:00,数学\r\n"));
+  ASSERT_TRUE(app_.Process().WriteFile("bad.csv",
+                                       "2027/6/8,9:00,11:00,英语\r\n2027/6/31,9:00,"
+                                       "11:00,物理\r\n"));
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(app_.Control(BELVANE_ID_PLAN_BUTTON).PostClick());
+  const RemoteWindow plan = app_.Process().WaitForDialog("日历：哪天用哪个课表");
+  ASSERT_TRUE(plan.Exists());
+  const RemoteListView exams(plan.Item(BELVANE_ID_PLAN_EXAMS).Handle());
+
+  // 导入…, the system's open box given the file's path, then the preview.
+  auto import = [&](const char* name) {
+    if (!plan.Item(BELVANE_ID_PLAN_EXAM_IMPORT).PostClick()) return RemoteWindow();
+    HWND box = nullptr;
+    WaitUntil([&] {
+      for (HWND window : app_.Process().TopLevelWindows()) {
+        const RemoteWindow w(window);
+        if (window != plan.Handle() && window != app_.Main().Handle() &&
+            w.ClassName() == "#32770" && GetWindow(window, GW_OWNER) == plan.Handle())
+          box = window;
+      }
+      return box != nullptr;
+    });
+    if (!box) return RemoteWindow();
+    const RemoteWindow open(box);
+    RemoteWindow file = open.Item(0x47C);  // the file name box (cmb13), else its edit (edt1)
+    if (!file.Exists()) file = open.Item(0x480);
+    if (const RemoteWindow edit = file.ChildOfClass("Edit"); edit.Exists()) file = edit;
+    const std::wstring path = app_.Process().PathOf(name).wstring();
+    SendMessageW(file.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    open.Item(IDOK).PostClick();
+    return app_.Process().WaitForDialog("从 CSV 导入考试", kActionTimeoutMs, plan.Handle());
+  };
+
+  const RemoteWindow refused = import("bad.csv");
+  ASSERT_TRUE(refused.Exists());
+  const std::vector<std::string> lines =
+      RemoteListBox(refused.Item(BELVANE_ID_CSV_LINES).Handle()).Items();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.starts_with("第 2 行：");
+  })) << (lines.empty() ? "" : lines[0]);
+  EXPECT_FALSE(refused.Item(IDOK).Visible() && IsWindowEnabled(refused.Item(IDOK).Handle()));
+  ASSERT_TRUE(refused.PostClose());
+  ASSERT_TRUE(WaitUntil([&] { return !refused.Exists(); }));
+  EXPECT_EQ(exams.RowCount(), 0);
+
+  const RemoteWindow preview = import("exams.csv");
+  ASSERT_TRUE(preview.Exists());
+  ASSERT_TRUE(preview.Item(IDOK).PostClick());
+  ASSERT_TRUE(WaitUntil([&] { return !preview.Exists(); }));
+  EXPECT_EQ(exams.Rows(3),
+            (std::vector<std::vector<std::string>>{{"2027-06-07", "09:00~11:30", "语文"},
+                                                   {"2027-06-07", "15:00~17:00", "数学"}}));
+  ASSERT_TRUE(plan.Item(BELVANE_ID_PLAN_SAVE).PostClick());
+  ASSERT_TRUE(WaitUntil([&] { return !plan.Exists(); }));
+  EXPECT_EQ(
+      app_.Process().ReadFile("Belvane日历.ini").value_or(""),
+      plan_before + "\r\n[考试]\r\n2027-06-07 09:00~11:30=语文\r\n2027-06-07 15:00~17:00=数学\r\n");
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // The today line names the wake a minute before the next row; a resume the system tells the
 // main window is recorded, once however many times it is told.
 TEST_F(RecordTest, TheNextWakeIsShownAndAResumeIsRecorded) {

@@ -1,15 +1,21 @@
 // Shows the plan window over a sample program folder (a school year's plan around today: an exam
-// day today, a seasonal plan, holidays, one line that cannot be read; two timetables, one music
-// file missing) for a few seconds, for screenshots of the real rendering. The folder is made in
-// the temporary folder and left there.
-// Usage: ui_plan_preview.exe [seconds]  (default 5)
+// day today, a seasonal plan, holidays, one line that cannot be read, an exam week's sessions
+// from today with a clash; two timetables, one music file missing) for a few seconds, for
+// screenshots of the real rendering. The folder is made in the temporary folder and left there.
+// With "hall", the exam-hall clock instead, a session starting in a little over eight minutes.
+// The plan window's "考场时钟" opens that clock too.
+// Usage: ui_plan_preview.exe [hall] [seconds]  (default 5)
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
+#include "app/calendar/exam_hall_window.h"
 #include "app/calendar/plan_window.h"
+#include "app/schedule/exam_rows.h"
 #include "app/schedule/day_plan.h"
 #include "runtime/byte_block.h"
 #include "runtime/files.h"
@@ -77,7 +83,12 @@ TextValue MakeSampleFolder() {
             "-10-01=停铃 国庆节\r\n\r\n"
             "[停铃]\r\n" +
             year + "-07-10~" + year + "-08-31=暑假\r\n" + year + "-01-25~" + year +
-            "-02-20=寒假\r\n");
+            "-02-20=寒假\r\n\r\n"
+            "[考试]\r\n" +
+            PlanDateText(today) + " 09:00~11:00=语文\r\n" + PlanDateText(today) +
+            " 11:30~13:00=历史\r\n" + PlanDateText(today) + " 15:00~17:00=数学\r\n" +
+            Shifted(today, 1) + " 09:00~11:00=英语\r\n" + Shifted(today, 1) +
+            " 15:00~16:30=物理\r\n");
   return dir;
 }
 
@@ -87,16 +98,47 @@ void CALLBACK EndPreview(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
   if (HWND window = FindWindowA("#32770", "日历：哪天用哪个课表"))
     PostMessageA(window, WM_CLOSE, 0, 0);
+  if (HWND window = FindWindowW(L"BelvaneExamHallClock", nullptr))
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// Today's session starting 8 to 9 minutes after the preview starts, on a minute, and its rows.
+ExamHallDay SampleExamDay() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  const PlanDate today{now.wYear, now.wMonth, now.wDay};
+  const int second = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
+  const int start = std::min((second / 60 + 9) * 60, kSecondsPerExamDay - 2 * 3600 - 60);
+  ExamPlan plan;
+  plan.sessions.push_back({{today, start, start + 2 * 3600, "语文"}, -1});
+  const ExamDay day = WorkOutExamDay(plan, today);
+  return {day.sessions,
+          std::make_shared<const TimetableSnapshot>(
+              ExamDayRows(day, {}, "", [](std::string_view) { return true; }), kExamRowsName),
+          std::nullopt};
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
-  if (command_line && *command_line) g_seconds = static_cast<UINT>(std::atoi(command_line));
+  std::string arguments = command_line ? command_line : "";
+  const bool hall = arguments.starts_with("hall");
+  if (hall) arguments.erase(0, 4);
+  if (!arguments.empty()) g_seconds = static_cast<UINT>(std::atoi(arguments.c_str()));
   if (!StartWindowLayer()) return 1;
+  if (hall) {
+    SetTimer(nullptr, 0, g_seconds * 1000, &EndPreview);
+    RunExamHallClock(nullptr, [day = SampleExamDay()] { return day; });
+    StopWindowLayer();
+    return 0;
+  }
   const TextValue dir = MakeSampleFolder();
   SetTimer(nullptr, 0, g_seconds * 1000, &EndPreview);
-  OpenPlanWindow(nullptr, dir, ConcatTexts(dir, "\\mp3"));
+  OpenPlanWindow(
+      nullptr, dir, ConcatTexts(dir, "\\mp3"), false,
+      {{"上课铃.mp3", "下课铃.mp3", "1.组织考生进入考场.m4a", "5.请考生开始答题.m4a",
+        "7.停止答题.m4a"},
+       [](HWND owner) { RunExamHallClock(owner, [day = SampleExamDay()] { return day; }); }});
   StopWindowLayer();
   return 0;
 }

@@ -201,8 +201,70 @@ TEST(PlanViewModelTest, SummariesAndHeadingsReadAsTheWindowShowsThem) {
       {D(6, 13),
        {DayChoice::Step::kWeekly, true, "", "每周 周日", "每周 周日"},
        "2027-06-13 周日 停铃（每周 周日）"},
+      // Sessions ring before anything else the plan says of the date.
+      {D(6, 7),
+       {DayChoice::Step::kQuietRange,
+        true,
+        "",
+        "停铃",
+        "停铃 2027-06-01~2027-06-30",
+        {{D(6, 7), 9 * 3600, 11 * 3600 + 1800, "语文"}, {D(6, 7), 15 * 3600, 17 * 3600, "数学"}}},
+       "2027-06-07 周一：考试 2 场（语文 09:00~11:30; 数学 15:00~17:00）"},
+      {D(6, 8),
+       {DayChoice::Step::kWeekly,
+        false,
+        "常规",
+        "每周 周二",
+        "每周 周二",
+        {{D(6, 8), 9 * 3600, 11 * 3600, "英语"}},
+        true},
+       "2027-06-08 周二：考试 1 场（英语 09:00~11:00），同时打常规"},
   };
   for (const Case& c : cases) EXPECT_EQ(PreviewHeading(c.date, c.choice), c.heading);
+}
+
+// The exam part: a session the file would not read back is refused, an import adds only what
+// the plan lacks, and a template line goes through its dialog's choice and back unchanged.
+TEST(PlanViewModelTest, ExamSessionsAndTemplateLinesAsTheExamPartEditsThem) {
+  const ExamSession chinese{D(6, 7), 9 * 3600, 11 * 3600 + 1800, "语文"};
+  EXPECT_EQ(ExamTimesText(chinese), "09:00~11:30");
+  EXPECT_EQ(ExamSessionProblem(chinese), "");
+  ExamSession bad = chinese;
+  bad.end_second = bad.start_second;
+  EXPECT_NE(ExamSessionProblem(bad), "");
+  for (const char* subject : {"", "语\r\n文"}) {
+    bad = chinese;
+    bad.subject = subject;
+    EXPECT_NE(ExamSessionProblem(bad), "") << subject;
+  }
+
+  ExamPlan exams;
+  AddSessions(exams, {chinese});
+  const ExamSession maths{D(6, 7), 15 * 3600, 17 * 3600, "数学"};
+  EXPECT_EQ(SessionsToAdd(exams, {chinese, maths, maths}), std::vector<ExamSession>{maths});
+
+  // An edit of a plan without [考试铃] starts from the default seven lines; 恢复默认 keeps
+  // 同时打课表.
+  OwnExamTemplate(exams);
+  EXPECT_TRUE(exams.has_template);
+  EXPECT_EQ(exams.bells, DefaultExamBells());
+  exams.bells.clear();
+  exams.with_timetable = true;
+  OwnExamTemplate(exams);
+  EXPECT_TRUE(exams.bells.empty());
+  RestoreDefaultExamTemplate(exams);
+  EXPECT_EQ(exams.bells, DefaultExamBells());
+  EXPECT_TRUE(exams.with_timetable);
+
+  for (const char* key : {"开始前30分", "开始", "开始后1:30分", "结束前15分", "结束"}) {
+    const std::optional<ExamBell> bell = ParseExamBell(key, "a.m4a");
+    ASSERT_TRUE(bell) << key;
+    EXPECT_EQ(ExamBellOfChoice(ChoiceOfExamBell(*bell), "a.m4a"), bell) << key;
+  }
+  EXPECT_EQ(ChoiceOfExamBell(*ParseExamBell("开始前30分", "a.m4a")), (ExamBellChoice{0, "30"}));
+  EXPECT_FALSE(ExamBellOfChoice({0, ""}, "a.m4a"));
+  EXPECT_FALSE(ExamBellOfChoice({3, "1:99"}, "a.m4a"));
+  EXPECT_FALSE(ExamBellOfChoice({1, ""}, ""));
 }
 
 }  // namespace

@@ -402,6 +402,8 @@ void StartClockStep() {
   // The bell level: its settings are read on the worker, which sets the volume for a bell.
   worker.SetBellLevel(app.program_dir,
                       [&process](const VolumeNote& note) { process.bell_record.Volume(note); });
+  worker.SetOutputNotes(
+      [&process](const OutputNote& note) { process.bell_record.Output(note); });
   if (worker.Start(MusicFolderPath())) {
     app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done, bool scheduled) {
       return worker.StartBell(path, std::move(done), scheduled);

@@ -88,6 +88,7 @@ struct BellWorker::Queue {
   TextValue settings_dir;
   BellVolume::Notes volume_notes;
   BellWorker::VolumeMaker make_volume;
+  std::function<void(const OutputNote&)> output_notes;
   OwnedKernelHandle wake = NewManualResetEvent();
   std::mutex mutex;               // guards what follows
   std::deque<BellJob> starts;     // in the order they came
@@ -185,6 +186,7 @@ class BellWorker::Loop {
     if (look_ahead_) {
       const BellTarget target =
           NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder);
+      if (!target.IsNone()) LookAtOutput();
       preparer_.Prepare(target, *look_ahead_);
       // The volume is read once per bell, ahead of it: its second only sets it.
       if (volume_ && !target.IsNone() && target.second != volume_read_for_) {
@@ -210,9 +212,30 @@ class BellWorker::Loop {
   }
 
   void ReadSettings() {
-    if (!volume_) return;
+    if (queue_.settings_dir.IsEmpty()) return;
     settings_ = ReadSoundSettings(queue_.settings_dir);
     volume_read_for_ = -1;
+  }
+
+  // Ahead of a bell: the output it is to ring on, as the system lists them now. A bell readied
+  // on an output that is no longer the one is readied again by the Prepare that follows.
+  void LookAtOutput() {
+    MusicPlayer& player = *queue_.player;
+    const OutputStep step = output_.Look(player.Outputs(), settings_.output_device);
+    if (step.moved) player.OutputMoved();
+    // Changing the initialised output frees every stream: never under a bell that plays.
+    if (step.device != player.OutputDevice()) {
+      const int state = player.State();
+      if (state == 0 || state == -2) player.UseOutput(step.device);
+    }
+    if (!queue_.output_notes) return;
+    for (const OutputNote& note : step.notes) {
+      try {
+        queue_.output_notes(note);
+      } catch (...) {
+        // A line not recorded must never cost the bell.
+      }
+    }
   }
 
   void Opened(const BellJob& job) {
@@ -278,6 +301,7 @@ class BellWorker::Loop {
   bool waiting_muted_ = false;  // and whether it plays muted
   BellVolume* volume_;          // null: no bell level
   SoundSettings settings_;
+  BellOutput output_;
   int volume_read_for_ = -1;  // the second of the bell whose volume was read ahead
   ULONGLONG give_up_at_ = 0;
   ULONGLONG quiet_until_ = 0;      // kQuietAfterStartMs after the last start
@@ -339,6 +363,7 @@ bool BellWorker::Start(const TextValue& music_folder) {
   queue->settings_dir = settings_dir_;
   queue->volume_notes = volume_notes_;
   queue->make_volume = make_volume_;
+  queue->output_notes = output_notes_;
   if (!queue->wake) return false;
   {
     std::lock_guard lock(queue_mutex_);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/bell/bell.h"
+#include "app/bell/bell_output.h"
 #include "app/bell/bell_volume.h"
 #include "app/bell/sound_settings.h"
 #include "app/schedule/bell_preparation.h"
@@ -109,6 +110,11 @@ class BellWorker {
   using VolumeMaker = std::function<std::unique_ptr<SystemVolume>()>;
   void SetBellLevel(const TextValue& program_dir, BellVolume::Notes notes,
                     VolumeMaker system = &MakePlatformVolume);
+  // Ahead of each bell the output it rings on is looked at (bell_output.h); `notes` hears a
+  // change or a named output that is missing, on the worker. Before Start.
+  void SetOutputNotes(std::function<void(const OutputNote&)> notes) {
+    output_notes_ = std::move(notes);
+  }
   // The settings file was saved: read it again (on the worker). False when no worker runs.
   bool ReloadSoundSettings();
   // Starts the thread; bells are looked for in `music_folder`. False when it runs already or
@@ -151,6 +157,7 @@ class BellWorker {
   TextValue settings_dir_;  // empty: no bell level
   BellVolume::Notes volume_notes_;
   VolumeMaker make_volume_;
+  std::function<void(const OutputNote&)> output_notes_;
   WorkerThread thread_;
   WorkerPool opens_;  // the opens' threads: they outlive the worker's run that began them
 };

@@ -57,6 +57,7 @@ struct AppObjects : MainWindowControls {
   TimetableChoiceState choice_state;
   // What the system menu's "跟随共享文件夹…" runs, with the main window as owner; empty until set.
   std::function<void(HWND owner)> follow_opener;
+  std::function<void(HWND owner)> sound_opener;  // "声音…"; nothing until set
   // The request that keeps the system awake while the program runs.
   KeepAwake keep_awake;
 };

@@ -104,6 +104,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_OPEN_RECORD, "打开播放记录");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_ABOUT, "关于 Belvane");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_SOUND, "声音…");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -133,6 +134,9 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case BELVANE_SYSMENU_FOLLOW:
           if (App().follow_opener) App().follow_opener(window);
           return true;
+        case BELVANE_SYSMENU_SOUND:
+          if (App().sound_opener) App().sound_opener(window);
+          return true;
       }
       return false;
   }
@@ -141,6 +145,10 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 void SetFollowWindowOpener(std::function<void(HWND owner)> opener) {
   if (HaveAppObjects()) App().follow_opener = std::move(opener);
+}
+
+void SetSoundWindowOpener(std::function<void(HWND owner)> opener) {
+  if (HaveAppObjects()) App().sound_opener = std::move(opener);
 }
 
 std::string AboutText(const TextValue& folder) {

@@ -106,8 +106,8 @@ std::vector<OutputInfo> MusicPlayer::Outputs() {
   BASS_DEVICEINFO device{};
   for (DWORD n = 1; n <= kMostOutputs && info(n, &device); ++n) {
     if (!(device.flags & bass::kDeviceFlagEnabled) || device.name == nullptr) continue;
-    outputs.push_back(
-        OutputInfo{static_cast<int>(n), device.name, (device.flags & bass::kDeviceFlagDefault) != 0});
+    outputs.push_back(OutputInfo{static_cast<int>(n), device.name,
+                                 (device.flags & bass::kDeviceFlagDefault) != 0});
   }
   return outputs;
 }

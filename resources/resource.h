@@ -40,6 +40,15 @@
 #define BELVANE_SYSMENU_OPEN_RECORD 0x0120
 #define BELVANE_SYSMENU_ABOUT 0x0130
 #define BELVANE_SYSMENU_FOLLOW 0x0140
+#define BELVANE_SYSMENU_SOUND 0x0150
+
+// The "声音…" window (app/bell/sound_dialog.h): the output, the bell level and a trial.
+#define BELVANE_DIALOG_SOUND 1500
+#define BELVANE_ID_SOUND_OUTPUT 1501
+#define BELVANE_ID_SOUND_LEVEL 1502
+#define BELVANE_ID_SOUND_UNMUTE 1503
+#define BELVANE_ID_SOUND_STATE 1504
+#define BELVANE_ID_SOUND_TRY 1505
 
 // The plan window (app/calendar/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.

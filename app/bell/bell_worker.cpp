@@ -158,7 +158,7 @@ class BellWorker::Loop {
     } else if (job.reload_settings) {
       ReadSettings();
     } else if (job.path) {
-      Start(*job.path, job.done, job.scheduled);
+      Start(*job.path, job.done, job.scheduled, job.trial);
     } else {
       // A stop overtakes a start still waiting for its file.
       GiveUpWaitingStart();
@@ -246,14 +246,24 @@ class BellWorker::Loop {
            waiting_muted_);
   }
 
-  void Start(TextValue& path, StartDone& done, bool scheduled) {
+  void Start(TextValue& path, StartDone& done, bool scheduled,
+             const std::optional<SoundSettings>& trial = std::nullopt) {
     // A later start overtakes a start still waiting for its file.
     GiveUpWaitingStart();
+    const SoundSettings& settings = trial ? *trial : settings_;
+    if (trial) {
+      // On the output chosen in the window; the next bell's look puts the saved one back.
+      const int device = ChooseOutput(queue_.player->Outputs(), trial->output_device).device;
+      if (device != queue_.player->OutputDevice()) {
+        const int state = queue_.player->State();
+        if (state == 0 || state == -2) queue_.player->UseOutput(device);
+      }
+    }
     bool muted = false;
     if (volume_) {
       // What the bell before set is put back first; the play button's starts stop there.
       volume_->Ended();
-      if (scheduled) muted = volume_->BeforeStart(settings_, FileNameOf(path.View()));
+      if (scheduled) muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
       volume_read_for_ = -1;
     }
     const BellStartResult start = preparer_.Start(path);
@@ -427,6 +437,23 @@ bool BellWorker::StopBell() {
   std::lock_guard lock(queue->mutex);
   if (queue->quit) return false;
   queue->starts.push_back(BellJob{});
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::TryBell(const SoundSettings& settings) {
+  const std::shared_ptr<const TimetableSnapshot> rows = timetable_.Current();
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running() || !rows) return false;
+  int first = 0;
+  while (first < rows->RowCount() && rows->Row(first).music_name.IsEmpty()) ++first;
+  if (first == rows->RowCount()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  BellJob job{MusicFilePath(queue->music_folder, rows->Row(first).music_name), {}};
+  job.scheduled = true;
+  job.trial = settings;
+  queue->starts.push_back(std::move(job));
   SignalEvent(queue->wake.Ref());
   return true;
 }

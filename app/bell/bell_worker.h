@@ -81,6 +81,7 @@ struct BellJob {
   int error = 0;                 // the library's error on the thread that failed to open
   bool scheduled = false;        // a start of a scheduled bell (the bell level applies)
   bool reload_settings = false;  // not a start: read the sound settings again
+  std::optional<SoundSettings> trial = std::nullopt;  // a start of "试听", with these settings
 };
 
 // While a bell level's change waits to be put back, how often the worker looks whether the bell
@@ -127,6 +128,10 @@ class BellWorker {
   // no worker runs to do it (the caller then does it itself; `done` is left as it was).
   // `scheduled`: a bell of the timetable (the bell level applies), not the play button's.
   bool StartBell(const TextValue& path, StartDone&& done = {}, bool scheduled = false);
+  // "试听": the first file of today's timetable, as a scheduled bell with `settings` (the
+  // level, the output), recorded nowhere; the volume is put back when it ends and the output at
+  // the next bell. False when there is no such file or no worker runs.
+  bool TryBell(const SoundSettings& settings);
   // The computer has resumed: the prepared bell is let go and prepared again at the next look
   // ahead, on the output as it is now. Any thread.
   void CheckAfterResume();

@@ -52,10 +52,10 @@ BELVANE_BASS_API BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND
 BELVANE_BASS_API BOOL WINAPI BASS_Free(void);
 // The outputs BASS_Init can be given: device 0 is no sound, n >= 1 waveOut device n - 1, each
 // named as the system names it (GBK; a long name is cut to its first 31 characters) and
-// flagged kDeviceFlagEnabled, kDeviceFlagDefault (the output the system plays on now) and kDeviceFlagInit
-// (the one initialised). FALSE with kErrorDevice past the last one. The names stay valid for
-// the process's life. Any thread; the list is read afresh on each call. Not in the program's
-// entry table: a caller looks it up and does without it.
+// flagged kDeviceFlagEnabled, kDeviceFlagDefault (the output the system plays on now) and
+// kDeviceFlagInit (the one initialised). FALSE with kErrorDevice past the last one. The names stay
+// valid for the process's life. Any thread; the list is read afresh on each call. Not in the
+// program's entry table: a caller looks it up and does without it.
 struct BASS_DEVICEINFO {
   const char* name;
   const char* driver;

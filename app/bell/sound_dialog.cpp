@@ -10,6 +10,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/form_window.h"
 #include "ui/ui_task.h"
+#include "ui/window_layer.h"
 
 namespace belvane {
 
@@ -45,6 +46,10 @@ class SoundDialog {
     frame_.BindAcceptAndCancel(window, IDOK, IDCANCEL, [this] { return Accept(); });
     try_.SetClickHandler(EventHandler::Member(this, &SoundDialog::TryBell));
     level_.LimitText(3);
+    // The hook goes with the window, which closes before this object ends.
+    SetMessageHook(window, [](HWND, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+      return RunUiTask(message, wparam, lparam) ? 1 : 0;
+    });
     Enable(false);
     frame_.Form().DialogItemText(BELVANE_ID_SOUND_STATE, "正在读取……");
     // The answer is posted to the window: one that comes after it has closed is dropped with

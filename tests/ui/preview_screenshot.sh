@@ -1,16 +1,18 @@
 #!/bin/bash
 # Screenshot of one of the UI previews on a private Xvfb under the project's Wine:
-#   tests/ui/preview_screenshot.sh dialog|plan|follow [build dir] [output png]
+#   tests/ui/preview_screenshot.sh dialog|plan|follow|sound [build dir] [output png]
 # dialog: the main window as the program sets it up before any data (docs/dialog.png);
 # plan: the plan window over a sample folder (docs/plan-window.png);
-# follow: the follow window over a stand-in follower (docs/follow-window.png).
+# follow: the follow window over a stand-in follower (docs/follow-window.png);
+# sound: the "声音…" window over stand-in outputs (docs/sound-window.png).
 set -eu
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 case "${1:-}" in
   dialog) exe=ui_dialog_preview.exe seconds=6 wait=4 png=dialog.png ;;
   plan) exe=ui_plan_preview.exe seconds=8 wait=6 png=plan-window.png ;;
   follow) exe=ui_follow_preview.exe seconds=8 wait=6 png=follow-window.png ;;
-  *) echo "usage: $0 dialog|plan|follow [build dir] [output png]" >&2; exit 2 ;;
+  sound) exe=ui_sound_preview.exe seconds=8 wait=6 png=sound-window.png ;;
+  *) echo "usage: $0 dialog|plan|follow|sound [build dir] [output png]" >&2; exit 2 ;;
 esac
 build="$(readlink -f "${2:-$root/build}")"
 out="$(readlink -m "${3:-$root/docs/$png}")"

@@ -59,6 +59,7 @@ struct AppObjects : MainWindowControls {
   std::function<void(HWND owner)> follow_opener;
   // What "全校状态…" runs, likewise.
   std::function<void(HWND owner)> campus_opener;
+  std::function<void(HWND owner)> sound_opener;  // "声音…"; nothing until set
   // The request that keeps the system awake while the program runs.
   KeepAwake keep_awake;
 };

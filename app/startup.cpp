@@ -6,6 +6,7 @@
 #include "app/app_objects.h"
 #include "app/bell/bell_start.h"
 #include "app/bell/clock_thread.h"
+#include "app/bell/sound_dialog.h"
 #include "app/closing.h"
 #include "app/timetable/default_config.h"
 #include "app/editing.h"
@@ -355,6 +356,35 @@ void PrepareData() {
   });
 }
 
+// What "声音…" does: the file and the volume are read, and the file written, on the pool.
+static SoundDialogActions SoundActions(const TextValue& program_dir, BellWorker& worker) {
+  SoundDialogActions actions;
+  actions.gather = [program_dir] {
+    SoundFacts facts;
+    facts.settings = ReadSoundSettings(program_dir);
+    facts.outputs = DefaultFirst(ProcessMusicPlayer().Outputs());
+    // The endpoint volume read is the default output's.
+    const OutputChoice output = ChooseOutput(facts.outputs, "");
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+      VolumeState state;
+      std::string why;
+      const std::unique_ptr<SystemVolume> volume = MakePlatformVolume();
+      const bool read = volume && volume->Read(&state, &why);
+      facts.state_text = SoundStateText(output.name, read ? &state : nullptr);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return facts;
+  };
+  actions.save = [program_dir, &worker](const SoundSettings& settings) {
+    if (!WriteSoundSettings(program_dir, settings)) return false;
+    worker.ReloadSoundSettings();
+    return true;
+  };
+  actions.try_bell = [&worker](const SoundSettings& settings) { return worker.TryBell(settings); };
+  return actions;
+}
+
 void StartFollowingStep() {
   AppObjects& app = App();
   // One window at a time: the menu's command still reaches the main window while one is open.
@@ -429,6 +459,13 @@ void StartClockStep() {
   // The bell level: its settings are read on the worker, which sets the volume for a bell.
   worker.SetBellLevel(app.program_dir,
                       [&process](const VolumeNote& note) { process.bell_record.Volume(note); });
+  worker.SetOutputNotes([&process](const OutputNote& note) { process.bell_record.Output(note); });
+  SetSoundWindowOpener([open = false, &worker](HWND owner) mutable {
+    if (open || !HaveAppObjects()) return;
+    open = true;
+    OpenSoundDialog(owner, SoundActions(App().program_dir, worker), App().record_opening);
+    open = false;
+  });
   if (worker.Start(MusicFolderPath())) {
     app.playback.SetStarter([&worker](const TextValue& path, StartDone&& done, bool scheduled) {
       return worker.StartBell(path, std::move(done), scheduled);

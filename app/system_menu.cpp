@@ -107,6 +107,7 @@ void AddSystemMenuItems(HWND window) {
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_FOLLOW, "跟随共享文件夹…");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_CAMPUS, "全校状态…");
   AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_EXAM_CLOCK, "考场时钟");
+  AppendMenuA(menu, MF_STRING, BELVANE_SYSMENU_SOUND, "声音…");
 }
 
 bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -142,6 +143,9 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case BELVANE_SYSMENU_EXAM_CLOCK:
           OpenExamHallClock(window);
           return true;
+        case BELVANE_SYSMENU_SOUND:
+          if (App().sound_opener) App().sound_opener(window);
+          return true;
       }
       return false;
   }
@@ -150,6 +154,10 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 void SetFollowWindowOpener(std::function<void(HWND owner)> opener) {
   if (HaveAppObjects()) App().follow_opener = std::move(opener);
+}
+
+void SetSoundWindowOpener(std::function<void(HWND owner)> opener) {
+  if (HaveAppObjects()) App().sound_opener = std::move(opener);
 }
 
 std::string AboutText(const TextValue& folder) {

@@ -3,8 +3,8 @@
 // logon autostart item (checked when the current user's Run entry starts this exe, read again
 // each time the menu opens), opening the bell record in the user's text editor, the about box,
 // following a campus's shared folder (the follow window, app/campus/follow_window.h), every PC's
-// report at it (the campus window, app/campus/campus_window.h) and the exam-hall clock
-// (app/exam_hall_clock.h).
+// report at it (the campus window, app/campus/campus_window.h), the exam-hall clock
+// (app/exam_hall_clock.h) and the sound settings (app/bell/sound_dialog.h).
 //
 // Thread policy: user-interface thread only.
 
@@ -26,6 +26,8 @@ bool HandleSystemMenuMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 // What "跟随共享文件夹…" runs, with the main window as owner; until set, the item does nothing.
 void SetFollowWindowOpener(std::function<void(HWND owner)> opener);
+// What "声音…" runs, with the main window as owner; until set, the item does nothing.
+void SetSoundWindowOpener(std::function<void(HWND owner)> opener);
 
 // The about box's text: name and version, the description, the build date and `folder`.
 std::string AboutText(const TextValue& folder);

@@ -84,7 +84,7 @@ bool MusicPlayer::Init(HWND window) {
 
 bool MusicPlayer::AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init, HWND window,
                                     std::int64_t now_ms) {
-  const bool ok = init(bass::kDeviceDefault, 44100, 0, window, nullptr) != FALSE;
+  const bool ok = init(output_device_.load(), 44100, 0, window, nullptr) != FALSE;
   TellLocked(device_.Attempted(ok, now_ms));
   if (!ok) {
     if (!retry_thread_) {
@@ -95,6 +95,35 @@ bool MusicPlayer::AttemptInitLocked(AudioEntryPointer<AudioFunction::kInit> init
     }
   }
   return ok;
+}
+
+std::vector<OutputInfo> MusicPlayer::Outputs() {
+  std::vector<OutputInfo> outputs;
+  const auto info = OptionalExport<decltype(BASS_GetDeviceInfo)>("BASS_GetDeviceInfo");
+  if (!info) return outputs;
+  // Bounded: a library that answered for every number would otherwise never end the list.
+  constexpr DWORD kMostOutputs = 64;
+  BASS_DEVICEINFO device{};
+  for (DWORD n = 1; n <= kMostOutputs && info(n, &device); ++n) {
+    if (!(device.flags & bass::kDeviceFlagEnabled) || device.name == nullptr) continue;
+    outputs.push_back(OutputInfo{static_cast<int>(n), device.name,
+                                 (device.flags & bass::kDeviceFlagDefault) != 0});
+  }
+  return outputs;
+}
+
+bool MusicPlayer::UseOutput(int device) {
+  if (output_device_.exchange(device) == device) return true;
+  // Nothing initialised yet (or no library): the next attempt takes the new output.
+  if (!entries_.IsBound(AudioFunction::kFree) || !entries_.IsBound(AudioFunction::kInit))
+    return true;
+  std::lock_guard lock(mutex_);
+  if (device_.status() != DeviceRetryPlan::Status::kReady) return true;
+  FreeLocked(entries_.Entry<AudioFunction::kFree>());
+  stream_ = 0;
+  path_ = TextValue();
+  return AttemptInitLocked(entries_.Entry<AudioFunction::kInit>(), nullptr,
+                           static_cast<std::int64_t>(GetTickCount64()));
 }
 
 void MusicPlayer::SetDeviceObserver(DeviceObserver observer) {

@@ -25,6 +25,7 @@
 
 #include "audio/audio_entry_table.h"
 #include "audio/device_retry.h"
+#include "audio/output_choice.h"
 #include "runtime/text_value.h"
 
 namespace belvane {
@@ -55,8 +56,9 @@ class MusicPlayer {
   // BASS_Free; true when it succeeded. The library frees every stream, so the player lets go of
   // its own.
   bool Free();
-  // Counts the player's BASS_Free calls, raised before and after each: a stream opened (or
-  // readied) under an earlier count may be dead, freed with the output. Any thread, no lock.
+  // Counts the player's BASS_Free calls, raised before and after each, and the default output's
+  // moves (OutputMoved): a stream opened (or readied) under an earlier count may be dead, freed
+  // with the output, or readied on an output no longer wanted. Any thread, no lock.
   std::uint64_t DeviceGeneration() const { return device_generation_.load(); }
   // Told once when the output device goes missing (false: an attempt to initialise it failed,
   // the first at start-up included, or a playback failed for the device) and once when it is
@@ -64,6 +66,18 @@ class MusicPlayer {
   // thread noticed, under the player's lock: it must be quick and must not call the player.
   using DeviceObserver = std::function<void(bool back)>;
   void SetDeviceObserver(DeviceObserver observer);
+  // The outputs the library lists (BASS_GetDeviceInfo from 1 on); none where it cannot list
+  // them. Asks the system: never on the clock's path. Any thread.
+  std::vector<OutputInfo> Outputs();
+  // The output every later BASS_Init is given (kDefaultOutput: the default one). When it differs
+  // from the one initialised, the library is freed (every stream with it) and initialised on
+  // it now; false when that failed (the retry then goes on as for a missing device).
+  bool UseOutput(int device);
+  // The output the player initialises (kDefaultOutput or a library number).
+  int OutputDevice() const { return output_device_.load(); }
+  // The default output changed under streams opened before: raises the device generation, so
+  // that none of them is started (BellPort::DeviceGeneration).
+  void OutputMoved() { device_generation_ += 2; }
 
   // --- Stream -------------------------------------------------------------------------------
   // Frees the held stream, then opens `path` (GBK) with BASS_StreamCreateFile; returns the new
@@ -184,6 +198,7 @@ class MusicPlayer {
 
   AudioEntryTable& entries_;
   std::atomic<std::uint64_t> device_generation_{0};
+  std::atomic<int> output_device_{kDefaultOutput};
   mutable std::mutex mutex_;
   DWORD stream_ = 0;                // guarded by mutex_
   TextValue path_;                  // guarded by mutex_

@@ -42,6 +42,15 @@
 #define BELVANE_SYSMENU_FOLLOW 0x0140
 #define BELVANE_SYSMENU_CAMPUS 0x0180
 #define BELVANE_SYSMENU_EXAM_CLOCK 0x0160
+#define BELVANE_SYSMENU_SOUND 0x0150
+
+// The "声音…" window (app/bell/sound_dialog.h): the output, the bell level and a trial.
+#define BELVANE_DIALOG_SOUND 1500
+#define BELVANE_ID_SOUND_OUTPUT 1501
+#define BELVANE_ID_SOUND_LEVEL 1502
+#define BELVANE_ID_SOUND_UNMUTE 1503
+#define BELVANE_ID_SOUND_STATE 1504
+#define BELVANE_ID_SOUND_TRY 1505
 
 // The plan window (app/calendar/plan_window.h) and its two small dialogs: the dated line's and the
 // seasonal weekly plan's.

@@ -158,6 +158,10 @@ std::string AudioDeviceLine(const RecordTime& time, bool back) {
   return Line(time, "音频设备", back ? "恢复" : "丢失");
 }
 
+std::string OutputLine(const RecordTime& time, std::string_view name, bool missing) {
+  return missing ? Line(time, "设备", "未找到", name, "改用默认") : Line(time, "设备", name);
+}
+
 std::string MediaMissingLine(const RecordTime& time) {
   return Line(time, "解码", "缺少媒体功能", "mp3/m4a/wma 无法播放，请安装媒体功能包");
 }

@@ -141,6 +141,9 @@ std::string ManualPlayLine(const RecordTime& time, std::string_view music, BellR
 std::string ManualStopLine(const RecordTime& time, std::string_view music);
 std::string SaveLine(const RecordTime& time, bool saved, int rows);
 std::string AudioDeviceLine(const RecordTime& time, bool back);
+// "设备	<名称>": the bells ring on another output now; `missing`: "设备	未找到	<名称>
+// 改用默认".
+std::string OutputLine(const RecordTime& time, std::string_view name, bool missing);
 // "解码	缺少媒体功能	…": the system cannot decode mp3, m4a or wma (app/media_check.h).
 std::string MediaMissingLine(const RecordTime& time);
 // The logon entry was switched on (`command` is what it now starts) or off; `done` false when

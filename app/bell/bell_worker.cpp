@@ -88,6 +88,7 @@ struct BellWorker::Queue {
   TextValue settings_dir;
   BellVolume::Notes volume_notes;
   BellWorker::VolumeMaker make_volume;
+  std::function<void(const OutputNote&)> output_notes;
   OwnedKernelHandle wake = NewManualResetEvent();
   std::mutex mutex;               // guards what follows
   std::deque<BellJob> starts;     // in the order they came
@@ -157,7 +158,7 @@ class BellWorker::Loop {
     } else if (job.reload_settings) {
       ReadSettings();
     } else if (job.path) {
-      Start(*job.path, job.done, job.scheduled);
+      Start(*job.path, job.done, job.scheduled, job.trial);
     } else {
       // A stop overtakes a start still waiting for its file.
       GiveUpWaitingStart();
@@ -185,6 +186,7 @@ class BellWorker::Loop {
     if (look_ahead_) {
       const BellTarget target =
           NextBell(*queue_.timetable->Current(), *look_ahead_, queue_.music_folder);
+      if (!target.IsNone()) LookAtOutput();
       preparer_.Prepare(target, *look_ahead_);
       // The volume is read once per bell, ahead of it: its second only sets it.
       if (volume_ && !target.IsNone() && target.second != volume_read_for_) {
@@ -210,9 +212,30 @@ class BellWorker::Loop {
   }
 
   void ReadSettings() {
-    if (!volume_) return;
+    if (queue_.settings_dir.IsEmpty()) return;
     settings_ = ReadSoundSettings(queue_.settings_dir);
     volume_read_for_ = -1;
+  }
+
+  // Ahead of a bell: the output it is to ring on, as the system lists them now. A bell readied
+  // on an output that is no longer the one is readied again by the Prepare that follows.
+  void LookAtOutput() {
+    MusicPlayer& player = *queue_.player;
+    const OutputStep step = output_.Look(player.Outputs(), settings_.output_device);
+    if (step.moved) player.OutputMoved();
+    // Changing the initialised output frees every stream: never under a bell that plays.
+    if (step.device != player.OutputDevice()) {
+      const int state = player.State();
+      if (state == 0 || state == -2) player.UseOutput(step.device);
+    }
+    if (!queue_.output_notes) return;
+    for (const OutputNote& note : step.notes) {
+      try {
+        queue_.output_notes(note);
+      } catch (...) {
+        // A line not recorded must never cost the bell.
+      }
+    }
   }
 
   void Opened(const BellJob& job) {
@@ -223,14 +246,24 @@ class BellWorker::Loop {
            waiting_muted_);
   }
 
-  void Start(TextValue& path, StartDone& done, bool scheduled) {
+  void Start(TextValue& path, StartDone& done, bool scheduled,
+             const std::optional<SoundSettings>& trial = std::nullopt) {
     // A later start overtakes a start still waiting for its file.
     GiveUpWaitingStart();
+    const SoundSettings& settings = trial ? *trial : settings_;
+    if (trial) {
+      // On the output chosen in the window; the next bell's look puts the saved one back.
+      const int device = ChooseOutput(queue_.player->Outputs(), trial->output_device).device;
+      if (device != queue_.player->OutputDevice()) {
+        const int state = queue_.player->State();
+        if (state == 0 || state == -2) queue_.player->UseOutput(device);
+      }
+    }
     bool muted = false;
     if (volume_) {
       // What the bell before set is put back first; the play button's starts stop there.
       volume_->Ended();
-      if (scheduled) muted = volume_->BeforeStart(settings_, FileNameOf(path.View()));
+      if (scheduled) muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
       volume_read_for_ = -1;
     }
     const BellStartResult start = preparer_.Start(path);
@@ -278,6 +311,7 @@ class BellWorker::Loop {
   bool waiting_muted_ = false;  // and whether it plays muted
   BellVolume* volume_;          // null: no bell level
   SoundSettings settings_;
+  BellOutput output_;
   int volume_read_for_ = -1;  // the second of the bell whose volume was read ahead
   ULONGLONG give_up_at_ = 0;
   ULONGLONG quiet_until_ = 0;      // kQuietAfterStartMs after the last start
@@ -339,6 +373,7 @@ bool BellWorker::Start(const TextValue& music_folder) {
   queue->settings_dir = settings_dir_;
   queue->volume_notes = volume_notes_;
   queue->make_volume = make_volume_;
+  queue->output_notes = output_notes_;
   if (!queue->wake) return false;
   {
     std::lock_guard lock(queue_mutex_);
@@ -402,6 +437,23 @@ bool BellWorker::StopBell() {
   std::lock_guard lock(queue->mutex);
   if (queue->quit) return false;
   queue->starts.push_back(BellJob{});
+  SignalEvent(queue->wake.Ref());
+  return true;
+}
+
+bool BellWorker::TryBell(const SoundSettings& settings) {
+  const std::shared_ptr<const TimetableSnapshot> rows = timetable_.Current();
+  const std::shared_ptr<Queue> queue = CurrentQueue();
+  if (!queue || !thread_.Running() || !rows) return false;
+  int first = 0;
+  while (first < rows->RowCount() && rows->Row(first).music_name.IsEmpty()) ++first;
+  if (first == rows->RowCount()) return false;
+  std::lock_guard lock(queue->mutex);
+  if (queue->quit) return false;
+  BellJob job{MusicFilePath(queue->music_folder, rows->Row(first).music_name), {}};
+  job.scheduled = true;
+  job.trial = settings;
+  queue->starts.push_back(std::move(job));
   SignalEvent(queue->wake.Ref());
   return true;
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/bell/bell.h"
+#include "app/bell/bell_output.h"
 #include "app/bell/bell_volume.h"
 #include "app/bell/sound_settings.h"
 #include "app/schedule/bell_preparation.h"
@@ -80,6 +81,7 @@ struct BellJob {
   int error = 0;                 // the library's error on the thread that failed to open
   bool scheduled = false;        // a start of a scheduled bell (the bell level applies)
   bool reload_settings = false;  // not a start: read the sound settings again
+  std::optional<SoundSettings> trial = std::nullopt;  // a start of "试听", with these settings
 };
 
 // While a bell level's change waits to be put back, how often the worker looks whether the bell
@@ -109,6 +111,11 @@ class BellWorker {
   using VolumeMaker = std::function<std::unique_ptr<SystemVolume>()>;
   void SetBellLevel(const TextValue& program_dir, BellVolume::Notes notes,
                     VolumeMaker system = &MakePlatformVolume);
+  // Ahead of each bell the output it rings on is looked at (bell_output.h); `notes` hears a
+  // change or a named output that is missing, on the worker. Before Start.
+  void SetOutputNotes(std::function<void(const OutputNote&)> notes) {
+    output_notes_ = std::move(notes);
+  }
   // The settings file was saved: read it again (on the worker). False when no worker runs.
   bool ReloadSoundSettings();
   // Starts the thread; bells are looked for in `music_folder`. False when it runs already or
@@ -121,6 +128,10 @@ class BellWorker {
   // no worker runs to do it (the caller then does it itself; `done` is left as it was).
   // `scheduled`: a bell of the timetable (the bell level applies), not the play button's.
   bool StartBell(const TextValue& path, StartDone&& done = {}, bool scheduled = false);
+  // "试听": the first file of today's timetable, as a scheduled bell with `settings` (the
+  // level, the output), recorded nowhere; the volume is put back when it ends and the output at
+  // the next bell. False when there is no such file or no worker runs.
+  bool TryBell(const SoundSettings& settings);
   // The computer has resumed: the prepared bell is let go and prepared again at the next look
   // ahead, on the output as it is now. Any thread.
   void CheckAfterResume();
@@ -151,6 +162,7 @@ class BellWorker {
   TextValue settings_dir_;  // empty: no bell level
   BellVolume::Notes volume_notes_;
   VolumeMaker make_volume_;
+  std::function<void(const OutputNote&)> output_notes_;
   WorkerThread thread_;
   WorkerPool opens_;  // the opens' threads: they outlive the worker's run that began them
 };

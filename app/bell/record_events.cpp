@@ -251,6 +251,10 @@ void BellRecord::ManualStop(const TextValue& path) {
   Add(ManualStopLine(LocalRecordTime(), FileNameOf(path.View())));
 }
 
+void BellRecord::Output(const OutputNote& note) {
+  Add(OutputLine(LocalRecordTime(), note.name, note.missing));
+}
+
 void BellRecord::AudioDevice(bool back) {
   Add(AudioDeviceLine(LocalRecordTime(), back));
 }

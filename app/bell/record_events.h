@@ -21,6 +21,7 @@
 
 #include "app/bell/bell_record.h"
 #include "app/bell/bell.h"
+#include "app/bell/bell_output.h"
 #include "app/bell/bell_volume.h"
 #include "app/schedule/day_plan.h"
 #include "app/schedule/passed_over.h"
@@ -91,6 +92,8 @@ class BellRecord {
   void PassedOver(const PassedOverSpan& span, std::shared_ptr<const TimetableSnapshot> rows);
   // The bell level changed, put back or could not set the volume. Any thread (the bell worker).
   void Volume(const VolumeNote& note);
+  // The output the bells ring on changed, or a named one is missing. Any thread (the worker).
+  void Output(const OutputNote& note);
   // The play button started the music file `music_name`: what hears the start's outcome and
   // writes its line, stamped now (the press).
   StartDone ManualPlay(const TextValue& music_name);

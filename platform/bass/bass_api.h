@@ -1,5 +1,5 @@
 #pragma once
-// The audio library's public interface (bass.dll): twenty-two exports, all WINAPI, exported under
+// The audio library's public interface (bass.dll): twenty-three exports, all WINAPI, exported under
 // their plain names; those it shares with other implementations have the 2.4 signatures. The
 // program binds them late and takes its function-pointer types from these declarations with
 // decltype, so a wrong signature is a compile error there.
@@ -50,6 +50,18 @@ BELVANE_BASS_API BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND
 // Any thread; waits for the streams' feeding threads to end (so never from DllMain). Calls on
 // those streams from other threads meanwhile fail with kErrorHandle.
 BELVANE_BASS_API BOOL WINAPI BASS_Free(void);
+// The outputs BASS_Init can be given: device 0 is no sound, n >= 1 waveOut device n - 1, each
+// named as the system names it (GBK; a long name is cut to its first 31 characters) and
+// flagged kDeviceFlagEnabled, kDeviceFlagDefault (the output the system plays on now) and
+// kDeviceFlagInit (the one initialised). FALSE with kErrorDevice past the last one. The names stay
+// valid for the process's life. Any thread; the list is read afresh on each call. Not in the
+// program's entry table: a caller looks it up and does without it.
+struct BASS_DEVICEINFO {
+  const char* name;
+  const char* driver;
+  DWORD flags;
+};
+BELVANE_BASS_API BOOL WINAPI BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
 
 // Opens a stream: from the file named by GBK text `file` (BASS_UNICODE in flags: UTF-16), or,
 // with mem TRUE, from `length` bytes at `file`, which must stay valid until the stream is freed.
@@ -143,6 +155,10 @@ inline constexpr DWORD kUnicode = 0x80000000u;  // BASS_StreamCreateFile: the pa
 // Devices for BASS_Init.
 inline constexpr int kDeviceDefault = -1;
 inline constexpr int kDeviceNoSound = 0;
+// BASS_DEVICEINFO flags.
+inline constexpr DWORD kDeviceFlagEnabled = 1;
+inline constexpr DWORD kDeviceFlagDefault = 2;
+inline constexpr DWORD kDeviceFlagInit = 4;
 
 // Handles: low 16 bits = slot + 1, high 16 bits = the slot's generation (1..0xFFFF). A slot is
 // reused only after every other free slot, and each reuse takes the next generation.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <mutex>
 #include <new>
+#include <set>
 #include <string>
 
 #include "platform/bass/acm_decoder.h"
@@ -30,6 +31,8 @@ struct Library {
   int device = 0;
   unsigned epoch = 0;  // counts BASS_Init calls: a stream opened across a Free is dropped
   HandleTable<Channel> streams;
+  // Every device name handed out: callers keep the pointers, so none is ever dropped.
+  std::set<std::string> names;
 };
 
 // Never destroyed: at process exit other threads may still be inside an export, and the
@@ -137,6 +140,34 @@ QWORD ByteQuery(DWORD handle, DWORD mode, Query query) {
 }  // namespace
 }  // namespace belvane::bass
 
+namespace belvane::bass {
+namespace {
+
+// The waveOut device the system plays on now (the mapper's preferred one); -1 when unknown.
+int PreferredWaveOut() {
+  constexpr UINT kMapperPreferredGet = 0x2015;  // DRVM_MAPPER_PREFERRED_GET
+  DWORD id = ~DWORD{0}, flags = 0;
+  if (waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
+                     kMapperPreferredGet, reinterpret_cast<DWORD_PTR>(&id),
+                     reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR) {
+    return waveOutGetNumDevs() > 0 ? 0 : -1;
+  }
+  return static_cast<int>(id);
+}
+
+// `wide` as GBK; what the code page cannot show becomes '?'.
+std::string GbkOf(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(kPathCodePage, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(kPathCodePage, 0, wide, -1, text.data(), n, nullptr, nullptr);
+  text.resize(static_cast<size_t>(n - 1));
+  return text;
+}
+
+}  // namespace
+}  // namespace belvane::bass
+
 using namespace belvane::bass;
 
 extern "C" {
@@ -163,6 +194,35 @@ BOOL WINAPI BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void*
     lib.device = device;
     ++lib.epoch;
     MasterVolume().store(1.0f);
+    t_error = kErrorOk;
+    return TRUE;
+  });
+}
+
+BOOL WINAPI BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    if (info == nullptr) return Fail(kErrorIllParam, FALSE);
+    std::string name = "No sound";
+    DWORD flags = kDeviceFlagEnabled;
+    if (device > 0) {
+      // Asked of the system outside the lock: a driver may be slow to answer.
+      const UINT count = waveOutGetNumDevs();
+      if (device > count) return Fail(kErrorDevice, FALSE);
+      WAVEOUTCAPSW caps{};
+      if (waveOutGetDevCapsW(device - 1, &caps, sizeof caps) != MMSYSERR_NOERROR)
+        return Fail(kErrorDevice, FALSE);
+      caps.szPname[MAXPNAMELEN - 1] = L'\0';
+      name = GbkOf(caps.szPname);
+      if (PreferredWaveOut() == static_cast<int>(device - 1)) flags |= kDeviceFlagDefault;
+    }
+    Library& lib = Lib();
+    std::lock_guard lock(lib.mutex);
+    if (lib.initialised && (lib.device == static_cast<int>(device) ||
+                            (lib.device == kDeviceDefault && (flags & kDeviceFlagDefault))))
+      flags |= kDeviceFlagInit;
+    info->name = lib.names.insert(std::move(name)).first->c_str();
+    info->driver = "";
+    info->flags = flags;
     t_error = kErrorOk;
     return TRUE;
   });

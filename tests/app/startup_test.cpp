@@ -247,7 +247,7 @@ TEST(StartUp, FillsTheMainWindowAndWritesTheDefaultTimetable) {
   EXPECT_EQ(std::string(s.clock_font.lfFaceName), "宋体");
   EXPECT_TRUE(s.small_icon);
   EXPECT_EQ(s.system_items, (Strings{"", "开机自动启动", "打开播放记录", "关于 Belvane",
-                                     "跟随共享文件夹…", "全校状态…", "考场时钟"}));
+                                     "跟随共享文件夹…", "全校状态…", "考场时钟", "声音…"}));
   EXPECT_FALSE(s.checked_elsewhere) << "an entry for another folder's copy";
   EXPECT_TRUE(s.checked_here);
   EXPECT_FALSE(s.checked_after_removal);

@@ -824,6 +824,26 @@ TEST_F(DeviceTest, DeviceLostWhilePlayingIsInitialisedAgainByTheNextBell) {
                                       "定时\t2\t" + at_b + "\tb.wav\t已播放", "退出"}));
 }
 
+// A default output that moves between the bell's preparation and its second (a projector's
+// HDMI taking over): the bell is prepared again on the new one before its second and rings
+// there, and the record names the output before the bell's line.
+TEST_F(DeviceTest, DefaultOutputThatMovesBeforeTheSecondStillRingsOnTheNewOne) {
+  UseDouble("move_default_at_open=1\r\n");
+  const std::string at_a = TimeTextIn(8);
+  WriteConfig(MakeConfig({{at_a, "a.wav", "0"}}, "1"));
+  Launch();
+  ASSERT_TRUE(Logged("play a.wav on HDMI", 15000)) << "the bell did not ring on the new output";
+  EXPECT_EQ(
+      Events(DoubleLog(app_.Process())),
+      (std::vector<std::string>{"init ok", "open a.wav", "open a.wav", "play a.wav on HDMI"}));
+  const std::string bell = "定时\t1\t" + at_a + "\ta.wav\t已播放";
+  ASSERT_TRUE(Recorded(bell, 5000));
+  const std::vector<std::string> events = RecordEvents();
+  const auto output = std::find(events.begin(), events.end(), "设备\tHDMI");
+  EXPECT_LT(output, std::find(events.begin(), events.end(), bell)) << "no output line before it";
+  EXPECT_TRUE(app_.CloseConfirmed());
+}
+
 // The first line of the log naming `event` (paths cut as Events does); null when none.
 const DeviceEvent* FindEvent(const std::vector<DeviceEvent>& log, const std::string& event) {
   const std::vector<std::string> events = Events(log);

@@ -105,6 +105,32 @@ TEST_F(ClockTest, DueRowIsSelectedPlaysAndTheCaptionReturnsAtItsEnd) {
   EXPECT_TRUE(CaptionBecomes("播放音乐", 2000)) << "the caption stayed after the end";
 }
 
+// The system menu's "声音…": the window fills in the state now; 试听 plays today's first file
+// as a bell would (heard on the device), and OK writes Belvane设置.ini.
+TEST_F(ClockTest, SoundWindowsTrialIsHeardAndItsSettingsAreSaved) {
+  constexpr WPARAM kSoundMenuItem = 0x0150;
+  constexpr int kLevel = 1502, kState = 1504, kTry = 1505;
+  const std::string wav = NoiseWav(1.0, 3);
+  PutMusic("due.wav", wav);
+  OneRowDueIn(3000, "due.wav");
+  ASSERT_TRUE(app_.Start()) << app_.Process().SetUpError();
+  ASSERT_TRUE(PostMessageW(app_.Main().Handle(), WM_SYSCOMMAND, kSoundMenuItem, 0));
+  const RemoteWindow window = app_.Process().WaitForDialog("声音");
+  ASSERT_TRUE(window.Exists());
+  ASSERT_TRUE(WaitUntil([&] { return window.Item(kState).Text().starts_with("当前："); }))
+      << window.Item(kState).Text();
+  EXPECT_EQ(window.Item(kLevel).Text(), "60");
+  SendMessageW(window.Item(kLevel).Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"75"));
+  ASSERT_TRUE(window.Item(kTry).PostClick());
+  EXPECT_TRUE(Captured(MiddleOf(wav), 8000)) << "the trial was not heard";
+  ASSERT_TRUE(window.Item(IDOK).PostClick());
+  ASSERT_TRUE(WaitUntil([&] { return !window.Exists(); }, 5000)) << "OK did not close it";
+  const std::string saved = app_.Process().ReadFile("Belvane设置.ini").value_or("");
+  EXPECT_NE(saved.find("[声音]\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("最低音量=75\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("取消静音=是\r\n"), std::string::npos) << saved;
+}
+
 TEST_F(ClockTest, PlayButtonPlaysTheChosenFileAndStopsIt) {
   const std::string wav = NoiseWav(60.0, 2);
   PutMusic("long.wav", wav);

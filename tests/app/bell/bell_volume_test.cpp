@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/bell/bell_output.h"
+#include "app/bell/bell_record.h"
 #include "app/bell/bell_volume.h"
+#include "app/bell/sound_dialog.h"
 #include "app/bell/sound_settings.h"
 #include "runtime/inifile/profile_document.h"
 
@@ -157,6 +160,55 @@ TEST(SoundSettingsTest, DefaultsForWhatIsMissingOrUnreadableAndOtherKeysKept) {
   PutSoundSettings(document, SoundSettings{0, true, ""});
   EXPECT_EQ(*document.Serialize(),
             "; 学校的设置\r\n[声音]\r\n最低音量=0\r\n其他=1\r\n取消静音=是\r\n输出设备=\r\n");
+}
+
+// The output a bell rings on, look after look: the default followed as it moves, a name (or its
+// first characters, or the system's cut name) picking its output, a missing one said once and
+// again only after it was found, and what the record and the window say.
+TEST(BellOutputTest, FollowsTheDefaultPicksANameAndSaysAMissingOneOnce) {
+  const std::vector<OutputInfo> speakers = {{1, "扬声器 (Realtek High Definit", true},
+                                            {2, "HDMI", false}};
+  const std::vector<OutputInfo> hdmi = {{1, "扬声器 (Realtek High Definit", false},
+                                        {2, "HDMI", true}};
+  struct Look {
+    const std::vector<OutputInfo>* outputs;
+    std::string wanted;
+    int device;
+    bool moved;
+    std::string notes;  // "name" or "!name" (missing), joined by '|'
+  };
+  const std::vector<OutputInfo> none;
+  const Look looks[] = {
+      {&speakers, "", kDefaultOutput, false, ""},  // the first look says nothing
+      {&speakers, "", kDefaultOutput, false, ""},
+      {&hdmi, "", kDefaultOutput, true, "HDMI"},                        // the default moved
+      {&none, "", kDefaultOutput, false, ""},                           // no list: nothing changes
+      {&hdmi, "扬声器", 1, true, "扬声器 (Realtek High Definit"},       // its first characters
+      {&hdmi, "扬声器 (Realtek High Definition Audio)", 1, false, ""},  // the mixer's full name
+      {&hdmi, "USB 音箱", kDefaultOutput, true, "!USB 音箱|HDMI"},
+      {&speakers, "USB 音箱", kDefaultOutput, true, "扬声器 (Realtek High Definit"},
+      {&hdmi, "hdmi", kDefaultOutput, true, "!hdmi|HDMI"},  // bytes as written
+      {&hdmi, "HDMI", 2, false, ""},
+      {&hdmi, "hdmi", kDefaultOutput, false, "!hdmi"},  // found between: said again
+  };
+  BellOutput output;
+  int at = 0;
+  for (const Look& look : looks) {
+    const OutputStep step = output.Look(*look.outputs, look.wanted);
+    std::string notes;
+    for (const OutputNote& note : step.notes)
+      notes += (notes.empty() ? "" : "|") + std::string(note.missing ? "!" : "") + note.name;
+    EXPECT_EQ(step.device, look.device) << "look " << at;
+    EXPECT_EQ(step.moved, look.moved) << "look " << at;
+    EXPECT_EQ(notes, look.notes) << "look " << at;
+    ++at;
+  }
+  EXPECT_TRUE(OutputLine({}, "USB 音箱", true).ends_with("\t设备\t未找到\tUSB 音箱\t改用默认"));
+  EXPECT_TRUE(OutputLine({}, "HDMI", false).ends_with("\t设备\tHDMI"));
+  EXPECT_EQ(DefaultFirst(hdmi).front().name, "HDMI");
+  const VolumeState state{false, 35, false, 100};
+  EXPECT_EQ(SoundStateText("扬声器", &state), "当前：扬声器，音量 35%，未静音");
+  EXPECT_EQ(SoundStateText("", nullptr), "当前：默认输出，音量无法读取");
 }
 
 }  // namespace

@@ -102,7 +102,9 @@ void CALLBACK InspectAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   // The system menu: the autostart mark follows the Run entry each time the menu opens.
   HMENU menu = GetSystemMenu(dialog, FALSE);
   const int items = GetMenuItemCount(menu);
-  for (int i = items - 6; i < items; ++i) {
+  int ours = items - 1;  // from the last separator on: the program's own items
+  while (ours > 0 && !(GetMenuState(menu, ours, MF_BYPOSITION) & MF_SEPARATOR)) --ours;
+  for (int i = ours; i < items; ++i) {
     char text[64] = {};
     GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
     s.system_items.push_back(text);

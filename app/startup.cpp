@@ -116,8 +116,9 @@ LastBell LastBellOf(const Bell& bell) {
   std::optional<RecordTime> sounded;
   if (result == BellResult::kPlayed && bell.outcome.sounded_at)
     sounded = LocalRecordTimeOf(*bell.outcome.sounded_at);
-  return {bell.start_time, bell.music_name.Bytes(), BellResultText(result),
-          LatenessText(LatenessMs(bell.second, sounded.value_or(now)))};
+  return {bell.start_time,        bell.music_name.Bytes(),
+          BellResultText(result), LatenessText(LatenessMs(bell.second, sounded.value_or(now))),
+          bell.outcome.output,    bell.outcome.volume};
 }
 
 // The rows the clock went past, for the report: how many, and the last of them as the last bell.

@@ -26,6 +26,10 @@ struct StartOutcome {
   std::uint32_t stream = 0;
   // It plays on a muted output: the bell level could not unmute it.
   bool muted = false;
+  // A scheduled bell's output and volume as it rang ("扬声器", "60%（原 12%，静音）"); empty where
+  // not known (no output listed yet, a platform without the volume interface, the play button).
+  std::string output;
+  std::string volume;
 };
 
 // Called once with a start's outcome, on the thread that made the start. Must only hand work on.

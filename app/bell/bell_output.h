@@ -30,6 +30,8 @@ class BellOutput {
   // `outputs` as listed now (none: the library cannot list them, and nothing changes);
   // `wanted` the settings' name (empty: the default).
   OutputStep Look(const std::vector<OutputInfo>& outputs, const std::string& wanted);
+  // The output the last look chose; empty before any look found one.
+  const std::string& Current() const { return current_; }
 
  private:
   bool known_ = false;

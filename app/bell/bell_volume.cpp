@@ -23,7 +23,20 @@ T PutBack(T before, T set, T now, bool& restores) {
   return before;
 }
 
+std::string StateShown(const VolumeState& state) {
+  std::string text = Percent(state.level);
+  if (state.muted) text += "，静音";
+  if (state.session_muted) text += "，程序静音";
+  return text;
+}
+
 }  // namespace
+
+std::string VolumeShownText(const VolumeState& read, const VolumeState& set) {
+  const std::string shown = StateShown(set);
+  const std::string before = StateShown(read);
+  return shown == before ? shown : shown + "（原 " + before + "）";
+}
 
 std::string VolumeChangeText(const VolumeState& from, const VolumeState& to) {
   std::string text;
@@ -67,20 +80,24 @@ void BellVolume::Failed(const std::string& why) {
 
 void BellVolume::Prepared(const SoundSettings& settings) {
   ahead_.reset();
-  if (settings.least_level <= 0) return;
   VolumeState state;
   std::string why;
   if (system_.Read(&state, &why)) {
     ahead_ = state;
-  } else {
+  } else if (settings.least_level > 0) {
     Failed(why);
   }
 }
 
 bool BellVolume::BeforeStart(const SoundSettings& settings, std::string_view file) {
   Ended();
+  shown_.clear();
   std::optional<VolumeState> now = std::exchange(ahead_, std::nullopt);
-  if (settings.least_level <= 0) return false;
+  if (settings.least_level <= 0) {
+    // Left alone: the state read ahead is what it rings with (none is read at the second).
+    if (now) shown_ = VolumeShownText(*now, *now);
+    return false;
+  }
   std::string why;
   if (!now) {
     VolumeState state;
@@ -91,6 +108,7 @@ bool BellVolume::BeforeStart(const SoundSettings& settings, std::string_view fil
     now = state;
   }
   const VolumePlan plan = PlanBellVolume(*now, settings);
+  shown_ = VolumeShownText(*now, *now);
   if (!plan.Changes()) return false;
   VolumeState set = plan.wanted;
   if (!system_.Write(plan.wanted, *now, &why)) {
@@ -99,6 +117,7 @@ bool BellVolume::BeforeStart(const SoundSettings& settings, std::string_view fil
     std::string unread;
     if (!system_.Read(&set, &unread)) set = *now;
   }
+  shown_ = VolumeShownText(*now, set);
   if (!(set == *now)) {
     before_ = *now;
     set_ = set;

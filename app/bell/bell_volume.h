@@ -31,6 +31,10 @@ VolumePlan PlanBellVolume(const VolumeState& now, const SoundSettings& settings)
 // The record's words for a change from `from` to `to`.
 std::string VolumeChangeText(const VolumeState& from, const VolumeState& to);
 
+// The volume as a bell rang with it, for the PC's report: "35%", "35%，静音", and where the bell
+// level changed it, what it set and what there was: "60%（原 12%，静音）".
+std::string VolumeShownText(const VolumeState& read, const VolumeState& set);
+
 // What to put back at the bell's end: `before` as read ahead, `set` what the bell set, `now` as
 // read at the end. A part still as the bell set it goes back to `before`; one changed since is
 // left as it is.
@@ -58,7 +62,8 @@ class BellVolume {
   // `system` borrowed for the object's life.
   BellVolume(SystemVolume& system, Notes notes) : system_(system), notes_(std::move(notes)) {}
 
-  // A scheduled bell was prepared: reads the state it will be set from.
+  // A scheduled bell was prepared: reads the state it will be set from (with the level off too,
+  // for the report, but then a failure is not recorded).
   void Prepared(const SoundSettings& settings);
   // A scheduled bell playing `file` starts now: sets what the plan says from the state read
   // ahead (read now when none was). True when the bell will play muted: the output or the
@@ -68,6 +73,8 @@ class BellVolume {
   void Ended();
   // Whether a bell's change waits to be put back.
   bool Active() const { return set_.has_value(); }
+  // VolumeShownText of the last BeforeStart; empty when the state was not known.
+  const std::string& Shown() const { return shown_; }
 
  private:
   // Records a failure once per reason.
@@ -79,6 +86,7 @@ class BellVolume {
   std::optional<VolumeState> before_;
   std::optional<VolumeState> set_;  // what the bell set, while it plays
   std::set<std::string> told_;
+  std::string shown_;
 };
 
 }  // namespace belvane

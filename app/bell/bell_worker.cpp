@@ -243,7 +243,7 @@ class BellWorker::Loop {
     if (opened.sounding) StartedNow();
     if (opened.was_start)
       Tell(waiting_done_, waiting_path_, job.stream != 0, opened.sounding, job.error,
-           waiting_muted_);
+           waiting_sound_);
   }
 
   void Start(TextValue& path, StartDone& done, bool scheduled,
@@ -259,22 +259,26 @@ class BellWorker::Loop {
         if (state == 0 || state == -2) queue_.player->UseOutput(device);
       }
     }
-    bool muted = false;
+    Sound sound;
     if (volume_) {
       // What the bell before set is put back first; the play button's starts stop there.
       volume_->Ended();
-      if (scheduled) muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
+      if (scheduled) {
+        sound.muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
+        sound.volume = volume_->Shown();
+      }
       volume_read_for_ = -1;
     }
+    if (scheduled) sound.output = output_.Current();
     const BellStartResult start = preparer_.Start(path);
     if (start.sounding) StartedNow();
     // What the start gave is told after it, off the path to the sound.
     if (start.kind == BellStartKind::kOpening) {
       waiting_path_ = std::move(path);
       waiting_done_ = std::move(done);
-      waiting_muted_ = muted;
+      waiting_sound_ = std::move(sound);
     } else {
-      Tell(done, path, start.kind == BellStartKind::kPrepared, start.sounding, 0, muted);
+      Tell(done, path, start.kind == BellStartKind::kPrepared, start.sounding, 0, sound);
     }
     give_up_at_ = GetTickCount64() + kStartOpenWaitMs;
     if (quitting_) give_up_at_ = std::min(give_up_at_, quit_by_);
@@ -283,18 +287,27 @@ class BellWorker::Loop {
   void GiveUpWaitingStart() {
     if (!preparer_.StartWaiting()) return;
     preparer_.AbandonStart();
-    Tell(waiting_done_, waiting_path_, false, false, 0, false);
+    Tell(waiting_done_, waiting_path_, false, false, 0, waiting_sound_);
   }
 
   void StartedNow() { quiet_until_ = GetTickCount64() + kQuietAfterStartMs; }
 
+  // What a start rang with, as the bell level and the output's look left it.
+  struct Sound {
+    bool muted = false;  // plays muted
+    std::string output;
+    std::string volume;
+  };
+
   void Tell(StartDone& done, const TextValue& path, bool opened, bool sounding, int open_error,
-            bool muted) {
+            const Sound& sound) {
     if (!done) return;
     const StartDone told = std::move(done);
     done = nullptr;
     StartOutcome outcome = OutcomeOfStart(*queue_.player, path, opened, sounding, open_error);
-    outcome.muted = muted && sounding;
+    outcome.muted = sound.muted && sounding;
+    outcome.output = sound.output;
+    outcome.volume = sound.volume;
     told(outcome);
   }
 
@@ -306,10 +319,10 @@ class BellWorker::Loop {
   Queue& queue_;
   PlayerBellPort& port_;
   BellPreparer& preparer_;
-  TextValue waiting_path_;      // the start that waits for its file
-  StartDone waiting_done_;      // and who hears what it gave
-  bool waiting_muted_ = false;  // and whether it plays muted
-  BellVolume* volume_;          // null: no bell level
+  TextValue waiting_path_;  // the start that waits for its file
+  StartDone waiting_done_;  // and who hears what it gave
+  Sound waiting_sound_;     // and what it rings with
+  BellVolume* volume_;      // null: no bell level
   SoundSettings settings_;
   BellOutput output_;
   int volume_read_for_ = -1;  // the second of the bell whose volume was read ahead

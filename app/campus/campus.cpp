@@ -209,13 +209,14 @@ bool ReportWriter::Write(const FollowStatus& look, const RecordTime* looked,
     report.last_bell_file = shared_.last_bell.file;
     report.last_bell_result = shared_.last_bell.result;
     report.last_bell_lateness = shared_.last_bell.lateness;
+    report.output = shared_.last_bell.output;
+    report.volume = shared_.last_bell.volume;
     report.missed_today =
         shared_.missed_date == StampToSecond(LocalRecordTime()).substr(0, 10) ? shared_.missed : 0;
   }
   if (shared_.next_bell) report.next_bell = shared_.next_bell();
   report.clock_offset_seconds = look_.clock_offset_seconds;
   report.on_server_time = look_.on_server_time;
-  // 输出设备 and 音量 stay empty: the program does not know them yet.
   const RecordTime now = LocalRecordTime();
   report.written_at = StampToSecond(now);
   if (!job->done || !thread_.Start([job] { RunReportJob(*job); })) return true;

@@ -45,6 +45,9 @@ struct LastBell {
   std::string file;
   std::string result;    // as the record writes it: "已播放", "错过", ...
   std::string lateness;  // "+3 ms"
+  // What it rang on and with, as the bell worker found them; empty: not known.
+  std::string output{};  // "扬声器"
+  std::string volume{};  // "35%", "35%，静音", "60%（原 12%）"
 };
 
 // The report is written at most this often, and waits this long at most for a share.

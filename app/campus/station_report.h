@@ -18,11 +18,13 @@
 //   今日错过=0
 //   时钟偏差=+0.4 s
 //   按服务器时间=是
-//   输出设备=
-//   音量=
+//   输出设备=扬声器
+//   音量=35%
 //   写入时间=2026-12-08 10:31:06
-// 输出设备 and 音量 are written empty: the program does not know them yet. An empty value is
-// unknown (时钟偏差 without a server answer, 下一个铃 with none left today).
+// 输出设备 and 音量 are the last bell's: the output it rang on and the volume it rang with
+// ("35%", "35%，静音", "60%（原 12%）" where the bell level raised it). An empty value is unknown
+// (时钟偏差 without a server answer, 下一个铃 with none left today, 音量 where the platform has no
+// volume interface).
 //
 // Thread policy: pure, apart from the file functions, which touch only the file named.
 
@@ -54,8 +56,8 @@ struct StationReport {
   int missed_today = 0;
   std::optional<double> clock_offset_seconds;  // local minus server
   bool on_server_time = false;
-  std::string output;  // not known yet: empty
-  std::string volume;  // not known yet: empty
+  std::string output;  // the last bell's output
+  std::string volume;  // and its volume as it rang
   std::string written_at;
   friend bool operator==(const StationReport&, const StationReport&) = default;
 };

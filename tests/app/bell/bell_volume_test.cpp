@@ -58,6 +58,7 @@ struct Case {
   VolumeState during;
   VolumeState after;
   std::vector<std::string> notes;
+  const char* shown;   // what the PC's report says of it
   bool muted = false;  // the bell plays muted
 };
 
@@ -79,22 +80,24 @@ TEST(BellVolumeTest, SetsForTheBellAndPutsBackWhatNobodyChanged) {
   // clang-format off
   const Case cases[] = {
       {"muted and low", V(true, 12), standard, {}, 0, V(false, 60), V(true, 12),
-       {"已调整 a.wav 静音→取消, 12%→60%", "已恢复"}},
-      {"loud enough", V(false, 80), standard, {}, 0, V(false, 80), V(false, 80), {}},
-      {"at the least level", V(false, 60), standard, {}, 0, V(false, 60), V(false, 60), {}},
+       {"已调整 a.wav 静音→取消, 12%→60%", "已恢复"}, "60%（原 12%，静音）"},
+      {"loud enough", V(false, 80), standard, {}, 0, V(false, 80), V(false, 80), {}, "80%"},
+      {"at the least level", V(false, 60), standard, {}, 0, V(false, 60), V(false, 60), {}, "60%"},
       {"mute kept as told", V(true, 30), keep_mute, {}, 0, V(true, 60), V(true, 30),
-       {"已调整 a.wav 30%→60%", "已恢复"}},
+       {"已调整 a.wav 30%→60%", "已恢复"}, "60%，静音（原 30%，静音）"},
       {"the program's session", V(false, 90, true, 50), standard, {}, 0, V(false, 90),
-       V(false, 90, true, 50), {"已调整 a.wav 程序静音→取消, 程序音量 50%→100%", "已恢复"}},
-      {"feature off", V(true, 5), off, {}, 0, V(true, 5), V(true, 5), {}},
+       V(false, 90, true, 50), {"已调整 a.wav 程序静音→取消, 程序音量 50%→100%", "已恢复"},
+       "90%（原 90%，程序静音）"},
+      {"feature off", V(true, 5), off, {}, 0, V(true, 5), V(true, 5), {}, "5%，静音"},
       {"level changed during the bell", V(true, 12), standard, V(false, 30), 0, V(false, 30),
-       V(true, 30), {"已调整 a.wav 静音→取消, 12%→60%", "已恢复"}},
+       V(true, 30), {"已调整 a.wav 静音→取消, 12%→60%", "已恢复"}, "60%（原 12%，静音）"},
       {"everything changed during the bell", V(true, 12), standard, V(true, 75), 0, V(true, 75),
-       V(true, 75), {"已调整 a.wav 静音→取消, 12%→60%"}},
+       V(true, 75), {"已调整 a.wav 静音→取消, 12%→60%"}, "60%（原 12%，静音）"},
       {"level refused", V(true, 12), standard, {}, 1, V(false, 12), V(true, 12),
-       {"无法调整 设置音量失败 0x80004001", "已调整 a.wav 静音→取消", "已恢复"}},
+       {"无法调整 设置音量失败 0x80004001", "已调整 a.wav 静音→取消", "已恢复"},
+       "12%（原 12%，静音）"},
       {"everything refused", V(true, 12), standard, {}, 2, V(true, 12), V(true, 12),
-       {"无法调整 系统无音量接口"}, true},
+       {"无法调整 系统无音量接口"}, "12%，静音", true},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -107,6 +110,7 @@ TEST(BellVolumeTest, SetsForTheBellAndPutsBackWhatNobodyChanged) {
     BellVolume volume(system, [&](const VolumeNote& note) { notes.push_back(NoteText(note)); });
     volume.Prepared(c.settings);
     EXPECT_EQ(volume.BeforeStart(c.settings, "a.wav"), c.muted);
+    EXPECT_EQ(volume.Shown(), c.shown);
     if (c.changed_meanwhile) system.now = *c.changed_meanwhile;
     EXPECT_EQ(system.now, c.during);
     volume.Ended();
@@ -131,6 +135,7 @@ TEST(BellVolumeTest, AFailureIsRecordedOncePerCauseAndTheStateIsReadAheadOnly) {
   system.refuse_read = true;
   volume.Prepared(settings);
   volume.BeforeStart(settings, "a.wav");
+  EXPECT_EQ(volume.Shown(), "");  // not known
   EXPECT_EQ(notes, (std::vector<std::string>{"无法调整 系统无音量接口", "无法调整 读取音量失败"}));
   // Read ahead, so that the second only sets.
   system.refuse_read = false;

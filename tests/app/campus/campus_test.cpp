@@ -276,8 +276,8 @@ TEST(CampusRulesTest, AStationReportReadsBackAsWritten) {
                        2,
                        -0.4,
                        true,
-                       "",
-                       "",
+                       "扬声器",
+                       "60%（原 12%，静音）",
                        "2026-12-08 10:31:06"};
   const TextValue path = StationReportPath(source.Path(), report.name);
   EXPECT_EQ(path.Bytes(), source.Path() + "\\状态\\体育馆.ini");

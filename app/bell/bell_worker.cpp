@@ -263,15 +263,16 @@ class BellWorker::Loop {
     if (volume_) {
       // What the bell before set is put back first; the play button's starts stop there.
       volume_->Ended();
-      if (scheduled) {
-        sound.muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
-        sound.volume = volume_->Shown();
-      }
+      if (scheduled) sound.muted = volume_->BeforeStart(settings, FileNameOf(path.View()));
       volume_read_for_ = -1;
     }
-    if (scheduled) sound.output = output_.Current();
     const BellStartResult start = preparer_.Start(path);
     if (start.sounding) StartedNow();
+    // For the report, after the start: nothing is copied on the way to the sound.
+    if (scheduled) {
+      if (volume_) sound.volume = volume_->Shown();
+      sound.output = output_.Current();
+    }
     // What the start gave is told after it, off the path to the sound.
     if (start.kind == BellStartKind::kOpening) {
       waiting_path_ = std::move(path);

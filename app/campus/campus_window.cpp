@@ -1,6 +1,5 @@
 #include "app/campus/campus_window.h"
 
-#include <commdlg.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -12,6 +11,7 @@
 
 #include "app/campus/campus.h"
 #include "app/campus/campus_overview.h"
+#include "app/timetable/csv_file.h"
 #include "resources/resource.h"
 #include "runtime/gbk.h"
 #include "runtime/inifile/profile_document.h"
@@ -54,35 +54,6 @@ std::optional<std::string> ChooseFolder(HWND owner) {
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return folder;
-}
-
-// The system's save dialog for a CSV file; nothing when cancelled or when the path has a
-// character no GBK file call could name.
-std::optional<std::string> ChooseCsvToSave(HWND owner) {
-  std::string filter_gbk = "CSV 文件 (*.csv)";
-  filter_gbk += '\0';
-  filter_gbk += "*.csv";
-  filter_gbk += '\0';
-  const std::wstring filter = WideFromGbk(filter_gbk);
-  std::wstring file = WideFromGbk("全校状态.csv");
-  file.resize(32768, L'\0');
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = file.data();
-  dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrDefExt = L"csv";
-  dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameW(&dialog)) return std::nullopt;
-  file.resize(file.find(L'\0'));
-  std::string path = GbkFromWide(file).Bytes();
-  if (WideFromGbk(path) != file) {
-    ShowMessageBox(owner, "文件的路径中有本机无法使用的字符，请换一个文件夹或文件名。", kCaption,
-                   MB_OK | MB_ICONWARNING);
-    return std::nullopt;
-  }
-  return path;
 }
 
 // "3 台电脑，1 台异常，1 台需注意。（10:31:05 读取）"
@@ -199,12 +170,13 @@ class CampusWindow {
   }
 
   void Export() {
-    const std::optional<std::string> path = ChooseCsvToSave(Form().Handle());
-    if (!path) return;
+    const std::optional<TextValue> chosen = ChooseCsvFile(Form().Handle(), true, "全校状态.csv");
+    if (!chosen) return;
+    const std::string path = chosen->Bytes();
     const HWND window = Form().Handle();
     // Written on a worker: a file on a share can take long.
-    const bool started = workers_.Run(
-        [this, window, path = *path, text = CampusCsvText(shown_.reports, shown_.basis)] {
+    const bool started =
+        workers_.Run([this, window, path, text = CampusCsvText(shown_.reports, shown_.basis)] {
           const bool written = ReplaceWholeFile(TextValue(path), text);
           PostUiTask(window, [this, written, path] {
             if (written) {

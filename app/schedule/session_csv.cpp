@@ -1,5 +1,7 @@
 #include "app/schedule/session_csv.h"
 
+#include "app/schedule/exam_day.h"
+
 #include <cstdio>
 
 namespace belvane {
@@ -50,17 +52,6 @@ std::optional<int> SpreadsheetTimeSeconds(std::string_view text) {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || seconds < 0 || seconds > 59)
     return std::nullopt;
   return hour * 3600 + minute * 60 + seconds;
-}
-
-std::string SpreadsheetTimeText(int seconds) {
-  char text[32];
-  if (seconds % 60 == 0) {
-    std::snprintf(text, sizeof text, "%02d:%02d", seconds / 3600, seconds / 60 % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
-  }
-  return text;
 }
 
 std::optional<PlanDate> SpreadsheetDate(std::string_view text) {
@@ -141,8 +132,8 @@ std::string SessionsCsvText(const std::vector<ExamSession>& sessions) {
   rows.reserve(sessions.size() + 1);
   rows.push_back({std::begin(kSessionCsvHeader), std::end(kSessionCsvHeader)});
   for (const ExamSession& s : sessions) {
-    rows.push_back({PlanDateText(s.date), SpreadsheetTimeText(s.start_second),
-                    SpreadsheetTimeText(s.end_second), s.subject});
+    rows.push_back({PlanDateText(s.date), ExamClockText(s.start_second),
+                    ExamClockText(s.end_second), s.subject});
   }
   return CsvText(rows);
 }

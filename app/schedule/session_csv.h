@@ -19,8 +19,6 @@ namespace belvane {
 // Seconds after midnight of a time of day as a spreadsheet writes it: "H:MM" or "H:MM:SS"
 // (hour 0 to 23 in one or two digits, minutes and seconds in two); nothing otherwise.
 std::optional<int> SpreadsheetTimeSeconds(std::string_view text);
-// "09:00", or "09:00:30" when the seconds are not 0.
-std::string SpreadsheetTimeText(int seconds);
 // "2027-06-07", "2027/6/7" (either separator, month and day in one or two digits) naming a date
 // that exists; nothing otherwise.
 std::optional<PlanDate> SpreadsheetDate(std::string_view text);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/schedule/exam_day.h"
+
 namespace belvane {
 namespace {
 
@@ -15,8 +17,7 @@ std::string Utf8(std::u8string_view text) {
 
 // "2027-06-07 09:00~11:30=语文", as the plan writes a session.
 std::string Line(const ExamSession& s) {
-  return PlanDateText(s.date) + " " + SpreadsheetTimeText(s.start_second) + "~" +
-         SpreadsheetTimeText(s.end_second) + "=" + s.subject;
+  return ExamSessionText(s);
 }
 
 struct Case {
